@@ -1,0 +1,46 @@
+# The two set-up commands of a fresh Debian 12 machine: `make run` and `make test`.
+# Both install what is missing first (scripts/install-deps).
+
+JOBS        ?= $(shell nproc)
+PRESET      ?= debug
+BUILD_DIR   := build/$(PRESET)
+# CI treats warnings as errors.
+CMAKE_FLAGS ?= $(if $(CI),-DCORVANE_WERROR=ON,)
+RUN_ARGS    ?=
+
+.PHONY: all deps configure build run test asan release install format format-check clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake --preset $(PRESET) $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	@scripts/run-configurator $(BUILD_DIR)/bin/corvane-configurator $(RUN_ARGS)
+
+test: build
+	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+asan:
+	@$(MAKE) --no-print-directory test PRESET=asan
+
+release:
+	@$(MAKE) --no-print-directory build PRESET=release
+
+install: release
+	@cmake --install build/release $(if $(PREFIX),--prefix $(PREFIX),)
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+clean:
+	@rm -rf build

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <typeindex>
+#include <typeinfo>
+#include <vector>
+
+// The process's long-lived services: each created once, on first use, and destroyed in the reverse
+// order of creation.
+class KVServiceRegistry {
+public:
+    KVServiceRegistry() = default;
+    ~KVServiceRegistry() { destroyAll(); }
+    KVServiceRegistry(const KVServiceRegistry&) = delete;
+    KVServiceRegistry& operator=(const KVServiceRegistry&) = delete;
+
+    // The service of type T, created with `args` if it does not exist yet.
+    template <class T, class... Args>
+    T& get(Args&&... args) {
+        if (T* existing = find<T>())
+            return *existing;
+        auto service = std::make_shared<T>(std::forward<Args>(args)...);
+        T& ref = *service;
+        m_services.push_back({std::type_index(typeid(T)), std::move(service)});
+        return ref;
+    }
+
+    template <class T>
+    T* find() const {
+        for (const auto& entry : m_services)
+            if (entry.type == std::type_index(typeid(T)))
+                return static_cast<T*>(entry.service.get());
+        return nullptr;
+    }
+
+    // Destroys every service, the newest first.
+    void destroyAll() {
+        while (!m_services.empty()) {
+            auto last = std::move(m_services.back().service);
+            m_services.pop_back();
+            last.reset();
+        }
+    }
+
+    size_t size() const { return m_services.size(); }
+
+private:
+    struct Entry {
+        std::type_index type;
+        std::shared_ptr<void> service;
+    };
+    std::vector<Entry> m_services;
+};

@@ -1,0 +1,232 @@
+#include "core/ManualLoop.h"
+#include "core/MessageDispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+struct Recorder {
+    Log& log;
+    std::string name;
+    void plain() { log.push_back(name + ":plain"); }
+    void key(unsigned key, int pressed) { log.push_back(name + ":key " + std::to_string(key) + "/" + std::to_string(pressed)); }
+    void text(const char* path) { log.push_back(name + ":text " + path); }
+};
+
+struct Window : IKVMessageWindow {
+    Log& log;
+    std::string name;
+    Window(Log& log, std::string name) : log(log), name(std::move(name)) {}
+    void receiveMessage(KVMessage message, KVWParam, KVLParam) override {
+        log.push_back(name + ":window " + std::to_string(message));
+    }
+};
+
+struct DispatchTest : ::testing::Test {
+    KVManualLoop loop;
+    CKVMessageDispatch dispatch{loop};
+    Log log;
+};
+
+TEST_F(DispatchTest, HandlersRunInRegistrationOrderBeforeWindowsInIdOrder) {
+    Window first(log, "w1"), second(log, "w2");
+    Recorder a{log, "a"}, b{log, "b"};
+    dispatch.RegisterWindow(KVM_DEVICE_STATE, &second);
+    dispatch.RegisterWindow(KVM_DEVICE_STATE, &first);
+    dispatch.RegisterHandler(KVM_DEVICE_STATE, &b, &Recorder::plain);
+    dispatch.RegisterHandler(KVM_DEVICE_STATE, &a, &Recorder::plain);
+
+    EXPECT_TRUE(dispatch.send<KVM_DEVICE_STATE>(0));
+    EXPECT_EQ(log, (Log{"b:plain", "a:plain", "w1:window 2040", "w2:window 2040"}));
+}
+
+TEST_F(DispatchTest, RepeatedRegistrationKeepsOneHandlerAndSeveralMessagesEachRunIt) {
+    Recorder a{log, "a"};
+    for (KVMessage m : {KVM_DEVICE_MODIFIERS_CHANGED, KVM_RUNNING_APPS_CHANGED, KVM_FOREGROUND_APP_CHANGED}) {
+        dispatch.RegisterHandler(m, &a, &Recorder::plain);
+        dispatch.RegisterHandler(m, &a, &Recorder::plain);
+    }
+    EXPECT_EQ(dispatch.handlerCount(KVM_RUNNING_APPS_CHANGED), 1u);
+    dispatch.NotifyDispatch(KVM_RUNNING_APPS_CHANGED);
+    dispatch.NotifyDispatch(KVM_FOREGROUND_APP_CHANGED);
+    EXPECT_EQ(log, (Log{"a:plain", "a:plain"}));
+}
+
+TEST_F(DispatchTest, ArgumentsAreConvertedToTheHandlersTypes) {
+    Recorder a{log, "a"};
+    dispatch.RegisterHandler(KVM_KEY_EVENT, &a, &Recorder::key);
+    dispatch.send<KVM_KEY_EVENT>(17, 1);
+    dispatch.send<KVM_KEY_EVENT>(17, 0);
+    EXPECT_EQ(log, (Log{"a:key 17/1", "a:key 17/0"}));
+}
+
+TEST_F(DispatchTest, NestedSendIsDispatchedInsideTheOuterOne) {
+    struct Chain {
+        CKVMessageDispatch& dispatch;
+        Log& log;
+        void onForeground() {
+            log.push_back("evaluate");
+            dispatch.NotifyDispatch(KVM_ACTIVE_LAYERS_CHANGED);
+            log.push_back("evaluated");
+        }
+        void onActive() { log.push_back("compose"); }
+    } chain{dispatch, log};
+    dispatch.RegisterHandler(KVM_FOREGROUND_APP_CHANGED, &chain, &Chain::onForeground);
+    dispatch.RegisterHandler(KVM_ACTIVE_LAYERS_CHANGED, &chain, &Chain::onActive);
+    dispatch.NotifyDispatch(KVM_FOREGROUND_APP_CHANGED);
+    EXPECT_EQ(log, (Log{"evaluate", "compose", "evaluated"}));
+}
+
+TEST_F(DispatchTest, TextIsDeliveredAsACopyValidDuringTheCall) {
+    struct Keeper {
+        const char* seen = nullptr;
+        std::string kept;
+        void onOpen(const char* path) {
+            seen = path;
+            kept = path;
+        }
+    } keeper;
+    Window window(log, "w");
+    dispatch.RegisterHandler(KVM_OPEN_LAYERS_FILE, &keeper, &Keeper::onOpen);
+    dispatch.RegisterWindow(KVM_OPEN_LAYERS_FILE, &window);
+
+    std::string path = "/home/me/Games.LAYERS";
+    dispatch.send<KVM_OPEN_LAYERS_FILE>(path.c_str());
+    EXPECT_EQ(keeper.kept, "/home/me/Games.LAYERS");
+    EXPECT_NE(keeper.seen, path.c_str()) << "handlers must see the dispatch's copy, not the sender's text";
+    EXPECT_EQ(log, (Log{"w:window 2048"}));
+}
+
+TEST_F(DispatchTest, DataCopyWithoutRecordIsNotDispatched) {
+    Recorder a{log, "a"};
+    dispatch.RegisterHandler(KVM_COPYDATA, &a, &Recorder::plain);
+    EXPECT_TRUE(dispatch.Send(KVM_COPYDATA, 0, 0));
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(DispatchTest, UnregisteringWindowsAndHandlers) {
+    Window window(log, "w");
+    Recorder a{log, "a"};
+    dispatch.RegisterWindow(KVM_KEYS_EDITED, &window);
+    dispatch.RegisterWindow(KVM_TREE_SELECTION_CHANGED, &window);
+    dispatch.RegisterHandler(KVM_KEYS_EDITED, &a, &Recorder::plain);
+    dispatch.UnregisterWindow(&window);
+    dispatch.UnregisterHandlers(&a);
+    EXPECT_EQ(dispatch.windowCount(KVM_KEYS_EDITED), 0u);
+    EXPECT_EQ(dispatch.handlerCount(KVM_KEYS_EDITED), 0u);
+    dispatch.NotifyDispatch(KVM_KEYS_EDITED);
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(DispatchTest, AWindowThatGoesAwayDuringDispatchIsNotReached) {
+    struct Closer : IKVMessageWindow {
+        CKVMessageDispatch& dispatch;
+        IKVMessageWindow* other;
+        Closer(CKVMessageDispatch& d, IKVMessageWindow* o) : dispatch(d), other(o) {}
+        void receiveMessage(KVMessage, KVWParam, KVLParam) override { dispatch.UnregisterWindow(other); }
+    };
+    auto closer = std::make_unique<Closer>(dispatch, nullptr);
+    Window victim(log, "victim");
+    closer->other = &victim;
+    dispatch.RegisterWindow(KVM_BINDING_EDITED, closer.get());
+    dispatch.RegisterWindow(KVM_BINDING_EDITED, &victim);
+    dispatch.NotifyDispatch(KVM_BINDING_EDITED);
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(DispatchTest, CloseDestroysAndLaterSendsAreNotDelivered) {
+    Recorder tray{log, "tray"};
+    bool ended = false;
+    dispatch.SetDestroyedCallback([&] { ended = true; });
+    dispatch.RegisterHandler(KVM_DESTROY, &tray, &Recorder::plain);
+    dispatch.RegisterHandler(KVM_SHOW_EDITOR, &tray, &Recorder::plain);
+    dispatch.NotifyDispatch(KVM_CLOSE);
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(dispatch.IsDestroyed());
+    EXPECT_FALSE(dispatch.NotifyDispatch(KVM_SHOW_EDITOR));
+    EXPECT_EQ(log, (Log{"tray:plain"}));
+}
+
+TEST_F(DispatchTest, SendFromAWorkerRunsOnTheLoopThreadWhileTheWorkerWaits) {
+    struct Probe {
+        std::thread::id ranOn;
+        std::atomic<bool> finished{false};
+        void onKey(unsigned, int) {
+            ranOn = std::this_thread::get_id();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            finished = true;
+        }
+    } probe;
+    dispatch.RegisterHandler(KVM_KEY_EVENT, &probe, &Probe::onKey);
+
+    std::atomic<bool> sendReturned{false};
+    bool finishedWhenReturned = false;
+    std::thread worker([&] {
+        EXPECT_TRUE(dispatch.send<KVM_KEY_EVENT>(3, 1));
+        finishedWhenReturned = probe.finished;
+        sendReturned = true;
+    });
+    EXPECT_TRUE(loop.runUntil([&] { return sendReturned.load(); }, std::chrono::seconds(10)));
+    worker.join();
+    EXPECT_EQ(probe.ranOn, std::this_thread::get_id());
+    EXPECT_TRUE(finishedWhenReturned);
+}
+
+TEST_F(DispatchTest, AWorkerThatKeepsSendingCannotHangShutdown) {
+    struct Counter {
+        int count = 0;
+        void onKey(unsigned, int) { ++count; }
+    } counter;
+    dispatch.RegisterHandler(KVM_KEY_EVENT, &counter, &Counter::onKey);
+
+    std::atomic<bool> stop{false};
+    std::atomic<bool> refused{false};
+    std::thread worker([&] {
+        while (!stop) {
+            if (!dispatch.send<KVM_KEY_EVENT>(1, 1)) {
+                refused = true;
+                break;
+            }
+        }
+    });
+    loop.runUntil([&] { return counter.count >= 3; }, std::chrono::seconds(10));
+
+    // The loop thread stops serving and joins the worker, as the device's shutdown does.
+    loop.refuseSends();
+    worker.join();
+    EXPECT_TRUE(refused);
+    EXPECT_GE(counter.count, 3);
+}
+
+TEST_F(DispatchTest, JoiningAWorkerServesItsSends) {
+    struct Counter {
+        int count = 0;
+        void onKey(unsigned, int) { ++count; }
+    } counter;
+    dispatch.RegisterHandler(KVM_KEY_EVENT, &counter, &Counter::onKey);
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int i = 0; i < 5; ++i)
+            EXPECT_TRUE(dispatch.send<KVM_KEY_EVENT>(i, 0));
+        done = true;
+    });
+    EXPECT_TRUE(loop.serveSendsUntil([&] { return done.load(); }, std::chrono::seconds(10)));
+    worker.join();
+    EXPECT_EQ(counter.count, 5);
+}
+
+TEST_F(DispatchTest, MessageNamesComeFromTheTable) {
+    EXPECT_EQ(kvMessageName(2045), "KVM_KEY_EVENT");
+    EXPECT_EQ(kvMessageName(KVM_LAYERS_IMPORTED), "KVM_LAYERS_IMPORTED");
+    EXPECT_EQ(kvMessageName(KVM_CLOSE), "KVM_CLOSE");
+    EXPECT_EQ(kvMessageName(4242), "4242");
+}
+
+} // namespace
