@@ -1,14 +1,10 @@
 #include "system/linux/ProcProcessTable.h"
 
+#include "Sleeper.h"
 #include "TempFolder.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace {
 
 std::string statLine(pid_t pid, const std::string& comm, char state, unsigned long flags) {
@@ -52,50 +48,26 @@ TEST(ProcProcessTableTest, UnreadableTableIsEmpty) {
     EXPECT_TRUE(KVProcProcessTable("/nonexistent/proc").snapshot().empty());
 }
 
-// A copy of sleep under a name of our own, so that it can be told from every other process.
-struct SleeperTest : ::testing::Test {
-    TempFolder temp;
-    std::filesystem::path program = temp.path() / "CorvaneSleeper";
-    pid_t child = 0;
-
-    void SetUp() override { std::filesystem::copy_file("/bin/sleep", program); }
-    void TearDown() override {
-        if (child > 0) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, nullptr, 0);
-        }
-    }
-    void start() {
-        std::string name = program.filename().string(), seconds = "60";
-        char* argv[] = {name.data(), seconds.data(), nullptr};
-        ASSERT_EQ(::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ), 0);
-    }
-    // Kills the child and waits until it is a zombie, without reaping it.
-    void killToZombie() {
-        ::kill(child, SIGKILL);
-        siginfo_t info{};
-        ASSERT_EQ(::waitid(P_PID, id_t(child), &info, WEXITED | WNOWAIT), 0);
-    }
-};
-
-TEST_F(SleeperTest, RealProcessesAreSeenUntilTheyEnd) {
+TEST(ProcProcessTableTest, RealProcessesAreSeenUntilTheyEnd) {
+    Sleeper sleeper;
     KVProcProcessTable table;
     auto self = table.process(::getpid());
     ASSERT_TRUE(self);
     EXPECT_EQ(self->executable, std::filesystem::read_symlink("/proc/self/exe").string());
 
-    start();
-    auto process = table.process(child);
+    ASSERT_TRUE(sleeper.start());
+    auto process = table.process(sleeper.pid);
     ASSERT_TRUE(process);
-    EXPECT_EQ(process->executable, std::filesystem::canonical(program).string());
+    EXPECT_EQ(process->executable, std::filesystem::canonical(sleeper.program).string());
     EXPECT_EQ(process->imageName, "CorvaneSleeper");
     auto snapshot = table.snapshot();
-    EXPECT_TRUE(std::any_of(snapshot.begin(), snapshot.end(), [&](auto& p) { return p.pid == child; }));
+    EXPECT_TRUE(std::any_of(snapshot.begin(), snapshot.end(), [&](auto& p) { return p.pid == sleeper.pid; }));
 
-    killToZombie();
-    EXPECT_FALSE(table.process(child));
+    ASSERT_TRUE(sleeper.killToZombie());
+    EXPECT_FALSE(table.process(sleeper.pid));
     snapshot = table.snapshot();
-    EXPECT_FALSE(std::any_of(snapshot.begin(), snapshot.end(), [&](auto& p) { return p.pid == child; }));
+    EXPECT_FALSE(
+        std::any_of(snapshot.begin(), snapshot.end(), [&](auto& p) { return p.pid == sleeper.pid; }));
 }
 
 } // namespace
