@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <spdlog/spdlog.h>
+#include <string>
 #include <vips/vips8>
 
 namespace corvane::images {
@@ -96,7 +97,10 @@ VImage imageOf(const KVImage& picture, std::vector<std::uint8_t>& rgb) {
 }
 
 void logVipsFailure(const char* what, const vips::VError& error) {
-    spdlog::warn("images: {}: {}", what, error.what());
+    std::string message = error.what();
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+        message.pop_back();
+    spdlog::warn("images: {}: {}", what, message);
     vips_error_clear();
 }
 
