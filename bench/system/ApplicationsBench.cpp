@@ -60,11 +60,12 @@ void BM_IsRunningAndIsForeground(benchmark::State& state) {
     hook.activateWindow(1, 250);
     bool answer = false;
     for (auto _ : state) {
-        answer ^= controller.IsRunning("Program-317");
-        answer ^= controller.IsForeground("Program-250");
+        answer ^= controller.IsRunning(state.range(0) ? "Program-317" : "program-317");
+        answer ^= controller.IsForeground(state.range(0) ? "Program-250" : "program-250");
         benchmark::DoNotOptimize(answer);
     }
 }
-BENCHMARK(BM_IsRunningAndIsForeground);
+// Argument 1: the identifiers are asked in mixed case.
+BENCHMARK(BM_IsRunningAndIsForeground)->Arg(0)->Arg(1);
 
 } // namespace

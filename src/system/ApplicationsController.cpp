@@ -26,6 +26,10 @@ std::string resolvedPath(const std::string& path) {
     return error ? path : canonical.string();
 }
 
+bool hasUpperCase(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
 std::string identifierOfPath(const std::string& path) {
     return corvane::asciiLower(fs::path(resolvedPath(path)).filename().string());
 }
@@ -88,12 +92,15 @@ std::optional<KVApplicationEntry> KVSysApplicationsController::FindApplication(s
 }
 
 bool KVSysApplicationsController::IsRunning(std::string_view id) const {
-    return m_running.contains(corvane::asciiLower(id));
+    if (id.empty())
+        return false;
+    // Conditions ask at every evaluation; most identifiers are stored in lower case already.
+    return hasUpperCase(id) ? m_running.contains(corvane::asciiLower(id)) : m_running.contains(id);
 }
 
 bool KVSysApplicationsController::IsForeground(std::string_view id) const {
     // While the active window's program cannot be told the foreground is empty, which matches nothing.
-    return !id.empty() && corvane::asciiLower(id) == m_foreground;
+    return !id.empty() && corvane::iequals(id, m_foreground);
 }
 
 bool KVSysApplicationsController::AddToUserList(std::string_view id) {
@@ -161,8 +168,8 @@ std::vector<KVApplicationEntry> KVSysApplicationsController::userApplications() 
     return result;
 }
 
-std::set<std::string> KVSysApplicationsController::runningSnapshot(pid_t ended) const {
-    std::set<std::string> running;
+std::set<std::string, std::less<>> KVSysApplicationsController::runningSnapshot(pid_t ended) const {
+    std::set<std::string, std::less<>> running;
     for (const auto& process : m_processes->snapshot())
         if (process.pid != ended && !process.imageName.empty())
             running.insert(corvane::asciiLower(process.imageName));

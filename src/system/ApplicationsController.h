@@ -73,7 +73,7 @@ public:
     // The catalogue as the editor lists it, ordered by display name.
     std::vector<KVApplicationEntry> applicationsByDisplayName() const;
     std::vector<KVApplicationEntry> userApplications() const;
-    const std::set<std::string>& runningApplications() const { return m_running; }
+    const std::set<std::string, std::less<>>& runningApplications() const { return m_running; }
     const std::string& foregroundApplication() const { return m_foreground; }
 
 private:
@@ -84,7 +84,7 @@ private:
 
     void OnProcessEvent(unsigned started, long pid);
     void OnWindowActivated(unsigned long window);
-    std::set<std::string> runningSnapshot(pid_t ended = 0) const;
+    std::set<std::string, std::less<>> runningSnapshot(pid_t ended = 0) const;
 
     CKVMessageDispatch& m_dispatch;
     const KVSystemHook& m_hook;
@@ -95,7 +95,7 @@ private:
     std::vector<KVApplicationEntry> m_catalogue;
     std::map<std::string, size_t> m_byId;
     std::map<std::string, size_t> m_byDisplayName;
-    std::set<std::string> m_running;
+    std::set<std::string, std::less<>> m_running;
     std::string m_foreground;
     std::vector<size_t> m_userList;
 };

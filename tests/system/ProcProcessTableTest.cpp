@@ -16,18 +16,23 @@ struct FakeProcTest : ::testing::Test {
     TempFolder proc;
     void addProcess(pid_t pid, const std::string& comm, char state, unsigned long flags, const char* exe) {
         proc.write(std::to_string(pid) + "/stat", statLine(pid, comm, state, flags));
-        if (exe)
+        // An empty target stands for a link that may not be read, as for another user's process.
+        if (exe && *exe)
             std::filesystem::create_symlink(exe, proc.path() / std::to_string(pid) / "exe");
+        else if (exe)
+            proc.write(std::to_string(pid) + "/exe", "");
     }
 };
 
 TEST_F(FakeProcTest, NamesComeFromTheExecutableElseTheShortName) {
     addProcess(100, "Foo Bar", 'S', 0, "/usr/bin/Foo Bar");
-    addProcess(101, "gone", 'Z', 0, nullptr);
-    addProcess(102, "kworker/0:1", 'I', 0x00208040, nullptr);
-    addProcess(103, "odd) (name", 'R', 0, nullptr);
+    addProcess(101, "gone", 'Z', 0, "");
+    addProcess(102, "kworker/0:1", 'I', 0x00208040, "");
+    addProcess(103, "odd) (name", 'R', 0, "");
+    addProcess(106, "ended", 'R', 0, nullptr);
     addProcess(104, "upgraded", 'S', 0, "/opt/x/App.Bin (deleted)");
     proc.write("105/stat", "garbage");
+    proc.write("105/exe", "");
     proc.write("self/stat", statLine(1, "not a pid", 'S', 0));
 
     KVProcProcessTable table(proc.path());
@@ -40,6 +45,7 @@ TEST_F(FakeProcTest, NamesComeFromTheExecutableElseTheShortName) {
                                       Row{104, "/opt/x/App.Bin", "App.Bin"}}));
     EXPECT_FALSE(table.process(101)) << "a zombie has ended";
     EXPECT_FALSE(table.process(102)) << "kernel threads are no applications";
+    EXPECT_FALSE(table.process(106)) << "a process without an executable link has ended";
     EXPECT_FALSE(table.process(999));
     EXPECT_FALSE(table.process(0));
 }
