@@ -7,6 +7,8 @@
 #include <pugixml.hpp>
 #include <string>
 
+using KVImageEntryWriter = std::function<void(const KVPropertyNode&)>;
+
 namespace corvane {
 
 // Writes the children of `node` into the "dict" element `dict`, each as a "key" followed by its value:
@@ -20,7 +22,6 @@ bool savePropertyList(const KVPropertyNode& node, const std::string& path,
 
 // The writer of layer documents: like writeEntries, but a child carrying an image is left out of the
 // document and handed to `storeImage`, which stores the picture and notes its own failures.
-using KVImageEntryWriter = std::function<void(const KVPropertyNode&)>;
 bool writeEntries(pugi::xml_node dict, const KVPropertyNode& node, const KVImageEntryWriter& storeImage);
 
 } // namespace corvane

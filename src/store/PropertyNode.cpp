@@ -1,5 +1,7 @@
 #include "store/PropertyNode.h"
 
+#include "images/KVImage.h"
+
 #include <algorithm>
 
 KVPropertyNode::KVPropertyNode(std::string name, std::string value, KVPtr<KVImage> image)
@@ -53,4 +55,10 @@ bool KVPropertyNode::removeChild(std::string_view name) {
         return false;
     m_children.erase(found);
     return true;
+}
+
+KVPtr<KVPropertyNode> KVPropertyNode::copy() const {
+    auto node = create(m_name, m_value, m_image ? std::make_shared<KVImage>(*m_image) : nullptr);
+    node->m_children = m_children;
+    return node;
 }

@@ -150,8 +150,15 @@ TEST(AtomicFile, KilledWriterNeverLeavesAPartialDocument) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            // Slow, small writes keep each save in flight long enough for the kill to land inside one.
+            struct SlowFileSystem : KVFileSystem {
+                ssize_t writeSome(int fd, const void* data, size_t size) override {
+                    ::usleep(100);
+                    return KVFileSystem::writeSome(fd, data, std::min<size_t>(size, 4096));
+                }
+            } slow;
             for (int i = 0;; ++i)
-                savePropertyList(i % 2 ? *first : *second, path);
+                savePropertyList(i % 2 ? *first : *second, path, slow);
         }
         ::usleep(2000 + random() % 20000);
         ::kill(child, SIGKILL);

@@ -1,5 +1,7 @@
 #include "store/PropertyNode.h"
 
+#include "images/KVImage.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -48,4 +50,23 @@ TEST(PropertyNode, RemoveChildErasesTheFirstOnly) {
     EXPECT_TRUE(node->removeChild("a"));
     EXPECT_FALSE(node->removeChild("a"));
     EXPECT_EQ(names(*node), (std::vector<std::string>{"b"}));
+}
+
+TEST(PropertyNode, CopySharesChildrenButNotTheImage) {
+    auto image = std::make_shared<KVImage>(KVImage::kKeySize, KVImage::kKeySize);
+    image->setSourcePath("/profile/Escape.png");
+    auto node = KVPropertyNode::create("Escape", "value", image);
+    auto child = node->addChild("ScanCode", "028");
+
+    const auto copy = node->copy();
+    EXPECT_EQ(copy->name(), "Escape");
+    EXPECT_EQ(copy->value(), "value");
+    ASSERT_TRUE(copy->image());
+    EXPECT_NE(copy->image(), image);
+    EXPECT_TRUE(copy->image()->samePixels(*image));
+    EXPECT_EQ(copy->image()->sourcePath(), "/profile/Escape.png");
+    EXPECT_EQ(copy->findChild("ScanCode"), child) << "children are shared";
+    copy->addChild("Keystroke", "a");
+    EXPECT_FALSE(node->findChild("Keystroke")) << "the list itself is the copy's own";
+    EXPECT_FALSE(KVPropertyNode::create("plain")->copy()->image());
 }
