@@ -128,12 +128,10 @@ void KVSysApplicationsController::Load(const KVPtr<KVPropertyNode>& root) {
     }
 }
 
-void KVSysApplicationsController::Save(const KVPtr<KVPropertyNode>& root) const {
-    if (!root)
-        return;
-    auto applications = root->findChild(kApplicationsKey);
+void KVSysApplicationsController::Save(KVPropertyNode& root) const {
+    auto applications = root.findChild(kApplicationsKey);
     if (!applications)
-        applications = root->addChild(std::string(kApplicationsKey));
+        applications = root.addChild(std::string(kApplicationsKey));
     for (size_t position : m_userList) {
         const auto& entry = m_catalogue[position];
         auto stored = KVPropertyNode::create(entry.id);

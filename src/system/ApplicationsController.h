@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/KVPtr.h"
+#include "store/ConfigurationControllers.h"
 #include "system/ProcessTable.h"
 #include "system/linux/DesktopEntries.h"
 
@@ -12,7 +13,6 @@
 #include <vector>
 
 class CKVMessageDispatch;
-class KVPropertyNode;
 class KVSystemHook;
 
 // One known application.
@@ -39,13 +39,13 @@ struct KVAddApplicationResult {
 
 // Knows which applications are installed, which run and which one owns the active window; announces
 // changes with KVM_RUNNING_APPS_CHANGED and KVM_FOREGROUND_APP_CHANGED. Runs on the loop thread only.
-class KVSysApplicationsController {
+class KVSysApplicationsController final : public KVSettingsConfiguration {
 public:
     // Catalogues the applications of `sources`, takes the first look at the running processes and
     // starts listening to the hook's process and window messages.
     KVSysApplicationsController(CKVMessageDispatch& dispatch, const KVSystemHook& hook,
                                 KVPtr<KVProcessTable> processes, const KVApplicationSources& sources);
-    ~KVSysApplicationsController();
+    ~KVSysApplicationsController() override;
     KVSysApplicationsController(const KVSysApplicationsController&) = delete;
     KVSysApplicationsController& operator=(const KVSysApplicationsController&) = delete;
 
@@ -63,7 +63,11 @@ public:
     // when its file has gone, and kept on the user list.
     void Load(const KVPtr<KVPropertyNode>& root);
     // Writes the user list into the "Applications" dictionary of `root`, leaving other keys alone.
-    void Save(const KVPtr<KVPropertyNode>& root) const;
+    void Save(KVPropertyNode& root) const;
+
+    // The configuration store's names for Load and Save.
+    void loadSettings(const KVPtr<KVPropertyNode>& root) override { Load(root); }
+    void saveSettings(KVPropertyNode& root) override { Save(root); }
 
     // The identifier of a process or of the process that owns a window; empty when it cannot be told.
     std::string ProcessIdentifier(pid_t pid) const;

@@ -5,6 +5,8 @@
 #include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "hook/FakeHook.h"
+#include "store/PropertyListReader.h"
+#include "store/PropertyListWriter.h"
 #include "store/PropertyNode.h"
 #include "system/FakeProcessTable.h"
 #include "system/linux/ProcProcessTable.h"
@@ -205,7 +207,7 @@ TEST_F(ApplicationsTest, StoredApplicationsLoadEvenWhenGoneAndSaveBesideOtherKey
 
     auto saved = KVPropertyNode::create("root");
     saved->addChild("Applications")->addChild("other.bin")->addChild("Path", "/x/other.bin");
-    controller->Save(saved);
+    controller->Save(*saved);
     auto applications = saved->findChild("Applications");
     ASSERT_TRUE(applications);
     ASSERT_EQ(applications->children().size(), 3u);
@@ -214,13 +216,16 @@ TEST_F(ApplicationsTest, StoredApplicationsLoadEvenWhenGoneAndSaveBesideOtherKey
               (temp.path() / "gone/Gone.Bin").string());
     EXPECT_EQ(applications->findChild("tool")->children().size(), 1u);
 
-    // What was saved loads back into a fresh controller.
+    // What was saved to "Applications.plist" loads back into a fresh controller.
+    const auto document = (temp.path() / "Applications.plist").string();
+    ASSERT_TRUE(corvane::savePropertyList(*applications, document));
     controller.reset();
     create();
     auto fresh = KVPropertyNode::create("root");
-    controller->Save(fresh);
+    controller->saveSettings(*fresh);
     EXPECT_TRUE(fresh->findChild("Applications")->children().empty());
-    controller->Load(saved);
+    fresh->setChild(corvane::loadPropertyList(document, "Applications"));
+    controller->loadSettings(fresh);
     EXPECT_EQ(ids(controller->userApplications()), (Ids{"other.bin", "gone.bin", "tool"}));
 }
 
