@@ -29,38 +29,6 @@ template <class T> T* as(const KVPtr<KVCondition>& condition) {
     return dynamic_cast<T*>(condition.get());
 }
 
-TEST_F(ConditionStoreTest, EachTypeLoadsItsPayload) {
-    auto conditions = KVPropertyNode::create("Conditions");
-    conditions->setChild(entry("{1}", {{"Type", "modifier"}, {"Modifiers", "sc"}}));
-    conditions->setChild(entry("{2}", {{"Type", "lock"}, {"Modifiers", "n"}}));
-    conditions->setChild(entry("{3}", {{"Type", "language"}, {"PCLayoutID", "f002040c"}}));
-    conditions->setChild(
-        entry("{4}",
-              {{"Type", "application"}, {"PCApplicationID", "NotePad.EXE"}, {"Predicate", "is foreground"}}));
-    conditions->setChild(
-        entry("{5}", {{"Type", "application"}, {"PCApplicationID", "a"}, {"Predicate", "is active"}}));
-    conditions->setChild(entry("{6}", {{"Type", "application"}, {"PCApplicationID", "b"}}));
-
-    auto list = loadConditions(*conditions, environment);
-    ASSERT_EQ(list.size(), 6u);
-    ASSERT_TRUE(as<KVModifierCondition>(list[0]));
-    EXPECT_EQ(list[0]->Type(), "modifier");
-    EXPECT_EQ(as<KVModifierCondition>(list[0])->Mask(), 6u);
-    ASSERT_TRUE(as<KVLockCondition>(list[1]));
-    EXPECT_EQ(as<KVLockCondition>(list[1])->Mask(), 64u);
-    ASSERT_TRUE(as<KVSysLayoutCondition>(list[2]));
-    EXPECT_EQ(as<KVSysLayoutCondition>(list[2])->Layout(), 0xF002040Cu);
-    ASSERT_TRUE(as<KVApplicationCondition>(list[3]));
-    EXPECT_EQ(as<KVApplicationCondition>(list[3])->ApplicationId(), "NotePad.EXE");
-    EXPECT_TRUE(as<KVApplicationCondition>(list[3])->Foreground());
-    // Anything but the exact foreground text, or none, is a running test.
-    EXPECT_FALSE(as<KVApplicationCondition>(list[4])->Foreground());
-    EXPECT_FALSE(as<KVApplicationCondition>(list[5])->Foreground());
-
-    applications.setRunning({"a"});
-    EXPECT_TRUE(list[4]->IsTrue());
-}
-
 TEST_F(ConditionStoreTest, UnknownOrMissingTypeIsSkippedAndTheRestLoadsInDocumentOrder) {
     auto conditions = KVPropertyNode::create("Conditions");
     conditions->setChild(entry("{Z}", {{"Type", "lock"}, {"Modifiers", "l"}}));
@@ -83,7 +51,10 @@ TEST_F(ConditionStoreTest, MissingKeysGiveEmptyMaskLayoutZeroAndAnApplicationTha
     auto layout =
         createCondition(*entry("{3}", {{"Type", "language"}, {"PCLayoutID", "garbage"}}), environment);
     auto application = createCondition(*entry("{4}", {{"Type", "application"}}), environment);
-    ASSERT_TRUE(modifier && main && layout && application);
+    auto noPredicate =
+        createCondition(*entry("{5}", {{"Type", "application"}, {"PCApplicationID", "b"}}), environment);
+    ASSERT_TRUE(modifier && main && layout && application && noPredicate);
+    EXPECT_FALSE(as<KVApplicationCondition>(noPredicate)->Foreground());
     EXPECT_TRUE(modifier->IsTrue());
     EXPECT_TRUE(main->IsTrue());
     EXPECT_EQ(as<KVSysLayoutCondition>(layout)->Layout(), 0u);

@@ -1,13 +1,7 @@
 #include "ConditionFixture.h"
 #include "conditions/ConditionStore.h"
 #include "store/PropertyListReader.h"
-#include "store/PropertyListWriter.h"
 #include "store/PropertyNode.h"
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <unistd.h>
 
 using namespace corvane;
 
@@ -45,13 +39,6 @@ constexpr std::string_view kLayerDocument = R"(<?xml version="1.0" encoding="UTF
             <key>Modifiers</key>
             <string>sc</string>
         </dict>
-        <key>{6F1C2D3A-0000-4000-8000-000000000004}</key>
-        <dict>
-            <key>Type</key>
-            <string>lock</string>
-            <key>Modifiers</key>
-            <string></string>
-        </dict>
     </dict>
 </dict>
 </plist>
@@ -63,10 +50,9 @@ TEST_F(StoredConditionsTest, StoredItemLoadsItsKnownConditionsAndTheyEvaluate) {
     auto conditionsNode = document->findChild("Conditions");
     ASSERT_TRUE(conditionsNode);
     auto conditions = loadConditions(*conditionsNode, environment);
-    ASSERT_EQ(conditions.size(), 3u);
+    ASSERT_EQ(conditions.size(), 2u);
     EXPECT_EQ(conditions[0]->Type(), "application");
     EXPECT_EQ(conditions[1]->Type(), "modifier");
-    EXPECT_EQ(conditions[2]->Type(), "lock");
 
     EXPECT_FALSE(conditionsHold(conditions));
     applications.setRunning({"notepad.exe"}); // running, not in front: "is active" is a running test
@@ -74,36 +60,6 @@ TEST_F(StoredConditionsTest, StoredItemLoadsItsKnownConditionsAndTheyEvaluate) {
     EXPECT_FALSE(conditionsHold(conditions));
     hook.setModifiersState(KV_MOD_CTRL | KV_MOD_SHIFT | KV_MOD_ALT);
     EXPECT_TRUE(conditionsHold(conditions));
-}
-
-TEST_F(StoredConditionsTest, SavedFileReadsBackToTheSameConditions) {
-    auto document = parsePropertyList(kLayerDocument, "Layer");
-    ASSERT_TRUE(document);
-    auto conditions = loadConditions(*document->findChild("Conditions"), environment);
-
-    auto root = KVPropertyNode::create("Layer");
-    auto saved = root->addChild("Conditions");
-    saveConditions(*saved, conditions);
-    const auto path =
-        std::filesystem::temp_directory_path() / ("conditions-" + std::to_string(::getpid()) + ".plist");
-    ASSERT_TRUE(savePropertyList(*root, path.string()));
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    std::filesystem::remove(path);
-    EXPECT_NE(text.str().find("<string>Main</string>"), std::string::npos) << text.str();
-    EXPECT_NE(text.str().find("<string>cs</string>"), std::string::npos);
-    EXPECT_NE(text.str().find("<string>is running</string>"), std::string::npos);
-    EXPECT_EQ(text.str().find("telepathy"), std::string::npos);
-
-    auto reread = parsePropertyList(text.str(), "Layer");
-    ASSERT_TRUE(reread);
-    auto again = loadConditions(*reread->findChild("Conditions"), environment);
-    ASSERT_EQ(again.size(), 3u);
-    applications.setRunning({"notepad.exe"});
-    hook.setModifiersState(KV_MOD_CTRL | KV_MOD_SHIFT);
-    EXPECT_TRUE(conditionsHold(again));
-    hook.setModifiersState(KV_MOD_CTRL);
-    EXPECT_FALSE(conditionsHold(again));
 }
 
 } // namespace
