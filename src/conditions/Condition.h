@@ -8,7 +8,7 @@
 
 class KVPropertyNode;
 
-// Type names, as stored under "Type" in a condition's entry.
+// Type names, as stored under "Type" in a condition's entry (the keyboard condition's is never stored).
 namespace corvane {
 constexpr std::string_view kModifierConditionType = "modifier";
 constexpr std::string_view kLockConditionType = "lock";
