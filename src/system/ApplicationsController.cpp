@@ -103,6 +103,11 @@ bool KVSysApplicationsController::IsForeground(std::string_view id) const {
     return !id.empty() && corvane::iequals(id, m_foreground);
 }
 
+int KVSysApplicationsController::ApplicationImageIndex(std::string_view id) {
+    auto it = m_byId.find(corvane::asciiLower(id));
+    return it == m_byId.end() ? -1 : m_catalogue[it->second].imageIndex;
+}
+
 bool KVSysApplicationsController::AddToUserList(std::string_view id) {
     auto it = m_byId.find(corvane::asciiLower(id));
     if (it == m_byId.end())

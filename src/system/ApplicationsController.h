@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conditions/ConditionEnvironment.h"
 #include "core/KVPtr.h"
 #include "store/ConfigurationControllers.h"
 #include "system/ProcessTable.h"
@@ -39,7 +40,7 @@ struct KVAddApplicationResult {
 
 // Knows which applications are installed, which run and which one owns the active window; announces
 // changes with KVM_RUNNING_APPS_CHANGED and KVM_FOREGROUND_APP_CHANGED. Runs on the loop thread only.
-class KVSysApplicationsController final : public KVSettingsConfiguration {
+class KVSysApplicationsController final : public KVSettingsConfiguration, public KVApplicationStateSource {
 public:
     // Catalogues the applications of `sources`, takes the first look at the running processes and
     // starts listening to the hook's process and window messages.
@@ -53,8 +54,10 @@ public:
     // gives an icon is taken. An identifier already catalogued answers the existing entry, not new.
     KVAddApplicationResult AddApplication(const std::string& path, bool force);
     std::optional<KVApplicationEntry> FindApplication(std::string_view id) const;
-    bool IsRunning(std::string_view id) const;
-    bool IsForeground(std::string_view id) const;
+    bool IsRunning(std::string_view id) const override;
+    bool IsForeground(std::string_view id) const override;
+    // The small icon's place in the editor's image list, -1 when the application is not catalogued.
+    int ApplicationImageIndex(std::string_view id) override;
 
     // Puts a catalogued application on the user list, which is what Save() stores.
     bool AddToUserList(std::string_view id);

@@ -2,6 +2,7 @@
 
 #include "Sleeper.h"
 #include "TempFolder.h"
+#include "conditions/ApplicationCondition.h"
 #include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "hook/FakeHook.h"
@@ -227,6 +228,23 @@ TEST_F(ApplicationsTest, StoredApplicationsLoadEvenWhenGoneAndSaveBesideOtherKey
     fresh->setChild(corvane::loadPropertyList(document, "Applications"));
     controller->loadSettings(fresh);
     EXPECT_EQ(ids(controller->userApplications()), (Ids{"other.bin", "gone.bin", "tool"}));
+}
+
+TEST_F(ApplicationsTest, ApplicationConditionsAskTheController) {
+    create();
+    auto environment = std::make_shared<KVConditionEnvironment>();
+    environment->applications = controller.get();
+    KVApplicationCondition running(environment, "NotePad.EXE", false);
+    KVApplicationCondition foreground(environment, "NotePad.EXE", true);
+    EXPECT_FALSE(running.IsTrue());
+
+    startProcess(40, "/opt/wine/notepad.exe");
+    EXPECT_TRUE(running.IsTrue());
+    EXPECT_FALSE(foreground.IsTrue());
+    hook.Hook(dispatch);
+    hook.activateWindow(9, 40);
+    EXPECT_TRUE(foreground.IsTrue());
+    EXPECT_EQ(foreground.ImageIndex(), -1) << "not catalogued";
 }
 
 TEST_F(ApplicationsTest, DestroyedControllerNoLongerListens) {
