@@ -8,6 +8,8 @@
 #include "store/PropertyListWriter.h"
 #include "store/XmlDocument.h"
 
+#include <unordered_set>
+
 namespace corvane {
 namespace {
 
@@ -17,12 +19,28 @@ constexpr const char* kLayerDocument = "/Layer.plist";
 // A group may contain itself through a symlinked folder; the walk stops at the same depth as the reader.
 constexpr int kMaxGroupDepth = kMaxPropertyListDepth;
 
+// Adds the document's entries to `node`; a document that cannot be read, or only in part, adds nothing.
 void readDocumentInto(const std::string& path, KVPropertyNode& node) {
     KVXmlDocument document(path);
     if (!document.load())
         return;
-    if (const auto dict = document.topDictionary(); dict && !readDictionary(dict, node))
-        spdlog::warn("{} is nested too deeply; only part of it was read", path);
+    const auto dict = document.topDictionary();
+    if (!dict)
+        return;
+    auto entries = KVPropertyNode::create(node.name());
+    if (!readDictionary(dict, *entries)) {
+        spdlog::warn("{} is nested too deeply; ignored", path);
+        return;
+    }
+    std::unordered_set<std::string> present;
+    for (const auto& child : node.children())
+        present.insert(child->name());
+    for (const auto& entry : entries->children()) {
+        if (present.count(entry->name()))
+            node.setChild(entry);
+        else
+            node.appendNewChild(entry);
+    }
 }
 
 void loadItemAt(const std::string& folder, KVPropertyNode& node, const KVKeyNamePredicate& isKeyName,

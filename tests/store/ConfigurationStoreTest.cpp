@@ -277,7 +277,15 @@ TEST(ConfigurationStore, BrokenDocumentsCountAsAbsentAndAreRewritten) {
     ASSERT_TRUE(ensureFolder(profile));
     writeWholeFile(profile + "/Device.plist", "<plist><dict><key>Brightness</key><string>3</str");
     writeWholeFile(profile + "/Applications.plist", plistWithApplication());
+    std::string deep = "<plist><dict><key>DisplayName</key><string>root</string>";
+    for (int i = 0; i < 100; ++i)
+        deep += "<key>k</key><dict>";
+    for (int i = 0; i < 100; ++i)
+        deep += "</dict>";
+    ASSERT_TRUE(ensureFolder(f.folders->layersFolder()));
+    writeWholeFile(f.folders->layersFolder() + "/Group.plist", deep + "</dict></plist>");
     const auto root = f.store->loadConfiguration();
+    EXPECT_EQ(childNames(root->findChild("Layers")), std::vector<std::string>{"Type"}) << "refused whole";
     EXPECT_EQ(f.device.loaded, nullptr);
     ASSERT_NE(f.applications.loaded, nullptr);
     EXPECT_EQ(childNames(root), (std::vector<std::string>{"Layers", "Plugins", "Applications"}));
