@@ -7,8 +7,10 @@
 
 #include <spdlog/spdlog.h>
 
-CKVCfgApp::CKVCfgApp(KVMainLoop& loop, CKVCommandLineInfo commandLine, HookFactory makeHook, IKVEditorHost* editor)
-    : m_loop(loop), m_commandLine(std::move(commandLine)), m_makeHook(std::move(makeHook)), m_editor(editor) {}
+CKVCfgApp::CKVCfgApp(KVMainLoop& loop, CKVCommandLineInfo commandLine, HookFactory makeHook, IKVEditorHost* editor,
+                     std::string instanceFolder, KVSingleInstance::Timing instanceTiming)
+    : m_loop(loop), m_commandLine(std::move(commandLine)), m_makeHook(std::move(makeHook)), m_editor(editor),
+      m_instanceFolder(std::move(instanceFolder)), m_instanceTiming(instanceTiming) {}
 
 CKVCfgApp::~CKVCfgApp() { m_services.destroyAll(); }
 
@@ -17,12 +19,31 @@ CKVMessageDispatch* CKVCfgApp::dispatch() const { return m_services.find<CKVMess
 KVMainController* CKVCfgApp::mainController() const { return m_services.find<KVMainController>(); }
 
 bool CKVCfgApp::InitInstance() {
+    if (!m_instanceFolder.empty()) {
+        m_instance = std::make_unique<KVSingleInstance>(m_instanceFolder, m_instanceTiming);
+        switch (m_instance->check(m_commandLine)) {
+        case KVSingleInstance::Outcome::First:
+            break;
+        case KVSingleInstance::Outcome::HandedOver:
+            spdlog::info("another configurator is running; handed the request to it");
+            m_instance.reset();
+            return false;
+        case KVSingleInstance::Outcome::RestartTimedOut:
+        case KVSingleInstance::Outcome::Failed:
+            m_instance.reset();
+            m_exitCode = 1;
+            return false;
+        }
+    }
+
     // The dispatch comes first: every later service registers its handlers with it. The loop ends when
     // it is destroyed.
     auto& dispatch = m_services.get<CKVMessageDispatch>(m_loop);
     dispatch.SetDestroyedCallback([this] { m_loop.quit(m_exitCode); });
     auto& hook = m_services.add<KVSystemHook>(m_makeHook(m_loop));
     hook.Hook(dispatch);
+    if (m_instance)
+        m_instance->serve(m_loop, dispatch);
 
     auto& controller = m_services.get<KVMainController>(m_services, m_loop, dispatch, hook, m_editor);
     controller.LoadAndStart();
@@ -48,6 +69,8 @@ int CKVCfgApp::ExitInstance() {
         // that no longer runs.
         m_loop.refuseSends();
         m_services.destroyAll();
+        // The lock goes last: a restarting instance carries on only once this one has finished.
+        m_instance.reset();
         m_initialised = false;
         spdlog::info("shut down");
     }

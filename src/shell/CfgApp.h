@@ -2,6 +2,7 @@
 
 #include "core/ServiceRegistry.h"
 #include "shell/CommandLine.h"
+#include "shell/SingleInstance.h"
 
 #include <functional>
 #include <memory>
@@ -18,8 +19,10 @@ class CKVCfgApp {
 public:
     using HookFactory = std::function<std::shared_ptr<KVSystemHook>(KVMainLoop&)>;
 
-    // `editor` may be null (headless).
-    CKVCfgApp(KVMainLoop& loop, CKVCommandLineInfo commandLine, HookFactory makeHook, IKVEditorHost* editor);
+    // `editor` may be null (headless). `instanceFolder` is the private folder of the single-instance lock;
+    // empty to skip the check.
+    CKVCfgApp(KVMainLoop& loop, CKVCommandLineInfo commandLine, HookFactory makeHook, IKVEditorHost* editor,
+              std::string instanceFolder = {}, KVInstanceTiming instanceTiming = {});
     ~CKVCfgApp();
 
     // True to run the loop, false to end the process at once.
@@ -39,6 +42,9 @@ private:
     CKVCommandLineInfo m_commandLine;
     HookFactory m_makeHook;
     IKVEditorHost* m_editor;
+    std::string m_instanceFolder;
+    KVSingleInstance::Timing m_instanceTiming;
+    std::unique_ptr<KVSingleInstance> m_instance;
     KVServiceRegistry m_services;
     bool m_initialised = false;
     int m_exitCode = 0;
