@@ -6,6 +6,7 @@
 #include "shell/MainController.h"
 #include "shell/QtMainLoop.h"
 #include "shell/SignalWatcher.h"
+#include "store/StoreFolders.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -51,9 +52,18 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName("corvane-configurator");
     QCoreApplication::setApplicationVersion(CORVANE_VERSION);
 
+    // The single-instance lock lives in the private temporary folder.
+    KVStoreFolders folders;
+    const std::string instanceFolder = folders.temporaryFolder();
+    if (instanceFolder.empty()) {
+        spdlog::critical("no private temporary folder: cannot make sure this is the only configurator");
+        return 1;
+    }
+
     KVQtMainLoop loop(*qt);
     CKVCfgApp app(
-        loop, commandLine, [](KVMainLoop& l) { return std::make_shared<KVSessionHook>(l); }, nullptr);
+        loop, commandLine, [](KVMainLoop& l) { return std::make_shared<KVSessionHook>(l); }, nullptr,
+        instanceFolder);
     KVSignalWatcher terminationSignals(loop, [&](int) {
         if (auto* controller = app.mainController())
             controller->Exit();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,7 +45,13 @@ struct Process {
     }
 };
 
-Process start(std::vector<std::string> args) {
+// Each test gets its own profile and runtime folder, so configurators of parallel tests never meet.
+std::string privateFolder() {
+    char pattern[] = "/tmp/corvane-e2e-XXXXXX";
+    return ::mkdtemp(pattern);
+}
+
+Process start(std::vector<std::string> args, const std::string& home = privateFolder()) {
     int pipeFds[2];
     EXPECT_EQ(::pipe(pipeFds), 0);
     Process process;
@@ -55,6 +62,9 @@ Process start(std::vector<std::string> args) {
         ::unsetenv("DISPLAY");
         ::unsetenv("WAYLAND_DISPLAY");
         ::setenv("CORVANE_LOG", "info", 1);
+        ::setenv("XDG_RUNTIME_DIR", (home + "/run").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+        ::mkdir((home + "/run").c_str(), 0700);
         const std::string program = std::string(CORVANE_BIN_DIR) + "/corvane-configurator";
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (auto& arg : args)
@@ -88,6 +98,22 @@ TEST(ConfiguratorProcess, WithoutADisplayItRunsHeadlessAndSaysSo) {
     EXPECT_NE(process.log.find("running headless"), std::string::npos) << process.log;
     ::kill(process.pid, SIGTERM);
     EXPECT_EQ(process.wait(), 0);
+}
+
+TEST(ConfiguratorProcess, ASecondStartHandsOverAndEnds) {
+    const std::string home = privateFolder();
+    Process first = start({"--headless", "-minimized"}, home);
+    ASSERT_TRUE(first.waitFor("configurator running", std::chrono::seconds(20))) << first.log;
+    Process second = start({"--headless", "/tmp/Some.LAYERS"}, home);
+    EXPECT_EQ(second.wait(), 0) << second.log;
+    EXPECT_TRUE(first.waitFor("importing archives is not available yet", std::chrono::seconds(20))) << first.log;
+    EXPECT_NE(first.log.find("/tmp/Some.LAYERS"), std::string::npos);
+
+    Process restarted = start({"--headless", "-minimized", "-RESTART"}, home);
+    EXPECT_EQ(first.wait(), 0) << first.log;
+    EXPECT_TRUE(restarted.waitFor("configurator running", std::chrono::seconds(20))) << restarted.log;
+    ::kill(restarted.pid, SIGTERM);
+    EXPECT_EQ(restarted.wait(), 0) << restarted.log;
 }
 
 TEST(ConfiguratorProcess, BadOptionsAreRefused) {
