@@ -1,9 +1,12 @@
+#include "conditions/ConditionEnvironment.h"
 #include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "hook/FakeHook.h"
 #include "shell/CfgApp.h"
 #include "shell/EditorHost.h"
 #include "shell/MainController.h"
+#include "store/StoreFolders.h"
+#include "system/ApplicationsController.h"
 
 #include <gtest/gtest.h>
 
@@ -54,11 +57,13 @@ TEST_F(CfgAppTest, StartUpCreatesTheDispatchFirstThenHooksAndShowsTheEditor) {
     auto app = makeApp({});
     ASSERT_TRUE(app->InitInstance());
     EXPECT_TRUE(app->initialised());
-    const auto order = app->services().creationOrder();
-    ASSERT_GE(order.size(), 3u);
-    EXPECT_EQ(order[0], std::type_index(typeid(CKVMessageDispatch)));
-    EXPECT_EQ(order[1], std::type_index(typeid(KVSystemHook)));
-    EXPECT_EQ(order[2], std::type_index(typeid(KVMainController)));
+    // The main controller completes last: the services it creates come up inside its constructor.
+    const std::vector<std::type_index> expected{
+        typeid(CKVMessageDispatch), typeid(KVSystemHook),        typeid(KVConditionEnvironment),
+        typeid(KVStoreFolders),     typeid(KVSysApplicationsController), typeid(KVMainController)};
+    EXPECT_EQ(app->services().creationOrder(), expected);
+    EXPECT_EQ(app->mainController()->conditionEnvironment().applications,
+              app->services().find<KVSysApplicationsController>());
     EXPECT_TRUE(hook->hooked());
     EXPECT_EQ(editor.created, 1);
 
