@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <typeindex>
 
 using namespace std::chrono_literals;
@@ -41,6 +43,16 @@ struct FakeEditor final : IKVEditorHost {
 };
 
 struct CfgAppTest : ::testing::Test {
+    // The services find their folders through the environment: keep them off the user's own.
+    static void SetUpTestSuite() {
+        char pattern[] = "/tmp/corvane-cfgapp-XXXXXX";
+        const std::string home = ::mkdtemp(pattern);
+        ::setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", (home + "/run").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+        std::filesystem::create_directories(home + "/run");
+    }
+
     KVManualLoop loop;
     FakeEditor editor;
     std::shared_ptr<KVFakeHook> hook = std::make_shared<KVFakeHook>();
