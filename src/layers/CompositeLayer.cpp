@@ -3,7 +3,8 @@
 #include <algorithm>
 
 bool KVCompositeLayer::contains(const KVLayer* layer) const {
-    return std::any_of(m_layers.begin(), m_layers.end(), [&](const auto& held) { return held.get() == layer; });
+    return std::any_of(m_layers.begin(), m_layers.end(),
+                       [&](const auto& held) { return held.get() == layer; });
 }
 
 bool KVCompositeLayer::append(KVPtr<KVLayer> layer) {

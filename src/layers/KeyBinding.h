@@ -23,9 +23,7 @@ struct KVKeyBinding {
     KVPtr<KVActionPluginInstance> actionPlugin;
 
     // Set bindings take part in composition and are stored; the action code alone does not count.
-    bool isSet() const {
-        return image || scanCode != 0 || !keystroke.empty() || viewPlugin || actionPlugin;
-    }
+    bool isSet() const { return image || scanCode != 0 || !keystroke.empty() || viewPlugin || actionPlugin; }
 
     // Fills the binding from its "Buttons" entry. Missing numbers read as 0; "ScanCode" keeps its low
     // 8 bits.

@@ -9,7 +9,8 @@ KVLayer::~KVLayer() {
         deactivate();
 }
 
-void KVLayer::load(const std::string& identifier, const KVPropertyNode& node, const KVLayerLoadContext& context) {
+void KVLayer::load(const std::string& identifier, const KVPropertyNode& node,
+                   const KVLayerLoadContext& context) {
     loadCommon(identifier, node, context);
     m_bindings = {};
     if (const auto buttons = node.findChild("Buttons"))
@@ -21,7 +22,8 @@ void KVLayer::loadButtons(const KVPropertyNode& buttons, KVPluginObjectFactory* 
     for (const auto& entry : buttons.children()) {
         const auto index = corvane::layers::matchKeyName(entry->name(), previous);
         if (!index) {
-            spdlog::debug("layer \"{}\": \"{}\" is not a key name; entry ignored", identifier(), entry->name());
+            spdlog::debug("layer \"{}\": \"{}\" is not a key name; entry ignored", identifier(),
+                          entry->name());
             continue;
         }
         m_bindings[*index].load(*entry, *index, plugins);

@@ -78,4 +78,3 @@ std::vector<KVPtr<KVLayersItem>> pathTo(const KVLayerCakeItemsStorage& items, co
 }
 
 } // namespace corvane::layers
-

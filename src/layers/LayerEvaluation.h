@@ -24,8 +24,7 @@ KVCompositeLayer collectLayers(const KVLayerCakeItemsStorage& items, uint32_t fl
 std::vector<KVPtr<KVLayersItem>> pathTo(const KVLayerCakeItemsStorage& items, const KVLayersItem* item);
 
 // Calls `visit` for every item below `items`, depth-first in order.
-template <class Visit>
-void forEachItem(const KVLayerCakeItemsStorage& items, Visit&& visit) {
+template <class Visit> void forEachItem(const KVLayerCakeItemsStorage& items, Visit&& visit) {
     for (const auto& item : items) {
         visit(item);
         forEachItem(item->children(), visit);

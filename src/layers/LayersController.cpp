@@ -42,7 +42,9 @@ void KVLayersController::Recompose() {
     sendActiveLayersChanged();
 }
 
-void KVLayersController::sendActiveLayersChanged() { m_dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>(); }
+void KVLayersController::sendActiveLayersChanged() {
+    m_dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
+}
 
 void KVLayersController::rebuildShownLayers() {
     m_shownLayers = corvane::layers::collectLayers(m_cake.items(), KV_ITEM_SHOWN);
@@ -79,8 +81,8 @@ void KVLayersController::StopShowing(const KVPtr<KVLayersItem>& item) {
     bool keep = item->qualifies();
     if (keep) {
         const auto path = corvane::layers::pathTo(m_cake.items(), item.get());
-        keep = !path.empty() && std::all_of(path.begin(), path.end() - 1,
-                                            [](const auto& group) { return group->isActive(); });
+        keep = !path.empty() &&
+               std::all_of(path.begin(), path.end() - 1, [](const auto& group) { return group->isActive(); });
     }
     if (!keep)
         corvane::layers::deactivateItem(item, m_active);
@@ -161,8 +163,12 @@ void KVLayersController::Shutdown() {
     m_editedItem.reset();
 }
 
-bool KVLayersController::IsItemEnabled() const { return m_editedItem && m_editedItem->isEnabled(); }
-bool KVLayersController::IsItemActive() const { return m_editedItem && m_editedItem->isActive(); }
+bool KVLayersController::IsItemEnabled() const {
+    return m_editedItem && m_editedItem->isEnabled();
+}
+bool KVLayersController::IsItemActive() const {
+    return m_editedItem && m_editedItem->isActive();
+}
 bool KVLayersController::IsItemShownForEditing() const {
     return m_editedItem && m_editedItem->isShownForEditing();
 }

@@ -43,7 +43,9 @@ bool KVLayerCakeItemsStorage::remove(const KVPtr<KVLayersItem>& item) {
 KVLayersItem::KVLayersItem() = default;
 
 // Conditions are stopped when the item goes, as the list's owner must.
-KVLayersItem::~KVLayersItem() { corvane::stopConditions(m_conditions); }
+KVLayersItem::~KVLayersItem() {
+    corvane::stopConditions(m_conditions);
+}
 
 const KVLayerCakeItemsStorage& KVLayersItem::children() const {
     static const KVLayerCakeItemsStorage none;

@@ -18,7 +18,7 @@ enum KVItemFlag : uint32_t {
     KV_ITEM_USER_LAYERS = 0x04,   // the built-in group of the user's layers
     KV_ITEM_SYSTEM_LAYERS = 0x08, // the built-in group of the system layers
     KV_ITEM_ENABLED = 0x10,
-    KV_ITEM_SHOWN = 0x20,         // the editor forces the item on
+    KV_ITEM_SHOWN = 0x20, // the editor forces the item on
     KV_ITEM_ACTIVE = 0x40,
 };
 
@@ -94,7 +94,8 @@ public:
 
 protected:
     // The keys both documents share: "DisplayName", "Disabled", "Conditions", "Properties".
-    void loadCommon(const std::string& identifier, const KVPropertyNode& node, const KVLayerLoadContext& context);
+    void loadCommon(const std::string& identifier, const KVPropertyNode& node,
+                    const KVLayerLoadContext& context);
     // Adds the item's node to `parent` with the shared keys written, and answers it.
     KVPtr<KVPropertyNode> saveCommon(KVPropertyNode& parent) const;
 

@@ -66,7 +66,9 @@ void KVKeyPluginInstance::guarded(const char* what, KVPluginObject& object, void
     }
 }
 
-KVViewPluginInstance::~KVViewPluginInstance() { Deactivate(); }
+KVViewPluginInstance::~KVViewPluginInstance() {
+    Deactivate();
+}
 
 void KVViewPluginInstance::Activate() {
     setActive(true);
@@ -99,7 +101,9 @@ void KVViewPluginInstance::StopView() {
         guarded("Stop", *object(), &KVPluginObject::Stop);
 }
 
-KVActionPluginInstance::~KVActionPluginInstance() { Deactivate(); }
+KVActionPluginInstance::~KVActionPluginInstance() {
+    Deactivate();
+}
 
 void KVActionPluginInstance::Activate() {
     setActive(true);
