@@ -44,12 +44,12 @@ KVPtr<KVLayersGroup> KVLayerCake::ensureTopGroup(const char* identifier, const c
     auto group = std::make_shared<KVLayersGroup>();
     group->setIdentifier(identifier);
     group->setDisplayName(displayName);
+    m_items.add(group); // in place of a namesake
     if (existing) {
         spdlog::warn("\"{}\" is stored as a layer; keeping it inside a new group of that name", identifier);
         existing->setIdentifier(existing->identifier() + "_layer");
         group->items().add(existing);
     }
-    m_items.add(group);
     return group;
 }
 
