@@ -273,8 +273,8 @@ TEST_F(LayerStackTest, ShutdownReleasesEveryPluginAndList) {
     EXPECT_FALSE(layer->isActive());
     EXPECT_TRUE(controller.ActiveLayers().empty());
     EXPECT_TRUE(controller.ShownItems().empty());
-    for (const char* expected : {"action tool stop", "action tool destroyed", "view meter stop",
-                                 "view meter destroyed"})
+    for (const char* expected :
+         {"action tool stop", "action tool destroyed", "view meter stop", "view meter destroyed"})
         EXPECT_EQ(std::count(plugins.log.begin(), plugins.log.end(), expected), 1) << expected;
     cake.clear();
     EXPECT_EQ(layer.use_count(), 1);

@@ -71,7 +71,8 @@ TEST_F(LayerStoreTest, EmptyFormsOfButtonsConditionsAndItemOrder) {
     auto group = makeGroup("lonely");
     ASSERT_TRUE(saveItemToFolder(dir.path(), *group, false));
     const std::string groupDocument = readWholeFile(dir / "lonely/Group.plist");
-    EXPECT_NE(groupDocument.find("<key>ItemOrder</key>\n        <array />"), std::string::npos) << groupDocument;
+    EXPECT_NE(groupDocument.find("<key>ItemOrder</key>\n        <array />"), std::string::npos)
+        << groupDocument;
     EXPECT_EQ(groupDocument.find("Type"), std::string::npos);
 
     const auto loaded = loadItemFromFolder(dir / "lonely", "lonely", context);
@@ -223,7 +224,8 @@ TEST_F(LayerStoreTest, MarkingPicturesChangedReachesEveryLayerBelow) {
     ASSERT_TRUE(saveItemToFolder(dir.path(), *makeGroup("box", {layer}), true));
 
     const auto item = loadItemFromFolder(dir / "box", "box", context);
-    const auto& image = std::static_pointer_cast<KVLayer>(item->children().items()[0])->binding(keyIndex("F1")).image;
+    const auto& image =
+        std::static_pointer_cast<KVLayer>(item->children().items()[0])->binding(keyIndex("F1")).image;
     ASSERT_TRUE(image);
     EXPECT_FALSE(image->isChanged());
     markPicturesChanged(*item);

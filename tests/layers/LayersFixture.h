@@ -35,7 +35,9 @@ struct RecordingPlugins final : KVPluginObjectFactory {
     std::vector<std::string> log;
 };
 
-inline unsigned keyIndex(std::string_view name) { return *corvane::layers::matchKeyName(name); }
+inline unsigned keyIndex(std::string_view name) {
+    return *corvane::layers::matchKeyName(name);
+}
 
 inline KVPtr<KVImage> solidPicture(uint8_t shade) {
     auto image = std::make_shared<KVImage>(KVImage::kKeySize, KVImage::kKeySize);
