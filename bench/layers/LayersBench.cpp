@@ -85,8 +85,8 @@ struct Stack {
 };
 
 // Shift toggles: 100 layers go off and 100 come on, then recomposition and the full read.
-void BM_ModifierEventEveryKeyBound(benchmark::State& state) {
-    Stack stack(true);
+void toggleShift(benchmark::State& state, bool everyKeyBound) {
+    Stack stack(everyKeyBound);
     uint32_t mask = 0;
     for (auto _ : state) {
         mask ^= kShift;
@@ -95,17 +95,15 @@ void BM_ModifierEventEveryKeyBound(benchmark::State& state) {
     }
     state.counters["active layers"] = static_cast<double>(stack.controller.ActiveLayers().size());
 }
+
+void BM_ModifierEventEveryKeyBound(benchmark::State& state) {
+    toggleShift(state, true);
+}
 BENCHMARK(BM_ModifierEventEveryKeyBound)->Unit(benchmark::kMicrosecond);
 
 // The same with bindings only at the bottom: every key looks through every active layer.
 void BM_ModifierEventSparseBindings(benchmark::State& state) {
-    Stack stack(false);
-    uint32_t mask = 0;
-    for (auto _ : state) {
-        mask ^= kShift;
-        stack.keyboard.setModifierMask(mask);
-        stack.dispatch.send<KVM_DEVICE_MODIFIERS_CHANGED>(mask);
-    }
+    toggleShift(state, false);
 }
 BENCHMARK(BM_ModifierEventSparseBindings)->Unit(benchmark::kMicrosecond);
 

@@ -319,3 +319,28 @@ TEST(LayoutGroupsTest, InstalledLayoutsGetGroupsInOrderAndRemovedOnesLoseThem) {
 }
 
 } // namespace
+
+namespace {
+
+struct FailingPlugins final : KVPluginObjectFactory {
+    std::unique_ptr<KVPluginObject> createView(KVViewPluginInstance&) override {
+        throw std::runtime_error("no");
+    }
+    std::unique_ptr<KVPluginObject> createAction(KVActionPluginInstance&) override { throw 42; }
+};
+
+TEST(PluginInstanceTest, APluginThatFailsToCreateLeavesAnInertInstance) {
+    FailingPlugins failing;
+    KVActionPluginInstance action(3, &failing);
+    KVViewPluginInstance view(3, &failing);
+    action.Activate();
+    view.Activate();
+    EXPECT_TRUE(action.IsActive());
+    EXPECT_FALSE(action.HasObject());
+    action.KeyDown();
+    EXPECT_FALSE(action.IsPressed());
+    EXPECT_FALSE(view.StartView());
+    EXPECT_FALSE(view.IsDrawing());
+}
+
+} // namespace
