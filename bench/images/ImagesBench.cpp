@@ -74,7 +74,10 @@ void BM_ReloadTenThousandStoredPictures(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(paths.size()));
 }
-BENCHMARK(BM_ReloadTenThousandStoredPictures)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ReloadTenThousandStoredPictures)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->MeasureProcessCPUTime();
 
 void BM_LoadKeyImageScaled(benchmark::State& state) {
     const std::string path = storedPictures().paths().front();

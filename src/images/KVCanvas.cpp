@@ -1,20 +1,10 @@
 #include "images/KVCanvas.h"
 
+#include "images/CairoPixels.h"
 #include "images/PictureFormat.h"
 
 #include <cstring>
 #include <spdlog/spdlog.h>
-
-namespace {
-
-// Cairo keeps RGB24 pixels as native 32-bit words 0x00RRGGBB.
-std::uint32_t wordAt(const unsigned char* row, int x) {
-    std::uint32_t word;
-    std::memcpy(&word, row + static_cast<std::size_t>(x) * 4, 4);
-    return word;
-}
-
-} // namespace
 
 bool KVCanvas::create(int width, int height) {
     if (isValid() && width == m_width && height == m_height) {
@@ -103,19 +93,8 @@ bool KVCanvas::copyFrom(const KVCanvas& other) {
 KVPtr<KVImage> KVCanvas::toImage() const {
     if (!isValid())
         return {};
-    cairo_surface_flush(m_surface);
-    const unsigned char* data = cairo_image_surface_get_data(m_surface);
-    const int stride = cairo_image_surface_get_stride(m_surface);
     auto image = std::make_shared<KVImage>(m_width, m_height);
-    for (int y = 0; y < m_height; ++y) {
-        const unsigned char* from = data + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
-        std::uint8_t* to = image->scanLine(m_height - 1 - y);
-        for (int x = 0; x < m_width; ++x, to += 3) {
-            const std::uint32_t word = wordAt(from, x);
-            to[0] = static_cast<std::uint8_t>(word);
-            to[1] = static_cast<std::uint8_t>(word >> 8);
-            to[2] = static_cast<std::uint8_t>(word >> 16);
-        }
-    }
+    if (!corvane::images::copySurfacePixels(m_surface, *image))
+        return {};
     return image;
 }

@@ -123,6 +123,13 @@ bool KVImage::assignTopDownRgb(int width, int height, std::span<const std::uint8
     return true;
 }
 
+void KVImage::takePixels(KVImage&& other) {
+    m_width = other.m_width;
+    m_height = other.m_height;
+    m_pixels = std::move(other.m_pixels);
+    other.clearPixels();
+}
+
 std::vector<std::uint8_t> KVImage::toTopDownRgb() const {
     const std::size_t rowBytes = static_cast<std::size_t>(m_width) * kBytesPerPixel;
     std::vector<std::uint8_t> rgb(rowBytes * static_cast<std::size_t>(m_height));

@@ -81,6 +81,8 @@ public:
 
     // Replaces the pixels with decoded ones (rows top-down, red-green-blue, tightly packed).
     bool assignTopDownRgb(int width, int height, std::span<const std::uint8_t> rgb);
+    // Takes the other picture's pixels; this picture's source path and changed mark stay.
+    void takePixels(KVImage&& other);
     // The pixels as rows top-down, red-green-blue, tightly packed (what encoders take).
     std::vector<std::uint8_t> toTopDownRgb() const;
 

@@ -2,6 +2,7 @@
 
 #include "images/KVImage.h"
 #include "images/PictureFormat.h"
+#include "images/PngReader.h"
 #include "images/VipsRuntime.h"
 
 #include <memory>
@@ -124,8 +125,8 @@ void logVipsFailure(const char* what, const vips::VError& error) {
     vips_error_clear();
 }
 
-// The loader of an accepted format whose header declares a sane size; empty when refused.
-std::optional<VImage> openChecked(std::span<const std::uint8_t> bytes) {
+// The format of `bytes` when it is accepted and its header, where we read it, declares a sane size.
+std::optional<PictureFormat> checkHeader(std::span<const std::uint8_t> bytes) {
     const auto format = sniffPictureFormat(bytes);
     if (!format) {
         spdlog::warn("images: not a picture of an accepted format ({} bytes)", bytes.size());
@@ -137,6 +138,21 @@ std::optional<VImage> openChecked(std::span<const std::uint8_t> bytes) {
                      declared->height);
         return std::nullopt;
     }
+    return format;
+}
+
+bool isSmallPng(PictureFormat format, std::span<const std::uint8_t> bytes) {
+    if (format != PictureFormat::Png)
+        return false;
+    const auto declared = declaredSize(format, bytes);
+    return declared && declared->width * declared->height <= kDirectPngMaxPixels;
+}
+
+// The loader of an accepted format whose header declares a sane size; empty when refused.
+std::optional<VImage> openChecked(std::span<const std::uint8_t> bytes) {
+    const auto format = checkHeader(bytes);
+    if (!format)
+        return std::nullopt;
     if (!startVips())
         return std::nullopt;
     // The blob does not copy the bytes; the caller's bytes outlive every use of the image.
@@ -153,6 +169,20 @@ std::optional<VImage> openChecked(std::span<const std::uint8_t> bytes) {
 } // namespace
 
 bool decodePicture(std::span<const std::uint8_t> bytes, KVImage& out, PictureSize size) {
+    const auto format = checkHeader(bytes);
+    if (!format)
+        return false;
+    if (isSmallPng(*format, bytes)) {
+        auto picture = readPngDirect(bytes);
+        if (!picture)
+            return false;
+        if (size.width > 0 && size.height > 0 &&
+            (picture->width() != size.width || picture->height() != size.height) &&
+            !resizePicture(*picture, size))
+            return false;
+        out.takePixels(std::move(*picture));
+        return true;
+    }
     try {
         auto image = openChecked(bytes);
         if (!image)

@@ -72,6 +72,13 @@ std::optional<DeclaredSize> psdSize(std::span<const std::uint8_t> bytes) {
     return DeclaredSize{bigEndian32(bytes, 18), bigEndian32(bytes, 14)};
 }
 
+// Signature (8 bytes), then the first chunk, which must be the header: length, "IHDR", width, height.
+std::optional<DeclaredSize> pngSize(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < 24 || !std::equal(bytes.begin() + 12, bytes.begin() + 16, "IHDR"))
+        return std::nullopt;
+    return DeclaredSize{bigEndian32(bytes, 16), bigEndian32(bytes, 20)};
+}
+
 } // namespace
 
 std::optional<PictureFormat> sniffPictureFormat(std::span<const std::uint8_t> bytes) {
@@ -117,6 +124,8 @@ std::optional<DeclaredSize> declaredSize(PictureFormat format, std::span<const s
         return bmpSize(bytes);
     case PictureFormat::Psd:
         return psdSize(bytes);
+    case PictureFormat::Png:
+        return pngSize(bytes);
     default:
         return std::nullopt;
     }

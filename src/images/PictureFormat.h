@@ -27,8 +27,9 @@ struct DeclaredSize {
     std::int64_t width = 0;
     std::int64_t height = 0;
 };
-// The size a BMP or PSD header declares, read by hand because ImageMagick, which decodes those two,
-// would read (and allocate) the whole picture just to learn it. Empty when the header is too short.
+// The size a PNG, BMP or PSD header declares, read by hand: ImageMagick, which decodes BMP and PSD, would
+// read (and allocate) the whole picture just to learn it, and small PNGs skip libvips altogether.
+// Empty when the header is too short (or the format is none of those).
 std::optional<DeclaredSize> declaredSize(PictureFormat format, std::span<const std::uint8_t> bytes);
 
 } // namespace corvane::images

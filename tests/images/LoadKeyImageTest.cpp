@@ -57,6 +57,24 @@ TEST(LoadKeyImage, WidePngIsStretchedToTheKeyWithoutLetterboxing) {
     }
 }
 
+TEST(LoadKeyImage, LargePngIsScaledLikeASmallOne) {
+    // Beyond a megapixel a PNG takes the streaming decoder rather than the direct one.
+    KVImage large(1200, 1000);
+    for (int y = 0; y < large.height(); ++y)
+        for (int x = 0; x < large.width(); ++x)
+            large.scanLine(y)[x * 3 + (x < 600 ? 2 : 0)] = 255;
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("corvane-large-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(large.save((folder / "large.png").string()));
+    const auto image = LoadKeyImage((folder / "large.png").string());
+    std::filesystem::remove_all(folder);
+    ASSERT_TRUE(image);
+    EXPECT_TRUE(image->isKeySized());
+    expectNear(bgrAt(*image, 2, 10), {0, 0, 255}, 2);
+    expectNear(bgrAt(*image, 45, 40), {255, 0, 0}, 2);
+}
+
 TEST(LoadKeyImage, TransparentPartsOfA32BitPngBecomeBlack) {
     const auto image = LoadKeyImage(kData + "alpha-40x40.png");
     ASSERT_TRUE(image);

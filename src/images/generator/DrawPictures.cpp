@@ -52,6 +52,18 @@ void arrowHorizontal(cairo_t* cr, double direction) {
     cairo_fill(cr);
 }
 
+// An "x" of round-capped strokes in the square of side `size` at (left, top).
+void cross(cairo_t* cr, Colour colour, double lineWidth, double left, double top, double size) {
+    setColour(cr, colour);
+    cairo_set_line_width(cr, lineWidth);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_move_to(cr, left, top);
+    cairo_line_to(cr, left + size, top + size);
+    cairo_move_to(cr, left + size, top);
+    cairo_line_to(cr, left, top + size);
+    cairo_stroke(cr);
+}
+
 void drawBack(cairo_t* cr) {
     arrowHorizontal(cr, -1);
 }
@@ -123,14 +135,7 @@ void drawBrowserStop(cairo_t* cr) {
     }
     cairo_close_path(cr);
     cairo_fill(cr);
-    setColour(cr, kWhite);
-    cairo_set_line_width(cr, 5);
-    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-    cairo_move_to(cr, 15, 15);
-    cairo_line_to(cr, 33, 33);
-    cairo_move_to(cr, 33, 15);
-    cairo_line_to(cr, 15, 33);
-    cairo_stroke(cr);
+    cross(cr, kWhite, 5, 15, 15, 18);
 }
 
 void speaker(cairo_t* cr) {
@@ -166,14 +171,7 @@ void sign(cairo_t* cr, bool plus) {
 
 void drawMute(cairo_t* cr) {
     speaker(cr);
-    setColour(cr, kRed);
-    cairo_set_line_width(cr, 4);
-    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-    cairo_move_to(cr, 29, 17);
-    cairo_line_to(cr, 43, 31);
-    cairo_move_to(cr, 43, 17);
-    cairo_line_to(cr, 29, 31);
-    cairo_stroke(cr);
+    cross(cr, kRed, 4, 29, 17, 14);
 }
 
 void drawVolumeDown(cairo_t* cr) {
