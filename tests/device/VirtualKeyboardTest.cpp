@@ -1,5 +1,6 @@
 #include "device/VirtualKeyboard.h"
 
+#include "RecordingHandler.h"
 #include "TestFolder.h"
 #include "core/ManualLoop.h"
 #include "device/HIDReader.h"
@@ -15,28 +16,6 @@ using namespace corvane::device;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Hands every callback to the loop thread as the application's device object does, and records it.
-class RecordingHandler final : public CTavirexCorvane::IEventHandler {
-public:
-    explicit RecordingHandler(KVMainLoop& loop) : m_loop(loop) {}
-    void OnConnected() override { record("connected"); }
-    void OnDisconnected() override { record("disconnected"); }
-    void OnKeyDown(unsigned key) override { record("down " + std::to_string(key)); }
-    void OnKeyUp(unsigned key) override { record("up " + std::to_string(key)); }
-
-    std::vector<std::string> events;
-    std::atomic<unsigned> attempts = 0;
-    unsigned refused = 0;
-
-private:
-    void record(std::string event) {
-        ++attempts;
-        if (!m_loop.send([&] { events.push_back(event); }))
-            ++refused;
-    }
-    KVMainLoop& m_loop;
-};
 
 KeyStateReport reportWith(std::initializer_list<unsigned> keys, uint32_t model = 0) {
     KeyStateReport report{};
