@@ -70,6 +70,8 @@ public:
     bool UnmountDrive();
 
     const DeviceInfo& CurrentDevice() const { return m_device; }
+    // For opening the signature reader (KVHIDDevice) on CurrentDevice().firstHidPath.
+    KVDeviceBackend& Backend() { return *m_backend; }
     uint32_t Model() const { return m_device.model; }
     const ModelDescriptor& Descriptor() const { return corvane::device::modelDescriptor(m_device.model); }
     uint32_t SectorSize() const { return m_sectorSize; }

@@ -205,6 +205,17 @@ TEST_F(VirtualKeyboard, RemovalAndArrivalFollowTheFolder) {
     EXPECT_EQ(handler.events.back(), "connected");
 }
 
+TEST_F(VirtualKeyboard, FolderMadeAfterStartIsFound) {
+    const auto later = folder.path() / "later";
+    auto device = std::make_unique<CTavirexCorvane>(std::make_shared<KVVirtualKeyboardBackend>(later), &loop);
+    device->SetEventHandler(&handler);
+    ASSERT_TRUE(device->StartMonitoring());
+    EXPECT_FALSE(device->Connect());
+    ASSERT_TRUE(virtualkbd::createVirtualKeyboard(later, "TavirexV0.90", 0));
+    ASSERT_TRUE(loop.runUntil([&] { return device->IsConnected(); }, 5s));
+    EXPECT_EQ(device->VersionText(), "TavirexV0.90");
+}
+
 TEST_F(VirtualKeyboard, ShutdownWhileKeysStreamDoesNotDeadlock) {
     for (bool refuse : {false, true}) {
         KVManualLoop ownLoop;
