@@ -14,6 +14,9 @@ using namespace corvane::device;
 
 namespace {
 
+// The keyboard object whose writer runs on this thread, if any.
+thread_local const CTavirexCorvane* t_writerOf = nullptr;
+
 // Parts of a keyboard announce themselves one by one; connect once they have been quiet this long.
 constexpr auto kArrivalSettle = std::chrono::milliseconds(300);
 
@@ -72,7 +75,7 @@ void CTavirexCorvane::SetEventHandler(IEventHandler* handler) {
 }
 
 void CTavirexCorvane::deliver(const std::function<void(IEventHandler&)>& call) {
-    if (std::this_thread::get_id() != m_writer.get_id()) {
+    if (t_writerOf != this) {
         // The owner's own thread: the handler cannot change under us.
         if (m_handler)
             call(*m_handler);
@@ -270,6 +273,7 @@ void CTavirexCorvane::processReport(std::span<const uint8_t> report) {
 }
 
 void CTavirexCorvane::writerMain() {
+    t_writerOf = this;
     static constexpr KeyStateReport kNothingDown{};
     const KVDeviceFileSet::Pause pause = [](std::chrono::milliseconds time) {
         std::this_thread::sleep_for(time);
