@@ -52,7 +52,9 @@ DeviceFile::FlushResult DeviceFile::flush() {
         return FlushResult::Written;
     }
     // The device may hold a torn file now. Keep the contents pending (unless newer ones arrived) so the
-    // next wake-up writes them again, instead of leaving a wrong picture until the key changes.
+    // next wake-up writes them again, instead of leaving a wrong picture until the key changes; and open
+    // the file afresh then, in case the handle is what went bad.
+    m_file.close();
     std::lock_guard lock(m_lock);
     if (!m_changed) {
         std::swap(m_pending, m_shadow);
