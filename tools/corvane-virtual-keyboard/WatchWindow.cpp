@@ -46,7 +46,6 @@ WatchWindow::WatchWindow(std::filesystem::path dir, std::uint32_t model, Surface
         m_redraw.start();
     });
     watchFiles();
-    noteOrderFile();
     refresh();
 }
 
@@ -78,6 +77,8 @@ void WatchWindow::noteOrderFile() {
 }
 
 void WatchWindow::refresh() {
+    // order.sys may have appeared with this change, before it was watched.
+    noteOrderFile();
     const Surface picture = renderKeyboard(m_drawing.get(), readFirmwareState(m_dir, m_model, m_brightness));
     m_picture = toQImage(picture.get());
     update();
