@@ -8,7 +8,7 @@ BUILD_DIR   := build/$(PRESET)
 CMAKE_FLAGS ?= $(if $(CI),-DCORVANE_WERROR=ON,)
 RUN_ARGS    ?=
 
-.PHONY: all deps configure build run test asan release install format format-check clean
+.PHONY: all deps configure build run test asan tsan release install format format-check clean
 
 all: build
 
@@ -29,6 +29,12 @@ test: build
 
 asan:
 	@$(MAKE) --no-print-directory test PRESET=asan
+
+# The threaded parts (main loop, dispatch, hook, device writer) under ThreadSanitizer.
+tsan:
+	@$(MAKE) --no-print-directory configure PRESET=tsan
+	@cmake --build build/tsan -j $(JOBS) --target core_tests hook_tests
+	@ctest --test-dir build/tsan --output-on-failure -R '^(core|hook)_tests$$'
 
 release:
 	@$(MAKE) --no-print-directory build PRESET=release

@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <memory>
-#include <string>
 #include <typeindex>
 #include <typeinfo>
 #include <vector>
@@ -27,6 +26,16 @@ public:
         return ref;
     }
 
+    // Takes `service` as the service of type T (an interface type, usually), unless one exists.
+    template <class T>
+    T& add(std::shared_ptr<T> service) {
+        if (T* existing = find<T>())
+            return *existing;
+        T& ref = *service;
+        m_services.push_back({std::type_index(typeid(T)), std::move(service)});
+        return ref;
+    }
+
     template <class T>
     T* find() const {
         for (const auto& entry : m_services)
@@ -45,6 +54,13 @@ public:
     }
 
     size_t size() const { return m_services.size(); }
+    // The services' types, oldest first.
+    std::vector<std::type_index> creationOrder() const {
+        std::vector<std::type_index> order;
+        for (const auto& entry : m_services)
+            order.push_back(entry.type);
+        return order;
+    }
 
 private:
     struct Entry {

@@ -1,0 +1,74 @@
+// The resident configurator: owns the keyboard, follows the session, opens the editor on demand.
+
+#include "core/Log.h"
+#include "hook/SessionHook.h"
+#include "shell/CfgApp.h"
+#include "shell/MainController.h"
+#include "shell/QtMainLoop.h"
+#include "shell/SignalWatcher.h"
+#include "store/StoreFolders.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+int main(int argc, char** argv) {
+    // Before any thread exists, so that only the loop thread sees termination signals.
+    KVSignalWatcher::blockTerminationSignals();
+    corvane::initLogging();
+
+    CKVCommandLineInfo commandLine = CKVCommandLineInfo::parse(argc, argv);
+    if (commandLine.help) {
+        std::fputs(CKVCommandLineInfo::usage(argv[0]).c_str(), stdout);
+        return 0;
+    }
+    if (commandLine.version) {
+        std::printf("corvane-configurator %s\n", CORVANE_VERSION);
+        return 0;
+    }
+    if (!commandLine.errors.empty()) {
+        for (const auto& error : commandLine.errors)
+            std::fprintf(stderr, "corvane-configurator: %s\n", error.c_str());
+        std::fprintf(stderr, "Try '%s --help'.\n", argv[0]);
+        return 2;
+    }
+
+    bool headless = commandLine.headless;
+    if (!headless && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
+        spdlog::warn("no display found: running headless, without tray icon and editor");
+        headless = true;
+    }
+    std::unique_ptr<QCoreApplication> qt;
+    if (headless) {
+        qt = std::make_unique<QCoreApplication>(argc, argv);
+    } else {
+        auto widgets = std::make_unique<QApplication>(argc, argv);
+        widgets->setQuitOnLastWindowClosed(false); // closing the editor does not end the program
+        qt = std::move(widgets);
+    }
+    QCoreApplication::setApplicationName("corvane-configurator");
+    QCoreApplication::setApplicationVersion(CORVANE_VERSION);
+
+    // The single-instance lock lives in the private temporary folder.
+    KVStoreFolders folders;
+    const std::string instanceFolder = folders.temporaryFolder();
+    if (instanceFolder.empty()) {
+        spdlog::critical("no private temporary folder: cannot make sure this is the only configurator");
+        return 1;
+    }
+
+    KVQtMainLoop loop(*qt);
+    CKVCfgApp app(
+        loop, commandLine, [](KVMainLoop& l) { return std::make_shared<KVSessionHook>(l); }, nullptr,
+        instanceFolder);
+    KVSignalWatcher terminationSignals(loop, [&](int) {
+        if (auto* controller = app.mainController())
+            controller->Exit();
+        else
+            loop.quit(0);
+    });
+    return app.Run();
+}

@@ -1,0 +1,41 @@
+#include "conditions/ConditionEvents.h"
+
+#include "core/Log.h"
+#include "core/MessageDispatch.h"
+
+namespace {
+// A condition that flips at every evaluation must not hold the user-interface thread for ever.
+constexpr int kMaxPasses = 8;
+} // namespace
+
+KVConditionEvents::KVConditionEvents(CKVMessageDispatch& dispatch, std::function<void()> reEvaluate)
+    : m_dispatch(dispatch), m_reEvaluate(std::move(reEvaluate)) {
+    for (KVMessage message : kMessages)
+        m_dispatch.RegisterHandler(message, this, &KVConditionEvents::onStateChanged);
+}
+
+KVConditionEvents::~KVConditionEvents() {
+    m_dispatch.UnregisterHandlers(this);
+}
+
+void KVConditionEvents::onStateChanged() {
+    if (!m_reEvaluate)
+        return;
+    // A message sent from inside an evaluation (a plug-in reporting while it is activated, say) would
+    // otherwise start a nested evaluation of a half-updated tree; it asks for one more pass instead.
+    if (m_evaluating) {
+        m_again = true;
+        return;
+    }
+    m_evaluating = true;
+    int passes = 0;
+    do {
+        m_again = false;
+        m_reEvaluate();
+    } while (m_again && ++passes < kMaxPasses);
+    if (m_again)
+        spdlog::warn("conditions: state still changing after {} evaluations; waiting for the next event",
+                     kMaxPasses);
+    m_again = false;
+    m_evaluating = false;
+}

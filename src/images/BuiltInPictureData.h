@@ -1,0 +1,18 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+// The table that the picture generator writes at build time, sorted by name.
+namespace corvane::images {
+
+struct BuiltInPicture {
+    std::string_view name;
+    std::span<const std::uint8_t> png;
+};
+
+extern const std::array<BuiltInPicture, 21> kBuiltInPictures;
+
+} // namespace corvane::images

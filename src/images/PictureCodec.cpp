@@ -1,0 +1,170 @@
+#include "images/PictureCodec.h"
+
+#include "images/KVImage.h"
+#include "images/PictureFormat.h"
+#include "images/VipsRuntime.h"
+
+#include <memory>
+#include <spdlog/spdlog.h>
+#include <string>
+#include <vips/vips8>
+
+namespace corvane::images {
+namespace {
+
+using vips::VImage;
+
+struct BlobRelease {
+    void operator()(VipsBlob* blob) const { vips_area_unref(VIPS_AREA(blob)); }
+};
+using BlobRef = std::unique_ptr<VipsBlob, BlobRelease>;
+
+struct GFree {
+    void operator()(void* memory) const { g_free(memory); }
+};
+
+vips::VOption* loadOptions() {
+    // Truncated data is an error, not a picture with a grey bottom half.
+    return VImage::option()->set("fail_on", VIPS_FAIL_ON_TRUNCATED)->set("access", VIPS_ACCESS_SEQUENTIAL);
+}
+
+// Builds the loader, which reads only the header; pixels are decoded later, when they are asked for.
+VImage openLoader(PictureFormat format, VipsBlob* blob) {
+    switch (format) {
+    case PictureFormat::Png:
+        return VImage::pngload_buffer(blob, loadOptions());
+    case PictureFormat::Jpeg:
+        return VImage::jpegload_buffer(blob, loadOptions());
+    case PictureFormat::Gif:
+        return VImage::gifload_buffer(blob, loadOptions());
+    case PictureFormat::Tiff:
+        return VImage::tiffload_buffer(blob, loadOptions());
+    case PictureFormat::Webp:
+        return VImage::webpload_buffer(blob, loadOptions());
+    case PictureFormat::Bmp:
+    case PictureFormat::Psd:
+        return VImage::magickload_buffer(blob, loadOptions());
+    }
+    throw vips::VError("unknown picture format");
+}
+
+// Any band layout and sample format becomes 8-bit sRGB with three bands.
+VImage toRgb24(VImage image) {
+    if (image.has_alpha())
+        image = image.flatten(VImage::option()->set("background", std::vector<double>{0.0}));
+    if (image.interpretation() != VIPS_INTERPRETATION_sRGB)
+        image = image.colourspace(VIPS_INTERPRETATION_sRGB);
+    if (image.bands() > 3)
+        image = image.extract_band(0, VImage::option()->set("n", 3));
+    else if (image.bands() == 2)
+        image = image.extract_band(0);
+    if (image.bands() == 1)
+        image = image.bandjoin({image, image});
+    if (image.format() != VIPS_FORMAT_UCHAR)
+        image = image.cast(VIPS_FORMAT_UCHAR);
+    return image;
+}
+
+VImage resizeExactly(VImage image, PictureSize size) {
+    if (image.width() == size.width && image.height() == size.height)
+        return image;
+    const double horizontal = static_cast<double>(size.width) / image.width();
+    const double vertical = static_cast<double>(size.height) / image.height();
+    image = image.resize(horizontal,
+                         VImage::option()->set("vscale", vertical)->set("kernel", VIPS_KERNEL_LANCZOS3));
+    // Rounding inside the scaler may leave a pixel too many or too few; the frame is what counts.
+    if (image.width() != size.width || image.height() != size.height)
+        image = image.embed(0, 0, size.width, size.height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    return image;
+}
+
+bool storeInto(VImage image, KVImage& out) {
+    std::size_t length = 0;
+    std::unique_ptr<void, GFree> memory(image.write_to_memory(&length));
+    const auto expected = static_cast<std::size_t>(image.width()) * image.height() * 3;
+    if (!memory || length != expected) {
+        spdlog::warn("images: decoder gave {} bytes where {} were expected", length, expected);
+        return false;
+    }
+    return out.assignTopDownRgb(image.width(), image.height(),
+                                {static_cast<const std::uint8_t*>(memory.get()), length});
+}
+
+VImage imageOf(const KVImage& picture, std::vector<std::uint8_t>& rgb) {
+    rgb = picture.toTopDownRgb();
+    return VImage::new_from_memory(rgb.data(), rgb.size(), picture.width(), picture.height(), 3,
+                                   VIPS_FORMAT_UCHAR);
+}
+
+void logVipsFailure(const char* what, const vips::VError& error) {
+    std::string message = error.what();
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+        message.pop_back();
+    spdlog::warn("images: {}: {}", what, message);
+    vips_error_clear();
+}
+
+} // namespace
+
+bool decodePicture(std::span<const std::uint8_t> bytes, KVImage& out, PictureSize size) {
+    const auto format = sniffPictureFormat(bytes);
+    if (!format) {
+        spdlog::warn("images: not a picture of an accepted format ({} bytes)", bytes.size());
+        return false;
+    }
+    if (const auto declared = declaredSize(*format, bytes);
+        declared && !declaredSizeAcceptable(declared->width, declared->height)) {
+        spdlog::warn("images: {} declares {} x {}; refused", pictureFormatName(*format), declared->width,
+                     declared->height);
+        return false;
+    }
+    if (!startVips())
+        return false;
+    BlobRef blob(vips_blob_new(nullptr, bytes.data(), bytes.size()));
+    try {
+        VImage image = openLoader(*format, blob.get());
+        if (!declaredSizeAcceptable(image.width(), image.height()) || image.bands() > 16) {
+            spdlog::warn("images: {} declares {} x {} with {} bands; refused", pictureFormatName(*format),
+                         image.width(), image.height(), image.bands());
+            return false;
+        }
+        image = toRgb24(image);
+        if (size.width > 0 && size.height > 0)
+            image = resizeExactly(image, size);
+        return storeInto(image, out);
+    } catch (const vips::VError& error) {
+        logVipsFailure("cannot decode picture", error);
+        return false;
+    }
+}
+
+bool resizePicture(KVImage& image, PictureSize size) {
+    if (!image.isValid() || size.width <= 0 || size.height <= 0 || !startVips())
+        return false;
+    try {
+        std::vector<std::uint8_t> rgb;
+        return storeInto(resizeExactly(imageOf(image, rgb), size), image);
+    } catch (const vips::VError& error) {
+        logVipsFailure("cannot scale picture", error);
+        return false;
+    }
+}
+
+std::vector<std::uint8_t> encodePicturePng(const KVImage& image) {
+    if (!image.isValid() || !startVips())
+        return {};
+    try {
+        std::vector<std::uint8_t> rgb;
+        void* buffer = nullptr;
+        std::size_t length = 0;
+        imageOf(image, rgb).write_to_buffer(".png", &buffer, &length, VImage::option()->set("strip", true));
+        std::unique_ptr<void, GFree> owned(buffer);
+        const auto* begin = static_cast<const std::uint8_t*>(buffer);
+        return {begin, begin + length};
+    } catch (const vips::VError& error) {
+        logVipsFailure("cannot encode PNG", error);
+        return {};
+    }
+}
+
+} // namespace corvane::images

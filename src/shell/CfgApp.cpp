@@ -1,0 +1,85 @@
+#include "shell/CfgApp.h"
+
+#include "core/MainLoop.h"
+#include "core/MessageDispatch.h"
+#include "hook/SystemHook.h"
+#include "shell/MainController.h"
+
+#include <spdlog/spdlog.h>
+
+CKVCfgApp::CKVCfgApp(KVMainLoop& loop, CKVCommandLineInfo commandLine, HookFactory makeHook, IKVEditorHost* editor,
+                     std::string instanceFolder, KVSingleInstance::Timing instanceTiming)
+    : m_loop(loop), m_commandLine(std::move(commandLine)), m_makeHook(std::move(makeHook)), m_editor(editor),
+      m_instanceFolder(std::move(instanceFolder)), m_instanceTiming(instanceTiming) {}
+
+CKVCfgApp::~CKVCfgApp() { m_services.destroyAll(); }
+
+CKVMessageDispatch* CKVCfgApp::dispatch() const { return m_services.find<CKVMessageDispatch>(); }
+
+KVMainController* CKVCfgApp::mainController() const { return m_services.find<KVMainController>(); }
+
+bool CKVCfgApp::InitInstance() {
+    if (!m_instanceFolder.empty()) {
+        m_instance = std::make_unique<KVSingleInstance>(m_instanceFolder, m_instanceTiming);
+        switch (m_instance->check(m_commandLine)) {
+        case KVSingleInstance::Outcome::First:
+            break;
+        case KVSingleInstance::Outcome::HandedOver:
+            spdlog::info("another configurator is running; handed the request to it");
+            m_instance.reset();
+            return false;
+        case KVSingleInstance::Outcome::RestartTimedOut:
+        case KVSingleInstance::Outcome::Failed:
+            m_instance.reset();
+            m_exitCode = 1;
+            return false;
+        }
+    }
+
+    // The dispatch comes first: every later service registers its handlers with it. The loop ends when
+    // it is destroyed.
+    auto& dispatch = m_services.get<CKVMessageDispatch>(m_loop);
+    dispatch.SetDestroyedCallback([this] { m_loop.quit(m_exitCode); });
+    auto& hook = m_services.add<KVSystemHook>(m_makeHook(m_loop));
+    hook.Hook(dispatch);
+    if (m_instance)
+        m_instance->serve(m_loop, dispatch);
+
+    auto& controller = m_services.get<KVMainController>(m_services, m_loop, dispatch, hook, m_editor);
+    controller.LoadAndStart();
+
+    if (!m_commandLine.minimized)
+        dispatch.send<KVM_SHOW_EDITOR>();
+    if (!m_commandLine.layersFile.empty())
+        dispatch.send<KVM_OPEN_LAYERS_FILE>(m_commandLine.layersFile.c_str());
+
+    m_initialised = true;
+    spdlog::info("configurator running");
+    return true;
+}
+
+int CKVCfgApp::ExitInstance() {
+    if (m_initialised) {
+        spdlog::info("shutting down");
+        if (auto* controller = mainController())
+            controller->Shutdown();
+        if (auto* hook = m_services.find<KVSystemHook>())
+            hook->UnHook();
+        // Workers may still be sending; from here their sends are refused instead of waiting for a loop
+        // that no longer runs.
+        m_loop.refuseSends();
+        m_services.destroyAll();
+        // The lock goes last: a restarting instance carries on only once this one has finished.
+        m_instance.reset();
+        m_initialised = false;
+        spdlog::info("shut down");
+    }
+    return m_exitCode;
+}
+
+int CKVCfgApp::Run() {
+    if (!InitInstance())
+        return ExitInstance();
+    m_exitCode = m_loop.run();
+    return ExitInstance();
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "core/MainLoop.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+class CKVCommandLineInfo;
+class CKVMessageDispatch;
+
+// The waits of a later start.
+struct KVInstanceTiming {
+    std::chrono::milliseconds findRetry{7000};   // wait before looking for the running instance again
+    std::chrono::milliseconds restartWait{7000}; // how long a restart waits for the old instance to end
+    std::chrono::milliseconds openDelay{777};    // pause before handing over an archive path
+};
+
+// One configurator per user: the first instance holds a lock on "instance.lock" in the private temporary
+// folder and listens on "dispatch.sock" beside it; a later start hands its request over and ends.
+// Requests are one line each: "show", "open <path>", "close".
+class KVSingleInstance {
+public:
+    enum class Outcome {
+        First,           // no other instance: carry on starting
+        HandedOver,      // the running instance got the request (or it was lost); end this process
+        RestartTimedOut, // the running instance did not end in time; end this process with failure
+        Failed,          // the lock cannot be taken at all; end with failure
+    };
+    using Timing = KVInstanceTiming;
+
+    explicit KVSingleInstance(std::string folder, Timing timing = {});
+    ~KVSingleInstance();
+    KVSingleInstance(const KVSingleInstance&) = delete;
+    KVSingleInstance& operator=(const KVSingleInstance&) = delete;
+
+    Outcome check(const CKVCommandLineInfo& commandLine);
+
+    // First instance: from now on, requests of later starts reach `dispatch`.
+    void serve(KVMainLoop& loop, CKVMessageDispatch& dispatch);
+
+    // A later start's request, without the lock: false when no running instance could be reached.
+    bool sendRequest(const std::string& request);
+
+private:
+    bool tryLock();
+    bool listen();
+    bool connectAndSend(const std::string& request);
+    void acceptConnections();
+    void readRequest(int fd);
+    void handleRequest(const std::string& request);
+
+    std::string m_folder;
+    Timing m_timing;
+    int m_lockFd = -1;
+    int m_listenFd = -1;
+    KVMainLoop* m_loop = nullptr;
+    CKVMessageDispatch* m_dispatch = nullptr;
+    std::optional<KVMainLoop::WatchId> m_listenWatch;
+    struct Client;
+    std::vector<std::unique_ptr<Client>> m_clients;
+};

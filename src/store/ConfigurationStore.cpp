@@ -1,0 +1,105 @@
+#include "store/ConfigurationStore.h"
+
+#include "core/Log.h"
+#include "store/FileTree.h"
+#include "store/PropertyListReader.h"
+#include "store/PropertyListWriter.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+constexpr const char* kDeviceDocument = "/Device.plist";
+constexpr const char* kApplicationsDocument = "/Applications.plist";
+
+std::vector<std::string> subfolderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        // A link is never an item folder of ours, whatever it points to.
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
+            names.push_back(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+bool removeStaleAt(const KVPropertyNode& group, const std::string& folder, int depth) {
+    if (depth > corvane::kMaxPropertyListDepth)
+        return false;
+    const auto order = group.findChild("ItemOrder");
+    bool ok = true;
+    for (const auto& name : subfolderNames(folder)) {
+        const auto item = order ? order->findChild(name) : nullptr;
+        if (!item) {
+            spdlog::info("removing the folder of deleted item {}/{}", folder, name);
+            ok = corvane::deleteTree(folder + "/" + name) && ok;
+        } else if (item->childValue("Type") == "Group") {
+            ok = removeStaleAt(*item, folder + "/" + name, depth + 1) && ok;
+        }
+    }
+    return ok;
+}
+
+} // namespace
+
+KVConfigurationStore::KVConfigurationStore(KVStoreFolders& folders, KVConfigurationControllers controllers,
+                                           KVKeyNamePredicate isKeyName, KVFileSystem& fs)
+    : m_folders(folders), m_controllers(controllers), m_isKeyName(std::move(isKeyName)), m_fs(fs) {}
+
+KVPtr<KVPropertyNode> KVConfigurationStore::loadConfiguration() {
+    auto root = KVPropertyNode::create("root");
+
+    auto layers = root->addChild("Layers");
+    corvane::loadGroupFolder(m_folders.layersFolder(), *layers, m_isKeyName);
+
+    auto plugins = root->addChild("Plugins");
+    m_controllers.pluginRegistry.scanPluginFolders(m_folders.pluginsFolder(), *plugins);
+
+    const std::string profile = m_folders.profileFolder();
+    if (auto device = corvane::loadPropertyList(profile + kDeviceDocument, "Device"))
+        root->setChild(device);
+    if (auto applications = corvane::loadPropertyList(profile + kApplicationsDocument, "Applications"))
+        root->setChild(applications);
+
+    m_controllers.layerCake.loadLayers(layers);
+    m_controllers.pluginRegistry.fillRegistry(root);
+    m_controllers.deviceController.loadSettings(root);
+    m_controllers.applicationsController.loadSettings(root);
+    return root;
+}
+
+bool KVConfigurationStore::saveConfiguration() {
+    auto root = KVPropertyNode::create("root");
+    m_controllers.layerCake.saveLayers(*root);
+    m_controllers.deviceController.saveSettings(*root);
+    m_controllers.applicationsController.saveSettings(*root);
+
+    const std::string profile = m_folders.profileFolder();
+    bool ok = corvane::ensureFolder(profile);
+
+    if (const auto layers = root->findChild("Layers")) {
+        ok = removeStaleItemFolders(*layers, m_folders.layersFolder()) && ok;
+        ok = corvane::saveItemFolder(profile, *layers, false, m_fs) && ok;
+    }
+    if (const auto device = root->findChild("Device"))
+        ok = corvane::savePropertyList(*device, profile + kDeviceDocument, m_fs) && ok;
+    if (const auto applications = root->findChild("Applications"))
+        ok = corvane::savePropertyList(*applications, profile + kApplicationsDocument, m_fs) && ok;
+    if (!ok)
+        spdlog::error("the configuration was not completely saved to {}", profile);
+    return ok;
+}
+
+bool KVConfigurationStore::removeStaleItemFolders(const KVPropertyNode& group, const std::string& folder) {
+    return removeStaleAt(group, folder, 0);
+}

@@ -1,0 +1,84 @@
+#include "conditions/ConditionEvents.h"
+
+#include "core/ManualLoop.h"
+#include "core/MessageDispatch.h"
+
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+struct ConditionEventsTest : ::testing::Test {
+    KVManualLoop loop;
+    CKVMessageDispatch dispatch{loop};
+    int evaluations = 0;
+};
+
+TEST_F(ConditionEventsTest, EachStateMessageRunsOneEvaluationAndOthersNone) {
+    KVConditionEvents events(dispatch, [this] { ++evaluations; });
+    dispatch.send<KVM_DEVICE_MODIFIERS_CHANGED>(4);
+    dispatch.send<KVM_RUNNING_APPS_CHANGED>();
+    dispatch.send<KVM_FOREGROUND_APP_CHANGED>();
+    dispatch.send<KVM_HOOK_STATE_CHANGED>();
+    dispatch.send<KVM_DEVICE_STATE>(1);
+    dispatch.send<KVM_PLUGIN_CONDITION_CHANGED>();
+    EXPECT_EQ(evaluations, 6);
+
+    for (KVMessage other :
+         {KVM_PROCESS_EVENT, KVM_WINDOW_ACTIVATED, KVM_ACTIVE_LAYERS_CHANGED, KVM_KEY_EVENT})
+        dispatch.Send(other);
+    EXPECT_EQ(evaluations, 6);
+}
+
+TEST_F(ConditionEventsTest, NothingArrivesAfterDestruction) {
+    {
+        KVConditionEvents events(dispatch, [this] { ++evaluations; });
+        EXPECT_EQ(dispatch.handlerCount(KVM_HOOK_STATE_CHANGED), 1u);
+    }
+    EXPECT_EQ(dispatch.handlerCount(KVM_HOOK_STATE_CHANGED), 0u);
+    dispatch.send<KVM_HOOK_STATE_CHANGED>();
+    EXPECT_EQ(evaluations, 0);
+}
+
+TEST_F(ConditionEventsTest, WorkerSendEvaluatesOnTheLoopThread) {
+    std::thread::id evaluatedOn;
+    KVConditionEvents events(dispatch, [&] {
+        ++evaluations;
+        evaluatedOn = std::this_thread::get_id();
+    });
+    bool delivered = false;
+    std::thread worker([&] { delivered = dispatch.send<KVM_DEVICE_MODIFIERS_CHANGED>(2); });
+    EXPECT_TRUE(loop.runUntil([&] { return evaluations == 1; }, std::chrono::seconds(5)));
+    worker.join();
+    EXPECT_TRUE(delivered);
+    EXPECT_EQ(evaluatedOn, std::this_thread::get_id());
+}
+
+TEST_F(ConditionEventsTest, MessageDuringAnEvaluationAsksForOneMorePassNotANestedOne) {
+    int depth = 0, deepest = 0;
+    KVConditionEvents events(dispatch, [&] {
+        ++evaluations;
+        deepest = std::max(deepest, ++depth);
+        // A plug-in condition reporting a new state while the evaluation activates it.
+        if (evaluations == 1)
+            dispatch.send<KVM_PLUGIN_CONDITION_CHANGED>();
+        --depth;
+    });
+    dispatch.send<KVM_HOOK_STATE_CHANGED>();
+    EXPECT_EQ(evaluations, 2);
+    EXPECT_EQ(deepest, 1);
+}
+
+TEST_F(ConditionEventsTest, AConditionThatFlipsForEverDoesNotHangTheLoop) {
+    KVConditionEvents events(dispatch, [&] {
+        ++evaluations;
+        dispatch.send<KVM_PLUGIN_CONDITION_CHANGED>();
+    });
+    dispatch.send<KVM_HOOK_STATE_CHANGED>();
+    EXPECT_EQ(evaluations, 8);
+    // And the next event is served normally.
+    dispatch.send<KVM_HOOK_STATE_CHANGED>();
+    EXPECT_EQ(evaluations, 16);
+}
+
+} // namespace

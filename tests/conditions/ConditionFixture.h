@@ -1,0 +1,18 @@
+#pragma once
+
+#include "conditions/ConditionEnvironment.h"
+#include "conditions/FakeSources.h"
+#include "core/KVPtr.h"
+#include "hook/FakeHook.h"
+
+#include <gtest/gtest.h>
+
+// A condition environment whose every source is a fake the test drives.
+struct ConditionFixture : ::testing::Test {
+    KVFakeHook hook;
+    KVFakeKeyboardState keyboard;
+    KVFakeApplicationState applications;
+    KVFakeLayoutSource layouts;
+    KVPtr<KVConditionEnvironment> environment = std::make_shared<KVConditionEnvironment>(
+        KVConditionEnvironment{&hook, &keyboard, &applications, &layouts});
+};

@@ -1,0 +1,147 @@
+#include "conditions/ConditionStore.h"
+
+#include "ConditionFixture.h"
+#include "conditions/ApplicationCondition.h"
+#include "conditions/ConditionPluginInstance.h"
+#include "conditions/ModifierCondition.h"
+#include "conditions/SysCondition.h"
+#include "conditions/SysLayoutCondition.h"
+#include "core/Guid.h"
+#include "store/PropertyNode.h"
+
+#include <map>
+#include <set>
+
+using namespace corvane;
+
+namespace {
+
+using ConditionStoreTest = ConditionFixture;
+
+KVPtr<KVPropertyNode> entry(const std::string& key, const std::map<std::string, std::string>& values) {
+    auto node = KVPropertyNode::create(key);
+    for (const auto& [name, value] : values)
+        node->addChild(name, value);
+    return node;
+}
+
+template <class T> T* as(const KVPtr<KVCondition>& condition) {
+    return dynamic_cast<T*>(condition.get());
+}
+
+TEST_F(ConditionStoreTest, UnknownOrMissingTypeIsSkippedAndTheRestLoadsInDocumentOrder) {
+    auto conditions = KVPropertyNode::create("Conditions");
+    conditions->setChild(entry("{Z}", {{"Type", "lock"}, {"Modifiers", "l"}}));
+    conditions->setChild(entry("{Y}", {{"Type", "weather"}, {"Modifiers", "c"}}));
+    conditions->setChild(entry("{X}", {{"Modifiers", "c"}}));
+    conditions->setChild(entry("{W}", {{"Type", "sys_condition"}}));
+    conditions->setChild(KVPropertyNode::create("{V}", "not a dictionary"));
+    conditions->setChild(entry("{A}", {{"Type", "modifier"}, {"Modifiers", "a"}}));
+
+    auto list = loadConditions(*conditions, environment);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0]->Type(), "lock");
+    EXPECT_EQ(list[1]->Type(), "modifier");
+    EXPECT_EQ(as<KVModifierCondition>(list[1])->Mask(), 1u);
+}
+
+TEST_F(ConditionStoreTest, MissingKeysGiveEmptyMaskLayoutZeroAndAnApplicationThatNeverMatches) {
+    auto modifier = createCondition(*entry("{1}", {{"Type", "modifier"}}), environment);
+    auto main = createCondition(*entry("{2}", {{"Type", "modifier"}, {"Modifiers", "Main"}}), environment);
+    auto layout =
+        createCondition(*entry("{3}", {{"Type", "language"}, {"PCLayoutID", "garbage"}}), environment);
+    auto application = createCondition(*entry("{4}", {{"Type", "application"}}), environment);
+    auto noPredicate =
+        createCondition(*entry("{5}", {{"Type", "application"}, {"PCApplicationID", "b"}}), environment);
+    ASSERT_TRUE(modifier && main && layout && application && noPredicate);
+    EXPECT_FALSE(as<KVApplicationCondition>(noPredicate)->Foreground());
+    EXPECT_TRUE(modifier->IsTrue());
+    EXPECT_TRUE(main->IsTrue());
+    EXPECT_EQ(as<KVSysLayoutCondition>(layout)->Layout(), 0u);
+    EXPECT_FALSE(layout->IsTrue());
+    applications.setRunning({""});
+    EXPECT_FALSE(application->IsTrue());
+}
+
+TEST_F(ConditionStoreTest, SavingWritesStringEntriesUnderFreshGuidKeys) {
+    KVConditionList list{std::make_shared<KVModifierCondition>(environment, 0),
+                         std::make_shared<KVLockCondition>(environment, KV_MOD_SHIFT | KV_LOCK_CAPS),
+                         std::make_shared<KVSysLayoutCondition>(environment, 0x409),
+                         std::make_shared<KVApplicationCondition>(environment, "Gimp", true),
+                         std::make_shared<KVApplicationCondition>(environment, "vim", false),
+                         std::make_shared<KVSysCondition>(environment),
+                         nullptr};
+    auto first = KVPropertyNode::create("Conditions");
+    saveConditions(*first, list);
+    ASSERT_EQ(first->children().size(), 5u); // neither the keyboard condition nor the empty entry
+
+    using Values = std::map<std::string, std::string>;
+    std::vector<Values> expected{
+        {{"Type", "modifier"}, {"Modifiers", "Main"}},
+        {{"Type", "lock"}, {"Modifiers", "sl"}},
+        {{"Type", "language"}, {"PCLayoutID", "00000409"}},
+        {{"Type", "application"}, {"PCApplicationID", "Gimp"}, {"Predicate", "is foreground"}},
+        {{"Type", "application"}, {"PCApplicationID", "vim"}, {"Predicate", "is running"}},
+    };
+    std::set<std::string> keys;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const auto& saved = first->children()[i];
+        EXPECT_TRUE(isGuidString(saved->name())) << saved->name();
+        keys.insert(saved->name());
+        EXPECT_EQ(saved->children().front()->name(), "Type");
+        Values values;
+        for (const auto& child : saved->children()) {
+            EXPECT_FALSE(child->hasChildren());
+            values[child->name()] = child->value();
+        }
+        EXPECT_EQ(values, expected[i]) << i;
+    }
+
+    auto second = KVPropertyNode::create("Conditions");
+    saveConditions(*second, list);
+    for (const auto& saved : second->children())
+        keys.insert(saved->name());
+    EXPECT_EQ(keys.size(), 10u) << "every save uses new keys";
+
+    // And back: the same payloads, in the same order.
+    auto reloaded = loadConditions(*second, environment);
+    ASSERT_EQ(reloaded.size(), 5u);
+    EXPECT_EQ(as<KVModifierCondition>(reloaded[0])->Mask(), 0u);
+    EXPECT_EQ(as<KVLockCondition>(reloaded[1])->Mask(), 20u);
+    EXPECT_EQ(as<KVSysLayoutCondition>(reloaded[2])->Layout(), 0x409u);
+    EXPECT_EQ(as<KVApplicationCondition>(reloaded[3])->ApplicationId(), "Gimp");
+    EXPECT_TRUE(as<KVApplicationCondition>(reloaded[3])->Foreground());
+    EXPECT_FALSE(as<KVApplicationCondition>(reloaded[4])->Foreground());
+}
+
+TEST_F(ConditionStoreTest, PluginConditionKeepsItsStoredEntryWholeAndIndependent) {
+    auto stored = entry("{P}", {{"Type", "plugin"},
+                                {"PluginID", "com.example.weather"},
+                                {"SubPluginID", "rain"},
+                                {"Future", "kept"}});
+    auto properties = stored->addChild("PluginProperties");
+    properties->addChild("City", "Graz");
+    properties->addChild("Enabled", "true");
+
+    auto condition = createCondition(*stored, environment);
+    ASSERT_TRUE(as<KVConditionPluginInstance>(condition));
+    EXPECT_FALSE(condition->IsTrue());
+    // Changing the loaded document afterwards must not reach the condition.
+    properties->addChild("City", "Wien");
+
+    auto saved = KVPropertyNode::create("Conditions");
+    saveConditions(*saved, {condition});
+    ASSERT_EQ(saved->children().size(), 1u);
+    const auto& out = saved->children()[0];
+    EXPECT_EQ(out->childValue("Type"), "plugin");
+    EXPECT_EQ(out->childValue("PluginID"), "com.example.weather");
+    EXPECT_EQ(out->childValue("SubPluginID"), "rain");
+    EXPECT_EQ(out->childValue("Future"), "kept");
+    auto savedProperties = out->findChild("PluginProperties");
+    ASSERT_TRUE(savedProperties);
+    EXPECT_EQ(savedProperties->childValue("City"), "Graz");
+    EXPECT_EQ(savedProperties->childValue("Enabled"), "true");
+    EXPECT_EQ(out->children().size(), 5u);
+}
+
+} // namespace

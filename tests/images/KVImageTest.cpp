@@ -1,0 +1,134 @@
+#include "images/KVImage.h"
+
+#include "images/LoadKeyImage.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::filesystem::path scratchFolder(const std::string& name) {
+    auto folder = std::filesystem::temp_directory_path() /
+                  ("corvane-images-" + name + "-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+TEST(KVImage, KeySizedPictureHasTheKeyboardsRowLayout) {
+    KVImage image(48, 48);
+    EXPECT_TRUE(image.isValid());
+    EXPECT_EQ(image.bitsPerPixel(), 24);
+    EXPECT_EQ(image.stride(), 144u);
+    EXPECT_EQ(image.pixels().size(), 144u * 48);
+    EXPECT_FALSE(KVImage().isValid());
+    EXPECT_EQ(KVImage().bitsPerPixel(), 0);
+    EXPECT_EQ(KVImage::strideFor(5), 16u);
+}
+
+TEST(KVImage, SavedPngLoadsBackWithSameBottomUpBgrPixels) {
+    const auto folder = scratchFolder("roundtrip");
+    KVImage image(48, 48);
+    // Blue-green-red of the top-left pixel: the last row in memory.
+    image.scanLine(47)[0] = 10;
+    image.scanLine(47)[1] = 20;
+    image.scanLine(47)[2] = 200;
+    const std::string path = (folder / "Escape.png").string();
+    ASSERT_TRUE(image.save(path));
+    EXPECT_EQ(image.sourcePath(), path);
+
+    KVImage loaded;
+    ASSERT_TRUE(loaded.load(path));
+    EXPECT_TRUE(loaded.samePixels(image));
+    const auto rgb = loaded.toTopDownRgb();
+    EXPECT_EQ(rgb[0], 200);
+    EXPECT_EQ(rgb[1], 20);
+    EXPECT_EQ(rgb[2], 10);
+    std::filesystem::remove_all(folder);
+}
+
+} // namespace
+
+namespace {
+
+const std::string kData = std::string(CORVANE_TEST_DATA) + "/images/";
+
+TEST(KVImage, StoredPictureOfAnotherSizeReloadsAsBlankKeyPicture) {
+    KVImage stored;
+    stored.setSourcePath(kData + "stored-64x64.png");
+    stored.setChanged(true);
+    ASSERT_TRUE(stored.reload());
+    EXPECT_TRUE(stored.isKeySized());
+    EXPECT_TRUE(stored.samePixels(KVImage(48, 48)));
+    EXPECT_EQ(stored.sourcePath(), kData + "stored-64x64.png");
+    EXPECT_TRUE(stored.isChanged());
+
+    KVImage keySized;
+    keySized.setSourcePath(kData + "no-such.png");
+    EXPECT_FALSE(keySized.reload());
+    EXPECT_FALSE(keySized.isValid());
+    EXPECT_FALSE(KVImage().reload());
+}
+
+TEST(KVImage, LoadKeepsTheFilesOwnSizeAndRescaleStretches) {
+    KVImage image;
+    ASSERT_TRUE(image.load(kData + "wide-100x50.png"));
+    EXPECT_EQ(image.width(), 100);
+    EXPECT_EQ(image.height(), 50);
+    EXPECT_EQ(image.stride(), 300u);
+    ASSERT_TRUE(image.rescale(48, 48));
+    EXPECT_TRUE(image.isKeySized());
+    EXPECT_FALSE(KVImage().rescale(48, 48));
+    EXPECT_FALSE(image.rescale(0, 48));
+}
+
+TEST(KVImage, CopiesAreIndependentAndKeepPathAndMark) {
+    KVImage original(48, 48);
+    original.setSourcePath("/x/Escape.png");
+    original.setChanged(true);
+    KVImage copy = original;
+    copy.pixels()[0] = 255;
+    EXPECT_EQ(original.pixels()[0], 0);
+    EXPECT_EQ(copy.sourcePath(), "/x/Escape.png");
+    EXPECT_TRUE(copy.isChanged());
+}
+
+TEST(KVImage, FromBottomUpBgrTakesPaddedRows) {
+    // Two pixels wide: six bytes of pixels in an eight-byte row.
+    const std::uint8_t rows[] = {1, 2, 3, 4, 5, 6, 0xEE, 0xEE, 7, 8, 9, 10, 11, 12, 0xEE, 0xEE};
+    const auto image = KVImage::fromBottomUpBgr(2, 2, rows, 8);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->scanLine(0)[3], 4);
+    EXPECT_EQ(image->scanLine(1)[0], 7);
+    EXPECT_EQ(image->scanLine(1)[5], 12);
+    EXPECT_FALSE(KVImage::fromBottomUpBgr(2, 2, rows, 5));
+    EXPECT_FALSE(KVImage::fromBottomUpBgr(0, 2, rows, 8));
+    EXPECT_FALSE(KVImage::fromBottomUpBgr(2, 2, nullptr, 8));
+}
+
+TEST(KVImage, FailedSaveKeepsTheOldFileAndLeavesNoLitter) {
+    const auto folder = scratchFolder("failedsave");
+    KVImage image(48, 48);
+    // A folder where the picture should go cannot be replaced by a file.
+    std::filesystem::create_directories(folder / "Escape.png" / "keep");
+    EXPECT_FALSE(image.save((folder / "Escape.png").string()));
+    EXPECT_TRUE(std::filesystem::exists(folder / "Escape.png" / "keep"));
+    EXPECT_TRUE(image.sourcePath().empty());
+    EXPECT_FALSE(image.save((folder / "missing" / "Escape.png").string()));
+    EXPECT_FALSE(KVImage().save((folder / "Empty.png").string()));
+
+    // Replacing an existing picture leaves exactly the new one and nothing beside it.
+    const auto path = (folder / "F1.png").string();
+    ASSERT_TRUE(KVImage(48, 48).save(path));
+    KVImage white(48, 48);
+    std::fill(white.pixels().begin(), white.pixels().end(), 255);
+    ASSERT_TRUE(white.save(path));
+    KVImage loaded;
+    ASSERT_TRUE(loaded.load(path));
+    EXPECT_TRUE(loaded.samePixels(white));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
+    std::filesystem::remove_all(folder);
+}
+
+} // namespace

@@ -1,0 +1,188 @@
+#include "images/LoadKeyImage.h"
+
+#include "images/BuiltInPictures.h"
+#include "images/PictureFormat.h"
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+
+const std::string kData = std::string(CORVANE_TEST_DATA) + "/images/";
+
+std::vector<std::uint8_t> fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class ScratchFile {
+public:
+    explicit ScratchFile(const std::string& name, const std::vector<std::uint8_t>& bytes)
+        : m_path(
+              (std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + "-" + name)).string()) {
+        std::ofstream out(m_path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    ~ScratchFile() { std::filesystem::remove(m_path); }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Blue, green, red of the pixel at (x, y) counted from the top.
+std::array<int, 3> bgrAt(const KVImage& image, int x, int y) {
+    const std::uint8_t* pixel = image.scanLine(image.height() - 1 - y) + x * 3;
+    return {pixel[0], pixel[1], pixel[2]};
+}
+
+void expectNear(std::array<int, 3> actual, std::array<int, 3> expected, int tolerance) {
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(actual[i], expected[i], tolerance) << "channel " << i;
+}
+
+TEST(LoadKeyImage, WidePngIsStretchedToTheKeyWithoutLetterboxing) {
+    const auto image = LoadKeyImage(kData + "wide-100x50.png");
+    ASSERT_TRUE(image);
+    EXPECT_TRUE(image->isKeySized());
+    EXPECT_EQ(image->bitsPerPixel(), 24);
+    EXPECT_EQ(image->sourcePath(), kData + "wide-100x50.png");
+    // Red on the left and blue on the right reach the top and bottom rows: stretched, not letterboxed.
+    for (int y : {0, 47}) {
+        expectNear(bgrAt(*image, 2, y), {0, 0, 255}, 2);
+        expectNear(bgrAt(*image, 45, y), {255, 0, 0}, 2);
+    }
+}
+
+TEST(LoadKeyImage, TransparentPartsOfA32BitPngBecomeBlack) {
+    const auto image = LoadKeyImage(kData + "alpha-40x40.png");
+    ASSERT_TRUE(image);
+    EXPECT_TRUE(image->isKeySized());
+    expectNear(bgrAt(*image, 24, 2), {0, 255, 0}, 2);
+    expectNear(bgrAt(*image, 24, 45), {0, 0, 0}, 2);
+}
+
+TEST(LoadKeyImage, EveryAcceptedFormatLoadsAsTheKeyPicture) {
+    for (const char* name : {"orange-64.jpg", "orange-64.gif", "orange-64.bmp", "orange-64.tif",
+                             "orange-64.webp", "orange-64.psd", "grey16-64.png"}) {
+        SCOPED_TRACE(name);
+        const auto image = LoadKeyImage(kData + name);
+        ASSERT_TRUE(image);
+        EXPECT_TRUE(image->isKeySized());
+        if (std::string_view(name).starts_with("orange"))
+            expectNear(bgrAt(*image, 24, 24), {0, 128, 255}, 8);
+        else
+            expectNear(bgrAt(*image, 24, 24), {255, 255, 255}, 2);
+    }
+}
+
+TEST(LoadKeyImage, ActionNamesAreBuiltInPicturesWhateverTheirCase) {
+    const auto upper = LoadKeyImage("ACTION_MEDIA_MUTE");
+    const auto mixed = LoadKeyImage("ACTION_Media_mute");
+    const auto lower = LoadKeyImage("action_media_mute");
+    ASSERT_TRUE(upper && mixed && lower);
+    EXPECT_TRUE(upper->isKeySized());
+    EXPECT_TRUE(upper->samePixels(*mixed));
+    EXPECT_TRUE(upper->samePixels(*lower));
+    EXPECT_TRUE(upper->sourcePath().empty());
+    EXPECT_FALSE(upper->samePixels(*LoadKeyImage("ACTION_MEDIA_PLAY")));
+    EXPECT_FALSE(LoadKeyImage("ACTION_MY_COMPUTER"));
+    EXPECT_FALSE(LoadKeyImage("ACTION_"));
+}
+
+TEST(LoadKeyImage, SeventeenActionPicturesAreBuiltInAndDistinct) {
+    const auto names = corvane::images::builtInActionNames();
+    ASSERT_EQ(names.size(), 17u);
+    std::vector<KVPtr<KVImage>> pictures;
+    for (auto name : names) {
+        auto picture = LoadKeyImage(std::string(name));
+        ASSERT_TRUE(picture) << name;
+        // Something is drawn: a good share of the pixels is not black.
+        const auto px = picture->pixels();
+        EXPECT_GT(std::count_if(px.begin(), px.end(), [](std::uint8_t b) { return b > 64; }), 150) << name;
+        for (const auto& other : pictures)
+            EXPECT_FALSE(other->samePixels(*picture)) << name;
+        pictures.push_back(picture);
+    }
+}
+
+TEST(LoadKeyImage, MissingDamagedAndForeignFilesGiveNothing) {
+    const auto png = fileBytes(kData + "wide-100x50.png");
+    ASSERT_GT(png.size(), 60u);
+    std::vector<std::uint8_t> truncated(png.begin(),
+                                        png.begin() + static_cast<std::ptrdiff_t>(png.size() - 30));
+    std::vector<std::uint8_t> noise(4096);
+    std::mt19937 random(7);
+    for (auto& byte : noise)
+        byte = static_cast<std::uint8_t>(random());
+    const std::string ppm = "P6\n2 2\n255\n000000000000";
+    const std::vector<std::uint8_t> foreign(ppm.begin(), ppm.end());
+
+    ScratchFile truncatedFile("truncated.png", truncated);
+    ScratchFile noiseFile("noise.png", noise);
+    ScratchFile foreignFile("picture.ppm", foreign);
+    ScratchFile emptyFile("empty.png", {});
+    EXPECT_FALSE(LoadKeyImage(truncatedFile.path()));
+    EXPECT_FALSE(LoadKeyImage(noiseFile.path()));
+    EXPECT_FALSE(LoadKeyImage(foreignFile.path()));
+    EXPECT_FALSE(LoadKeyImage(emptyFile.path()));
+    EXPECT_FALSE(LoadKeyImage(kData + "no-such-picture.png"));
+    EXPECT_FALSE(LoadKeyImage(kData));
+    EXPECT_FALSE(LoadKeyImage(""));
+
+    const auto jpeg = fileBytes(kData + "orange-64.jpg");
+    ScratchFile truncatedJpeg("truncated.jpg",
+                              {jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(jpeg.size() / 2)});
+    EXPECT_FALSE(LoadKeyImage(truncatedJpeg.path()));
+    const auto bmp = fileBytes(kData + "orange-64.bmp");
+    ScratchFile truncatedBmp("truncated.bmp",
+                             {bmp.begin(), bmp.begin() + static_cast<std::ptrdiff_t>(bmp.size() / 2)});
+    EXPECT_FALSE(LoadKeyImage(truncatedBmp.path()));
+}
+
+std::uint32_t crc32(const std::uint8_t* data, std::size_t length) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < length; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void putBigEndian(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+
+// The PNG of `bytes` with the header chunk claiming another size (and a correct checksum).
+std::vector<std::uint8_t> pngClaiming(std::vector<std::uint8_t> bytes, std::uint32_t width,
+                                      std::uint32_t height) {
+    constexpr std::size_t kIhdrType = 12, kIhdrData = 16, kIhdrCrc = 29;
+    putBigEndian(bytes, kIhdrData, width);
+    putBigEndian(bytes, kIhdrData + 4, height);
+    putBigEndian(bytes, kIhdrCrc, crc32(bytes.data() + kIhdrType, 4 + 13));
+    return bytes;
+}
+
+TEST(LoadKeyImage, AbsurdDeclaredSizesAreRefused) {
+    const auto png = fileBytes(kData + "wide-100x50.png");
+    ScratchFile tall("tall.png", pngClaiming(png, 1, 1'000'000));
+    ScratchFile huge("huge.png", pngClaiming(png, 15000, 15000));
+    EXPECT_FALSE(LoadKeyImage(tall.path()));
+    EXPECT_FALSE(LoadKeyImage(huge.path()));
+
+    auto bmp = fileBytes(kData + "orange-64.bmp");
+    bmp[18 + 2] = 0x7F; // width 64 + 0x7F0000
+    ScratchFile wideBmp("wide.bmp", bmp);
+    EXPECT_FALSE(LoadKeyImage(wideBmp.path()));
+
+    EXPECT_FALSE(corvane::images::declaredSizeAcceptable(0, 10));
+    EXPECT_FALSE(corvane::images::declaredSizeAcceptable(10000, 10000));
+    EXPECT_TRUE(corvane::images::declaredSizeAcceptable(6000, 4000));
+}
+
+} // namespace

@@ -1,0 +1,111 @@
+#include "core/ManualLoop.h"
+#include "core/MessageDispatch.h"
+#include "hook/FakeHook.h"
+#include "shell/CfgApp.h"
+#include "shell/EditorHost.h"
+#include "shell/MainController.h"
+
+#include <gtest/gtest.h>
+
+#include <typeindex>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct FakeEditor final : IKVEditorHost {
+    int created = 0, shown = 0, closed = 0;
+    bool failNextCreate = false;
+    bool open = false;
+    bool ShowEditor() override {
+        if (!open) {
+            if (failNextCreate) {
+                failNextCreate = false;
+                return false;
+            }
+            ++created;
+            open = true;
+        }
+        ++shown;
+        return true;
+    }
+    void CloseEditor() override {
+        if (open)
+            ++closed;
+        open = false;
+    }
+    bool HasEditor() const override { return open; }
+};
+
+struct CfgAppTest : ::testing::Test {
+    KVManualLoop loop;
+    FakeEditor editor;
+    std::shared_ptr<KVFakeHook> hook = std::make_shared<KVFakeHook>();
+
+    std::unique_ptr<CKVCfgApp> makeApp(std::vector<const char*> args) {
+        args.insert(args.begin(), "corvane-configurator");
+        return std::make_unique<CKVCfgApp>(
+            loop, CKVCommandLineInfo::parse(int(args.size()), args.data()),
+            [this](KVMainLoop&) { return hook; }, &editor);
+    }
+};
+
+TEST_F(CfgAppTest, StartUpCreatesTheDispatchFirstThenHooksAndShowsTheEditor) {
+    auto app = makeApp({});
+    ASSERT_TRUE(app->InitInstance());
+    EXPECT_TRUE(app->initialised());
+    const auto order = app->services().creationOrder();
+    ASSERT_GE(order.size(), 3u);
+    EXPECT_EQ(order[0], std::type_index(typeid(CKVMessageDispatch)));
+    EXPECT_EQ(order[1], std::type_index(typeid(KVSystemHook)));
+    EXPECT_EQ(order[2], std::type_index(typeid(KVMainController)));
+    EXPECT_TRUE(hook->hooked());
+    EXPECT_EQ(editor.created, 1);
+
+    // A second request brings the same window forward.
+    app->dispatch()->send<KVM_SHOW_EDITOR>();
+    EXPECT_EQ(editor.created, 1);
+    EXPECT_EQ(editor.shown, 2);
+}
+
+TEST_F(CfgAppTest, MinimizedStartShowsNoEditorUntilAsked) {
+    auto app = makeApp({"-minimized"});
+    ASSERT_TRUE(app->InitInstance());
+    EXPECT_EQ(editor.created, 0);
+    editor.failNextCreate = true;
+    app->dispatch()->send<KVM_SHOW_EDITOR>();
+    EXPECT_EQ(editor.created, 0) << "a failed creation leaves no window";
+    app->dispatch()->send<KVM_SHOW_EDITOR>();
+    EXPECT_EQ(editor.created, 1) << "the next request tries again";
+}
+
+TEST_F(CfgAppTest, ExitClosesTheEditorOnceAndReleasesServicesInReverse) {
+    auto app = makeApp({});
+    ASSERT_TRUE(app->InitInstance());
+    app->mainController()->Exit();
+    EXPECT_EQ(editor.closed, 1);
+    loop.runUntil([&] { return loop.quitRequested(); }, 5s);
+    EXPECT_TRUE(app->dispatch()->IsDestroyed());
+    EXPECT_EQ(app->ExitInstance(), 0);
+    EXPECT_EQ(editor.closed, 1) << "the editor was already closed by Exit";
+    EXPECT_EQ(app->services().size(), 0u);
+    EXPECT_FALSE(hook->hooked()) << "the hook is released with its service";
+}
+
+TEST_F(CfgAppTest, ExitWithTheEditorOpenClosesItAtShutdown) {
+    auto app = makeApp({});
+    ASSERT_TRUE(app->InitInstance());
+    app->dispatch()->NotifyDispatch(KVM_CLOSE);
+    EXPECT_TRUE(loop.quitRequested());
+    app->ExitInstance();
+    EXPECT_EQ(editor.closed, 1);
+}
+
+TEST_F(CfgAppTest, AnExitBeforeStartUpCompletedRunsNoShutdownStep) {
+    auto app = makeApp({});
+    EXPECT_EQ(app->ExitInstance(), 0);
+    EXPECT_EQ(editor.closed, 0);
+    EXPECT_EQ(app->services().size(), 0u);
+}
+
+} // namespace

@@ -1,0 +1,173 @@
+#include "store/AtomicFile.h"
+
+#include "TempDir.h"
+#include "store/PropertyListReader.h"
+#include "store/PropertyListWriter.h"
+
+#include <cerrno>
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <random>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace corvane;
+
+namespace {
+
+enum class Step { None, Open, Write, ShortWrites, Sync, Close, Rename };
+
+// Fails the chosen step of a save, as a full disk or a pulled drive would.
+class FailingFileSystem : public KVFileSystem {
+public:
+    explicit FailingFileSystem(Step failing) : m_failing(failing) {}
+
+    int openFile(const std::string& path, int flags, mode_t mode) override {
+        if (m_failing == Step::Open && (flags & O_CREAT))
+            return fail(ENOSPC);
+        return KVFileSystem::openFile(path, flags, mode);
+    }
+    ssize_t writeSome(int fd, const void* data, size_t size) override {
+        if (m_failing == Step::ShortWrites) // partial writes are legal and must be continued
+            return KVFileSystem::writeSome(fd, data, std::min<size_t>(size, 7));
+        if (m_failing == Step::Write && m_written > 0)
+            return fail(EIO);
+        const auto n = KVFileSystem::writeSome(fd, data, std::min<size_t>(size, 64));
+        m_written += n > 0 ? size_t(n) : 0;
+        return n;
+    }
+    int syncFile(int fd) override { return m_failing == Step::Sync ? fail(EIO) : KVFileSystem::syncFile(fd); }
+    int closeFile(int fd) override {
+        const int result = KVFileSystem::closeFile(fd);
+        return m_failing == Step::Close ? fail(EIO) : result;
+    }
+    int renameFile(const std::string& from, const std::string& to) override {
+        return m_failing == Step::Rename ? fail(EXDEV) : KVFileSystem::renameFile(from, to);
+    }
+
+private:
+    static int fail(int error) {
+        errno = error;
+        return -1;
+    }
+    Step m_failing;
+    size_t m_written = 0;
+};
+
+std::vector<std::string> folderEntries(const std::string& path) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(path.c_str());
+    while (const dirent* entry = ::readdir(dir))
+        if (std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..")
+            names.emplace_back(entry->d_name);
+    ::closedir(dir);
+    return names;
+}
+
+mode_t modeOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+} // namespace
+
+TEST(AtomicFile, FailedSaveKeepsThePreviousFileWhole) {
+    const std::string oldContent(1000, 'o');
+    const std::string newContent(3000, 'n');
+    for (auto step : {Step::Open, Step::Write, Step::Sync, Step::Close, Step::Rename}) {
+        SCOPED_TRACE(static_cast<int>(step));
+        TempDir dir;
+        writeWholeFile(dir / "Device.plist", oldContent);
+        FailingFileSystem fs(step);
+        EXPECT_FALSE(writeFileAtomically(dir / "Device.plist", newContent, fs));
+        EXPECT_EQ(readWholeFile(dir / "Device.plist"), oldContent);
+        EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"Device.plist"})
+            << "temporary file left";
+    }
+}
+
+TEST(AtomicFile, PartialWritesAreContinued) {
+    TempDir dir;
+    FailingFileSystem fs(Step::ShortWrites);
+    const std::string content = "a fairly long text that takes several partial writes";
+    EXPECT_TRUE(writeFileAtomically(dir / "f", content, fs));
+    EXPECT_EQ(readWholeFile(dir / "f"), content);
+}
+
+TEST(AtomicFile, ModeIsPrivateOrTheReplacedFilesAndLinksStayLinks) {
+    TempDir dir;
+    const mode_t oldMask = ::umask(0);
+    EXPECT_TRUE(writeFileAtomically(dir / "new", "x"));
+    ::umask(oldMask);
+    EXPECT_EQ(modeOf(dir / "new"), 0600u);
+
+    writeWholeFile(dir / "shared", "old");
+    ::chmod((dir / "shared").c_str(), 0640);
+    EXPECT_TRUE(writeFileAtomically(dir / "shared", "new"));
+    EXPECT_EQ(modeOf(dir / "shared"), 0640u);
+
+    writeWholeFile(dir / "real", "old");
+    ASSERT_EQ(::symlink("real", (dir / "link").c_str()), 0);
+    EXPECT_TRUE(writeFileAtomically(dir / "link", "through the link"));
+    EXPECT_EQ(readWholeFile(dir / "real"), "through the link");
+    struct stat st {};
+    ASSERT_EQ(::lstat((dir / "link").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+    EXPECT_FALSE(writeFileAtomically(dir / "missing/folder/f", "x"));
+}
+
+TEST(AtomicFile, ReadRefusesFilesOverTheLimit) {
+    TempDir dir;
+    writeWholeFile(dir / "f", std::string(100, 'x'));
+    EXPECT_EQ(readFileBounded(dir / "f", 100).value_or(""), std::string(100, 'x'));
+    EXPECT_FALSE(readFileBounded(dir / "f", 99));
+    EXPECT_FALSE(readFileBounded(dir / "none", 99));
+}
+
+// A process killed at any moment of repeated saves leaves a document that parses and is either the old or
+// the new one.
+TEST(AtomicFile, KilledWriterNeverLeavesAPartialDocument) {
+    TempDir dir;
+    const std::string path = dir / "Applications.plist";
+    auto first = KVPropertyNode::create("root");
+    auto second = KVPropertyNode::create("root");
+    for (int i = 0; i < 2000; ++i) {
+        first->addChild("Application" + std::to_string(i), "first " + std::to_string(i));
+        second->addChild("Application" + std::to_string(i), "second, and longer " + std::to_string(i));
+    }
+    ASSERT_TRUE(savePropertyList(*first, path));
+    const std::string firstText = readWholeFile(path);
+    ASSERT_TRUE(savePropertyList(*second, path));
+    const std::string secondText = readWholeFile(path);
+
+    std::mt19937 random(1234);
+    for (int round = 0; round < 25; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // Slow, small writes keep each save in flight long enough for the kill to land inside one.
+            struct SlowFileSystem : KVFileSystem {
+                ssize_t writeSome(int fd, const void* data, size_t size) override {
+                    ::usleep(100);
+                    return KVFileSystem::writeSome(fd, data, std::min<size_t>(size, 4096));
+                }
+            } slow;
+            for (int i = 0;; ++i)
+                savePropertyList(i % 2 ? *first : *second, path, slow);
+        }
+        ::usleep(2000 + random() % 20000);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+
+        const std::string text = readWholeFile(path);
+        ASSERT_TRUE(text == firstText || text == secondText) << "round " << round << ": " << text.size();
+        ASSERT_NE(loadPropertyList(path, "root"), nullptr);
+    }
+}

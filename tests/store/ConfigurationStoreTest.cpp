@@ -1,0 +1,332 @@
+#include "store/ConfigurationStore.h"
+
+#include "TempDir.h"
+#include "images/KVImage.h"
+#include "store/FileTree.h"
+#include "store/PropertyListReader.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+using namespace corvane;
+
+namespace {
+
+using CallLog = std::vector<std::string>;
+
+class FakeLayerCake : public KVLayerCakeConfiguration {
+public:
+    explicit FakeLayerCake(CallLog& log) : m_log(log) {}
+    void loadLayers(const KVPtr<KVPropertyNode>& layers) override {
+        m_log.push_back("layers.load");
+        loaded = layers;
+    }
+    void saveLayers(KVPropertyNode& root) override {
+        m_log.push_back("layers.save");
+        root.setChild(toSave);
+    }
+    KVPtr<KVPropertyNode> loaded;
+    KVPtr<KVPropertyNode> toSave;
+
+private:
+    CallLog& m_log;
+};
+
+class FakeRegistry : public KVPluginRegistryConfiguration {
+public:
+    explicit FakeRegistry(CallLog& log) : m_log(log) {}
+    void scanPluginFolders(const std::string& folder, KVPropertyNode& plugins) override {
+        m_log.push_back("plugins.scan " + folder);
+        plugins.addChild("com.example.clock")->addChild("DisplayName", "Clock");
+    }
+    void fillRegistry(const KVPtr<KVPropertyNode>& root) override {
+        m_log.push_back("plugins.fill");
+        EXPECT_TRUE(root->findChild("Plugins")->findChild("com.example.clock"));
+    }
+
+private:
+    CallLog& m_log;
+};
+
+class FakeSettings : public KVSettingsConfiguration {
+public:
+    FakeSettings(CallLog& log, std::string node) : m_log(log), m_node(std::move(node)) {}
+    void loadSettings(const KVPtr<KVPropertyNode>& root) override {
+        m_log.push_back(m_node + ".load");
+        loaded = root->findChild(m_node);
+    }
+    void saveSettings(KVPropertyNode& root) override {
+        m_log.push_back(m_node + ".save");
+        root.setChild(toSave);
+    }
+    KVPtr<KVPropertyNode> loaded;
+    KVPtr<KVPropertyNode> toSave;
+
+private:
+    CallLog& m_log;
+    std::string m_node;
+};
+
+bool isKeyName(std::string_view name) {
+    return name == "Escape" || name == "F1" || name == "KeypadEnter";
+}
+
+KVPtr<KVImage> pictureOf(uint8_t shade) {
+    auto image = std::make_shared<KVImage>(KVImage::kKeySize, KVImage::kKeySize);
+    for (auto& byte : image->pixels())
+        byte = shade;
+    image->setChanged(true);
+    return image;
+}
+
+// A layer with a picture and a scan code on Escape, and a picture alone on KeypadEnter.
+KVPtr<KVPropertyNode> layerNode(const std::string& id) {
+    auto layer = KVPropertyNode::create(id);
+    layer->addChild("DisplayName", "Games");
+    layer->addChild("Disabled", "false");
+    layer->addChild("Conditions");
+    auto buttons = layer->addChild("Buttons");
+    auto escape = buttons->addChild("Escape");
+    escape->addChild("ScanCode", "028");
+    escape->addChild("Image", "Escape", pictureOf(0x40));
+    buttons->addChild("KeypadEnter")->addChild("Image", "KeypadEnter", pictureOf(0x80));
+    return layer;
+}
+
+KVPtr<KVPropertyNode> groupNode(const std::string& id, std::vector<KVPtr<KVPropertyNode>> items) {
+    auto group = KVPropertyNode::create(id);
+    group->addChild("DisplayName", id == "Layers" ? "root" : id);
+    group->addChild("Type", "Group");
+    auto order = group->addChild("ItemOrder");
+    for (auto& item : items)
+        order->setChild(item);
+    return group;
+}
+
+struct Fixture {
+    explicit Fixture(const TempDir& dir, std::string configHome = {}) {
+        KVFolderEnvironment environment;
+        environment.home = dir / "home";
+        environment.configHome = std::move(configHome);
+        environment.tmpDir = dir.path();
+        environment.programDirOverride = dir / "program";
+        environment.uid = ::getuid();
+        folders = std::make_unique<KVStoreFolders>(environment);
+        store = std::make_unique<KVConfigurationStore>(
+            *folders, KVConfigurationControllers{layerCake, registry, device, applications}, isKeyName);
+    }
+    CallLog log;
+    FakeLayerCake layerCake{log};
+    FakeRegistry registry{log};
+    FakeSettings device{log, "Device"};
+    FakeSettings applications{log, "Applications"};
+    std::unique_ptr<KVStoreFolders> folders;
+    std::unique_ptr<KVConfigurationStore> store;
+};
+
+std::string plistWithApplication() {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
+           "<key>UserApplications</key><dict><key>gimp</key><string>GIMP</string></dict></dict></plist>";
+}
+
+std::vector<std::string> childNames(const KVPtr<KVPropertyNode>& node) {
+    std::vector<std::string> names;
+    for (const auto& child : node->children())
+        names.push_back(child->name());
+    return names;
+}
+
+} // namespace
+
+TEST(ConfigurationStore, FirstStartLoadsDefaultsAndTheFirstSaveCreatesTheProfile) {
+    TempDir dir;
+    Fixture f(dir);
+    const auto root = f.store->loadConfiguration();
+    EXPECT_EQ(childNames(root), (std::vector<std::string>{"Layers", "Plugins"}));
+    EXPECT_EQ(childNames(root->findChild("Layers")), std::vector<std::string>{"Type"});
+    EXPECT_EQ(f.layerCake.loaded, root->findChild("Layers"));
+    EXPECT_EQ(f.device.loaded, nullptr);
+    EXPECT_EQ(f.applications.loaded, nullptr);
+    EXPECT_EQ(f.log, (CallLog{"plugins.scan " + dir / "program/Plugins", "layers.load", "plugins.fill",
+                              "Device.load", "Applications.load"}));
+    EXPECT_FALSE(pathExists(f.folders->profileFolder())) << "loading writes nothing";
+
+    f.log.clear();
+    f.layerCake.toSave = groupNode("Layers", {});
+    f.device.toSave = KVPropertyNode::create("Device");
+    f.device.toSave->addChild("Brightness", "5");
+    f.applications.toSave = KVPropertyNode::create("Applications");
+    EXPECT_TRUE(f.store->saveConfiguration());
+    EXPECT_EQ(f.log, (CallLog{"layers.save", "Device.save", "Applications.save"}));
+    const std::string profile = f.folders->profileFolder();
+    EXPECT_TRUE(pathExists(profile + "/Layers/Group.plist"));
+    EXPECT_TRUE(pathExists(profile + "/Applications.plist"));
+    EXPECT_EQ(loadPropertyList(profile + "/Device.plist", "Device")->childValue("Brightness"), "5");
+    EXPECT_NE(readWholeFile(profile + "/Layers/Group.plist").find("<key>ItemOrder</key>\n        <array />"),
+              std::string::npos);
+}
+
+TEST(ConfigurationStore, LayerTreeWithPicturesRoundTrips) {
+    TempDir dir;
+    Fixture f(dir);
+    const std::string id = "{0123ABCD-0000-1111-2222-333344445555}";
+    auto layer = layerNode(id);
+    f.layerCake.toSave = groupNode("Layers", {groupNode("user_layers", {layer})});
+    ASSERT_TRUE(f.store->saveConfiguration());
+
+    const std::string folder = f.folders->layersFolder() + "/user_layers/" + id;
+    const std::string document = readWholeFile(folder + "/Layer.plist");
+    EXPECT_EQ(document.find("Image"), std::string::npos) << "pictures are files, not entries";
+    EXPECT_NE(document.find("<key>KeypadEnter</key>\n            <dict />"), std::string::npos) << document;
+    EXPECT_TRUE(pathExists(folder + "/Escape.png"));
+    EXPECT_TRUE(pathExists(folder + "/KeypadEnter.png"));
+    const auto escapeImage = layer->findChild("Buttons")->findChild("Escape")->childImage("Image");
+    EXPECT_FALSE(escapeImage->isChanged()) << "a stored picture is no longer changed";
+    writeWholeFile(folder + "/F1.png", readWholeFile(folder + "/Escape.png"));
+    writeWholeFile(folder + "/Stray.png", readWholeFile(folder + "/Escape.png"));
+
+    const auto root = f.store->loadConfiguration();
+    const auto layers = root->findChild("Layers");
+    EXPECT_EQ(layers->childValue("DisplayName"), "root");
+    const auto userLayers = layers->findChild("ItemOrder")->findChild("user_layers");
+    ASSERT_TRUE(userLayers);
+    EXPECT_EQ(userLayers->childValue("Type"), "Group");
+    const auto loadedLayer = userLayers->findChild("ItemOrder")->findChild(id);
+    ASSERT_TRUE(loadedLayer);
+    EXPECT_EQ(loadedLayer->childValue("DisplayName"), "Games");
+    EXPECT_EQ(loadedLayer->childValue("Type", "none"), "none");
+    const auto buttons = loadedLayer->findChild("Buttons");
+    EXPECT_EQ(childNames(buttons), (std::vector<std::string>{"Escape", "KeypadEnter"})) << "F1 has no entry";
+    const auto escape = buttons->findChild("Escape");
+    EXPECT_EQ(escape->childValue("ScanCode"), "028");
+    const auto loadedImage = escape->childImage("Image");
+    ASSERT_TRUE(loadedImage && loadedImage->isKeySized());
+    EXPECT_TRUE(loadedImage->samePixels(*escapeImage));
+    EXPECT_FALSE(loadedImage->isChanged());
+    EXPECT_EQ(escape->childValue("Image"), "Escape");
+}
+
+TEST(ConfigurationStore, UnchangedPicturesAreNotRewrittenAndFailedOnesStayChanged) {
+    TempDir dir;
+    const std::string id = "layer";
+    auto layer = layerNode(id);
+    const auto image = layer->findChild("Buttons")->findChild("Escape")->childImage("Image");
+    ASSERT_TRUE(saveItemFolder(dir.path(), *layer, false));
+    writeWholeFile(dir / "layer/Escape.png", "edited outside");
+    ASSERT_TRUE(saveItemFolder(dir.path(), *layer, false));
+    EXPECT_EQ(readWholeFile(dir / "layer/Escape.png"), "edited outside");
+
+    // An export writes every picture and leaves the marks alone.
+    ASSERT_TRUE(ensureFolder(dir / "export"));
+    ASSERT_TRUE(saveItemFolder(dir / "export", *layer, true));
+    EXPECT_NE(readWholeFile(dir / "export/layer/Escape.png"), "edited outside");
+    EXPECT_FALSE(image->isChanged());
+
+    struct PngFails : KVFileSystem {
+        int renameFile(const std::string& from, const std::string& to) override {
+            if (to.ends_with(".png")) {
+                errno = EIO;
+                return -1;
+            }
+            return KVFileSystem::renameFile(from, to);
+        }
+    } failing;
+    image->setChanged(true);
+    EXPECT_FALSE(saveItemFolder(dir.path(), *layer, false, failing));
+    EXPECT_TRUE(image->isChanged()) << "the next save must try again";
+    EXPECT_TRUE(pathExists(dir / "layer/Layer.plist"));
+
+    // A picture known only by its file is copied from there.
+    auto named = std::make_shared<KVImage>();
+    named->setSourcePath(dir / "export/layer/Escape.png");
+    named->setChanged(true);
+    auto other = KVPropertyNode::create("other");
+    other->addChild("Buttons")->addChild("F1")->addChild("Image", "F1", named);
+    ASSERT_TRUE(saveItemFolder(dir.path(), *other, false));
+    EXPECT_EQ(readWholeFile(dir / "other/F1.png"), readWholeFile(dir / "export/layer/Escape.png"));
+    EXPECT_EQ(named->sourcePath(), dir / "other/F1.png");
+}
+
+TEST(ConfigurationStore, StaleItemFoldersGoAndPlainFilesStay) {
+    TempDir dir;
+    Fixture f(dir);
+    const std::string layers = f.folders->layersFolder();
+    for (auto sub : {"/kept/gone-inner", "/kept/inner", "/gone/deep", "/kept-layer"})
+        ASSERT_TRUE(ensureFolder(layers + sub));
+    writeWholeFile(layers + "/notes.txt", "mine");
+    writeWholeFile(layers + "/gone/deep/Escape.png", "x");
+    writeWholeFile(layers + "/kept-layer/Stale.png", "x");
+    ASSERT_TRUE(ensureFolder(dir / "elsewhere"));
+    ASSERT_EQ(::symlink((dir / "elsewhere").c_str(), (layers + "/linked").c_str()), 0);
+
+    f.layerCake.toSave =
+        groupNode("Layers", {groupNode("kept", {layerNode("inner")}), KVPropertyNode::create("kept-layer")});
+    f.store->saveConfiguration();
+    EXPECT_FALSE(pathExists(layers + "/gone"));
+    EXPECT_FALSE(pathExists(layers + "/kept/gone-inner"));
+    EXPECT_TRUE(pathExists(layers + "/kept/inner/Layer.plist"));
+    EXPECT_TRUE(pathExists(layers + "/kept-layer/Stale.png")) << "files inside a kept layer stay";
+    EXPECT_EQ(readWholeFile(layers + "/notes.txt"), "mine");
+    EXPECT_TRUE(pathExists(dir / "elsewhere"));
+}
+
+TEST(ConfigurationStore, BrokenDocumentsCountAsAbsentAndAreRewritten) {
+    TempDir dir;
+    Fixture f(dir);
+    const std::string profile = f.folders->profileFolder();
+    ASSERT_TRUE(ensureFolder(profile));
+    writeWholeFile(profile + "/Device.plist", "<plist><dict><key>Brightness</key><string>3</str");
+    writeWholeFile(profile + "/Applications.plist", plistWithApplication());
+    const auto root = f.store->loadConfiguration();
+    EXPECT_EQ(f.device.loaded, nullptr);
+    ASSERT_NE(f.applications.loaded, nullptr);
+    EXPECT_EQ(childNames(root), (std::vector<std::string>{"Layers", "Plugins", "Applications"}));
+
+    f.layerCake.toSave = groupNode("Layers", {});
+    f.device.toSave = KVPropertyNode::create("Device");
+    f.device.toSave->addChild("Brightness", "3");
+    f.applications.toSave = f.applications.loaded;
+    EXPECT_TRUE(f.store->saveConfiguration());
+    EXPECT_EQ(loadPropertyList(profile + "/Device.plist", "Device")->childValue("Brightness"), "3");
+}
+
+TEST(ConfigurationStore, NamesFromDocumentsNeverLeaveTheirFolder) {
+    TempDir dir;
+    Fixture f(dir);
+    const std::string layers = f.folders->layersFolder();
+    ASSERT_TRUE(ensureFolder(layers));
+    ASSERT_TRUE(ensureFolder(dir / "home/outside"));
+    writeWholeFile(dir / "home/outside/Layer.plist", "<plist><dict><key>DisplayName</key>"
+                                                     "<string>outside</string></dict></plist>");
+    writeWholeFile(layers + "/Group.plist", "<plist><dict><key>ItemOrder</key><array>"
+                                            "<string>../../../outside</string><string>..</string>"
+                                            "</array></dict></plist>");
+    const auto root = f.store->loadConfiguration();
+    const auto order = root->findChild("Layers")->findChild("ItemOrder");
+    ASSERT_TRUE(order);
+    for (const auto& item : order->children())
+        EXPECT_FALSE(item->hasChildren()) << item->name() << " was read from outside the layers folder";
+
+    f.layerCake.toSave = groupNode("Layers", {layerNode("../escaped")});
+    EXPECT_FALSE(f.store->saveConfiguration());
+    EXPECT_FALSE(pathExists(f.folders->profileFolder() + "/escaped"));
+    EXPECT_EQ(readWholeFile(layers + "/Group.plist").find("escaped"), std::string::npos);
+}
+
+TEST(ConfigurationStore, ProfilePathOf300Characters) {
+    TempDir dir;
+    std::string configHome = dir / "config";
+    while (configHome.size() < 300)
+        configHome += "/a rather long folder name";
+    Fixture f(dir, configHome);
+    f.store->loadConfiguration();
+    f.layerCake.toSave = groupNode("Layers", {layerNode("layer")});
+    f.device.toSave = KVPropertyNode::create("Device");
+    f.device.toSave->addChild("Sleep", "true");
+    ASSERT_TRUE(f.store->saveConfiguration());
+    ASSERT_GE(f.folders->profileFolder().size(), 300u);
+    EXPECT_TRUE(pathExists(f.folders->layersFolder() + "/layer/Escape.png"));
+    f.store->loadConfiguration();
+    EXPECT_EQ(f.device.loaded->childValue("Sleep"), "true");
+    EXPECT_TRUE(f.layerCake.loaded->findChild("ItemOrder")->findChild("layer")->findChild("Buttons"));
+}

@@ -1,0 +1,175 @@
+#include "TempDir.h"
+#include "store/FileTree.h"
+#include "store/PropertyListReader.h"
+#include "store/PropertyListWriter.h"
+#include "store/XmlDocument.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace corvane;
+
+namespace {
+
+constexpr const char* kHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                "<!DOCTYPE plist PUBLIC \"-//Apple Computer//DTD PLIST 1.0//EN\" "
+                                "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n";
+
+std::string plist(const std::string& dictBody) {
+    return std::string(kHeader) + "<plist version=\"1.0\"><dict>" + dictBody + "</dict></plist>";
+}
+
+// The tree as one comparable text: name=value{children}.
+std::string describe(const KVPropertyNode& node) {
+    std::string text = node.name() + "=" + node.value();
+    if (node.hasChildren()) {
+        text += "{";
+        for (const auto& child : node.children())
+            text += describe(*child) + ";";
+        text += "}";
+    }
+    return text;
+}
+
+KVPtr<KVPropertyNode> exampleNode() {
+    auto node = KVPropertyNode::create("root");
+    node->addChild("A", "x");
+    node->addChild("B", "true");
+    node->addChild("C", "");
+    node->addChild("D")->addChild("E", "false");
+    return node;
+}
+
+std::string printed(const KVPropertyNode& node) {
+    auto document = KVXmlDocument::fromTemplate("");
+    EXPECT_TRUE(writeEntries(document.topDictionary(), node));
+    return document.print();
+}
+
+} // namespace
+
+TEST(PropertyList, ExampleNodeIsWrittenExactly) {
+    EXPECT_EQ(printed(*exampleNode()), std::string(kHeader) + "<plist version=\"1.0\">\n"
+                                                              "    <dict>\n"
+                                                              "        <key>A</key>\n"
+                                                              "        <string>x</string>\n"
+                                                              "        <key>B</key>\n"
+                                                              "        <true />\n"
+                                                              "        <key>C</key>\n"
+                                                              "        <string />\n"
+                                                              "        <key>D</key>\n"
+                                                              "        <dict>\n"
+                                                              "            <key>E</key>\n"
+                                                              "            <false />\n"
+                                                              "        </dict>\n"
+                                                              "    </dict>\n"
+                                                              "</plist>\n");
+}
+
+TEST(PropertyList, SavedFileReadsBackAsTheSameTree) {
+    TempDir dir;
+    auto node = exampleNode();
+    node->addChild("Text", "a < b & \"c\" > d");
+    node->addChild("Unicode", "Größe € 🎹");
+    ASSERT_TRUE(savePropertyList(*node, dir / "Doc.plist"));
+    const auto loaded = loadPropertyList(dir / "Doc.plist", "root");
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(describe(*loaded), describe(*node));
+    EXPECT_EQ(readWholeFile(dir / "Doc.plist").rfind(kHeader, 0), 0u) << "no byte-order mark, header first";
+}
+
+TEST(PropertyList, LongUtf8ValuesAreWrittenWhole) {
+    TempDir dir;
+    std::string value;
+    while (value.size() < 300)
+        value += "Ä€"; // two- and three-byte sequences
+    auto node = KVPropertyNode::create("root");
+    node->addChild("Long", value);
+    node->addChild(value, "as a key too");
+    ASSERT_TRUE(savePropertyList(*node, dir / "Long.plist"));
+    const auto loaded = loadPropertyList(dir / "Long.plist", "root");
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->childValue("Long"), value);
+    EXPECT_EQ(loaded->childValue(value), "as a key too");
+}
+
+TEST(PropertyList, ReaderFollowsTheStoredSubset) {
+    const auto node = parsePropertyList(plist("<key>n</key><integer>5</integer>"
+                                              "<key>order</key><array><string>a</string><string>b</string>"
+                                              "<integer>7</integer><string>a</string></array>"
+                                              "<key>flag</key><false/>"
+                                              "<key>empty</key><string/>"
+                                              "<key>n</key><string>replaced</string>"
+                                              "<key>skipped</key>text<string>x</string>"
+                                              "<key>dangling</key>"),
+                                        "root");
+    ASSERT_TRUE(node);
+    EXPECT_EQ(describe(*node), "root={n=replaced;order={a=;b=;};flag=false;empty=;}");
+    EXPECT_EQ(node->children().front()->name(), "n") << "a repeated key keeps its first place";
+
+    const auto typed = parsePropertyList(plist("<key>n</key><integer>5</integer>"), "x");
+    EXPECT_EQ(typed->childValue("n"), "integer");
+}
+
+TEST(PropertyList, ByteOrderMarkIsAccepted) {
+    const std::string body = plist("<key>k</key><string>v</string>");
+    const auto plain = parsePropertyList(body, "root");
+    const auto marked = parsePropertyList("\xEF\xBB\xBF" + body, "root");
+    ASSERT_TRUE(plain && marked);
+    EXPECT_EQ(describe(*marked), describe(*plain));
+    EXPECT_EQ(marked->childValue("k"), "v");
+}
+
+TEST(PropertyList, DocumentsWithoutDictionaryAreEmptyAndBrokenOnesAbsent) {
+    const auto noDict = parsePropertyList("<plist version=\"1.0\"><array/></plist>", "root");
+    ASSERT_TRUE(noDict);
+    EXPECT_FALSE(noDict->hasChildren());
+    EXPECT_EQ(parsePropertyList("<plist><dict><key>a</key>", "root"), nullptr);
+    EXPECT_EQ(parsePropertyList("", "root"), nullptr);
+    EXPECT_EQ(parsePropertyList(std::string("\0\xFF\xFE garbage", 12), "root"), nullptr);
+    EXPECT_EQ(loadPropertyList("/nonexistent/Device.plist", "Device"), nullptr);
+}
+
+TEST(PropertyList, DeepNestingIsRefusedWithoutExhaustingTheStack) {
+    std::string deep;
+    constexpr int kLevels = 200000;
+    for (int i = 0; i < kLevels; ++i)
+        deep += "<key>k</key><dict>";
+    for (int i = 0; i < kLevels; ++i)
+        deep += "</dict>";
+    EXPECT_EQ(parsePropertyList(plist(deep), "root"), nullptr);
+
+    std::string allowed;
+    for (int i = 1; i < kMaxPropertyListDepth; ++i)
+        allowed += "<key>k</key><dict>";
+    allowed += "<key>leaf</key><string>v</string>";
+    for (int i = 1; i < kMaxPropertyListDepth; ++i)
+        allowed += "</dict>";
+    EXPECT_NE(parsePropertyList(plist(allowed), "root"), nullptr);
+}
+
+TEST(PropertyList, WriterRefusesTreesTooDeepOrCyclic) {
+    TempDir dir;
+    auto node = KVPropertyNode::create("root");
+    node->setChild(node); // a cycle: must not recurse forever
+    EXPECT_FALSE(savePropertyList(*node, dir / "Cycle.plist"));
+    EXPECT_FALSE(pathExists(dir / "Cycle.plist"));
+    node->removeChild("root"); // break the cycle so the node is freed
+}
+
+TEST(PropertyList, HugeFilesAndNonFilesAreRefusedUnread) {
+    TempDir dir;
+    const std::string huge = dir / "Huge.plist";
+    const int fd = ::open(huge.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, KVXmlDocument::kMaxFileBytes + 1), 0); // sparse: nothing is really written
+    ::close(fd);
+    EXPECT_EQ(loadPropertyList(huge, "root"), nullptr);
+
+    const std::string fifo = dir / "Fifo.plist";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(loadPropertyList(fifo, "root"), nullptr) << "must neither block nor read a fifo";
+    EXPECT_EQ(loadPropertyList(dir.path(), "root"), nullptr);
+}

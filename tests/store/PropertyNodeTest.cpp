@@ -1,0 +1,72 @@
+#include "store/PropertyNode.h"
+
+#include "images/KVImage.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::string> names(const KVPropertyNode& node) {
+    std::vector<std::string> result;
+    for (const auto& child : node.children())
+        result.push_back(child->name());
+    return result;
+}
+
+} // namespace
+
+TEST(PropertyNode, SetChildReplacesInPlaceAndAppendsOtherwise) {
+    auto node = KVPropertyNode::create("root");
+    EXPECT_TRUE(node->setChild(KVPropertyNode::create("a", "1")));
+    EXPECT_TRUE(node->setChild(KVPropertyNode::create("b", "2")));
+    EXPECT_TRUE(node->setChild(KVPropertyNode::create("c", "3")));
+    EXPECT_FALSE(node->setChild(KVPropertyNode::create("a", "new")));
+    EXPECT_EQ(names(*node), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(node->childValue("a"), "new");
+    EXPECT_FALSE(node->setChild(nullptr));
+    EXPECT_EQ(node->children().size(), 3u);
+
+    // Every namesake is replaced; that only happens when a name was changed behind the node's back.
+    node->findChild("c")->setName("a");
+    node->setChild(KVPropertyNode::create("a", "both"));
+    EXPECT_EQ(node->children()[0]->value(), "both");
+    EXPECT_EQ(node->children()[2]->value(), "both");
+}
+
+TEST(PropertyNode, LookUpIsExactAndFallsBack) {
+    auto node = KVPropertyNode::create("root");
+    auto added = node->addChild("DisplayName", "Games");
+    EXPECT_EQ(node->findChild("DisplayName"), added);
+    EXPECT_EQ(node->findChild("displayname"), nullptr);
+    EXPECT_EQ(node->childValue("Missing", "default"), "default");
+    EXPECT_EQ(node->childValue("DisplayName", "default"), "Games");
+    EXPECT_EQ(node->childImage("DisplayName"), nullptr);
+}
+
+TEST(PropertyNode, RemoveChildErasesTheFirstOnly) {
+    auto node = KVPropertyNode::create("root");
+    node->addChild("a");
+    node->addChild("b");
+    EXPECT_TRUE(node->removeChild("a"));
+    EXPECT_FALSE(node->removeChild("a"));
+    EXPECT_EQ(names(*node), (std::vector<std::string>{"b"}));
+}
+
+TEST(PropertyNode, CopySharesChildrenButNotTheImage) {
+    auto image = std::make_shared<KVImage>(KVImage::kKeySize, KVImage::kKeySize);
+    image->setSourcePath("/profile/Escape.png");
+    auto node = KVPropertyNode::create("Escape", "value", image);
+    auto child = node->addChild("ScanCode", "028");
+
+    const auto copy = node->copy();
+    EXPECT_EQ(copy->name(), "Escape");
+    EXPECT_EQ(copy->value(), "value");
+    ASSERT_TRUE(copy->image());
+    EXPECT_NE(copy->image(), image);
+    EXPECT_TRUE(copy->image()->samePixels(*image));
+    EXPECT_EQ(copy->image()->sourcePath(), "/profile/Escape.png");
+    EXPECT_EQ(copy->findChild("ScanCode"), child) << "children are shared";
+    copy->addChild("Keystroke", "a");
+    EXPECT_FALSE(node->findChild("Keystroke")) << "the list itself is the copy's own";
+    EXPECT_FALSE(KVPropertyNode::create("plain")->copy()->image());
+}

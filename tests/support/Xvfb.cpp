@@ -1,0 +1,43 @@
+#include "support/Xvfb.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+TestXServer::TestXServer() {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return;
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        ::close(fds[0]);
+        const std::string displayFd = std::to_string(fds[1]);
+        ::execlp("Xvfb", "Xvfb", "-displayfd", displayFd.c_str(), "-nolisten", "tcp", "-screen", "0", "640x480x24",
+                 static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    // Xvfb writes its display number to the pipe once it accepts connections.
+    std::string number;
+    pollfd ready{fds[0], POLLIN, 0};
+    while (::poll(&ready, 1, 10000) > 0) {
+        char c;
+        if (::read(fds[0], &c, 1) != 1 || c == '\n')
+            break;
+        number += c;
+    }
+    ::close(fds[0]);
+    if (!number.empty())
+        m_display = ":" + number;
+}
+
+TestXServer::~TestXServer() {
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+}
