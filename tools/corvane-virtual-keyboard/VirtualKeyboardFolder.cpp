@@ -43,12 +43,17 @@ std::optional<std::uint32_t> readModel(const fs::path& dir) {
 }
 
 std::optional<std::vector<std::uint8_t>> readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return std::nullopt;
-    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
+    const std::streamoff size = in.tellg();
+    if (size < 0)
         return std::nullopt;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), size);
+    // A file cut while it was read is taken as far as it went.
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
     return bytes;
 }
 
