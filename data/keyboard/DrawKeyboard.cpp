@@ -20,18 +20,27 @@ void roundedRect(cairo_t* cr, double x, double y, double w, double h, double r) 
     cairo_close_path(cr);
 }
 
+struct Grey {
+    double r, g, b;
+};
+
+// Fills the current path lit from above (lighter at the top) and outlines it.
+void fillLitFromAbove(cairo_t* cr, double y, double h, Grey top, Grey bottom, Grey outline) {
+    cairo_pattern_t* light = cairo_pattern_create_linear(0, y, 0, y + h);
+    cairo_pattern_add_color_stop_rgb(light, 0.0, top.r, top.g, top.b);
+    cairo_pattern_add_color_stop_rgb(light, 1.0, bottom.r, bottom.g, bottom.b);
+    cairo_set_source(cr, light);
+    cairo_fill_preserve(cr);
+    cairo_pattern_destroy(light);
+    cairo_set_source_rgb(cr, outline.r, outline.g, outline.b);
+    cairo_set_line_width(cr, 1.0);
+    cairo_stroke(cr);
+}
+
 void drawCase(cairo_t* cr, int width, int height) {
     const double x = 6.5, y = 8.5, w = width - 13.0, h = height - 17.0;
     roundedRect(cr, x, y, w, h, 18);
-    cairo_pattern_t* body = cairo_pattern_create_linear(0, y, 0, y + h);
-    cairo_pattern_add_color_stop_rgb(body, 0.0, 0.235, 0.247, 0.267);
-    cairo_pattern_add_color_stop_rgb(body, 1.0, 0.129, 0.137, 0.149);
-    cairo_set_source(cr, body);
-    cairo_fill_preserve(cr);
-    cairo_pattern_destroy(body);
-    cairo_set_source_rgb(cr, 0.05, 0.05, 0.06);
-    cairo_set_line_width(cr, 1.0);
-    cairo_stroke(cr);
+    fillLitFromAbove(cr, y, h, {0.235, 0.247, 0.267}, {0.129, 0.137, 0.149}, {0.05, 0.05, 0.06});
     // A faint rim light along the top edge makes the case read as a solid object.
     roundedRect(cr, x + 2, y + 2, w - 4, h - 4, 16);
     cairo_set_source_rgba(cr, 1, 1, 1, 0.06);
@@ -42,14 +51,7 @@ void drawCap(cairo_t* cr, const KeyPlace& key) {
     const double x = key.capX + 0.5, y = key.capY + 0.5;
     const double w = key.capWidth - 1.0, h = key.capHeight - 1.0;
     roundedRect(cr, x, y, w, h, 4);
-    cairo_pattern_t* top = cairo_pattern_create_linear(0, y, 0, y + h);
-    cairo_pattern_add_color_stop_rgb(top, 0.0, 0.204, 0.212, 0.231);
-    cairo_pattern_add_color_stop_rgb(top, 1.0, 0.161, 0.169, 0.184);
-    cairo_set_source(cr, top);
-    cairo_fill_preserve(cr);
-    cairo_pattern_destroy(top);
-    cairo_set_source_rgb(cr, 0.04, 0.04, 0.05);
-    cairo_stroke(cr);
+    fillLitFromAbove(cr, y, h, {0.204, 0.212, 0.231}, {0.161, 0.169, 0.184}, {0.04, 0.04, 0.05});
 }
 
 void drawDisplay(cairo_t* cr, const KeyPlace& key) {
