@@ -22,15 +22,6 @@ TEST(KeyStateReport, EveryKeyComesBackAsItself) {
     }
 }
 
-TEST(KeyStateReport, HoldsSeveralKeysAndSkipsKeysTheModelLacks) {
-    device::KeyStateReport expected{};
-    expected[1] = 0x01;  // key 0
-    expected[4] = 0x02;  // key 25: byte 1 + 3, bit 1
-    expected[15] = 0x01; // key 112: byte 1 + 14, bit 0
-    EXPECT_EQ(vkbd::keyStateReport(0, {0, 25, 112, 113}), expected);
-    EXPECT_EQ(vkbd::keyStateReport(1, {15}), device::KeyStateReport{});
-}
-
 TEST(SignatureReports, EveryKeyIsDecodedFromItsClick) {
     device::KVSignatureDecoder decoder;
     for (unsigned key = 0; key < device::kMainKeyCount; ++key) {
