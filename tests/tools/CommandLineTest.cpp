@@ -94,6 +94,22 @@ TEST_F(CommandLineTest, PressAndReleaseSendEveryHeldKey) {
     EXPECT_EQ(server.nextConnection(), std::vector<Packet>{keyStatePacket({23, 112})});
 }
 
+TEST_F(CommandLineTest, PressesSideBySideKeepEachOthersKeys) {
+    ASSERT_EQ(runTool({"init", dir}), 0);
+    SocketServer server(dir + "/key-state.sock");
+    ASSERT_TRUE(server.ok());
+    std::string script;
+    for (int key = 40; key < 48; ++key)
+        script += std::string(CORVANE_BIN_DIR) + "/corvane-virtual-keyboard press '" + dir + "' '#" +
+                  std::to_string(key) + "' & ";
+    ASSERT_EQ(std::system((script + "wait").c_str()), 0);
+    std::vector<Packet> last;
+    for (int i = 0; i < 8; ++i)
+        last = server.nextConnection();
+    // Whatever order they ran in, the last report holds all eight keys.
+    EXPECT_EQ(last, std::vector<Packet>{keyStatePacket({40, 41, 42, 43, 44, 45, 46, 47})});
+}
+
 TEST_F(CommandLineTest, KeypadKeysUseTheKeypadsBits) {
     ASSERT_EQ(runTool({"init", dir, "--model", "1"}), 0);
     SocketServer server(dir + "/key-state.sock");

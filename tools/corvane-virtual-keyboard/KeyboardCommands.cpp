@@ -7,7 +7,13 @@
 #include "device/KeySignatureDecoder.h"
 #include "device/KeyTables.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <set>
+#include <spdlog/spdlog.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace corvane::vkbd {
 
@@ -26,6 +32,41 @@ std::string sendKeysDown(const std::filesystem::path& dir, std::uint32_t model,
     if (!writeKeysDown(dir, down))
         return "cannot record the keys held down in " + FolderPaths{dir}.keysDown().string();
     return {};
+}
+
+// Commands run side by side (a script pressing two keys at once) must not lose each other's keys.
+class KeysDownLock {
+public:
+    explicit KeysDownLock(const std::filesystem::path& dir)
+        : m_fd(::open(FolderPaths{dir}.keysDownLock().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+        if (m_fd < 0 || ::flock(m_fd, LOCK_EX) != 0)
+            spdlog::warn("cannot lock {}: {}", FolderPaths{dir}.keysDownLock().string(),
+                         std::strerror(errno));
+    }
+    ~KeysDownLock() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    KeysDownLock(const KeysDownLock&) = delete;
+    KeysDownLock& operator=(const KeysDownLock&) = delete;
+
+private:
+    int m_fd;
+};
+
+std::string changeKeysDown(const std::filesystem::path& dir, const std::vector<unsigned>& keys, bool down) {
+    const auto folder = folderModel(dir);
+    if (!folder.error.empty())
+        return folder.error;
+    const KeysDownLock lock(dir);
+    auto held = readKeysDown(dir);
+    for (unsigned key : keys) {
+        if (down)
+            held.insert(key);
+        else
+            held.erase(key);
+    }
+    return sendKeysDown(dir, folder.model, held);
 }
 
 } // namespace
@@ -54,22 +95,11 @@ std::string resolveKeys(const std::filesystem::path& dir, const std::vector<std:
 }
 
 std::string pressKeys(const std::filesystem::path& dir, const std::vector<unsigned>& keys) {
-    const auto folder = folderModel(dir);
-    if (!folder.error.empty())
-        return folder.error;
-    auto down = readKeysDown(dir);
-    down.insert(keys.begin(), keys.end());
-    return sendKeysDown(dir, folder.model, down);
+    return changeKeysDown(dir, keys, true);
 }
 
 std::string releaseKeys(const std::filesystem::path& dir, const std::vector<unsigned>& keys) {
-    const auto folder = folderModel(dir);
-    if (!folder.error.empty())
-        return folder.error;
-    auto down = readKeysDown(dir);
-    for (unsigned key : keys)
-        down.erase(key);
-    return sendKeysDown(dir, folder.model, down);
+    return changeKeysDown(dir, keys, false);
 }
 
 std::string clickKey(const std::filesystem::path& dir, unsigned key) {

@@ -36,6 +36,7 @@ struct FolderPaths {
     fs::path keyStateSocket() const { return root / device::virtualkbd::kKeyStateSocket; }
     fs::path standardSocket() const { return root / device::virtualkbd::kStandardSocket; }
     fs::path keysDown() const { return root / "keys-down"; }
+    fs::path keysDownLock() const { return root / "keys-down.lock"; }
 };
 
 // Creates the folder (and its parents) as a fresh keyboard of the model would present it (see
