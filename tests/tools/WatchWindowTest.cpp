@@ -108,12 +108,16 @@ TEST_F(WatchWindowTest, MouseOnAKeyPressesAndReleasesIt) {
     Packet down(16, 0);
     down[1 + kKeyA / 8] = 1u << (kKeyA % 8);
     EXPECT_EQ(server.nextConnection(), std::vector<Packet>{down});
+    // The held key is outlined once the window sees the record change.
+    const QPoint outline(kMainKeyPlaces[kKeyA].capX + 1, kMainKeyPlaces[kKeyA].capY + 20);
+    EXPECT_TRUE(waitFor([&] { return window->grab().toImage().pixel(outline) == qRgb(255, 196, 0); }));
     QTest::mouseRelease(window.get(), Qt::LeftButton, {}, onA);
     EXPECT_EQ(server.nextConnection(), std::vector<Packet>{Packet(16, 0)});
 
     // Between the keys nothing is sent.
     QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(130, 20));
     EXPECT_FALSE(server.hasWaitingConnection());
+    EXPECT_TRUE(waitFor([&] { return window->grab().toImage().pixel(outline) != qRgb(255, 196, 0); }));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 #include <cairo.h>
 #include <spdlog/spdlog.h>
 
@@ -55,7 +56,8 @@ void WatchWindow::watchFiles() {
                        QString::fromStdString((paths.root / "vTavirex").string()),
                        QString::fromStdString(paths.dynamicFolder().string()),
                        QString::fromStdString(paths.displayMap().string()),
-                       QString::fromStdString(paths.order().string())};
+                       QString::fromStdString(paths.order().string()),
+                       QString::fromStdString(paths.keysDown().string())};
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(paths.dynamicFolder(), error))
         wanted << QString::fromStdString(entry.path().string());
@@ -79,6 +81,7 @@ void WatchWindow::noteOrderFile() {
 void WatchWindow::refresh() {
     // order.sys may have appeared with this change, before it was watched.
     noteOrderFile();
+    m_keysDown = readKeysDown(m_dir);
     const Surface picture = renderKeyboard(m_drawing.get(), readFirmwareState(m_dir, m_model, m_brightness));
     m_picture = toQImage(picture.get());
     update();
@@ -101,7 +104,20 @@ void WatchWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(48, 50, 54));
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(pictureRect(), m_picture);
+    const QRectF target = pictureRect();
+    painter.drawImage(target, m_picture);
+    if (m_keysDown.empty() || target.isEmpty())
+        return;
+    const double scale = target.width() / m_picture.width();
+    painter.setPen(QPen(QColor(255, 196, 0), 3));
+    const auto places = keyboard::keyPlaces(static_cast<int>(m_model));
+    for (unsigned key : m_keysDown) {
+        if (key >= places.size())
+            continue;
+        const auto& place = places[key];
+        painter.drawRect(QRectF(target.x() + place.capX * scale, target.y() + place.capY * scale,
+                                place.capWidth * scale, place.capHeight * scale));
+    }
 }
 
 std::optional<unsigned> WatchWindow::keyAt(QPointF point) const {

@@ -8,11 +8,12 @@
 #include <QWidget>
 #include <filesystem>
 #include <optional>
+#include <set>
 
 namespace corvane::vkbd {
 
 // A live picture of a virtual keyboard: redrawn whenever the configurator writes into the folder.
-// Pressing a key with the mouse presses it on the keyboard.
+// Pressing a key with the mouse presses it on the keyboard; held keys are outlined.
 class WatchWindow : public QWidget {
 public:
     WatchWindow(std::filesystem::path dir, std::uint32_t model, Surface drawing);
@@ -42,6 +43,8 @@ private:
     // order.sys keeps only the last command; the brightness has to outlive a later sleep command.
     std::optional<unsigned> m_brightness;
     std::optional<unsigned> m_mouseKey;
+    // The keys the tool holds down, outlined in the picture.
+    std::set<unsigned> m_keysDown;
 };
 
 // Opens the window on DIR and runs until it is closed; the process's exit code.
