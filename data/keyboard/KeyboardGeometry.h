@@ -27,7 +27,7 @@ inline constexpr int kMainDrawingHeight = 425;
 
 // One entry per key of the main keyboard, in key-index order: x, y, row, cap x, y, width, height.
 // Keys sit on a 50-pixel pitch; left Shift is two keys wide, so the key picker's two halves of it (its
-// display moved 26 pixels left and 24 right) fall on the cap exactly.
+// display moved 26 pixels left and 24 right) fall on the cap's two halves exactly.
 inline constexpr std::array<KeyPlace, 113> kMainKeyPlaces{{
     {46, 41, 0, 46, 41, 48, 48},        // 0 Escape
     {140, 41, 0, 140, 41, 48, 48},      // 1 F1

@@ -40,6 +40,13 @@ TEST(KeyPlaces, AgreeWithTheKnownPoints) {
     EXPECT_EQ(maxY, 317);
 }
 
+TEST(KeyPlaces, TheKeyPickersSplitShiftFallsOnTheCapsHalves) {
+    const auto& shift = kMainKeyPlaces[82];
+    EXPECT_EQ(shift.x - 26, shift.capX);
+    EXPECT_EQ(shift.x + 24, shift.capX + 50);
+    EXPECT_EQ(shift.capWidth, 98);
+}
+
 TEST(KeyPlaces, DisplaysSitInsideTheirCapsAndNeverOverlap) {
     for (int model : {0, 1}) {
         const auto places = keyPlaces(model);
