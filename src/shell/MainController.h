@@ -4,6 +4,8 @@
 
 class CKVMessageDispatch;
 class IKVEditorHost;
+class KVStoreFolders;
+struct KVConditionEnvironment;
 class KVMainLoop;
 class KVSystemHook;
 
@@ -28,10 +30,15 @@ public:
     void ShowEditor();
     void OpenLayersFile(const char* path);
 
+    // What conditions read; its sources are filled in as the services come up.
+    KVConditionEnvironment& conditionEnvironment() { return m_environment; }
+
 private:
     KVServiceRegistry& m_services;
     KVMainLoop& m_loop;
     CKVMessageDispatch& m_dispatch;
     KVSystemHook& m_hook;
     IKVEditorHost* m_editor;
+    KVConditionEnvironment& m_environment;
+    KVStoreFolders& m_folders;
 };

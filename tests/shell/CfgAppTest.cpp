@@ -1,12 +1,17 @@
+#include "conditions/ConditionEnvironment.h"
 #include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "hook/FakeHook.h"
 #include "shell/CfgApp.h"
 #include "shell/EditorHost.h"
 #include "shell/MainController.h"
+#include "store/StoreFolders.h"
+#include "system/ApplicationsController.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <typeindex>
 
 using namespace std::chrono_literals;
@@ -38,6 +43,16 @@ struct FakeEditor final : IKVEditorHost {
 };
 
 struct CfgAppTest : ::testing::Test {
+    // The services find their folders through the environment: keep them off the user's own.
+    static void SetUpTestSuite() {
+        char pattern[] = "/tmp/corvane-cfgapp-XXXXXX";
+        const std::string home = ::mkdtemp(pattern);
+        ::setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", (home + "/run").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+        std::filesystem::create_directories(home + "/run");
+    }
+
     KVManualLoop loop;
     FakeEditor editor;
     std::shared_ptr<KVFakeHook> hook = std::make_shared<KVFakeHook>();
@@ -54,11 +69,13 @@ TEST_F(CfgAppTest, StartUpCreatesTheDispatchFirstThenHooksAndShowsTheEditor) {
     auto app = makeApp({});
     ASSERT_TRUE(app->InitInstance());
     EXPECT_TRUE(app->initialised());
-    const auto order = app->services().creationOrder();
-    ASSERT_GE(order.size(), 3u);
-    EXPECT_EQ(order[0], std::type_index(typeid(CKVMessageDispatch)));
-    EXPECT_EQ(order[1], std::type_index(typeid(KVSystemHook)));
-    EXPECT_EQ(order[2], std::type_index(typeid(KVMainController)));
+    // The main controller completes last: the services it creates come up inside its constructor.
+    const std::vector<std::type_index> expected{
+        typeid(CKVMessageDispatch), typeid(KVSystemHook),        typeid(KVConditionEnvironment),
+        typeid(KVStoreFolders),     typeid(KVSysApplicationsController), typeid(KVMainController)};
+    EXPECT_EQ(app->services().creationOrder(), expected);
+    EXPECT_EQ(app->mainController()->conditionEnvironment().applications,
+              app->services().find<KVSysApplicationsController>());
     EXPECT_TRUE(hook->hooked());
     EXPECT_EQ(editor.created, 1);
 

@@ -121,14 +121,6 @@ TEST(AtomicFile, ModeIsPrivateOrTheReplacedFilesAndLinksStayLinks) {
     EXPECT_FALSE(writeFileAtomically(dir / "missing/folder/f", "x"));
 }
 
-TEST(AtomicFile, ReadRefusesFilesOverTheLimit) {
-    TempDir dir;
-    writeWholeFile(dir / "f", std::string(100, 'x'));
-    EXPECT_EQ(readFileBounded(dir / "f", 100).value_or(""), std::string(100, 'x'));
-    EXPECT_FALSE(readFileBounded(dir / "f", 99));
-    EXPECT_FALSE(readFileBounded(dir / "none", 99));
-}
-
 // A process killed at any moment of repeated saves leaves a document that parses and is either the old or
 // the new one.
 TEST(AtomicFile, KilledWriterNeverLeavesAPartialDocument) {

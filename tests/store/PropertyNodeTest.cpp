@@ -33,25 +33,6 @@ TEST(PropertyNode, SetChildReplacesInPlaceAndAppendsOtherwise) {
     EXPECT_EQ(node->children()[2]->value(), "both");
 }
 
-TEST(PropertyNode, LookUpIsExactAndFallsBack) {
-    auto node = KVPropertyNode::create("root");
-    auto added = node->addChild("DisplayName", "Games");
-    EXPECT_EQ(node->findChild("DisplayName"), added);
-    EXPECT_EQ(node->findChild("displayname"), nullptr);
-    EXPECT_EQ(node->childValue("Missing", "default"), "default");
-    EXPECT_EQ(node->childValue("DisplayName", "default"), "Games");
-    EXPECT_EQ(node->childImage("DisplayName"), nullptr);
-}
-
-TEST(PropertyNode, RemoveChildErasesTheFirstOnly) {
-    auto node = KVPropertyNode::create("root");
-    node->addChild("a");
-    node->addChild("b");
-    EXPECT_TRUE(node->removeChild("a"));
-    EXPECT_FALSE(node->removeChild("a"));
-    EXPECT_EQ(names(*node), (std::vector<std::string>{"b"}));
-}
-
 TEST(PropertyNode, CopySharesChildrenButNotTheImage) {
     auto image = std::make_shared<KVImage>(KVImage::kKeySize, KVImage::kKeySize);
     image->setSourcePath("/profile/Escape.png");
