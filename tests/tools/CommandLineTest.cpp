@@ -1,5 +1,6 @@
 // The tool as a person runs it: init, press, release and click against a listening configurator (a
 // test socket server here), and render to a PNG.
+#include "RunTool.h"
 #include "SocketServer.h"
 #include "TempFolder.h"
 
@@ -10,19 +11,9 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
-
-int runTool(const std::vector<std::string>& args) {
-    std::string command = std::string(CORVANE_BIN_DIR) + "/corvane-virtual-keyboard";
-    for (const auto& arg : args)
-        command += " '" + arg + "'";
-    command += " 2>/dev/null";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::vector<std::uint8_t> readAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -1,5 +1,6 @@
 // The tool against the configurator's own listening side of a virtual keyboard: what `press` and
 // `click` send arrives there whole and decodes to the keys named.
+#include "RunTool.h"
 #include "TempFolder.h"
 #include "VirtualKeyboardFolder.h"
 #include "device/KeySignatureDecoder.h"
@@ -9,20 +10,11 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 using namespace corvane;
 
 namespace {
-
-int runTool(const std::vector<std::string>& args) {
-    std::string command = std::string(CORVANE_BIN_DIR) + "/corvane-virtual-keyboard";
-    for (const auto& arg : args)
-        command += " '" + arg + "'";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // Reads reports from the port until `count` arrived or two seconds passed.
 std::vector<std::vector<std::uint8_t>> receive(KVReportPort& port, std::size_t count) {
