@@ -71,15 +71,6 @@ TEST(KeyPlaces, DisplaysSitInsideTheirCapsAndNeverOverlap) {
     EXPECT_TRUE(keyPlaces(2).empty());
 }
 
-TEST(KeyPlaces, RowsFollowTheKeyTableOrder) {
-    // Rows never go back up in key order, and every row starts at the left.
-    for (std::size_t k = 1; k < kMainKeyPlaces.size(); ++k)
-        EXPECT_GE(kMainKeyPlaces[k].row, kMainKeyPlaces[k - 1].row) << k;
-    EXPECT_EQ(kMainKeyPlaces[16].row, 1); // L1
-    EXPECT_EQ(kMainKeyPlaces[79].row, 3); // KeypadPlus, listed with the home row
-    EXPECT_EQ(kMainKeyPlaces[100].row, 5);
-}
-
 TEST(KeyboardDrawing, HasTheEditorsSizeAndDarkDisplayWindows) {
     for (int model : {0, 1}) {
         const std::string path =
