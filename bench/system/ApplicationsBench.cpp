@@ -1,0 +1,71 @@
+// What the application watcher costs: a /proc snapshot is taken for every process start or end, the
+// desktop entries are read once at start-up, and conditions ask IsRunning / IsForeground at every
+// evaluation.
+#include "core/ManualLoop.h"
+#include "core/MessageDispatch.h"
+#include "hook/FakeHook.h"
+#include "system/ApplicationsController.h"
+#include "system/FakeProcessTable.h"
+#include "system/linux/ProcProcessTable.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void BM_ProcSnapshot(benchmark::State& state) {
+    KVProcProcessTable table;
+    size_t processes = 0;
+    for (auto _ : state) {
+        auto snapshot = table.snapshot();
+        processes = snapshot.size();
+        benchmark::DoNotOptimize(snapshot);
+    }
+    state.counters["processes"] = double(processes);
+}
+BENCHMARK(BM_ProcSnapshot)->Unit(benchmark::kMicrosecond);
+
+void BM_ScanDesktopApplications(benchmark::State& state) {
+    const auto sources = KVApplicationSources::fromEnvironment();
+    size_t applications = 0;
+    for (auto _ : state) {
+        auto found = scanDesktopApplications(sources);
+        applications = found.size();
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["applications"] = double(applications);
+}
+BENCHMARK(BM_ScanDesktopApplications)->Unit(benchmark::kMillisecond);
+
+// One process start handled on the real /proc: snapshot, compare, announce.
+void BM_ProcessStartEvent(benchmark::State& state) {
+    KVManualLoop loop;
+    CKVMessageDispatch dispatch(loop);
+    KVFakeHook hook;
+    KVSysApplicationsController controller(dispatch, hook, std::make_shared<KVProcProcessTable>(), {});
+    for (auto _ : state)
+        dispatch.send<KVM_PROCESS_EVENT>(1, ::getpid());
+}
+BENCHMARK(BM_ProcessStartEvent)->Unit(benchmark::kMicrosecond);
+
+// The question a condition asks, against a running set of 500 programs.
+void BM_IsRunningAndIsForeground(benchmark::State& state) {
+    KVManualLoop loop;
+    CKVMessageDispatch dispatch(loop);
+    KVFakeHook hook;
+    auto processes = std::make_shared<KVFakeProcessTable>();
+    for (pid_t pid = 1; pid <= 500; ++pid)
+        processes->start(pid, "/usr/bin/program-" + std::to_string(pid));
+    KVSysApplicationsController controller(dispatch, hook, processes, {});
+    hook.Hook(dispatch);
+    hook.activateWindow(1, 250);
+    bool answer = false;
+    for (auto _ : state) {
+        answer ^= controller.IsRunning(state.range(0) ? "Program-317" : "program-317");
+        answer ^= controller.IsForeground(state.range(0) ? "Program-250" : "program-250");
+        benchmark::DoNotOptimize(answer);
+    }
+}
+// Argument 1: the identifiers are asked in mixed case.
+BENCHMARK(BM_IsRunningAndIsForeground)->Arg(0)->Arg(1);
+
+} // namespace

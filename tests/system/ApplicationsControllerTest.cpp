@@ -1,0 +1,284 @@
+#include "system/ApplicationsController.h"
+
+#include "Sleeper.h"
+#include "TempFolder.h"
+#include "conditions/ApplicationCondition.h"
+#include "core/ManualLoop.h"
+#include "core/MessageDispatch.h"
+#include "hook/FakeHook.h"
+#include "store/PropertyListReader.h"
+#include "store/PropertyListWriter.h"
+#include "store/PropertyNode.h"
+#include "system/FakeProcessTable.h"
+#include "system/linux/ProcProcessTable.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+struct Announcements {
+    int running = 0;
+    int foreground = 0;
+    void runningChanged() { ++running; }
+    void foregroundChanged() { ++foreground; }
+};
+
+struct ApplicationsTest : ::testing::Test {
+    TempFolder temp;
+    KVManualLoop loop;
+    CKVMessageDispatch dispatch{loop};
+    KVFakeHook hook;
+    KVPtr<KVFakeProcessTable> processes = std::make_shared<KVFakeProcessTable>();
+    Announcements announced;
+    std::unique_ptr<KVSysApplicationsController> controller;
+
+    std::filesystem::path program(const std::string& relative) {
+        return temp.write(relative, "#!/bin/sh\n", true);
+    }
+    void desktopEntry(const std::string& file, const std::string& keys) {
+        temp.write("data/applications/" + file, "[Desktop Entry]\nType=Application\n" + keys);
+    }
+    void create() {
+        KVApplicationSources sources{{temp.path() / "data/applications"}, {temp.path() / "bin"}};
+        controller = std::make_unique<KVSysApplicationsController>(dispatch, hook, processes, sources);
+        dispatch.RegisterHandler(KVM_RUNNING_APPS_CHANGED, &announced, &Announcements::runningChanged);
+        dispatch.RegisterHandler(KVM_FOREGROUND_APP_CHANGED, &announced, &Announcements::foregroundChanged);
+    }
+    void startProcess(pid_t pid, const std::string& executable) {
+        processes->start(pid, executable);
+        dispatch.send<KVM_PROCESS_EVENT>(1, pid);
+    }
+    void endProcess(pid_t pid) {
+        processes->end(pid);
+        dispatch.send<KVM_PROCESS_EVENT>(0, pid);
+    }
+    std::vector<std::string> ids(const std::vector<KVApplicationEntry>& entries) {
+        std::vector<std::string> result;
+        for (const auto& entry : entries)
+            result.push_back(entry.id);
+        return result;
+    }
+};
+
+using Ids = std::vector<std::string>;
+
+TEST_F(ApplicationsTest, DesktopEntriesGiveIdentifiersNamesAndIcons) {
+    const auto vendor = program("opt/Vendor App/App.BIN");
+    program("bin/Tool");
+    program("bin/plain");
+    program("bin/short");
+    const auto real = program("opt/editor/editor.real");
+    std::filesystem::create_symlink(real, temp.path() / "bin/editor");
+
+    desktopEntry("vendor.desktop", "Name=Alpha Vendor\nIcon=vendor\nExec=\"" + vendor.string() + "\" %U\n");
+    desktopEntry("tool.desktop", "Name=Tool\nIcon=/icons/tool.png\nExec=env LANG=C Tool --open %f\n");
+    desktopEntry("missing.desktop", "Name=Missing\nIcon=m\nExec=not-installed %u\n");
+    desktopEntry("plain.desktop", "Name=No Icon\nExec=plain\n");
+    desktopEntry("short.desktop", "Name=S\nIcon=s\nExec=short\n");
+    desktopEntry("editor.desktop", "Name=Linked Editor\nIcon=ed\nExec=editor %F\n");
+    create();
+
+    EXPECT_EQ(ids(controller->applications()), (Ids{"editor.real", "tool", "app.bin"}));
+    auto entry = controller->FindApplication("APP.Bin");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->path, vendor.string());
+    EXPECT_EQ(entry->description, "Alpha Vendor");
+    EXPECT_EQ(entry->icon, "vendor");
+    EXPECT_EQ(entry->imageIndex, -1);
+    // A program reached through a link is known by the file that runs, as /proc shows it.
+    EXPECT_EQ(controller->FindApplication("editor.real")->path, (temp.path() / "bin/editor").string());
+    EXPECT_EQ(ids(controller->applicationsByDisplayName()), (Ids{"app.bin", "editor.real", "tool"}));
+    EXPECT_TRUE(controller->userApplications().empty());
+    EXPECT_FALSE(controller->FindApplication("plain"));
+}
+
+TEST_F(ApplicationsTest, AddingWithForceTakesAnyFileAndAnIdentifierOnlyOnce) {
+    const auto file = program("opt/Some.Tool");
+    create();
+    EXPECT_FALSE(controller->AddApplication(file.string(), false).entry) << "no desktop entry names it";
+    EXPECT_FALSE(controller->AddApplication((temp.path() / "gone").string(), false).entry);
+    EXPECT_FALSE(controller->AddApplication("/opt/folder/", true).entry);
+    EXPECT_FALSE(controller->AddApplication("", true).entry);
+
+    auto added = controller->AddApplication(file.string(), true);
+    ASSERT_TRUE(added.entry);
+    EXPECT_TRUE(added.isNew);
+    EXPECT_EQ(added.entry->id, "some.tool");
+    EXPECT_EQ(added.entry->displayName(), "some.tool");
+
+    auto again = controller->AddApplication("/elsewhere/SOME.TOOL", true);
+    EXPECT_FALSE(again.isNew);
+    EXPECT_EQ(again.entry->path, file.string());
+    EXPECT_EQ(controller->applications().size(), 1u);
+}
+
+TEST_F(ApplicationsTest, OnlyTheLastOfSeveralCopiesLeavingChangesTheRunningSet) {
+    processes->start(10, "/usr/bin/Foo");
+    processes->startNamed(11, "Hidden-Name");
+    create();
+    EXPECT_TRUE(controller->IsRunning("FOO"));
+    EXPECT_TRUE(controller->IsRunning("hidden-name"));
+    EXPECT_FALSE(controller->IsRunning("bar"));
+    EXPECT_FALSE(controller->IsRunning(""));
+
+    startProcess(20, "/usr/bin/bar");
+    EXPECT_EQ(announced.running, 1);
+    EXPECT_TRUE(controller->IsRunning("bar"));
+    startProcess(21, "/opt/other/bar");
+    EXPECT_EQ(announced.running, 1) << "a second copy changes nothing";
+
+    // The end may be reported while the process is still listed.
+    dispatch.send<KVM_PROCESS_EVENT>(0, 20);
+    processes->end(20);
+    EXPECT_EQ(announced.running, 1);
+    EXPECT_TRUE(controller->IsRunning("bar"));
+    endProcess(21);
+    EXPECT_EQ(announced.running, 2);
+    EXPECT_FALSE(controller->IsRunning("bar"));
+
+    endProcess(999);
+    EXPECT_EQ(announced.running, 2) << "an unknown process ending changes nothing";
+    EXPECT_TRUE(controller->applications().empty()) << "programs without a desktop entry are not catalogued";
+}
+
+TEST_F(ApplicationsTest, ChangesThatAStartEventFindsAreAnnouncedEvenWithoutItsProcess) {
+    create();
+    // The process was gone before its start was handled, but another one started meanwhile.
+    processes->start(30, "/usr/bin/quick");
+    dispatch.send<KVM_PROCESS_EVENT>(1, 31);
+    EXPECT_EQ(announced.running, 1);
+    EXPECT_TRUE(controller->IsRunning("quick"));
+
+    processes->setUnreadable(true);
+    dispatch.send<KVM_PROCESS_EVENT>(0, 30);
+    EXPECT_FALSE(controller->IsRunning("quick")) << "an unreadable table counts as empty";
+}
+
+TEST_F(ApplicationsTest, ForegroundChangesOnlyWhenTheApplicationDoes) {
+    processes->start(10, "/usr/bin/Editor");
+    processes->start(11, "/usr/bin/editor");
+    processes->start(20, "/usr/bin/browser");
+    create();
+    // Owners are known to the hook before any activation reaches the controller.
+    hook.activateWindow(1, 10);
+    hook.activateWindow(2, 11);
+    hook.activateWindow(3, 20);
+    hook.activateWindow(4, std::nullopt);
+    EXPECT_FALSE(controller->IsForeground("editor"));
+
+    dispatch.send<KVM_WINDOW_ACTIVATED>(1);
+    EXPECT_EQ(announced.foreground, 1);
+    EXPECT_TRUE(controller->IsForeground("EDITOR"));
+    dispatch.send<KVM_WINDOW_ACTIVATED>(2);
+    dispatch.send<KVM_WINDOW_ACTIVATED_2>(1);
+    EXPECT_EQ(announced.foreground, 1) << "windows of one program";
+
+    dispatch.send<KVM_WINDOW_ACTIVATED_2>(3);
+    EXPECT_EQ(announced.foreground, 2);
+    EXPECT_TRUE(controller->IsForeground("browser"));
+    EXPECT_FALSE(controller->IsForeground("editor"));
+
+    dispatch.send<KVM_WINDOW_ACTIVATED>(4);
+    dispatch.send<KVM_WINDOW_ACTIVATED>(77);
+    EXPECT_EQ(announced.foreground, 3);
+    EXPECT_EQ(controller->foregroundApplication(), "");
+    EXPECT_FALSE(controller->IsForeground("")) << "an empty identifier names no application";
+}
+
+TEST_F(ApplicationsTest, StoredApplicationsLoadEvenWhenGoneAndSaveBesideOtherKeys) {
+    program("bin/Tool");
+    desktopEntry("tool.desktop", "Name=Tool\nIcon=tool\nExec=Tool\n");
+    create();
+
+    auto root = KVPropertyNode::create("root");
+    auto stored = root->addChild("Applications");
+    stored->addChild("ignored-key")->addChild("Path", (temp.path() / "gone/Gone.Bin").string());
+    stored->addChild("tool")->addChild("Path", (temp.path() / "bin/Tool").string());
+    stored->addChild("no-path");
+    stored->addChild("folder")->addChild("Path", "/opt/app/");
+    controller->Load(root);
+
+    auto gone = controller->FindApplication("gone.bin");
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(gone->description, "");
+    EXPECT_EQ(gone->icon, "");
+    // Also kept when the desktop entries had catalogued it already, so the next save does not drop it.
+    EXPECT_EQ(ids(controller->userApplications()), (Ids{"gone.bin", "tool"}));
+
+    auto saved = KVPropertyNode::create("root");
+    saved->addChild("Applications")->addChild("other.bin")->addChild("Path", "/x/other.bin");
+    controller->Save(*saved);
+    auto applications = saved->findChild("Applications");
+    ASSERT_TRUE(applications);
+    ASSERT_EQ(applications->children().size(), 3u);
+    EXPECT_EQ(applications->findChild("other.bin")->childValue("Path"), "/x/other.bin");
+    EXPECT_EQ(applications->findChild("gone.bin")->childValue("Path"),
+              (temp.path() / "gone/Gone.Bin").string());
+    EXPECT_EQ(applications->findChild("tool")->children().size(), 1u);
+
+    // What was saved to "Applications.plist" loads back into a fresh controller.
+    const auto document = (temp.path() / "Applications.plist").string();
+    ASSERT_TRUE(corvane::savePropertyList(*applications, document));
+    controller.reset();
+    create();
+    auto fresh = KVPropertyNode::create("root");
+    controller->saveSettings(*fresh);
+    EXPECT_TRUE(fresh->findChild("Applications")->children().empty());
+    fresh->setChild(corvane::loadPropertyList(document, "Applications"));
+    controller->loadSettings(fresh);
+    EXPECT_EQ(ids(controller->userApplications()), (Ids{"other.bin", "gone.bin", "tool"}));
+}
+
+TEST_F(ApplicationsTest, ApplicationConditionsAskTheController) {
+    create();
+    auto environment = std::make_shared<KVConditionEnvironment>();
+    environment->applications = controller.get();
+    KVApplicationCondition running(environment, "NotePad.EXE", false);
+    KVApplicationCondition foreground(environment, "NotePad.EXE", true);
+    EXPECT_FALSE(running.IsTrue());
+
+    startProcess(40, "/opt/wine/notepad.exe");
+    EXPECT_TRUE(running.IsTrue());
+    EXPECT_FALSE(foreground.IsTrue());
+    hook.Hook(dispatch);
+    hook.activateWindow(9, 40);
+    EXPECT_TRUE(foreground.IsTrue());
+    EXPECT_EQ(foreground.ImageIndex(), -1) << "not catalogued";
+}
+
+TEST_F(ApplicationsTest, DestroyedControllerNoLongerListens) {
+    create();
+    controller.reset();
+    EXPECT_EQ(dispatch.handlerCount(KVM_PROCESS_EVENT), 0u);
+    EXPECT_EQ(dispatch.handlerCount(KVM_WINDOW_ACTIVATED), 0u);
+    EXPECT_EQ(dispatch.handlerCount(KVM_WINDOW_ACTIVATED_2), 0u);
+    startProcess(5, "/usr/bin/late");
+    EXPECT_EQ(announced.running, 0);
+}
+
+TEST(ApplicationsRealProcessTest, AChildProcessRunsUntilItEnds) {
+    KVManualLoop loop;
+    CKVMessageDispatch dispatch{loop};
+    KVFakeHook hook;
+    Announcements announced;
+    KVSysApplicationsController controller(dispatch, hook, std::make_shared<KVProcProcessTable>(), {});
+    dispatch.RegisterHandler(KVM_RUNNING_APPS_CHANGED, &announced, &Announcements::runningChanged);
+    EXPECT_TRUE(controller.IsRunning(std::filesystem::read_symlink("/proc/self/exe").filename().string()));
+
+    Sleeper sleeper;
+    ASSERT_TRUE(sleeper.start());
+    dispatch.send<KVM_PROCESS_EVENT>(1, sleeper.pid);
+    EXPECT_TRUE(controller.IsRunning("corvanesleeper"));
+    EXPECT_EQ(announced.running, 1);
+
+    // The end arrives while the child is still a zombie, as with the kernel's process events.
+    ASSERT_TRUE(sleeper.killToZombie());
+    const long pid = sleeper.pid;
+    dispatch.send<KVM_PROCESS_EVENT>(0, pid);
+    EXPECT_FALSE(controller.IsRunning("corvanesleeper"));
+    EXPECT_EQ(announced.running, 2);
+    EXPECT_TRUE(sleeper.reap());
+}
+
+} // namespace

@@ -1,0 +1,103 @@
+#include "system/linux/DesktopEntries.h"
+
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Arguments = std::vector<std::string>;
+
+TEST(ExecLineTest, QuotingFieldCodesAndPercentsAreUndone) {
+    EXPECT_EQ(splitExecArguments(R"("/opt/My App/run \"x\" \$HOME \\" --open %U 100%% --file=%f)"),
+              (Arguments{R"(/opt/My App/run "x" $HOME \)", "--open", "100%", "--file="}));
+    // An unknown code stays; tabs separate too.
+    EXPECT_EQ(splitExecArguments("prog %z  \t%F \"\""), (Arguments{"prog", "%z", ""}));
+    EXPECT_EQ(splitExecArguments("prog \"unterminated"), std::nullopt);
+    EXPECT_EQ(splitExecArguments("   "), Arguments{});
+}
+
+TEST(ExecLineTest, ProgramIsFoundPastAnEnvPrefix) {
+    EXPECT_EQ(execProgram("env GDK_BACKEND=x11 LANG=C.UTF-8 my-prog --flag %u"), "my-prog");
+    EXPECT_EQ(execProgram("/usr/bin/env -i -u HOME -C /tmp A=1 -- B=2 \"/opt/x y/Tool\" %F"),
+              "/opt/x y/Tool");
+    EXPECT_EQ(execProgram("\"/opt/Vendor App/Bin/App.BIN\" %U"), "/opt/Vendor App/Bin/App.BIN");
+    EXPECT_EQ(execProgram("env A=1 B=2"), std::nullopt);
+    EXPECT_EQ(execProgram("%U"), std::nullopt);
+    EXPECT_EQ(execProgram(""), std::nullopt);
+}
+
+TEST(ExecLineTest, ProgramsResolveAlongThePathToExecutableFilesOnly) {
+    TempFolder temp;
+    const auto tool = temp.write("second/tool", "#!/bin/sh\n", true);
+    temp.write("first/tool", "not executable");
+    temp.write("first/data", "not executable");
+    std::filesystem::create_directories(temp.path() / "first/folder");
+    const std::vector<std::filesystem::path> path{temp.path() / "missing", temp.path() / "first",
+                                                  temp.path() / "second"};
+
+    EXPECT_EQ(resolveProgram("tool", path), tool);
+    EXPECT_EQ(resolveProgram(tool.string(), {}), tool);
+    EXPECT_EQ(resolveProgram("data", path), std::nullopt);
+    EXPECT_EQ(resolveProgram("folder", path), std::nullopt);
+    EXPECT_EQ(resolveProgram("second/tool", {temp.path()}), std::nullopt)
+        << "relative paths are not looked up";
+    EXPECT_EQ(resolveProgram("", path), std::nullopt);
+}
+
+struct DesktopEntryTest : ::testing::Test {
+    TempFolder temp;
+    std::filesystem::path program = temp.write("bin/Viewer", "#!/bin/sh\n", true);
+    std::vector<std::filesystem::path> path{temp.path() / "bin"};
+};
+
+TEST_F(DesktopEntryTest, ReadsTheUnlocalisedKeysOfTheMainGroup) {
+    auto application = readDesktopEntry("# comment\n"
+                                        "[Desktop Entry]\n"
+                                        "Type = Application\n"
+                                        "Name[de]=Betrachter\n"
+                                        "Name=Picture\\sViewer\n"
+                                        "Icon=viewer-icon\n"
+                                        "Exec=env LANG=C Viewer %F\n"
+                                        "\n"
+                                        "[Desktop Action Window]\n"
+                                        "Name=Ignored\n"
+                                        "Exec=other\n",
+                                        path);
+    ASSERT_TRUE(application);
+    EXPECT_EQ(application->name, "Picture Viewer");
+    EXPECT_EQ(application->icon, "viewer-icon");
+    EXPECT_EQ(application->program, program);
+}
+
+TEST_F(DesktopEntryTest, SkipsWhatIsNoRunnableApplication) {
+    const std::string body = "Name=V\nIcon=i\nExec=Viewer\n";
+    EXPECT_TRUE(readDesktopEntry("[Desktop Entry]\nType=Application\n" + body, path));
+    EXPECT_FALSE(readDesktopEntry("[Desktop Entry]\nType=Link\n" + body, path));
+    EXPECT_FALSE(readDesktopEntry("[Desktop Entry]\nType=Application\nHidden=true\n" + body, path));
+    EXPECT_FALSE(readDesktopEntry("[Desktop Entry]\nType=Application\nTryExec=not-installed\n" + body, path));
+    EXPECT_FALSE(
+        readDesktopEntry("[Desktop Entry]\nType=Application\nName=V\nExec=not-installed %u\n", path));
+    EXPECT_FALSE(readDesktopEntry("[Desktop Entry]\nType=Application\nName=V\nExec=\"Viewer\n", path));
+    EXPECT_FALSE(readDesktopEntry("[Other]\nType=Application\n" + body, path));
+}
+
+TEST_F(DesktopEntryTest, EarlierFoldersShadowLaterOnesByDesktopId) {
+    const std::string entry = "[Desktop Entry]\nType=Application\nIcon=i\nExec=Viewer\nName=";
+    temp.write("home/applications/viewer.desktop", entry + "Home");
+    temp.write("home/applications/hidden.desktop", "[Desktop Entry]\nType=Application\nHidden=true\n");
+    temp.write("home/applications/notes.txt", entry + "Not an entry");
+    temp.write("system/applications/viewer.desktop", entry + "System");
+    temp.write("system/applications/hidden.desktop", entry + "Hidden by home");
+    temp.write("system/applications/vendor/viewer.desktop", entry + "Vendor");
+
+    KVApplicationSources sources{{temp.path() / "home/applications", temp.path() / "missing/applications",
+                                  temp.path() / "system/applications"},
+                                 path};
+    std::vector<std::string> names;
+    for (const auto& application : scanDesktopApplications(sources))
+        names.push_back(application.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Home", "Vendor"}));
+}
+
+} // namespace
