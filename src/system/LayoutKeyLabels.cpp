@@ -4,6 +4,8 @@
 #include "device/KeyTables.h"
 #include "hook/SystemHook.h"
 
+#include <algorithm>
+#include <bit>
 #include <memory>
 #include <spdlog/spdlog.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
@@ -134,6 +136,41 @@ std::string keyCaption(xkb_state* state, xkb_keycode_t code) {
     return deadKeyCaption(xkb_state_key_get_one_sym(state, code));
 }
 
+// The order of the layers in their group, where the first active layer that binds a key wins: the state
+// with more bits first, so that Shift+Caps wins over Shift and Caps, and Shift over no modifier at all.
+bool winsOver(uint32_t a, uint32_t b) {
+    const int bitsA = std::popcount(a);
+    const int bitsB = std::popcount(b);
+    return bitsA != bitsB ? bitsA > bitsB : a > b;
+}
+
+// Whether, in the state `mask`, the layers made so far already show `labels`: each key takes the
+// caption of the first layer in group order whose state is part of `mask` and that labels the key.
+// Every state that can be part of `mask` is smaller, so it has been looked at already.
+bool showsAlready(const std::vector<KVLabelLayer>& made, uint32_t mask,
+                  const std::array<std::string, KVLabelLayer::kKeyCount>& labels) {
+    std::vector<const KVLabelLayer*> active;
+    for (const auto& layer : made)
+        if ((layer.mask & ~mask) == 0)
+            active.push_back(&layer);
+    std::stable_sort(active.begin(), active.end(),
+                     [](const KVLabelLayer* a, const KVLabelLayer* b) { return winsOver(a->mask, b->mask); });
+    for (std::size_t key = 0; key < labels.size(); ++key) {
+        if (labels[key].empty())
+            continue; // a key without a caption lets the layers below show through anyway
+        const std::string* shown = nullptr;
+        for (const auto* layer : active) {
+            if (!layer->labels[key].empty()) {
+                shown = &layer->labels[key];
+                break;
+            }
+        }
+        if (!shown || *shown != labels[key])
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool isCharacterKey(std::size_t keyIndex) {
@@ -196,11 +233,8 @@ std::vector<KVLabelLayer> layoutLabelLayers(const KVXkbLayoutName& layout, std::
         }
         if (!typesSomething)
             continue;
-        // A state that looks like one already taken adds nothing.
-        bool seen = false;
-        for (const auto& earlier : layers)
-            seen |= earlier.labels == layer.labels;
-        if (seen)
+        // A state whose captions already show through the layers made so far adds nothing.
+        if (showsAlready(layers, mask, layer.labels))
             continue;
         layer.mask = mask;
         layer.identifier = prefix + modifierLetters(mask);
@@ -211,6 +245,9 @@ std::vector<KVLabelLayer> layoutLabelLayers(const KVXkbLayoutName& layout, std::
             layer.lockCondition = mask;
         layers.push_back(std::move(layer));
     }
+
+    std::stable_sort(layers.begin(), layers.end(),
+                     [](const KVLabelLayer& a, const KVLabelLayer& b) { return winsOver(a.mask, b.mask); });
 
     KVLabelLayer num;
     num.mask = KV_LOCK_NUM;

@@ -42,8 +42,9 @@ uint8_t labelActionCode(std::size_t keyIndex);
 std::size_t keypadDecimalKey();
 
 // The layers of a layout, in the order they go into its group: the shift states that type something
-// and differ from every state before them, then the Num Lock layer (always). A layout that XKB cannot
-// compile gives the Num Lock layer alone.
+// and would not show right through the layers of the states before them, the state with more bits first
+// (Shift+Caps, then Alt+Ctrl, Caps, Shift, Main); then the Num Lock layer (always). A layout that XKB
+// cannot compile gives the Num Lock layer alone.
 std::vector<KVLabelLayer> layoutLabelLayers(const KVXkbLayoutName& layout, std::string_view abbreviation,
                                             std::string_view decimalSeparator);
 

@@ -1,6 +1,7 @@
 #include "system/KeyboardLayouts.h"
 
 #include "FakeLayoutSystem.h"
+#include "ScopedEnv.h"
 #include "TempFolder.h"
 #include "hook/FakeHook.h"
 #include "images/KVGlobalImageList.h"
@@ -20,21 +21,6 @@ namespace {
 KVXkbLayoutName xkb(const std::string& layout, const std::string& variant = {}) {
     return {layout, variant};
 }
-
-// Sets or clears an environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name) {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~ScopedEnv() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 } // namespace
 
