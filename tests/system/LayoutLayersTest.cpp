@@ -14,6 +14,7 @@
 #include "layers/Layer.h"
 #include "layers/LayerCake.h"
 #include "layers/LayersController.h"
+#include "store/PropertyNode.h"
 #include "system/KeyboardLayouts.h"
 #include "system/linux/SessionLayouts.h"
 
@@ -136,6 +137,23 @@ TEST_F(LayoutLayersTest, GroupsAreBuiltOnceNewLayoutsSlotInRemovedOnesGo) {
     EXPECT_EQ(identifiers(*systemLayers).back(), "control_buttons");
     for (const auto& child : systemLayers->children())
         EXPECT_TRUE(child->hasFlag(KV_ITEM_BUILT_IN)) << child->identifier();
+}
+
+TEST_F(LayoutLayersTest, AStoredGroupOfARemovedLayoutGoesAtTheNextStart) {
+    setUp({{"us", ""}, {"de", ""}});
+    auto root = KVPropertyNode::create("root");
+    cake.saveLayers(*root);
+
+    // The next start reads the stored groups back; German is no longer installed.
+    KVLayerCake next{KVLayerLoadContext{environment, nullptr}};
+    next.loadLayers(root->findChild("Layers"));
+    const auto storedUs = next.systemLayers()->children().find("04090409");
+    ASSERT_TRUE(storedUs);
+    system.layouts = {{"us", ""}};
+    next.setUpSystemLayers(programFolder.path().string(), layoutLayers.builder());
+    EXPECT_EQ(identifiers(*next.systemLayers()), (std::vector<std::string>{"04090409", "control_buttons"}));
+    EXPECT_EQ(next.systemLayers()->children().find("04090409"), storedUs);
+    EXPECT_EQ(layerAt(*storedUs, 3).binding(key("Q")).keystroke, "q");
 }
 
 TEST_F(LayoutLayersTest, FillingSkipsStatesTheGroupAlreadyShows) {
