@@ -226,39 +226,29 @@ TEST(LayoutLayersSession, CaptionsFollowShiftCapsAndTheLayoutInUse) {
         controller.ReEvaluate();
     };
 
-    EXPECT_EQ(caption("Y"), "y");
-    EXPECT_EQ(caption("1"), "1");
-    EXPECT_EQ(caption("KeypadDot"), "<none>");
-    saveSheet(controller, "us");
-
-    show(KV_MOD_SHIFT, 0);
-    EXPECT_EQ(caption("Y"), "Y");
-    EXPECT_EQ(caption("1"), "!");
-    saveSheet(controller, "us-shift");
-
-    show(KV_LOCK_CAPS, 0);
-    EXPECT_EQ(caption("Y"), "Y");
-    EXPECT_EQ(caption("1"), "1");
-
-    show(KV_MOD_SHIFT | KV_LOCK_CAPS, 0);
-    EXPECT_EQ(caption("Y"), "y");
-    EXPECT_EQ(caption("1"), "!");
-
-    show(KV_LOCK_NUM, 1);
-    EXPECT_EQ(caption("Y"), "z");
-    EXPECT_EQ(caption("GraveAccent"), "^");
-    EXPECT_EQ(caption("KeypadDot"), ",");
-    saveSheet(controller, "de-num");
-
-    show(KV_MOD_SHIFT, 1);
-    EXPECT_EQ(caption("Y"), "Z");
-    EXPECT_EQ(caption("3"), "\u00A7");
-    saveSheet(controller, "de-shift");
-
-    show(KV_MOD_CTRL | KV_MOD_ALT, 1);
-    EXPECT_EQ(caption("Q"), "@");
-    EXPECT_EQ(caption("E"), "\u20AC");
-    saveSheet(controller, "de-altgr");
+    struct Expected {
+        int32_t modifiers;
+        uint8_t group;
+        std::vector<std::pair<const char*, const char*>> captions;
+        const char* sheet; // nullptr: no picture of this state
+    };
+    const std::vector<Expected> states{
+        {0, 0, {{"Y", "y"}, {"1", "1"}, {"KeypadDot", "<none>"}}, "us"},
+        {KV_MOD_SHIFT, 0, {{"Y", "Y"}, {"1", "!"}}, "us-shift"},
+        {KV_LOCK_CAPS, 0, {{"Y", "Y"}, {"1", "1"}}, nullptr},
+        {KV_MOD_SHIFT | KV_LOCK_CAPS, 0, {{"Y", "y"}, {"1", "!"}}, nullptr},
+        {KV_LOCK_NUM, 1, {{"Y", "z"}, {"GraveAccent", "^"}, {"KeypadDot", ","}}, "de-num"},
+        {KV_MOD_SHIFT, 1, {{"Y", "Z"}, {"3", "\u00A7"}}, "de-shift"},
+        {KV_MOD_CTRL | KV_MOD_ALT, 1, {{"Q", "@"}, {"E", "\u20AC"}}, "de-altgr"},
+    };
+    for (const auto& state : states) {
+        show(state.modifiers, state.group);
+        for (const auto& [name, text] : state.captions)
+            EXPECT_EQ(caption(name), text)
+                << name << " with modifiers " << state.modifiers << ", group " << int(state.group);
+        if (state.sheet)
+            saveSheet(controller, state.sheet);
+    }
 
     // Ctrl+Alt on the US layout has no layer of its own: the base captions show.
     show(KV_MOD_CTRL | KV_MOD_ALT, 0);

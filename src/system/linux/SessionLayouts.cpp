@@ -49,7 +49,7 @@ std::vector<KVXkbLayoutName> KVSessionLayouts::installedLayouts() const {
         auto x = std::make_unique<XConnection>();
         x->connection = xcb_connect(nullptr, nullptr);
         if (xcb_connection_has_error(x->connection)) {
-            spdlog::info("keyboard layouts: no X server to ask");
+            spdlog::info("keyboard layouts: no X server at {} to ask", std::getenv("DISPLAY"));
         } else {
             x->root = xcb_setup_roots_iterator(xcb_get_setup(x->connection)).data->root;
             constexpr std::string_view kAtom = "_XKB_RULES_NAMES";
