@@ -9,6 +9,9 @@
 #include "system/linux/ProcProcessTable.h"
 
 #include <benchmark/benchmark.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -35,6 +38,34 @@ void BM_ScanDesktopApplications(benchmark::State& state) {
     state.counters["applications"] = double(applications);
 }
 BENCHMARK(BM_ScanDesktopApplications)->Unit(benchmark::kMillisecond);
+
+// Start-up with many installed applications: desktop entries read, programs found along PATH and
+// catalogued.
+void BM_CatalogueOfDesktopEntries(benchmark::State& state) {
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("corvane-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder / "bin");
+    std::filesystem::create_directories(folder / "applications");
+    for (int i = 0; i < state.range(0); ++i) {
+        const auto name = "program-" + std::to_string(i);
+        std::ofstream(folder / "bin" / name) << "#!/bin/sh\n";
+        ::chmod((folder / "bin" / name).c_str(), 0755);
+        std::ofstream(folder / "applications" / (name + ".desktop"))
+            << "[Desktop Entry]\nType=Application\nName=Program " << i << "\nIcon=program\nExec=env A=1 "
+            << name << " %U\n";
+    }
+    KVManualLoop loop;
+    CKVMessageDispatch dispatch(loop);
+    KVFakeHook hook;
+    const KVApplicationSources sources{{folder / "applications"}, {"/usr/bin", folder / "bin"}};
+    for (auto _ : state) {
+        KVSysApplicationsController controller(dispatch, hook, std::make_shared<KVFakeProcessTable>(),
+                                               sources);
+        benchmark::DoNotOptimize(controller.applications().size());
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_CatalogueOfDesktopEntries)->Arg(500)->Unit(benchmark::kMillisecond);
 
 // One process start handled on the real /proc: snapshot, compare, announce.
 void BM_ProcessStartEvent(benchmark::State& state) {

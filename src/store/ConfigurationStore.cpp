@@ -5,40 +5,17 @@
 #include "store/PropertyListReader.h"
 #include "store/PropertyListWriter.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <vector>
-
 namespace {
 
 constexpr const char* kDeviceDocument = "/Device.plist";
 constexpr const char* kApplicationsDocument = "/Applications.plist";
-
-std::vector<std::string> subfolderNames(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return names;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        // A link is never an item folder of ours, whatever it points to.
-        struct stat st {};
-        if (::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
-            names.push_back(name);
-    }
-    ::closedir(dir);
-    return names;
-}
 
 bool removeStaleAt(const KVPropertyNode& group, const std::string& folder, int depth) {
     if (depth > corvane::kMaxPropertyListDepth)
         return false;
     const auto order = group.findChild("ItemOrder");
     bool ok = true;
-    for (const auto& name : subfolderNames(folder)) {
+    for (const auto& name : corvane::subfolderNames(folder)) {
         const auto item = order ? order->findChild(name) : nullptr;
         if (!item) {
             spdlog::info("removing the folder of deleted item {}/{}", folder, name);

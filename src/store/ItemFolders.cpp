@@ -8,6 +8,8 @@
 #include "store/PropertyListWriter.h"
 #include "store/XmlDocument.h"
 
+#include <unordered_set>
+
 namespace corvane {
 namespace {
 
@@ -17,12 +19,44 @@ constexpr const char* kLayerDocument = "/Layer.plist";
 // A group may contain itself through a symlinked folder; the walk stops at the same depth as the reader.
 constexpr int kMaxGroupDepth = kMaxPropertyListDepth;
 
-void readDocumentInto(const std::string& path, KVPropertyNode& node) {
+// Adds the document's entries to `node`; a document that cannot be read, or only in part, adds nothing.
+// False when the document is there but cannot be read.
+bool readDocumentInto(const std::string& path, KVPropertyNode& node) {
+    if (!pathExists(path))
+        return true;
     KVXmlDocument document(path);
     if (!document.load())
-        return;
-    if (const auto dict = document.topDictionary(); dict && !readDictionary(dict, node))
-        spdlog::warn("{} is nested too deeply; only part of it was read", path);
+        return false;
+    const auto dict = document.topDictionary();
+    if (!dict)
+        return true;
+    auto entries = KVPropertyNode::create(node.name());
+    if (!readDictionary(dict, *entries)) {
+        spdlog::warn("{} is nested too deeply; ignored", path);
+        return false;
+    }
+    std::unordered_set<std::string> present;
+    for (const auto& child : node.children())
+        present.insert(child->name());
+    for (const auto& entry : entries->children()) {
+        if (present.count(entry->name()))
+            node.setChild(entry);
+        else
+            node.appendNewChild(entry);
+    }
+    return true;
+}
+
+// The items of a group whose document is damaged: every subfolder that holds an item, by name. Without
+// this the next save would take them for deleted items and remove them with all their pictures.
+KVPtr<KVPropertyNode> recoveredItemOrder(const std::string& folder) {
+    auto order = KVPropertyNode::create("ItemOrder");
+    for (const auto& name : subfolderNames(folder)) {
+        const std::string item = folder + "/" + name;
+        if (pathExists(item + kGroupDocument) || pathExists(item + kLayerDocument))
+            order->appendNewChild(KVPropertyNode::create(name));
+    }
+    return order;
 }
 
 void loadItemAt(const std::string& folder, KVPropertyNode& node, const KVKeyNamePredicate& isKeyName,
@@ -31,7 +65,11 @@ void loadItemAt(const std::string& folder, KVPropertyNode& node, const KVKeyName
 void loadGroupAt(const std::string& folder, KVPropertyNode& node, const KVKeyNamePredicate& isKeyName,
                  int depth) {
     node.addChild("Type", "Group");
-    readDocumentInto(folder + kGroupDocument, node);
+    if (!readDocumentInto(folder + kGroupDocument, node)) {
+        spdlog::error("{}{} cannot be read; its items are taken from the folders there", folder,
+                      kGroupDocument);
+        node.setChild(recoveredItemOrder(folder));
+    }
     const auto order = node.findChild("ItemOrder");
     if (!order)
         return;

@@ -92,13 +92,17 @@ std::string KVStoreFolders::pluginsFolder() const {
 
 const std::string& KVStoreFolders::temporaryFolder() {
     if (!m_temporaryFolder) {
-        const std::string wanted =
-            isAbsolute(m_environment.runtimeDir)
-                ? m_environment.runtimeDir + "/" + kFolderName
-                : m_environment.tmpDir + "/" + kFolderName + "-" + std::to_string(m_environment.uid);
-        m_temporaryFolder = makePrivateFolder(wanted, m_environment.uid);
+        m_temporaryFolder.emplace();
+        // A runtime folder named but missing (as after su) falls back to the shared temporary folder.
+        if (isAbsolute(m_environment.runtimeDir))
+            m_temporaryFolder =
+                makePrivateFolder(m_environment.runtimeDir + "/" + kFolderName, m_environment.uid);
         if (m_temporaryFolder->empty())
-            spdlog::error("no private temporary folder could be made at or beside {}", wanted);
+            m_temporaryFolder = makePrivateFolder(m_environment.tmpDir + "/" + kFolderName + "-" +
+                                                      std::to_string(m_environment.uid),
+                                                  m_environment.uid);
+        if (m_temporaryFolder->empty())
+            spdlog::error("no private temporary folder could be made");
     }
     return *m_temporaryFolder;
 }

@@ -21,7 +21,8 @@ struct KVFolderEnvironment {
 //
 //   profile folder         $XDG_CONFIG_HOME/TavirexCorvane (else ~/.config/TavirexCorvane)
 //   layers folder          profile folder/Layers
-//   temporary folder       $XDG_RUNTIME_DIR/TavirexCorvane, else /tmp/TavirexCorvane-<uid>; private (0700)
+//   temporary folder       $XDG_RUNTIME_DIR/TavirexCorvane, else (no runtime folder, or not usable)
+//                          /tmp/TavirexCorvane-<uid>; private (0700)
 //   editor scratch folder  temporary folder/Editor Layots
 //   program folder         $CORVANE_PROGRAM_DIR, else <prefix>/lib/corvane for a program in <prefix>/bin
 //                          (installed: /usr/lib/corvane; build tree: build/<preset>/lib/corvane)

@@ -277,7 +277,16 @@ TEST(ConfigurationStore, BrokenDocumentsCountAsAbsentAndAreRewritten) {
     ASSERT_TRUE(ensureFolder(profile));
     writeWholeFile(profile + "/Device.plist", "<plist><dict><key>Brightness</key><string>3</str");
     writeWholeFile(profile + "/Applications.plist", plistWithApplication());
+    std::string deep = "<plist><dict><key>DisplayName</key><string>root</string>";
+    for (int i = 0; i < 100; ++i)
+        deep += "<key>k</key><dict>";
+    for (int i = 0; i < 100; ++i)
+        deep += "</dict>";
+    ASSERT_TRUE(ensureFolder(f.folders->layersFolder()));
+    writeWholeFile(f.folders->layersFolder() + "/Group.plist", deep + "</dict></plist>");
     const auto root = f.store->loadConfiguration();
+    EXPECT_EQ(childNames(root->findChild("Layers")), (std::vector<std::string>{"Type", "ItemOrder"}))
+        << "refused whole";
     EXPECT_EQ(f.device.loaded, nullptr);
     ASSERT_NE(f.applications.loaded, nullptr);
     EXPECT_EQ(childNames(root), (std::vector<std::string>{"Layers", "Plugins", "Applications"}));
@@ -329,4 +338,30 @@ TEST(ConfigurationStore, ProfilePathOf300Characters) {
     f.store->loadConfiguration();
     EXPECT_EQ(f.device.loaded->childValue("Sleep"), "true");
     EXPECT_TRUE(f.layerCake.loaded->findChild("ItemOrder")->findChild("layer")->findChild("Buttons"));
+}
+
+// The Part would load a damaged group as empty, and the next save would then delete every item folder in
+// it. The items are taken from the folders instead, so nothing the user made is lost.
+TEST(ConfigurationStore, DamagedGroupDocumentKeepsItsItems) {
+    TempDir dir;
+    Fixture f(dir);
+    f.layerCake.toSave =
+        groupNode("Layers", {groupNode("user_layers", {layerNode("b-layer"), layerNode("a-layer")})});
+    ASSERT_TRUE(f.store->saveConfiguration());
+    const std::string userLayers = f.folders->layersFolder() + "/user_layers";
+    writeWholeFile(userLayers + "/Group.plist", "<plist><dict><key>ItemOrder</key><array><stri");
+    ASSERT_TRUE(ensureFolder(userLayers + "/not-an-item"));
+
+    f.store->loadConfiguration();
+    const auto group = f.layerCake.loaded->findChild("ItemOrder")->findChild("user_layers");
+    ASSERT_TRUE(group);
+    EXPECT_EQ(childNames(group->findChild("ItemOrder")), (std::vector<std::string>{"a-layer", "b-layer"}));
+    EXPECT_EQ(group->findChild("ItemOrder")->findChild("a-layer")->childValue("DisplayName"), "Games");
+
+    f.layerCake.toSave = f.layerCake.loaded;
+    f.layerCake.toSave->setName("Layers");
+    ASSERT_TRUE(f.store->saveConfiguration());
+    EXPECT_TRUE(pathExists(userLayers + "/a-layer/Escape.png"));
+    EXPECT_TRUE(pathExists(userLayers + "/b-layer/Layer.plist"));
+    EXPECT_NE(loadPropertyList(userLayers + "/Group.plist", "g"), nullptr);
 }

@@ -58,8 +58,8 @@ TEST(StoreFolders, TemporaryFolderIsPrivateAndMadeOnce) {
     EXPECT_EQ(folders.editorScratchFolder(), temporary + "/Editor Layots");
     EXPECT_TRUE(S_ISDIR(statOf(temporary + "/Editor Layots").st_mode));
 
-    // Without a runtime folder it goes to /tmp, named by the user; a too open one is narrowed.
-    environment.runtimeDir.clear();
+    // Without a usable runtime folder it goes to /tmp, named by the user; a too open one is narrowed.
+    environment.runtimeDir = dir / "no-such-runtime-folder";
     const std::string shared = dir / ("TavirexCorvane-" + std::to_string(environment.uid));
     ::mkdir(shared.c_str(), 0777);
     ::chmod(shared.c_str(), 0777);
