@@ -62,7 +62,7 @@ std::unique_ptr<KVSocketReportPort> KVSocketReportPort::listen(const std::string
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.fd = port->m_listen;
-    if (::listen(port->m_listen, 8) != 0 ||
+    if (::listen(port->m_listen, 32) != 0 ||
         epoll_ctl(port->m_epoll, EPOLL_CTL_ADD, port->m_listen, &event) != 0) {
         spdlog::error("virtual keyboard: cannot listen at {}: {}", path, std::strerror(errno));
         return nullptr;
@@ -107,13 +107,13 @@ void KVSocketReportPort::drop(int connection) {
 
 bool KVSocketReportPort::readReports(const std::function<void(std::span<const uint8_t>)>& onReport) {
     epoll_event events[kMaxConnections + 1];
-    const int ready = epoll_wait(m_epoll, events, int(std::size(events)), 0);
-    for (int i = 0; i < ready; ++i) {
-        const int fd = events[i].data.fd;
-        if (fd == m_listen) {
-            accept();
-            continue;
-        }
+    if (epoll_wait(m_epoll, events, int(std::size(events)), 0) <= 0)
+        return true;
+    accept();
+    // Senders connect, send and close one after the other: reading the connections in the order they
+    // were accepted keeps their reports in the order they were sent.
+    const std::vector<int> connections = m_connections;
+    for (const int fd : connections) {
         uint8_t packet[kMaxPacket];
         for (;;) {
             const ssize_t got = recv(fd, packet, sizeof packet, MSG_DONTWAIT);

@@ -361,6 +361,16 @@ bool CTavirexCorvane::SetKeyImage32(unsigned key, std::span<const uint8_t> pixel
     return true;
 }
 
+bool CTavirexCorvane::SetKeyBitmap(unsigned key, const KeyBitmap& bitmap) {
+    if (bitmap.width != kDisplaySide || bitmap.height != kDisplaySide)
+        return false;
+    if (bitmap.bitsPerPixel == 24)
+        return SetKeyImage24(key, bitmap.pixels);
+    if (bitmap.bitsPerPixel == 32)
+        return SetKeyImage32(key, bitmap.pixels);
+    return false;
+}
+
 bool CTavirexCorvane::SetKeyCode(unsigned key, uint8_t code) {
     if (!m_fileSet)
         return false;
