@@ -102,32 +102,19 @@ KVPtr<KVLayersGroup> KVLayoutLayers::CreateLayoutGroup(uint32_t layout) const {
 
 void KVLayoutLayers::RebuildLayoutGroups(KVLayersGroup& systemLayers) const {
     auto& items = systemLayers.items();
+    // Groups of layouts no longer installed go; their conditions stop once they are out.
     const auto installed = m_layouts.InstalledLayouts();
-    std::size_t next = 0;
-    for (uint32_t layout : installed) {
-        const auto& children = items.items();
-        const auto text = corvane::layoutText(layout);
-        auto existing = std::find_if(children.begin(), children.end(),
-                                     [&](const auto& child) { return child->identifier() == text; });
-        if (existing != children.end()) {
-            next = static_cast<std::size_t>(existing - children.begin()) + 1;
-            continue;
-        }
-        items.insert(std::min(next, children.size()), CreateLayoutGroup(layout));
-        ++next;
-    }
-
-    std::vector<KVPtr<KVLayersItem>> gone;
+    std::vector<KVPtr<KVLayersItem>> leaving;
     for (const auto& child : items) {
         const auto layout = groupLayout(*child);
         if (layout && std::find(installed.begin(), installed.end(), *layout) == installed.end())
-            gone.push_back(child);
+            leaving.push_back(child);
     }
-    for (const auto& child : gone) {
-        spdlog::info("keyboard layout {} is no longer installed; its layers go", child->identifier());
-        stopAll(*child);
-        items.remove(child);
-    }
+    KVLayerCake::rebuildLayoutGroups(systemLayers, installed,
+                                     [this](uint32_t layout) { return CreateLayoutGroup(layout); });
+    for (const auto& child : leaving)
+        if (!items.find(child->identifier()))
+            stopAll(*child);
 
     // The control keys' captions come after every layout's.
     if (auto control = items.find(KVLayerCake::kControlButtonsId);
