@@ -1,5 +1,6 @@
 #include "system/LanguagePicture.h"
 
+#include <algorithm>
 #include <cairo.h>
 #include <cstring>
 #include <memory>
@@ -14,6 +15,7 @@ constexpr int kSize = KVGlobalImageList::kIconSize;
 constexpr double kHighlight[3] = {0x30 / 255.0, 0x8C / 255.0, 0xC6 / 255.0};
 constexpr double kHighlightText[3] = {1.0, 1.0, 1.0};
 constexpr int kTextHeight = 12;
+constexpr int kSmallestTextHeight = 8;
 constexpr int kCentreX = 9;
 constexpr int kTop = 2;
 
@@ -36,15 +38,22 @@ std::optional<KVGlobalImageList::Icon> drawLanguagePicture(std::string_view abbr
                                                                    g_object_unref);
     std::unique_ptr<PangoFontDescription, decltype(&pango_font_description_free)> font(
         pango_font_description_from_string("Tahoma, DejaVu Sans, Sans"), pango_font_description_free);
-    pango_font_description_set_absolute_size(font.get(), kTextHeight * PANGO_SCALE);
     pango_font_description_set_weight(font.get(), PANGO_WEIGHT_NORMAL);
-    pango_layout_set_font_description(layout.get(), font.get());
     pango_layout_set_text(layout.get(), abbreviation.data(), static_cast<int>(abbreviation.size()));
 
-    // Place the ink, not the line box: its top on y = 2 and its middle on x = 9.
+    // Wide letters in a wide fallback face would be cut at the edges: such text is drawn smaller.
     PangoRectangle ink{};
-    pango_layout_get_pixel_extents(layout.get(), &ink, nullptr);
-    cairo_move_to(cr.get(), kCentreX - ink.x - ink.width / 2.0, kTop - ink.y);
+    for (int height = kTextHeight; height >= kSmallestTextHeight; --height) {
+        pango_font_description_set_absolute_size(font.get(), height * PANGO_SCALE);
+        pango_layout_set_font_description(layout.get(), font.get());
+        pango_layout_get_pixel_extents(layout.get(), &ink, nullptr);
+        if (ink.width <= kSize - 1)
+            break;
+    }
+    // Place the ink, not the line box: its top on y = 2 and its middle on x = 9, unless that would push
+    // it over the right edge.
+    const double left = std::clamp(kCentreX - ink.width / 2.0, 0.0, static_cast<double>(kSize - ink.width));
+    cairo_move_to(cr.get(), left - ink.x, kTop - ink.y);
     cairo_set_source_rgb(cr.get(), kHighlightText[0], kHighlightText[1], kHighlightText[2]);
     pango_cairo_show_layout(cr.get(), layout.get());
     cairo_surface_flush(surface.get());
