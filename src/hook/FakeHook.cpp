@@ -17,6 +17,14 @@ void KVFakeHook::setModifiersState(int32_t state) {
         m_dispatch->send<KVM_HOOK_STATE_CHANGED>();
 }
 
+void KVFakeHook::setLayoutGroup(uint8_t group) {
+    if (group == m_group)
+        return;
+    m_group = group;
+    if (m_dispatch)
+        m_dispatch->send<KVM_HOOK_STATE_CHANGED>();
+}
+
 void KVFakeHook::startProcess(pid_t pid) {
     if (m_dispatch)
         m_dispatch->send<KVM_PROCESS_EVENT>(1, pid);

@@ -19,7 +19,7 @@ public:
     std::optional<pid_t> WindowProcessId(unsigned long window) const override;
 
     // The XKB layout group of the core keyboard (0 without a display).
-    uint8_t layoutGroup() const;
+    uint8_t layoutGroup() const override;
     KVProcessWatcher::Source processSource() const { return m_processes.source(); }
 
 private:

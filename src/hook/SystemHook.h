@@ -1,9 +1,8 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <optional>
+#include <sys/types.h>
 
 class CKVMessageDispatch;
 
@@ -25,6 +24,10 @@ public:
 
     // The process that owns a window reported by KVM_WINDOW_ACTIVATED, when it can be told.
     virtual std::optional<pid_t> WindowProcessId(unsigned long window) const = 0;
+
+    // The keyboard-layout group in use on the session's core keyboard: an index into the session's
+    // list of layouts; 0 when the session cannot tell. A change is announced as KVM_HOOK_STATE_CHANGED.
+    virtual uint8_t layoutGroup() const = 0;
 };
 
 // Bits of the modifier mask.

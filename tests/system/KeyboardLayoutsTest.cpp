@@ -1,0 +1,198 @@
+#include "system/KeyboardLayouts.h"
+
+#include "FakeLayoutSystem.h"
+#include "ScopedEnv.h"
+#include "TempFolder.h"
+#include "hook/FakeHook.h"
+#include "images/KVGlobalImageList.h"
+#include "system/LanguagePicture.h"
+#include "system/LayoutIds.h"
+#include "system/LayoutRegistry.h"
+#include "system/linux/SessionLayouts.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <set>
+
+using namespace std::string_literals;
+
+namespace {
+
+KVXkbLayoutName xkb(const std::string& layout, const std::string& variant = {}) {
+    return {layout, variant};
+}
+
+} // namespace
+
+TEST(XkbLayoutName, ListsRulesNamesAndKeyboardDefaultsPairLayoutsWithVariants) {
+    const std::vector<KVXkbLayoutName> expected{xkb("us"), xkb("de", "nodeadkeys"), xkb("ru")};
+    EXPECT_EQ(corvane::parseXkbLayoutList(" us , de(nodeadkeys),ru"), expected);
+    // Broken entries are left out, the good ones kept.
+    EXPECT_EQ(corvane::parseXkbLayoutList("us,,de(,(x),fr(oss"), std::vector{xkb("us")});
+    EXPECT_TRUE(corvane::parseXkbLayoutList("").empty());
+
+    const std::string property("evdev\0pc105\0us,de,ru\0,nodeadkeys\0grp:alt_shift_toggle\0", 48);
+    EXPECT_EQ(corvane::parseXkbRulesNames(property), expected);
+    EXPECT_TRUE(corvane::parseXkbRulesNames(std::string("evdev\0pc105", 11)).empty());
+
+    EXPECT_EQ(corvane::parseKeyboardDefaults("# KEYBOARD CONFIGURATION FILE\nXKBMODEL=\"pc105\"\n"
+                                             "XKBLAYOUT=\"us,de,ru\"\nXKBVARIANT=',nodeadkeys,'\n"
+                                             "XKBOPTIONS=\"\"\nBACKSPACE=\"guess\"\n"),
+              expected);
+    EXPECT_EQ(corvane::parseKeyboardDefaults("XKBLAYOUT=fr\n"), std::vector{xkb("fr")});
+    EXPECT_EQ(xkb("de", "nodeadkeys").text(), "de(nodeadkeys)");
+}
+
+TEST(LayoutIds, WindowsHandlesForItsLayoutsAndStableDerivedOnesOtherwise) {
+    EXPECT_EQ(corvane::layoutIdFor(xkb("us"), "eng"), 0x04090409u);
+    EXPECT_EQ(corvane::layoutIdFor(xkb("de"), "deu"), 0x04070407u);
+    EXPECT_EQ(corvane::layoutIdFor(xkb("fr"), "fra"), 0x040C040Cu);
+    EXPECT_EQ(corvane::layoutIdFor(xkb("ru"), "rus"), 0x04190419u);
+    EXPECT_EQ(corvane::layoutIdFor(xkb("us", "intl"), "eng"), 0xF0010409u);
+    EXPECT_EQ(corvane::layoutIdFor(xkb("us", "dvorak"), "eng"), 0xF0020409u);
+    EXPECT_EQ(corvane::layoutIdFor(xkb("ch", "fr"), "fra"), 0x100C100Cu);
+    EXPECT_EQ(corvane::windowsLayoutName(0x04190419u), xkb("ru"));
+
+    // A layout Windows lacks: the language word of its language, a layout word of its own range.
+    const uint32_t nodeadkeys = corvane::layoutIdFor(xkb("de", "nodeadkeys"), "deu");
+    EXPECT_EQ(nodeadkeys & 0xFFFF, 0x0407u);
+    EXPECT_GE(nodeadkeys >> 16, 0x6000u);
+    EXPECT_LT(nodeadkeys >> 16, 0xE000u);
+    EXPECT_EQ(corvane::layoutIdFor(xkb("de", "nodeadkeys"), "deu"), nodeadkeys);
+    // A language outside the table lands in the user-defined primary languages.
+    const uint16_t armenian = corvane::languageIdFor("hye");
+    EXPECT_GE(armenian & 0x3FF, 0x200);
+    EXPECT_EQ(corvane::findLanguage(armenian), nullptr);
+    EXPECT_EQ(corvane::languageIdFor("ger"), 0x0407);
+}
+
+TEST(LayoutIds, EveryLayoutOfTheRegistryGetsAnIdentifierOfItsOwn) {
+    const KVLayoutRegistry registry;
+    ASSERT_GT(registry.entries().size(), 500u) << "xkb-data is needed";
+    FakeLayoutSystem none;
+    KVKeyboardLayouts catalogue(none, nullptr);
+    std::map<uint32_t, std::string> seen;
+    for (const auto& entry : registry.entries()) {
+        const auto name = entry.name.text();
+        const auto language = entry.languages.empty() ? ""s : entry.languages.front();
+        const uint32_t id = corvane::layoutIdFor(entry.name, language);
+        auto [it, added] = seen.emplace(id, name);
+        // Only the table maps two XKB names to one Windows layout.
+        if (!added) {
+            EXPECT_TRUE(corvane::windowsLayoutId(entry.name).has_value())
+                << name << " and " << it->second << " share " << std::hex << id;
+        }
+        // The way back finds a layout with this identifier.
+        const auto back = catalogue.XkbName(id);
+        ASSERT_TRUE(back.has_value()) << name;
+        EXPECT_EQ(corvane::layoutIdFor(*back, language), id) << name;
+    }
+}
+
+TEST(KeyboardLayouts, InstalledCurrentAndDefaultLayouts) {
+    FakeLayoutSystem system;
+    system.layouts = {xkb("us"), xkb("de", "nodeadkeys"), xkb("us"), xkb("ru")};
+    KVKeyboardLayouts catalogue(system, nullptr);
+    const uint32_t nodeadkeys = corvane::layoutIdFor(xkb("de", "nodeadkeys"), "deu");
+    EXPECT_EQ(catalogue.InstalledLayouts(), (std::vector<uint32_t>{0x04090409, nodeadkeys, 0x04190419}));
+
+    // The group indexes the session's list as it is, the repeated "us" included.
+    EXPECT_EQ(catalogue.CurrentLayout(), 0x04090409u);
+    system.group = 3;
+    EXPECT_EQ(catalogue.CurrentLayout(), 0x04190419u);
+    system.group = 1;
+    EXPECT_EQ(catalogue.CurrentLayout(), nodeadkeys);
+    system.group = 9;
+    EXPECT_EQ(catalogue.CurrentLayout(), 0x04090409u);
+
+    EXPECT_EQ(catalogue.DefaultLayout(), nodeadkeys);
+    system.layouts = {xkb("us"), xkb("us", "intl")};
+    EXPECT_EQ(catalogue.DefaultLayout(), 0x04090409u);
+    system.layouts.clear();
+    EXPECT_EQ(catalogue.DefaultLayout(), 0u);
+    EXPECT_EQ(catalogue.CurrentLayout(), 0u);
+}
+
+TEST(KeyboardLayouts, NamesTitlesAbbreviationsAndSeparators) {
+    FakeLayoutSystem system;
+    system.layouts = {xkb("us"), xkb("de", "nodeadkeys"), xkb("am")};
+    KVKeyboardLayouts catalogue(system, nullptr);
+    const uint32_t nodeadkeys = corvane::layoutIdFor(xkb("de", "nodeadkeys"), "deu");
+
+    EXPECT_EQ(catalogue.LanguageName(0x04070407), "German");
+    EXPECT_EQ(catalogue.LayoutName(0x04070407), "German");
+    EXPECT_EQ(catalogue.LayerTitle(nodeadkeys), "German - German (no dead keys)");
+    EXPECT_EQ(catalogue.LayerTitle(0x04090409), "English - English (US)");
+    // Not installed, still named: through the Windows table and through the whole registry.
+    EXPECT_EQ(catalogue.LayoutName(0x04190419), "Russian");
+    EXPECT_EQ(catalogue.LayoutName(corvane::layoutIdFor(xkb("fr", "bepo"), "fra")), "French (BEPO)");
+    EXPECT_EQ(catalogue.LayoutName(0x7FFF0409), "");
+
+    // A language the program has no name for: the title is the layout name alone.
+    const auto armenian = catalogue.InstalledLayouts().back();
+    EXPECT_EQ(catalogue.LanguageName(armenian), "");
+    EXPECT_EQ(catalogue.LayerTitle(armenian), "Armenian");
+    EXPECT_EQ(catalogue.LanguageAbbreviation(armenian & 0xFFFF), "HY");
+
+    EXPECT_EQ(catalogue.LanguageAbbreviation(0x0409), "EN");
+    EXPECT_EQ(catalogue.LanguageAbbreviation(0x0809), "EN");
+    EXPECT_EQ(catalogue.LanguageAbbreviation(0x0411), "JP");
+    EXPECT_EQ(catalogue.LanguageAbbreviation(0x07FF), "");
+
+    EXPECT_EQ(catalogue.DecimalSeparator(0x0409), ".");
+    EXPECT_EQ(catalogue.DecimalSeparator(0x0407), ",");
+    EXPECT_EQ(catalogue.DecimalSeparator(0x0419), ",");
+    EXPECT_EQ(catalogue.DecimalSeparator(0x0807), ".");
+    EXPECT_EQ(catalogue.DecimalSeparator(0x07FF), ".");
+}
+
+TEST(KeyboardLayouts, LanguagePicturesAreDrawnOnceAndOnlyForKnownLanguages) {
+    FakeLayoutSystem system;
+    system.layouts = {xkb("us"), xkb("de")};
+    KVGlobalImageList images;
+    KVKeyboardLayouts catalogue(system, &images);
+    const int before = images.count();
+    const int german = catalogue.LayoutImageIndex(0x04070407);
+    ASSERT_GE(german, before);
+    EXPECT_EQ(catalogue.LayoutImageIndex(0x04070407), german);
+    EXPECT_EQ(catalogue.LayoutImageIndex(0x04090409), german + 1);
+    EXPECT_EQ(catalogue.LayoutImageIndex(0x7FFF07FF), -1);
+    EXPECT_EQ(images.count(), before + 2);
+
+    // Highlight colour around, white letters in the middle rows.
+    const auto* icon = images.icon(german);
+    ASSERT_NE(icon, nullptr);
+    auto pixel = [&](int x, int y) { return &(*icon)[static_cast<std::size_t>((y * 16 + x) * 4)]; };
+    EXPECT_EQ(pixel(0, 0)[0], 0x30);
+    EXPECT_EQ(pixel(0, 0)[2], 0xC6);
+    EXPECT_EQ(pixel(15, 15)[1], 0x8C);
+    int white = 0;
+    for (int y = 2; y < 14; ++y)
+        for (int x = 0; x < 16; ++x)
+            white += pixel(x, y)[0] > 0xE0 && pixel(x, y)[2] > 0xE0;
+    EXPECT_GT(white, 10);
+    EXPECT_FALSE(corvane::drawLanguagePicture("").has_value());
+}
+
+TEST(SessionLayouts, OverrideThenKeyboardDefaultsThenUs) {
+    TempFolder folder;
+    const auto defaults = folder.write("keyboard", "XKBLAYOUT=\"de,fr\"\nXKBVARIANT=\"nodeadkeys,\"\n");
+    ScopedEnv noDisplay("DISPLAY", nullptr);
+    KVFakeHook hook;
+    {
+        ScopedEnv layouts("CORVANE_XKB_LAYOUTS", "us,ru");
+        KVSessionLayouts session(&hook, defaults.string());
+        EXPECT_EQ(session.installedLayouts(), (std::vector{xkb("us"), xkb("ru")}));
+        hook.setLayoutGroup(1);
+        EXPECT_EQ(session.currentGroup(), 1u);
+    }
+    {
+        ScopedEnv layouts("CORVANE_XKB_LAYOUTS", "(((");
+        KVSessionLayouts session(nullptr, defaults.string());
+        EXPECT_EQ(session.installedLayouts(), (std::vector{xkb("de", "nodeadkeys"), xkb("fr")}));
+        EXPECT_FALSE(session.currentGroup().has_value());
+    }
+    ScopedEnv layouts("CORVANE_XKB_LAYOUTS", nullptr);
+    KVSessionLayouts session(nullptr, (folder.path() / "missing").string());
+    EXPECT_EQ(session.installedLayouts(), std::vector{xkb("us")});
+}

@@ -1,0 +1,157 @@
+#include "system/LayoutKeyLabels.h"
+
+#include "device/KeyTables.h"
+
+#include <gtest/gtest.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+namespace {
+
+std::size_t key(std::string_view name) {
+    return *corvane::device::findKeyByName(KeyboardModelMain, name);
+}
+
+const KVLabelLayer* layerOf(const std::vector<KVLabelLayer>& layers, uint32_t mask) {
+    for (const auto& layer : layers)
+        if (layer.mask == mask)
+            return &layer;
+    return nullptr;
+}
+
+std::vector<uint32_t> masksOf(const std::vector<KVLabelLayer>& layers) {
+    std::vector<uint32_t> masks;
+    for (const auto& layer : layers)
+        masks.push_back(layer.mask);
+    return masks;
+}
+
+} // namespace
+
+TEST(LayoutKeyLabels, CharacterKeysAndWhatTheirBindingsCarry) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < KVLabelLayer::kKeyCount; ++i)
+        count += corvane::isCharacterKey(i);
+    // The digit row with grave, minus and equals (13), three letter rows with their punctuation
+    // (13, 11, 10) and the space bar.
+    EXPECT_EQ(count, 48u);
+    EXPECT_TRUE(corvane::isCharacterKey(key("GraveAccent")));
+    EXPECT_TRUE(corvane::isCharacterKey(key("Spacebar")));
+    for (auto name : {"Escape", "Tab", "CapsLock", "ShiftLeft", "Return", "KeypadDot", "CmdLeft", "L1"})
+        EXPECT_FALSE(corvane::isCharacterKey(key(name))) << name;
+
+    EXPECT_EQ(corvane::labelScanCode(key("Q")), 0x10);
+    EXPECT_EQ(corvane::labelActionCode(key("Q")), 0x14);
+    EXPECT_EQ(corvane::labelActionCode(key("Spacebar")), 44);
+    EXPECT_EQ(corvane::labelScanCode(key("KeypadDot")), 83);
+    EXPECT_EQ(corvane::labelActionCode(key("KeypadDot")), 99);
+
+    EXPECT_EQ(corvane::deadKeyCaption(XKB_KEY_dead_circumflex), "^");
+    EXPECT_EQ(corvane::deadKeyCaption(XKB_KEY_dead_acute), "\u00B4");
+    EXPECT_EQ(corvane::deadKeyCaption(XKB_KEY_a), "");
+}
+
+TEST(LayoutKeyLabels, UsHasCapsButNoAltGrLayer) {
+    const auto layers = corvane::layoutLabelLayers({"us", ""}, "EN", ".");
+    // The state with more bits first, as the first active layer wins; Num Lock last.
+    EXPECT_EQ(masksOf(layers), (std::vector<uint32_t>{20, 16, 4, 0, 64}));
+
+    const auto& base = *layerOf(layers, 0);
+    EXPECT_EQ(base.identifier, "EN-Main");
+    EXPECT_EQ(base.title, "Main");
+    EXPECT_FALSE(base.modifierCondition || base.lockCondition);
+    EXPECT_EQ(base.labels[key("Q")], "q");
+    EXPECT_EQ(base.labels[key("1")], "1");
+    EXPECT_EQ(base.labels[key("GraveAccent")], "`");
+    EXPECT_EQ(base.labels[key("Spacebar")], " ");
+    EXPECT_EQ(base.labels[key("Escape")], "");
+    EXPECT_EQ(base.labels[key("Keypad7")], "");
+
+    const auto* shift = layerOf(layers, 4);
+    const auto* caps = layerOf(layers, 16);
+    const auto* shiftCaps = layerOf(layers, 20);
+    ASSERT_TRUE(shift && caps && shiftCaps);
+    EXPECT_EQ(shift->identifier, "EN-s");
+    EXPECT_EQ(shift->title, "Shift");
+    EXPECT_EQ(shift->modifierCondition, 4u);
+    EXPECT_FALSE(shift->lockCondition);
+    EXPECT_EQ(shift->labels[key("Q")], "Q");
+    EXPECT_EQ(shift->labels[key("1")], "!");
+    // Caps Lock capitals the letters only.
+    EXPECT_EQ(caps->identifier, "EN-l");
+    EXPECT_EQ(caps->labels[key("Q")], "Q");
+    EXPECT_EQ(caps->labels[key("1")], "1");
+    EXPECT_FALSE(caps->modifierCondition);
+    EXPECT_EQ(caps->lockCondition, 16u);
+    // Shift with Caps Lock: small letters, shifted digits; both conditions on the whole mask.
+    EXPECT_EQ(shiftCaps->identifier, "EN-sl");
+    EXPECT_EQ(shiftCaps->labels[key("Q")], "q");
+    EXPECT_EQ(shiftCaps->labels[key("1")], "!");
+    EXPECT_EQ(shiftCaps->modifierCondition, 20u);
+    EXPECT_EQ(shiftCaps->lockCondition, 20u);
+
+    const auto& num = layers.back();
+    EXPECT_EQ(num.identifier, "EN-n");
+    EXPECT_EQ(num.title, "Num");
+    EXPECT_EQ(num.lockCondition, 64u);
+    EXPECT_FALSE(num.modifierCondition);
+    for (std::size_t i = 0; i < KVLabelLayer::kKeyCount; ++i)
+        EXPECT_EQ(num.labels[i], i == key("KeypadDot") ? "." : "") << i;
+}
+
+TEST(LayoutKeyLabels, GermanAltGrDeadKeysAndDecimalComma) {
+    const auto layers = corvane::layoutLabelLayers({"de", ""}, "DE", ",");
+    EXPECT_EQ(masksOf(layers), (std::vector<uint32_t>{20, 3, 16, 4, 0, 64}));
+    const auto& base = *layerOf(layers, 0);
+    EXPECT_EQ(base.labels[key("Y")], "z");
+    EXPECT_EQ(base.labels[key("Minus")], "\u00DF");
+    // The dead circumflex shows its accent; the key after it shows its own character.
+    EXPECT_EQ(base.labels[key("GraveAccent")], "^");
+    EXPECT_EQ(base.labels[key("1")], "1");
+    EXPECT_EQ(base.labels[key("Plus")], "\u00B4");
+
+    const auto* altGr = layerOf(layers, 3);
+    ASSERT_NE(altGr, nullptr);
+    EXPECT_EQ(altGr->identifier, "DE-ac");
+    EXPECT_EQ(altGr->title, "Alt+Ctrl");
+    EXPECT_EQ(altGr->modifierCondition, 3u);
+    EXPECT_EQ(altGr->labels[key("Q")], "@");
+    EXPECT_EQ(altGr->labels[key("E")], "\u20AC");
+    EXPECT_EQ(altGr->labels[key("7")], "{");
+
+    EXPECT_EQ(layerOf(layers, 4)->labels[key("GraveAccent")], "\u00B0");
+    EXPECT_EQ(layerOf(layers, 16)->labels[key("Semicolon")], "\u00D6");
+    EXPECT_EQ(layers.back().labels[key("KeypadDot")], ",");
+
+    // Without dead keys the same key types a plain circumflex.
+    const auto nodead = corvane::layoutLabelLayers({"de", "nodeadkeys"}, "DE", ",");
+    EXPECT_EQ(layerOf(nodead, 0)->labels[key("GraveAccent")], "^");
+    EXPECT_EQ(layerOf(nodead, 0)->labels[key("Plus")], "\u00B4");
+}
+
+TEST(LayoutKeyLabels, RussianLettersAndFrenchDigitRow) {
+    const auto ru = corvane::layoutLabelLayers({"ru", ""}, "RU", ",");
+    EXPECT_EQ(layerOf(ru, 0)->identifier, "RU-Main");
+    EXPECT_EQ(layerOf(ru, 0)->labels[key("Q")], "\u0439");
+    EXPECT_EQ(layerOf(ru, 0)->labels[key("F")], "\u0430");
+    EXPECT_EQ(layerOf(ru, 4)->labels[key("Q")], "\u0419");
+    EXPECT_EQ(layerOf(ru, 4)->labels[key("3")], "\u2116");
+
+    const auto fr = corvane::layoutLabelLayers({"fr", ""}, "FR", ",");
+    const auto& base = *layerOf(fr, 0);
+    EXPECT_EQ(base.labels[key("Q")], "a");
+    EXPECT_EQ(base.labels[key("1")], "&");
+    EXPECT_EQ(base.labels[key("2")], "\u00E9");
+    const auto* shift = layerOf(fr, 4);
+    ASSERT_NE(shift, nullptr);
+    const char* digits[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "0"};
+    for (auto digit : digits)
+        EXPECT_EQ(shift->labels[key(digit)], digit);
+    EXPECT_NE(layerOf(fr, 3), nullptr);
+}
+
+TEST(LayoutKeyLabels, UnknownLayoutGetsTheNumLayerOnly) {
+    const auto layers = corvane::layoutLabelLayers({"no-such-layout", ""}, "", ".");
+    ASSERT_EQ(layers.size(), 1u);
+    EXPECT_EQ(layers.front().identifier, "-n");
+    EXPECT_EQ(layers.front().labels[key("KeypadDot")], ".");
+}

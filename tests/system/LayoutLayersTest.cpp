@@ -1,0 +1,257 @@
+#include "system/LayoutLayers.h"
+
+#include "FakeLayoutSystem.h"
+#include "ScopedEnv.h"
+#include "TempFolder.h"
+#include "conditions/ModifierCondition.h"
+#include "conditions/SysLayoutCondition.h"
+#include "core/ManualLoop.h"
+#include "core/MessageDispatch.h"
+#include "device/KeyTables.h"
+#include "hook/FakeHook.h"
+#include "images/KVImage.h"
+#include "images/KVTextRenderer.h"
+#include "layers/Layer.h"
+#include "layers/LayerCake.h"
+#include "layers/LayersController.h"
+#include "store/PropertyNode.h"
+#include "system/KeyboardLayouts.h"
+#include "system/linux/SessionLayouts.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <iostream>
+
+namespace {
+
+unsigned key(std::string_view name) {
+    return *corvane::device::findKeyByName(KeyboardModelMain, name);
+}
+
+std::vector<std::string> identifiers(const KVLayersItem& group) {
+    std::vector<std::string> result;
+    for (const auto& child : group.children())
+        result.push_back(child->identifier());
+    return result;
+}
+
+const KVLayer& layerAt(const KVLayersItem& group, std::size_t index) {
+    return dynamic_cast<const KVLayer&>(*group.children().items().at(index));
+}
+
+class LayoutLayersTest : public ::testing::Test {
+protected:
+    KVPtr<KVConditionEnvironment> environment = std::make_shared<KVConditionEnvironment>();
+    FakeLayoutSystem system;
+    KVKeyboardLayouts catalogue{system, nullptr};
+    KVTextRenderer renderer;
+    KVLayoutLayers layoutLayers{catalogue, renderer, environment};
+    TempFolder programFolder;
+    KVLayerCake cake{KVLayerLoadContext{environment, nullptr}};
+
+    void setUp(std::vector<KVXkbLayoutName> layouts) {
+        system.layouts = std::move(layouts);
+        cake.setUpSystemLayers(programFolder.path().string(), layoutLayers.builder());
+    }
+};
+
+} // namespace
+
+TEST_F(LayoutLayersTest, OneGroupPerLayoutWithItsCaptionLayersAndControlButtonsLast) {
+    setUp({{"us", ""}, {"de", ""}});
+    const auto systemLayers = cake.systemLayers();
+    ASSERT_TRUE(systemLayers);
+    EXPECT_EQ(identifiers(*systemLayers),
+              (std::vector<std::string>{"04090409", "04070407", "control_buttons"}));
+
+    const auto& us = *systemLayers->children().items()[0];
+    EXPECT_EQ(us.displayName(), "English - English (US)");
+    ASSERT_EQ(us.conditions().size(), 1u);
+    const auto language = std::dynamic_pointer_cast<KVSysLayoutCondition>(us.conditions().front());
+    ASSERT_TRUE(language);
+    EXPECT_EQ(language->Layout(), 0x04090409u);
+    EXPECT_EQ(identifiers(us), (std::vector<std::string>{"EN-sl", "EN-l", "EN-s", "EN-Main", "EN-n"}));
+    EXPECT_EQ(identifiers(*systemLayers->children().items()[1]),
+              (std::vector<std::string>{"DE-sl", "DE-ac", "DE-l", "DE-s", "DE-Main", "DE-n"}));
+
+    const auto& base = layerAt(us, 3);
+    EXPECT_EQ(base.displayName(), "Main");
+    EXPECT_TRUE(base.hasFlag(KV_ITEM_BUILT_IN));
+    EXPECT_TRUE(base.conditions().empty());
+    const auto& q = base.binding(key("Q"));
+    EXPECT_EQ(q.keystroke, "q");
+    EXPECT_EQ(q.scanCode, 0x10);
+    EXPECT_EQ(q.actionCode, 0x14);
+    ASSERT_TRUE(q.image);
+    EXPECT_EQ(q.image->width(), 48);
+    EXPECT_TRUE(q.image->isChanged());
+    EXPECT_FALSE(base.binding(key("Escape")).isSet());
+
+    // Shift with Caps Lock: a modifier and a lock condition, both on the whole mask.
+    const auto& shiftCaps = layerAt(us, 0);
+    ASSERT_EQ(shiftCaps.conditions().size(), 2u);
+    const auto modifier = std::dynamic_pointer_cast<KVModifierCondition>(shiftCaps.conditions()[0]);
+    const auto lock = std::dynamic_pointer_cast<KVLockCondition>(shiftCaps.conditions()[1]);
+    ASSERT_TRUE(modifier && lock);
+    EXPECT_FALSE(std::dynamic_pointer_cast<KVLockCondition>(shiftCaps.conditions()[0]));
+    EXPECT_EQ(modifier->Mask(), 20u);
+    EXPECT_EQ(lock->Mask(), 20u);
+
+    const auto& num = layerAt(us, 4);
+    EXPECT_EQ(num.displayName(), "Num");
+    for (unsigned i = 0; i < KVLabelLayer::kKeyCount; ++i)
+        EXPECT_EQ(num.binding(i).isSet(), i == key("KeypadDot")) << i;
+    EXPECT_EQ(num.binding(key("KeypadDot")).scanCode, 83);
+    EXPECT_EQ(num.binding(key("KeypadDot")).actionCode, 99);
+    EXPECT_EQ(layerAt(*systemLayers->children().items()[1], 5).binding(key("KeypadDot")).keystroke, ",");
+}
+
+TEST_F(LayoutLayersTest, GroupsAreBuiltOnceNewLayoutsSlotInRemovedOnesGo) {
+    setUp({{"us", ""}, {"de", ""}});
+    auto systemLayers = cake.systemLayers();
+    const auto usGroup = systemLayers->children().find("04090409");
+    const auto deGroup = systemLayers->children().find("04070407");
+    // Something of the user's in the background group, without a language condition.
+    auto mine = std::make_shared<KVLayer>();
+    mine->setIdentifier("mine");
+    systemLayers->items().insert(1, mine);
+
+    setUp({{"us", ""}, {"ru", ""}, {"de", ""}});
+    EXPECT_EQ(identifiers(*systemLayers),
+              (std::vector<std::string>{"04090409", "04190419", "mine", "04070407", "control_buttons"}));
+    EXPECT_EQ(systemLayers->children().find("04090409"), usGroup);
+    EXPECT_EQ(systemLayers->children().find("04070407"), deGroup);
+
+    // A layout that is gone loses its group at the next start; the rest stays, control buttons last.
+    setUp({{"ru", ""}, {"us", ""}});
+    EXPECT_EQ(identifiers(*systemLayers),
+              (std::vector<std::string>{"04090409", "04190419", "mine", "control_buttons"}));
+
+    // Control buttons that a stored order put first go back to the end.
+    auto control = systemLayers->children().find("control_buttons");
+    systemLayers->items().remove(control);
+    systemLayers->items().insert(0, control);
+    setUp({{"us", ""}, {"ru", ""}});
+    EXPECT_EQ(identifiers(*systemLayers).back(), "control_buttons");
+    for (const auto& child : systemLayers->children())
+        EXPECT_TRUE(child->hasFlag(KV_ITEM_BUILT_IN)) << child->identifier();
+}
+
+TEST_F(LayoutLayersTest, AStoredGroupOfARemovedLayoutGoesAtTheNextStart) {
+    setUp({{"us", ""}, {"de", ""}});
+    auto root = KVPropertyNode::create("root");
+    cake.saveLayers(*root);
+
+    // The next start reads the stored groups back; German is no longer installed.
+    KVLayerCake next{KVLayerLoadContext{environment, nullptr}};
+    next.loadLayers(root->findChild("Layers"));
+    const auto storedUs = next.systemLayers()->children().find("04090409");
+    ASSERT_TRUE(storedUs);
+    system.layouts = {{"us", ""}};
+    next.setUpSystemLayers(programFolder.path().string(), layoutLayers.builder());
+    EXPECT_EQ(identifiers(*next.systemLayers()), (std::vector<std::string>{"04090409", "control_buttons"}));
+    EXPECT_EQ(next.systemLayers()->children().find("04090409"), storedUs);
+    EXPECT_EQ(layerAt(*storedUs, 3).binding(key("Q")).keystroke, "q");
+}
+
+TEST_F(LayoutLayersTest, FillingSkipsStatesTheGroupAlreadyShows) {
+    auto group = std::make_shared<KVLayersGroup>();
+    layoutLayers.FillLayoutGroup(0x04090409, *group);
+    const auto before = identifiers(*group);
+    // Filling again adds only the Num Lock layer: every shift state is already there.
+    layoutLayers.FillLayoutGroup(0x04090409, *group);
+    auto expected = before;
+    expected.push_back("EN-n");
+    EXPECT_EQ(identifiers(*group), expected);
+}
+
+// Sheet of what the keyboard shows, keys in table order on six rows, for people to look at.
+namespace {
+
+constexpr int kCell = 52;
+constexpr std::array<unsigned, 7> kRowStarts{0, 18, 41, 63, 82, 100, 113};
+
+void saveSheet(const KVLayersController& controller, const std::string& name) {
+    KVImage sheet(23 * kCell, 6 * kCell);
+    std::fill(sheet.pixels().begin(), sheet.pixels().end(), 60);
+    for (std::size_t row = 0; row + 1 < kRowStarts.size(); ++row) {
+        for (unsigned k = kRowStarts[row]; k < kRowStarts[row + 1]; ++k) {
+            const auto* binding = controller.DisplayBinding(k);
+            if (!binding || !binding->image)
+                continue;
+            const auto& picture = *binding->image;
+            const int x = static_cast<int>(k - kRowStarts[row]) * kCell + 2;
+            const int y = static_cast<int>(row) * kCell + 2;
+            for (int line = 0; line < picture.height(); ++line)
+                std::copy_n(picture.scanLine(picture.height() - 1 - line), picture.width() * 3,
+                            sheet.scanLine(sheet.height() - 1 - (y + line)) + x * 3);
+        }
+    }
+    const auto path =
+        std::filesystem::path(CORVANE_BIN_DIR).parent_path() / ("layout-captions-" + name + ".png");
+    ASSERT_TRUE(sheet.save(path.string()));
+    std::cout << "captions: " << path.string() << "\n";
+}
+
+} // namespace
+
+TEST(LayoutLayersSession, CaptionsFollowShiftCapsAndTheLayoutInUse) {
+    const ScopedEnv layouts("CORVANE_XKB_LAYOUTS", "us,de");
+    KVFakeHook hook;
+    KVSessionLayouts session(&hook);
+    KVKeyboardLayouts catalogue(session, nullptr);
+    auto environment = std::make_shared<KVConditionEnvironment>();
+    environment->hook = &hook;
+    environment->layouts = &catalogue;
+    KVTextRenderer renderer;
+    KVLayoutLayers layoutLayers(catalogue, renderer, environment);
+    TempFolder programFolder;
+    KVLayerCake cake(KVLayerLoadContext{environment, nullptr});
+    cake.setUpUserLayers(programFolder.path().string());
+    cake.setUpSystemLayers(programFolder.path().string(), layoutLayers.builder());
+
+    KVManualLoop loop;
+    CKVMessageDispatch dispatch(loop);
+    KVLayersController controller(dispatch, cake, environment);
+    controller.Start();
+    auto caption = [&](const char* name) {
+        const auto* binding = controller.DisplayBinding(key(name));
+        return binding ? binding->keystroke : std::string("<none>");
+    };
+    auto show = [&](int32_t modifiers, uint8_t group) {
+        hook.setModifiersState(modifiers);
+        hook.setLayoutGroup(group);
+        controller.ReEvaluate();
+    };
+
+    struct Expected {
+        int32_t modifiers;
+        uint8_t group;
+        std::vector<std::pair<const char*, const char*>> captions;
+        const char* sheet; // nullptr: no picture of this state
+    };
+    const std::vector<Expected> states{
+        {0, 0, {{"Y", "y"}, {"1", "1"}, {"KeypadDot", "<none>"}}, "us"},
+        {KV_MOD_SHIFT, 0, {{"Y", "Y"}, {"1", "!"}}, "us-shift"},
+        {KV_LOCK_CAPS, 0, {{"Y", "Y"}, {"1", "1"}}, nullptr},
+        {KV_MOD_SHIFT | KV_LOCK_CAPS, 0, {{"Y", "y"}, {"1", "!"}}, nullptr},
+        {KV_LOCK_NUM, 1, {{"Y", "z"}, {"GraveAccent", "^"}, {"KeypadDot", ","}}, "de-num"},
+        {KV_MOD_SHIFT, 1, {{"Y", "Z"}, {"3", "\u00A7"}}, "de-shift"},
+        {KV_MOD_CTRL | KV_MOD_ALT, 1, {{"Q", "@"}, {"E", "\u20AC"}}, "de-altgr"},
+    };
+    for (const auto& state : states) {
+        show(state.modifiers, state.group);
+        for (const auto& [name, text] : state.captions)
+            EXPECT_EQ(caption(name), text)
+                << name << " with modifiers " << state.modifiers << ", group " << int(state.group);
+        if (state.sheet)
+            saveSheet(controller, state.sheet);
+    }
+
+    // Ctrl+Alt on the US layout has no layer of its own: the base captions show.
+    show(KV_MOD_CTRL | KV_MOD_ALT, 0);
+    EXPECT_EQ(caption("Q"), "q");
+    controller.Shutdown();
+}
