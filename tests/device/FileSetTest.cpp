@@ -1,0 +1,254 @@
+#include "TestFolder.h"
+#include "device/DeviceFileSet.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane::device;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::vector<uint8_t> solidPicture(uint8_t r, uint8_t g, uint8_t b) {
+    std::vector<uint8_t> pixels(kPixels24Size);
+    for (size_t i = 0; i < pixels.size(); i += 3) {
+        pixels[i] = b;
+        pixels[i + 1] = g;
+        pixels[i + 2] = r;
+    }
+    return pixels;
+}
+
+struct PauseRecorder {
+    std::vector<std::chrono::milliseconds> pauses;
+    KVDeviceFileSet::Pause pause() {
+        return [this](std::chrono::milliseconds ms) { pauses.push_back(ms); };
+    }
+};
+
+} // namespace
+
+TEST(FileSet, BuildsTheListWithSectorRoundedEntries) {
+    TestKeyboardFolder folder;
+    auto set = KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->versionText(), "TavirexV0.76b");
+    EXPECT_FALSE(set->pausesAfterKeyCodeTable());
+    ASSERT_EQ(set->entryCount(), 118u);
+    EXPECT_EQ(set->entry(0).length(), 9216u);
+    EXPECT_EQ(set->entry(1).length(), 512u);
+    EXPECT_EQ(set->entry(2).length(), 512u);
+    EXPECT_FALSE(set->entry(3).hasBuffers());
+    EXPECT_EQ(set->entry(4).length(), 4608u);
+    EXPECT_EQ(set->entry(4).path(), folder.root() + "vTavirex/dynamic/001.sys");
+    EXPECT_EQ(set->entry(117).path(), folder.root() + "vTavirex/dynamic/114.sys");
+    EXPECT_EQ(set->entry(2).path(), folder.root() + "vTavirex/layout.sys");
+    for (unsigned i = 0; i < set->entryCount(); ++i) {
+        if (set->entry(i).hasBuffers()) {
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(set->entry(i).pendingBuffer()) % 512, 0u) << i;
+        }
+    }
+
+    auto keypad = KVDeviceFileSet::build(folder.root(), KeyboardModelKeypad, 4096);
+    ASSERT_TRUE(keypad);
+    EXPECT_EQ(keypad->entryCount(), 19u);
+    EXPECT_EQ(keypad->entry(4).length(), 8192u);
+}
+
+TEST(FileSet, NoVersionTextMeansNoKeyboard) {
+    TestKeyboardFolder missing("");
+    EXPECT_FALSE(KVDeviceFileSet::build(missing.root(), KeyboardModelMain, 512));
+    TestKeyboardFolder empty("");
+    empty.write("vTavirex/version.sys", {0, 'T', 'a'});
+    EXPECT_FALSE(KVDeviceFileSet::build(empty.root(), KeyboardModelMain, 512));
+    TestKeyboardFolder folder;
+    EXPECT_FALSE(KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 0));
+    EXPECT_FALSE(KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 500));
+}
+
+TEST(FileSet, VersionTextEndsAtItsZeroOrItsLastByte) {
+    TestKeyboardFolder folder("");
+    folder.write("vTavirex/version.sys", {'T', 'a', 'v', 0, 'x'});
+    auto set = KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->versionText(), "Tav");
+    // Without a zero the text is what the file holds, not the fill behind it.
+    folder.write("vTavirex/version.sys", {'T', 'a', 'v'});
+    set = KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
+    EXPECT_EQ(set->versionText(), "Tav");
+}
+
+TEST(FileSet, FoundTableFromVersion062On) {
+    std::vector<uint8_t> onKeyboard(9216, 0xFF);
+    onKeyboard[7 * 64] = 1; // slot 8: Escape
+    onKeyboard[7 * 64 + 1] = 0x29;
+    {
+        TestKeyboardFolder folder("TavirexV0.62b");
+        folder.write("vTavirex/scancode.sys", onKeyboard);
+        auto set = KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
+        ASSERT_TRUE(set);
+        ASSERT_TRUE(set->hasFoundTable());
+        EXPECT_TRUE(std::equal(onKeyboard.begin(), onKeyboard.end(), set->foundTable().begin()));
+        EXPECT_TRUE(std::equal(onKeyboard.begin(), onKeyboard.end(), set->currentTable().begin()));
+        EXPECT_TRUE(set->pausesAfterKeyCodeTable());
+
+        // Changing a key and restoring brings the keyboard's own table back.
+        EXPECT_EQ(set->setKeyCode(0, 0x04), true);
+        EXPECT_EQ(set->currentTable()[7 * 64 + 1], 0x04);
+        EXPECT_TRUE(set->restoreKeyCodes());
+        EXPECT_EQ(set->currentTable()[7 * 64 + 1], 0x29);
+        set->flushFiles({});
+        EXPECT_EQ(folder.read("vTavirex/scancode.sys"), onKeyboard);
+    }
+    {
+        TestKeyboardFolder folder("TavirexV0.62a");
+        folder.write("vTavirex/scancode.sys", onKeyboard);
+        auto set = KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
+        ASSERT_TRUE(set);
+        EXPECT_FALSE(set->hasFoundTable());
+        for (uint8_t byte : set->currentTable())
+            ASSERT_EQ(byte, 0xFF);
+        EXPECT_FALSE(set->restoreKeyCodes());
+        set->flushFiles({});
+        EXPECT_EQ(set->totalWrites(), 0u);
+    }
+    {
+        // A table too short or missing on the keyboard: the missing records send nothing.
+        TestKeyboardFolder folder("TavirexV0.80");
+        folder.write("vTavirex/scancode.sys", {1, 0x29});
+        auto set = KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
+        ASSERT_TRUE(set && set->hasFoundTable());
+        EXPECT_EQ(set->foundTable()[1], 0x29);
+        EXPECT_EQ(set->foundTable()[2], 0xFF);
+        EXPECT_EQ(set->foundTable()[9215], 0xFF);
+        std::filesystem::remove(folder.path() / "vTavirex/scancode.sys");
+        set = KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
+        ASSERT_TRUE(set);
+        EXPECT_FALSE(set->hasFoundTable());
+        EXPECT_EQ(set->currentTable()[0], 0xFF);
+    }
+}
+
+TEST(FileSet, PausesAfterTheTableOnlyForOldFirmware) {
+    for (const auto& [version, expected] :
+         {std::pair<std::string, size_t>{"TavirexV0.76a", 1}, {"TavirexV0.76b", 0}, {"TavirexV0.90", 0}}) {
+        TestKeyboardFolder folder(version);
+        auto set = KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
+        ASSERT_TRUE(set);
+        PauseRecorder recorder;
+        set->setKeyCode(1, 0x3A);
+        set->setDisplaysActive(true);
+        set->flushFiles(recorder.pause());
+        ASSERT_EQ(recorder.pauses.size(), expected) << version;
+        if (expected) {
+            EXPECT_EQ(recorder.pauses[0], 300ms);
+        }
+        // Nothing written, nothing to wait for.
+        set->flushFiles(recorder.pause());
+        EXPECT_EQ(recorder.pauses.size(), expected) << version;
+    }
+}
+
+TEST(FileSet, UnchangedContentsNeverReachTheDisk) {
+    TestKeyboardFolder folder;
+    auto set = KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
+    ASSERT_TRUE(set);
+    const auto picture = solidPicture(0x20, 0x40, 0x80);
+    const auto fullStaging = [&] {
+        for (unsigned key = 0; key < 113; ++key)
+            set->stageKeyImage(key, picture, 3);
+        for (unsigned key = 0; key < 113; ++key)
+            set->setKeyCode(key, modelDescriptor(0).keys[key].keyCode);
+        set->setDisplaysActive(true);
+    };
+    fullStaging();
+    set->flushFiles({});
+    EXPECT_EQ(set->totalWrites(), 113u + 2u); // every key's display, the table and the map
+    fullStaging();
+    set->flushFiles({});
+    EXPECT_EQ(set->totalWrites(), 115u);
+
+    // Display 7 has an entry but no key: never staged, never opened.
+    EXPECT_FALSE(set->entry(4 + 6).isOpen());
+    EXPECT_FALSE(folder.exists("vTavirex/dynamic/007.sys"));
+    EXPECT_TRUE(folder.exists("vTavirex/dynamic/006.sys"));
+
+    // One key changes: one image is written, whole.
+    set->stageKeyImage(0, solidPicture(0xFF, 0, 0), 3);
+    set->flushFiles({});
+    EXPECT_EQ(set->totalWrites(), 116u);
+    const auto escape = folder.read("vTavirex/dynamic/099.sys");
+    ASSERT_EQ(escape.size(), 4608u);
+    EXPECT_EQ(escape[0], 0xF8);
+    EXPECT_EQ(escape[4607], 0x00);
+
+    // Staging back and forth before the writer runs writes the last contents once, if they differ.
+    set->stageKeyImage(0, picture, 3);
+    set->stageKeyImage(0, solidPicture(0xFF, 0, 0), 3);
+    set->flushFiles({});
+    EXPECT_EQ(set->totalWrites(), 116u);
+
+    const auto layout = folder.read("vTavirex/layout.sys");
+    ASSERT_EQ(layout.size(), 512u);
+    EXPECT_EQ(std::count(layout.begin(), layout.begin() + 114, 0x01), 114);
+}
+
+TEST(FileSet, CommandsAreWrittenOneByOneAndOnlyWhenNew) {
+    TestKeyboardFolder folder;
+    auto set = KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
+    ASSERT_TRUE(set);
+    set->queueCommand("b100");
+    set->queueCommand("b100");
+    set->flushFiles({});
+    EXPECT_EQ(set->entry(KVDeviceFileSet::CommandEntry).writeCount(), 1u);
+    set->queueCommand("b100");
+    set->flushFiles({});
+    EXPECT_EQ(set->entry(KVDeviceFileSet::CommandEntry).writeCount(), 1u);
+    set->queueCommand("s0420");
+    set->queueCommand("b100");
+    set->flushFiles({});
+    EXPECT_EQ(set->entry(KVDeviceFileSet::CommandEntry).writeCount(), 3u);
+    const auto order = folder.read("vTavirex/order.sys");
+    ASSERT_EQ(order.size(), 512u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(order.data())), "b100");
+}
+
+TEST(FileSet, StagingOutsideTheListIsIgnored) {
+    TestKeyboardFolder folder;
+    auto set = KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
+    ASSERT_TRUE(set);
+    const std::vector<uint8_t> bytes(4609, 1);
+    EXPECT_FALSE(set->stageFile(118, std::span(bytes).first(10)));
+    EXPECT_FALSE(set->stageFile(3, std::span(bytes).first(10))); // no firmware buffers yet
+    EXPECT_FALSE(set->stageFile(4, bytes));                      // above the rounded length
+    EXPECT_TRUE(set->stageFile(4, std::span(bytes).first(4608)));
+    EXPECT_FALSE(set->stageKeyImage(113, solidPicture(1, 2, 3), 3));
+    EXPECT_FALSE(set->setKeyCode(113, 4).has_value());
+}
+
+TEST(FileSet, FirmwareImageMustBeExact) {
+    TestKeyboardFolder folder;
+    auto set = KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
+    ASSERT_TRUE(set);
+    std::vector<uint8_t> image(655360 - 1, 0xAB);
+    EXPECT_FALSE(set->stageFirmware(image));
+    EXPECT_FALSE(set->entry(3).hasBuffers());
+    image.push_back(0xCD);
+    EXPECT_TRUE(set->stageFirmware(image));
+    set->flushFiles({});
+    EXPECT_EQ(folder.read("vTavirex/upgrade.bin"), image);
+}
+
+TEST(FileSet, FileThatCannotBeOpenedStaysChangedAndIsRetried) {
+    TestKeyboardFolder folder;
+    auto set = KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
+    ASSERT_TRUE(set);
+    std::filesystem::remove_all(folder.path() / "vTavirex/dynamic");
+    set->stageKeyImage(0, solidPicture(9, 9, 9), 3);
+    set->flushFiles({});
+    EXPECT_EQ(set->totalWrites(), 0u);
+    EXPECT_TRUE(set->entry(4 + 98).isChanged());
+    std::filesystem::create_directories(folder.path() / "vTavirex/dynamic");
+    set->flushFiles({});
+    EXPECT_EQ(set->totalWrites(), 1u);
+    EXPECT_EQ(folder.read("vTavirex/dynamic/099.sys").size(), 4608u);
+}
