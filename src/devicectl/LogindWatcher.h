@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/MainLoop.h"
+
+#include <string>
+
+class CKVMessageDispatch;
+struct sd_bus;
+struct sd_bus_slot;
+
+// Hears from logind when the machine is about to sleep or shut down, and turns that into the dispatch's
+// power and session messages: PrepareForSleep(true) -> KVM_POWER suspend, PrepareForSleep(false) ->
+// KVM_POWER resume, PrepareForShutdown(true) -> KVM_QUERY_END_SESSION and KVM_END_SESSION(1),
+// PrepareForShutdown(false) (called off) -> KVM_END_SESSION(0).
+//
+// It holds a delay inhibitor lock, so logind waits until the handlers have given the keyboard back
+// (they return only once the writes are done); the lock is let go after the messages and taken again on
+// resume. Runs on the loop thread.
+class KVLogindWatcher {
+public:
+    KVLogindWatcher(KVMainLoop& loop, CKVMessageDispatch& dispatch);
+    ~KVLogindWatcher();
+    KVLogindWatcher(const KVLogindWatcher&) = delete;
+    KVLogindWatcher& operator=(const KVLogindWatcher&) = delete;
+
+    // Connects to the bus at `busAddress` (empty: the system bus) and listens. False (logged) when the
+    // bus or logind cannot be reached.
+    bool Start(const std::string& busAddress = {});
+    bool HoldsInhibitor() const { return m_inhibitFd >= 0; }
+
+private:
+    // The bus's callbacks (defined with the bus's own types).
+    struct Callbacks;
+    friend struct Callbacks;
+    void prepareForSleep(bool start);
+    void prepareForShutdown(bool start);
+    void inhibitorTaken(int fd);
+    void takeInhibitor();
+    void releaseInhibitor();
+    void processBus();
+    void stop();
+
+    KVMainLoop& m_loop;
+    CKVMessageDispatch& m_dispatch;
+    sd_bus* m_bus = nullptr;
+    sd_bus_slot* m_sleepSlot = nullptr;
+    sd_bus_slot* m_shutdownSlot = nullptr;
+    sd_bus_slot* m_inhibitCall = nullptr;
+    int m_inhibitFd = -1;
+    KVMainLoop::WatchId m_watch = 0;
+};
