@@ -62,7 +62,7 @@ std::unique_ptr<KVSocketReportPort> KVSocketReportPort::listen(const std::string
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.fd = port->m_listen;
-    if (::listen(port->m_listen, 8) != 0 ||
+    if (::listen(port->m_listen, 32) != 0 ||
         epoll_ctl(port->m_epoll, EPOLL_CTL_ADD, port->m_listen, &event) != 0) {
         spdlog::error("virtual keyboard: cannot listen at {}: {}", path, std::strerror(errno));
         return nullptr;

@@ -1,0 +1,286 @@
+#include "device/VirtualKeyboard.h"
+
+#include "TestFolder.h"
+#include "core/ManualLoop.h"
+#include "device/HIDReader.h"
+#include "device/KeySignatureDecoder.h"
+#include "device/TavirexCorvane.h"
+#include "device/VirtualKeyboardBackend.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <mutex>
+
+using namespace corvane::device;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Hands every callback to the loop thread as the application's device object does, and records it.
+class RecordingHandler final : public CTavirexCorvane::IEventHandler {
+public:
+    explicit RecordingHandler(KVMainLoop& loop) : m_loop(loop) {}
+    void OnConnected() override { record("connected"); }
+    void OnDisconnected() override { record("disconnected"); }
+    void OnKeyDown(unsigned key) override { record("down " + std::to_string(key)); }
+    void OnKeyUp(unsigned key) override { record("up " + std::to_string(key)); }
+
+    std::vector<std::string> events;
+    std::atomic<unsigned> attempts = 0;
+    unsigned refused = 0;
+
+private:
+    void record(std::string event) {
+        ++attempts;
+        if (!m_loop.send([&] { events.push_back(event); }))
+            ++refused;
+    }
+    KVMainLoop& m_loop;
+};
+
+KeyStateReport reportWith(std::initializer_list<unsigned> keys, uint32_t model = 0) {
+    KeyStateReport report{};
+    for (unsigned key : keys)
+        setKeyInReport(model, key, true, report);
+    return report;
+}
+
+bool sendKeys(const TestKeyboardFolder& folder, std::initializer_list<unsigned> keys) {
+    return virtualkbd::sendVirtualReport(folder.path(), virtualkbd::kKeyStateSocket, reportWith(keys));
+}
+
+struct VirtualKeyboard : ::testing::Test {
+    TestKeyboardFolder folder{""};
+    KVManualLoop loop;
+    RecordingHandler handler{loop};
+
+    void SetUp() override {
+        ASSERT_TRUE(virtualkbd::createVirtualKeyboard(folder.path(), "TavirexV0.76b", 0));
+    }
+
+    std::unique_ptr<CTavirexCorvane> connect() {
+        auto device = std::make_unique<CTavirexCorvane>(
+            std::make_shared<KVVirtualKeyboardBackend>(folder.path()), &loop);
+        device->SetEventHandler(&handler);
+        EXPECT_TRUE(device->Connect());
+        return device;
+    }
+    bool runUntilEvents(size_t count) {
+        return loop.runUntil([&] { return handler.events.size() >= count; }, 5s);
+    }
+};
+
+} // namespace
+
+TEST_F(VirtualKeyboard, FoundAndOpenedWithItsFolderAndSockets) {
+    auto device = connect();
+    ASSERT_TRUE(device->IsConnected());
+    EXPECT_EQ(device->Model(), 0u);
+    EXPECT_EQ(device->SectorSize(), 512u);
+    EXPECT_EQ(device->CurrentDevice().volumeName, folder.root());
+    EXPECT_EQ(device->CurrentDevice().secondHidPath, folder.root() + "key-state.sock");
+    EXPECT_EQ(device->VersionText(), "TavirexV0.76b");
+    EXPECT_TRUE(device->IsKeyStateOpen());
+    EXPECT_TRUE(device->IsVolumePresent());
+    EXPECT_FALSE(device->Connect()); // one keyboard at a time
+    EXPECT_EQ(handler.events, std::vector<std::string>{"connected"});
+
+    // The firmware's own table was read at connection and the displays were switched on.
+    EXPECT_EQ(device->FileSet()->foundTable()[7 * 64 + 1], 0x29);
+    device->WaitForWriter();
+    const auto layout = folder.read("vTavirex/layout.sys");
+    ASSERT_EQ(layout.size(), 512u);
+    EXPECT_EQ(layout[0], 0x01);
+    EXPECT_EQ(layout[113], 0x01);
+
+    device->SetBrightness(150, false);
+    device->WaitForWriter();
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(folder.read("vTavirex/order.sys").data())), "b100");
+}
+
+TEST_F(VirtualKeyboard, KeyReportsReachTheHandlerInOrder) {
+    auto device = connect();
+    ASSERT_TRUE(sendKeys(folder, {0, 2}));
+    ASSERT_TRUE(sendKeys(folder, {2, 112}));
+    ASSERT_TRUE(runUntilEvents(5));
+    EXPECT_EQ(handler.events,
+              (std::vector<std::string>{"connected", "down 0", "down 2", "up 0", "down 112"}));
+    EXPECT_EQ(device->LastKeyStateReport(), reportWith({2, 112}));
+
+    // Reports of another length are not key states.
+    const uint8_t shortReport[] = {0, 0xFF};
+    ASSERT_TRUE(virtualkbd::sendVirtualReport(folder.path(), virtualkbd::kKeyStateSocket, shortReport));
+    ASSERT_TRUE(sendKeys(folder, {2}));
+    ASSERT_TRUE(runUntilEvents(6));
+    EXPECT_EQ(handler.events.back(), "up 112");
+
+    // Closing releases what is still held, then says so.
+    device->Disconnect();
+    EXPECT_EQ(handler.events.back(), "disconnected");
+    EXPECT_EQ(handler.events[handler.events.size() - 2], "up 2");
+    EXPECT_FALSE(device->IsConnected());
+    EXPECT_FALSE(device->IsKeyStateOpen());
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "key-state.sock"));
+    EXPECT_FALSE(sendKeys(folder, {1}));
+}
+
+TEST_F(VirtualKeyboard, KeypadModelMapsItsBits) {
+    ASSERT_TRUE(virtualkbd::createVirtualKeyboard(folder.path(), "TavirexV0.76b", 1));
+    auto device = connect();
+    EXPECT_EQ(device->Model(), 1u);
+    EXPECT_EQ(device->FileSet()->entryCount(), 19u);
+    ASSERT_TRUE(
+        virtualkbd::sendVirtualReport(folder.path(), virtualkbd::kKeyStateSocket, reportWith({14}, 1)));
+    ASSERT_TRUE(runUntilEvents(2));
+    EXPECT_EQ(handler.events.back(), "down 14");
+}
+
+TEST_F(VirtualKeyboard, SecondIdenticalStagingWritesNothing) {
+    auto device = connect();
+    device->WaitForWriter();
+    const unsigned afterConnect = device->WritesDone();
+    std::vector<uint8_t> pixels(kPixels24Size, 0x40);
+    const auto fullStaging = [&] {
+        KVDeviceFileSet& files = *device->FileSet();
+        for (unsigned key = 0; key < device->Descriptor().keyCount; ++key) {
+            pixels[0] = uint8_t(key); // every key its own picture
+            files.stageKeyImage(key, pixels, 3);
+            setTableRecord(files.currentTable(), device->Descriptor().keys[key].slot,
+                           keySignatureRecord(key));
+        }
+        files.stageKeyCodeTable();
+        device->WakeWriter();
+        device->WaitForWriter();
+    };
+    fullStaging();
+    EXPECT_EQ(device->WritesDone(), afterConnect + 114);
+    fullStaging();
+    EXPECT_EQ(device->WritesDone(), afterConnect + 114);
+    EXPECT_TRUE(device->SetKeyImage24(5, pixels));
+    device->WaitForWriter();
+    EXPECT_EQ(device->WritesDone(), afterConnect + 115);
+    EXPECT_FALSE(device->SetKeyImage32(5, pixels)); // too few bytes for 32 bits
+}
+
+TEST_F(VirtualKeyboard, DestructionGivesTheKeyboardBack) {
+    const auto original = folder.read("vTavirex/scancode.sys");
+    {
+        auto device = connect();
+        ASSERT_TRUE(device->SetKeyCode(0, 0x04));
+        device->WaitForWriter();
+        EXPECT_NE(folder.read("vTavirex/scancode.sys"), original);
+        ASSERT_TRUE(sendKeys(folder, {7}));
+        ASSERT_TRUE(runUntilEvents(2));
+    }
+    EXPECT_EQ(folder.read("vTavirex/scancode.sys"), original);
+    const auto layout = folder.read("vTavirex/layout.sys");
+    EXPECT_EQ(std::count(layout.begin(), layout.begin() + 114, 0), 114);
+    // The handler hears nothing once its keyboard object is going away.
+    EXPECT_EQ(handler.events.back(), "down 7");
+}
+
+TEST_F(VirtualKeyboard, RemovalAndArrivalFollowTheFolder) {
+    auto device =
+        std::make_unique<CTavirexCorvane>(std::make_shared<KVVirtualKeyboardBackend>(folder.path()), &loop);
+    device->SetEventHandler(&handler);
+    ASSERT_TRUE(device->StartMonitoring());
+    ASSERT_TRUE(device->Connect());
+    ASSERT_TRUE(sendKeys(folder, {3}));
+    ASSERT_TRUE(runUntilEvents(2));
+
+    std::filesystem::remove(folder.path() / "vTavirex/version.sys");
+    ASSERT_TRUE(loop.runUntil([&] { return !device->IsConnected(); }, 5s));
+    EXPECT_EQ(handler.events, (std::vector<std::string>{"connected", "down 3", "up 3", "disconnected"}));
+
+    folder.write("vTavirex/version.sys", {'T', 'a', 'v', 'i', 'r', 'e', 'x', 'V', '0', '.', '8'});
+    ASSERT_TRUE(loop.runUntil([&] { return device->IsConnected(); }, 5s));
+    EXPECT_EQ(device->VersionText(), "TavirexV0.8");
+    EXPECT_EQ(handler.events.back(), "connected");
+}
+
+TEST_F(VirtualKeyboard, ShutdownWhileKeysStreamDoesNotDeadlock) {
+    for (bool refuse : {false, true}) {
+        KVManualLoop ownLoop;
+        RecordingHandler ownHandler(ownLoop);
+        auto device = std::make_unique<CTavirexCorvane>(
+            std::make_shared<KVVirtualKeyboardBackend>(folder.path()), &ownLoop);
+        device->SetEventHandler(&ownHandler);
+        ASSERT_TRUE(device->Connect());
+        // Reports pile up while the loop thread does not serve the writer's sends.
+        for (unsigned i = 0; i < 6; ++i)
+            ASSERT_TRUE(sendKeys(folder, {i % 2 ? 1u : 2u}));
+        // The writer is now waiting for the loop thread, which does not serve it here.
+        while (ownHandler.attempts < 2)
+            std::this_thread::sleep_for(1ms);
+        if (refuse)
+            ownLoop.refuseSends();
+        device.reset(); // waits for the writer while serving (or refusing) its sends
+        if (refuse) {
+            EXPECT_GT(ownHandler.refused, 0u);
+        } else {
+            EXPECT_GT(ownHandler.events.size(), 1u);
+        }
+    }
+}
+
+namespace {
+
+class ClickRecorder final : public KVHIDDevice {
+public:
+    using KVHIDDevice::KVHIDDevice;
+    ~ClickRecorder() override { Close(); }
+    std::mutex mutex;
+    std::vector<unsigned> clicks;
+
+protected:
+    void OnKeyClick(unsigned key) override {
+        std::lock_guard lock(mutex);
+        clicks.push_back(key);
+    }
+};
+
+} // namespace
+
+TEST_F(VirtualKeyboard, SignatureReaderDecodesClicksFromTheStandardInterface) {
+    KVVirtualKeyboardBackend backend(folder.path());
+    ClickRecorder reader;
+    ASSERT_TRUE(reader.Open(backend, folder.root() + "standard.sock"));
+    ASSERT_TRUE(reader.IsOpen());
+    const auto path = folder.path();
+    for (unsigned key : {25u, 112u}) {
+        for (const SignatureReport& report : signatureClickReports(key))
+            ASSERT_TRUE(virtualkbd::sendVirtualReport(path, virtualkbd::kStandardSocket, report));
+    }
+    ASSERT_TRUE(loop.runUntil(
+        [&] {
+            std::lock_guard lock(reader.mutex);
+            return reader.clicks.size() >= 2;
+        },
+        5s));
+    EXPECT_EQ(reader.clicks, (std::vector<unsigned>{25, 112}));
+    reader.Close();
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_FALSE(virtualkbd::sendVirtualReport(path, virtualkbd::kStandardSocket, signatureReport(0)));
+}
+
+TEST_F(VirtualKeyboard, SocketInUseIsNotTaken) {
+    auto first = connect();
+    auto second =
+        std::make_unique<CTavirexCorvane>(std::make_shared<KVVirtualKeyboardBackend>(folder.path()));
+    // Opened without the key-state interface: the first instance keeps its socket.
+    ASSERT_TRUE(second->Connect());
+    EXPECT_FALSE(second->IsKeyStateOpen());
+    ASSERT_TRUE(sendKeys(folder, {4}));
+    ASSERT_TRUE(runUntilEvents(2));
+    EXPECT_EQ(handler.events.back(), "down 4");
+}
+
+TEST_F(VirtualKeyboard, MissingFolderIsNoKeyboard) {
+    CTavirexCorvane device(std::make_shared<KVVirtualKeyboardBackend>(folder.path() / "absent"));
+    EXPECT_TRUE(device.FindDevices().empty());
+    EXPECT_FALSE(device.Connect());
+    EXPECT_FALSE(device.SetKeyCode(0, 4));
+    EXPECT_FALSE(device.StageFirmware(std::vector<uint8_t>(655360)));
+    EXPECT_FALSE(device.MountDrive());
+    device.Disconnect();
+}
