@@ -187,7 +187,8 @@ uint32_t KVDevice::DeviceModifierMask() {
 
 void KVDevice::FullUpdate(const KVBindingLookup& bindings) {
     KVDeviceFileSet* files = FileSet();
-    if (!files || !bindings)
+    // Given back for suspend or shutdown: layer changes meanwhile must not take it again.
+    if (!files || !bindings || m_released)
         return;
     const auto table = files->currentTable();
     std::fill(table.begin(), table.end(), kRecordFill);
@@ -231,7 +232,7 @@ void KVDevice::FullUpdate(const KVBindingLookup& bindings) {
 
 void KVDevice::UpdateKey(const KVDeviceBinding& binding, unsigned key) {
     KVDeviceFileSet* files = FileSet();
-    if (!files || key >= files->descriptor().keyCount)
+    if (!files || m_released || key >= files->descriptor().keyCount)
         return;
     if (binding.hasViewPlugin)
         SetKeyBitmap(key, binding.viewBitmap);

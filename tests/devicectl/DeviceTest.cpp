@@ -196,6 +196,11 @@ TEST(Device, SuspendGivesTheKeyboardBackAndResumeTakesItAgain) {
     auto layout = rig.read("vTavirex/layout.sys");
     EXPECT_TRUE(std::all_of(layout.begin(), layout.begin() + 114, [](uint8_t b) { return b == 0x00; }));
     EXPECT_TRUE(rig.device->IsKeyboardOpen());
+    // Layer changes while it is given back do not take it again.
+    rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
+    rig.dispatch.send<KVM_KEY_CHANGED>(kA);
+    rig.settle();
+    EXPECT_EQ(rig.read("vTavirex/scancode.sys"), shipped);
 
     rig.recorder.messages.clear();
     rig.dispatch.send<KVM_POWER>(KV_POWER_RESUME_SUSPEND);
