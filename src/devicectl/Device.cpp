@@ -224,8 +224,9 @@ void KVDevice::FullUpdate(const KVBindingLookup& bindings) {
         }
     }
     const bool tableChanged = files->stageKeyCodeTable();
-    if (tableChanged)
-        updateModifierMask(false);
+    // Always: staging answers whether there is something to write, and a table staged back to what the
+    // keyboard holds says no even though it differs from the one the mask was computed from.
+    updateModifierMask(false);
     if (tableChanged || imagesChanged)
         WakeWriter();
 }
