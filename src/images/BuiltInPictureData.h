@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -13,6 +12,6 @@ struct BuiltInPicture {
     std::span<const std::uint8_t> png;
 };
 
-extern const std::array<BuiltInPicture, 21> kBuiltInPictures;
+extern const std::span<const BuiltInPicture> kBuiltInPictures;
 
 } // namespace corvane::images

@@ -5,6 +5,7 @@
 #include "images/VipsRuntime.h"
 
 #include <memory>
+#include <optional>
 #include <spdlog/spdlog.h>
 #include <string>
 #include <vips/vips8>
@@ -48,12 +49,18 @@ VImage openLoader(PictureFormat format, VipsBlob* blob) {
     throw vips::VError("unknown picture format");
 }
 
+// Loaders may label pixels loosely (a TIFF of "multiband" samples); take the best guess of what they are.
+VImage toSrgb(const VImage& image) {
+    const VipsInterpretation source = vips_image_guess_interpretation(image.get_image());
+    return image.colourspace(VIPS_INTERPRETATION_sRGB, VImage::option()->set("source_space", source));
+}
+
 // Any band layout and sample format becomes 8-bit sRGB with three bands.
 VImage toRgb24(VImage image) {
     if (image.has_alpha())
         image = image.flatten(VImage::option()->set("background", std::vector<double>{0.0}));
     if (image.interpretation() != VIPS_INTERPRETATION_sRGB)
-        image = image.colourspace(VIPS_INTERPRETATION_sRGB);
+        image = toSrgb(image);
     if (image.bands() > 3)
         image = image.extract_band(0, VImage::option()->set("n", 3));
     else if (image.bands() == 2)
@@ -63,6 +70,19 @@ VImage toRgb24(VImage image) {
     if (image.format() != VIPS_FORMAT_UCHAR)
         image = image.cast(VIPS_FORMAT_UCHAR);
     return image;
+}
+
+VImage toRgba32(VImage image) {
+    const bool alpha = image.has_alpha();
+    if (image.interpretation() != VIPS_INTERPRETATION_sRGB)
+        image = toSrgb(image);
+    if (image.format() != VIPS_FORMAT_UCHAR)
+        image = image.cast(VIPS_FORMAT_UCHAR);
+    if (image.bands() == 1)
+        image = image.bandjoin({image, image});
+    if (!alpha || image.bands() < 4)
+        return image.extract_band(0, VImage::option()->set("n", 3)).bandjoin_const({255});
+    return image.extract_band(0, VImage::option()->set("n", 4));
 }
 
 VImage resizeExactly(VImage image, PictureSize size) {
@@ -104,37 +124,68 @@ void logVipsFailure(const char* what, const vips::VError& error) {
     vips_error_clear();
 }
 
-} // namespace
-
-bool decodePicture(std::span<const std::uint8_t> bytes, KVImage& out, PictureSize size) {
+// The loader of an accepted format whose header declares a sane size; empty when refused.
+std::optional<VImage> openChecked(std::span<const std::uint8_t> bytes) {
     const auto format = sniffPictureFormat(bytes);
     if (!format) {
         spdlog::warn("images: not a picture of an accepted format ({} bytes)", bytes.size());
-        return false;
+        return std::nullopt;
     }
     if (const auto declared = declaredSize(*format, bytes);
         declared && !declaredSizeAcceptable(declared->width, declared->height)) {
         spdlog::warn("images: {} declares {} x {}; refused", pictureFormatName(*format), declared->width,
                      declared->height);
-        return false;
+        return std::nullopt;
     }
     if (!startVips())
-        return false;
+        return std::nullopt;
+    // The blob does not copy the bytes; the caller's bytes outlive every use of the image.
     BlobRef blob(vips_blob_new(nullptr, bytes.data(), bytes.size()));
+    VImage image = openLoader(*format, blob.get());
+    if (!declaredSizeAcceptable(image.width(), image.height()) || image.bands() > 16) {
+        spdlog::warn("images: {} declares {} x {} with {} bands; refused", pictureFormatName(*format),
+                     image.width(), image.height(), image.bands());
+        return std::nullopt;
+    }
+    return image;
+}
+
+} // namespace
+
+bool decodePicture(std::span<const std::uint8_t> bytes, KVImage& out, PictureSize size) {
     try {
-        VImage image = openLoader(*format, blob.get());
-        if (!declaredSizeAcceptable(image.width(), image.height()) || image.bands() > 16) {
-            spdlog::warn("images: {} declares {} x {} with {} bands; refused", pictureFormatName(*format),
-                         image.width(), image.height(), image.bands());
+        auto image = openChecked(bytes);
+        if (!image)
             return false;
-        }
-        image = toRgb24(image);
+        VImage rgb = toRgb24(*image);
         if (size.width > 0 && size.height > 0)
-            image = resizeExactly(image, size);
-        return storeInto(image, out);
+            rgb = resizeExactly(rgb, size);
+        return storeInto(rgb, out);
     } catch (const vips::VError& error) {
         logVipsFailure("cannot decode picture", error);
         return false;
+    }
+}
+
+std::vector<std::uint8_t> decodePictureRgba(std::span<const std::uint8_t> bytes, PictureSize size) {
+    if (size.width <= 0 || size.height <= 0)
+        return {};
+    try {
+        auto image = openChecked(bytes);
+        if (!image)
+            return {};
+        VImage rgba = toRgba32(*image);
+        // Scaling straight alpha would bleed the colour of invisible pixels into the edges.
+        rgba = resizeExactly(rgba.premultiply(), size).unpremultiply().cast(VIPS_FORMAT_UCHAR);
+        std::size_t length = 0;
+        std::unique_ptr<void, GFree> memory(rgba.write_to_memory(&length));
+        if (!memory || length != static_cast<std::size_t>(size.width) * size.height * 4)
+            return {};
+        const auto* begin = static_cast<const std::uint8_t*>(memory.get());
+        return {begin, begin + length};
+    } catch (const vips::VError& error) {
+        logVipsFailure("cannot decode picture", error);
+        return {};
     }
 }
 

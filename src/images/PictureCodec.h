@@ -20,6 +20,10 @@ struct PictureSize {
 // untouched.
 bool decodePicture(std::span<const std::uint8_t> bytes, KVImage& out, PictureSize size = {});
 
+// Decodes `bytes` as rows top-down of red, green, blue and straight alpha, scaled to exactly `size`
+// (what icons need); empty on failure.
+std::vector<std::uint8_t> decodePictureRgba(std::span<const std::uint8_t> bytes, PictureSize size);
+
 // Lanczos3 to exactly the given size; false (picture untouched) when it holds no pixels or scaling fails.
 bool resizePicture(KVImage& image, PictureSize size);
 

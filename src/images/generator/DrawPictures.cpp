@@ -307,10 +307,24 @@ void drawPluginBadge(cairo_t* cr) {
     cairo_stroke(cr);
 }
 
+// The program's icon: a key cap whose display shows a blue picture; drawn with transparency around it.
+void drawProgramIcon(cairo_t* cr) {
+    cairo_set_source_rgb(cr, 0.85, 0.86, 0.88);
+    cairo_rectangle(cr, 1, 1, 14, 14);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_rectangle(cr, 3, 3, 10, 10);
+    cairo_fill(cr);
+    setColour(cr, kBlue);
+    cairo_rectangle(cr, 5, 5, 6, 6);
+    cairo_fill(cr);
+}
+
 struct Picture {
     const char* name;
     int size;
     void (*draw)(cairo_t*);
+    bool transparent = false;
 };
 
 // Sorted by name: the program looks them up by binary search.
@@ -336,6 +350,7 @@ const Picture kPictures[] = {
     {"EDITOR_148", 48, drawHot},
     {"EDITOR_149", 48, drawFocus},
     {"EDITOR_161", 24, drawPluginBadge},
+    {"ICON_135", 16, drawProgramIcon, true},
 };
 
 cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
@@ -345,11 +360,14 @@ cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned in
 }
 
 std::vector<unsigned char> render(const Picture& picture) {
-    // Opaque 24-bit: the pictures are shown on black key displays.
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, picture.size, picture.size);
+    // Key pictures are opaque 24-bit, shown on black key displays; icons keep their transparency.
+    cairo_surface_t* surface = cairo_image_surface_create(
+        picture.transparent ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, picture.size, picture.size);
     cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_paint(cr);
+    if (!picture.transparent) {
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_paint(cr);
+    }
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_GOOD);
     picture.draw(cr);
     cairo_destroy(cr);
@@ -388,11 +406,12 @@ int main(int argc, char** argv) {
             source << (i % 20 == 0 ? "\n    " : " ") << static_cast<int>(png[i]) << ",";
         source << "\n};\n";
     }
-    source << "} // namespace\n\nconst std::array<BuiltInPicture, " << index << "> kBuiltInPictures = {{\n";
+    source << "constexpr BuiltInPicture kTable[] = {\n";
     index = 0;
     for (const auto& picture : kPictures)
         source << "    {\"" << picture.name << "\", kPicture" << index++ << "},\n";
-    source << "}};\n\n} // namespace corvane::images\n";
+    source << "};\n} // namespace\n\nconst std::span<const BuiltInPicture> kBuiltInPictures(kTable);\n\n"
+              "} // namespace corvane::images\n";
     std::ofstream out(argv[1]);
     out << source.str();
     return out ? 0 : 1;

@@ -1,0 +1,106 @@
+#include "layers/LayerCake.h"
+
+#include "core/Log.h"
+#include "layers/ItemFolder.h"
+#include "store/PropertyNode.h"
+
+KVLayerCake::KVLayerCake(KVLayerLoadContext context) : m_context(std::move(context)) {}
+
+namespace {
+
+KVPtr<KVLayersGroup> asGroup(const KVPtr<KVLayersItem>& item) {
+    return item && item->isGroup() ? std::static_pointer_cast<KVLayersGroup>(item) : nullptr;
+}
+
+} // namespace
+
+KVPtr<KVLayersGroup> KVLayerCake::systemLayers() const {
+    if (!m_items.empty()) {
+        const auto& first = m_items.items().front();
+        if (first->isGroup() && first->hasFlag(KV_ITEM_SYSTEM_LAYERS))
+            return asGroup(first);
+    }
+    return asGroup(m_items.find(kSystemLayersId));
+}
+
+KVPtr<KVLayersGroup> KVLayerCake::userLayers() const {
+    if (m_items.size() > 2) {
+        const auto& second = m_items.items()[1];
+        if (second->isGroup() && second->hasFlag(KV_ITEM_USER_LAYERS))
+            return asGroup(second);
+    }
+    return asGroup(m_items.find(kUserLayersId));
+}
+
+KVPtr<KVLayersItem> KVLayerCake::controlButtons() const {
+    const auto system = systemLayers();
+    return system ? system->children().find(kControlButtonsId) : nullptr;
+}
+
+KVPtr<KVLayersGroup> KVLayerCake::ensureTopGroup(const char* identifier, const char* displayName) {
+    const auto existing = m_items.find(identifier);
+    if (auto group = asGroup(existing))
+        return group;
+    auto group = std::make_shared<KVLayersGroup>();
+    group->setIdentifier(identifier);
+    group->setDisplayName(displayName);
+    if (existing) {
+        spdlog::warn("\"{}\" is stored as a layer; keeping it inside a new group of that name", identifier);
+        existing->setIdentifier(existing->identifier() + "_layer");
+        group->items().add(existing);
+    }
+    m_items.add(group);
+    return group;
+}
+
+KVPtr<KVLayersItem> KVLayerCake::loadShippedItem(const std::string& programFolder,
+                                                 const char* identifier) const {
+    auto item = corvane::layers::loadItemFromFolder(programFolder + "/" + identifier, identifier, m_context);
+    // Shipped pictures are copied into the profile at the next save.
+    corvane::layers::markPicturesChanged(*item);
+    return item;
+}
+
+void KVLayerCake::setUpUserLayers(const std::string& programFolder) {
+    auto user = ensureTopGroup(kUserLayersId, "Layers");
+    user->setFlag(KV_ITEM_USER_LAYERS | KV_ITEM_BUILT_IN, true);
+    if (!user->children().find(kDefaultButtonsId))
+        user->items().add(loadShippedItem(programFolder, kDefaultButtonsId));
+}
+
+void KVLayerCake::setUpSystemLayers(const std::string& programFolder, const LayoutGroupsBuilder& layouts) {
+    auto system = ensureTopGroup(kSystemLayersId, "Background");
+    system->setFlag(KV_ITEM_SYSTEM_LAYERS, true);
+    if (layouts)
+        layouts(*system);
+    if (!system->children().find(kControlButtonsId))
+        system->items().add(loadShippedItem(programFolder, kControlButtonsId));
+    system->setFlag(KV_ITEM_BUILT_IN, true);
+    for (const auto& child : system->children())
+        child->setFlag(KV_ITEM_BUILT_IN, true);
+}
+
+void KVLayerCake::loadLayers(const KVPtr<KVPropertyNode>& layers) {
+    m_items.clear();
+    if (!layers)
+        return;
+    const auto order = layers->findChild("ItemOrder");
+    if (!order)
+        return;
+    for (const auto& entry : order->children()) {
+        if (m_items.find(entry->name())) {
+            spdlog::warn("the layers list \"{}\" more than once; taken once", entry->name());
+            continue;
+        }
+        m_items.add(corvane::layers::createItemFromNode(*entry, m_context));
+    }
+}
+
+void KVLayerCake::saveLayers(KVPropertyNode& root) {
+    auto layers = root.addChild("Layers");
+    layers->addChild("DisplayName", "root");
+    layers->addChild("Type", "Group");
+    auto order = layers->addChild("ItemOrder");
+    for (const auto& item : m_items)
+        item->save(*order);
+}
