@@ -36,7 +36,7 @@ struct KVDeviceBinding {
 using KVBindingLookup = std::function<std::optional<KVDeviceBinding>(unsigned key)>;
 
 // What the device controller reads from the layer stack. The layers controller's adapter implements it
-// (LayersDisplayBindings); tests use a fake.
+// (KVLayersDisplayBindings); tests use a fake.
 class KVDisplayBindings {
 public:
     virtual ~KVDisplayBindings() = default;
