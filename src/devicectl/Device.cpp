@@ -16,23 +16,23 @@ using namespace corvane::device;
 namespace {
 
 // What a held key adds to the keyboard's modifier mask, by the code its record makes it send.
+struct ModifierCode {
+    uint8_t code;
+    uint32_t bit;
+};
+constexpr ModifierCode kModifierCodes[] = {
+    {0x72, 2}, {0x76, 2}, // left and right Ctrl
+    {0x73, 4}, {0x77, 4}, // Shift
+    {0x74, 1}, {0x78, 1}, // Alt
+    {0x75, 8}, {0x79, 8}, // Win
+};
+
 uint32_t modifierBitOfCode(uint8_t code) {
-    switch (code) {
-    case 0x72: // left Ctrl
-    case 0x76: // right Ctrl
-        return 2;
-    case 0x73: // left Shift
-    case 0x77: // right Shift
-        return 4;
-    case 0x74: // left Alt
-    case 0x78: // right Alt
-        return 1;
-    case 0x75: // left Win
-    case 0x79: // right Win
-        return 8;
-    default:
-        return 0;
+    for (const ModifierCode& modifier : kModifierCodes) {
+        if (modifier.code == code)
+            return modifier.bit;
     }
+    return 0;
 }
 
 bool isKeyDown(const KeyStateReport& report, unsigned bit) {

@@ -56,21 +56,21 @@ void KVDeviceController::saveSettings(KVPropertyNode& root) {
     writeDeviceSettings(m_settings, root);
 }
 
-void KVDeviceController::OnBrightnessSlider(int position) {
-    const unsigned value = unsigned(std::clamp(position, 0, int(kMaxBrightness)));
-    if (value == m_settings.brightness)
+void KVDeviceController::changeBrightness(unsigned brightness, bool automatic) {
+    if (brightness == m_settings.brightness && automatic == m_settings.autoBrightness)
         return;
-    m_settings.brightness = value;
+    m_settings.brightness = brightness;
+    m_settings.autoBrightness = automatic;
     if (keyboardOpen())
         m_device->SetBrightness(m_settings.brightness, m_settings.autoBrightness);
 }
 
+void KVDeviceController::OnBrightnessSlider(int position) {
+    changeBrightness(unsigned(std::clamp(position, 0, int(kMaxBrightness))), m_settings.autoBrightness);
+}
+
 void KVDeviceController::OnAutoBrightness(bool automatic) {
-    if (automatic == m_settings.autoBrightness)
-        return;
-    m_settings.autoBrightness = automatic;
-    if (keyboardOpen())
-        m_device->SetBrightness(m_settings.brightness, m_settings.autoBrightness);
+    changeBrightness(m_settings.brightness, automatic);
 }
 
 void KVDeviceController::OnShowVirtualDrive(bool show) {

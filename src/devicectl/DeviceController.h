@@ -68,6 +68,7 @@ public:
 
 private:
     bool keyboardOpen() const;
+    void changeBrightness(unsigned brightness, bool automatic);
 
     KVMainLoop& m_loop;
     CKVMessageDispatch& m_dispatch;
