@@ -2,6 +2,7 @@
 
 #include "core/MessageDispatch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,6 +15,7 @@ namespace {
 constexpr const char* kLogind = "org.freedesktop.login1";
 constexpr const char* kManagerPath = "/org/freedesktop/login1";
 constexpr const char* kManager = "org.freedesktop.login1.Manager";
+constexpr const char* kSession = "org.freedesktop.login1.Session";
 
 } // namespace
 
@@ -29,6 +31,30 @@ struct KVLogindWatcher::Callbacks {
         int fd = -1;
         if (sd_bus_message_read(message, "h", &fd) >= 0 && fd >= 0)
             watcher->inhibitorTaken(fd);
+        return 0;
+    }
+    static int sessionReply(sd_bus_message* message, void* self, sd_bus_error*) {
+        auto* watcher = static_cast<KVLogindWatcher*>(self);
+        watcher->m_sessionCall = sd_bus_slot_unref(watcher->m_sessionCall);
+        const char* path = nullptr;
+        if (const sd_bus_error* error = sd_bus_message_get_error(message))
+            spdlog::info("session: not in a logind session ({}); locking is not noticed",
+                         error->message ? error->message : "");
+        else if (sd_bus_message_read(message, "o", &path) >= 0 && path)
+            watcher->sessionFound(path);
+        return 0;
+    }
+    static int lockWatched(sd_bus_message* message, void* self, sd_bus_error*) {
+        static_cast<KVLogindWatcher*>(self)->m_sessionWatched =
+            !sd_bus_message_is_method_error(message, nullptr);
+        return 0;
+    }
+    static int locked(sd_bus_message*, void* self, sd_bus_error*) {
+        static_cast<KVLogindWatcher*>(self)->m_dispatch.send<KVM_SESSION_CHANGE>(KV_SESSION_LOCK);
+        return 0;
+    }
+    static int unlocked(sd_bus_message*, void* self, sd_bus_error*) {
+        static_cast<KVLogindWatcher*>(self)->m_dispatch.send<KVM_SESSION_CHANGE>(KV_SESSION_UNLOCK);
         return 0;
     }
     static int prepareForSleep(sd_bus_message* message, void* self, sd_bus_error*) {
@@ -57,6 +83,10 @@ void KVLogindWatcher::stop() {
         m_loop.unwatchFd(m_watch);
     m_watch = 0;
     m_inhibitCall = sd_bus_slot_unref(m_inhibitCall);
+    m_sessionCall = sd_bus_slot_unref(m_sessionCall);
+    m_lockSlot = sd_bus_slot_unref(m_lockSlot);
+    m_unlockSlot = sd_bus_slot_unref(m_unlockSlot);
+    m_sessionWatched = false;
     m_sleepSlot = sd_bus_slot_unref(m_sleepSlot);
     m_shutdownSlot = sd_bus_slot_unref(m_shutdownSlot);
     releaseInhibitor();
@@ -88,6 +118,11 @@ bool KVLogindWatcher::Start(const std::string& busAddress) {
     }
     m_watch = m_loop.watchFd(sd_bus_get_fd(m_bus), KVMainLoop::Readable, [this](unsigned) { processBus(); });
     takeInhibitor();
+    result =
+        sd_bus_call_method_async(m_bus, &m_sessionCall, kLogind, kManagerPath, kManager, "GetSessionByPID",
+                                 &Callbacks::sessionReply, this, "u", uint32_t(getpid()));
+    if (result < 0)
+        spdlog::info("session: cannot ask logind for this session: {}", std::strerror(-result));
     processBus();
     return true;
 }
@@ -127,6 +162,17 @@ void KVLogindWatcher::inhibitorTaken(int fd) {
     // The message owns its descriptor; keep our own.
     releaseInhibitor();
     m_inhibitFd = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+}
+
+void KVLogindWatcher::sessionFound(const char* path) {
+    // Unlock is asked for last; its answer says that both are in place.
+    const int result =
+        std::min(sd_bus_match_signal_async(m_bus, &m_lockSlot, kLogind, path, kSession, "Lock",
+                                           &Callbacks::locked, nullptr, this),
+                 sd_bus_match_signal_async(m_bus, &m_unlockSlot, kLogind, path, kSession, "Unlock",
+                                           &Callbacks::unlocked, &Callbacks::lockWatched, this));
+    if (result < 0)
+        spdlog::info("session: cannot listen to the locking of {}: {}", path, std::strerror(-result));
 }
 
 void KVLogindWatcher::prepareForSleep(bool start) {

@@ -77,6 +77,11 @@ public:
     }
     bool ok() const { return m_ok; }
 
+    static constexpr const char* kSessionPath = "/org/freedesktop/login1/session/c1";
+    void emitSession(const char* signal) {
+        sd_bus_emit_signal(m_bus, kSessionPath, "org.freedesktop.login1.Session", signal, "");
+        sd_bus_flush(m_bus);
+    }
     void emit(const char* signal, bool start) {
         sd_bus_emit_signal(m_bus, "/org/freedesktop/login1", "org.freedesktop.login1.Manager", signal, "b",
                            int(start));
@@ -100,6 +105,9 @@ private:
         }
         sd_bus_flush(m_bus);
     }
+    static int sessionByPid(sd_bus_message* message, void*, sd_bus_error*) {
+        return sd_bus_reply_method_return(message, "o", kSessionPath);
+    }
     static int inhibit(sd_bus_message* message, void* self, sd_bus_error*) {
         auto* fake = static_cast<FakeLogind*>(self);
         const char *what, *who, *why, *mode;
@@ -119,7 +127,9 @@ private:
         static const sd_bus_vtable table[] = {
             SD_BUS_VTABLE_START(0),
             SD_BUS_METHOD("Inhibit", "ssss", "h", &FakeLogind::inhibit, SD_BUS_VTABLE_UNPRIVILEGED),
-            SD_BUS_SIGNAL("PrepareForSleep", "b", 0), SD_BUS_SIGNAL("PrepareForShutdown", "b", 0),
+            SD_BUS_METHOD("GetSessionByPID", "u", "o", &FakeLogind::sessionByPid, SD_BUS_VTABLE_UNPRIVILEGED),
+            SD_BUS_SIGNAL("PrepareForSleep", "b", 0),
+            SD_BUS_SIGNAL("PrepareForShutdown", "b", 0),
             SD_BUS_VTABLE_END};
         return table;
     }
@@ -135,11 +145,13 @@ struct PowerRecorder {
         dispatch.RegisterHandler(KVM_POWER, this, &PowerRecorder::onPower);
         dispatch.RegisterHandler(KVM_QUERY_END_SESSION, this, &PowerRecorder::onQuery);
         dispatch.RegisterHandler(KVM_END_SESSION, this, &PowerRecorder::onEnd);
+        dispatch.RegisterHandler(KVM_SESSION_CHANGE, this, &PowerRecorder::onSessionChange);
     }
     ~PowerRecorder() { dispatch.UnregisterHandlers(this); }
     void onPower(unsigned event) { events.push_back("power " + std::to_string(event) + held()); }
     void onQuery() { events.push_back("query end" + held()); }
     void onEnd(unsigned ending) { events.push_back("end " + std::to_string(ending) + held()); }
+    void onSessionChange(unsigned event) { events.push_back("session " + std::to_string(event)); }
     // Whether logind still waits for us while the handler runs.
     std::string held() const { return logind && logind->heldLocks() == 1 ? " (held)" : ""; }
 
@@ -150,7 +162,7 @@ struct PowerRecorder {
 
 } // namespace
 
-TEST(LogindWatcher, SleepAndShutdownBecomePowerAndSessionMessagesWhileLogindWaits) {
+TEST(LogindWatcher, SleepShutdownAndLockingBecomePowerAndSessionMessages) {
     TestBus bus;
     if (bus.address().empty())
         GTEST_SKIP() << "no dbus-daemon";
@@ -189,6 +201,13 @@ TEST(LogindWatcher, SleepAndShutdownBecomePowerAndSessionMessagesWhileLogindWait
     ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() == 5 && watcher.HoldsInhibitor(); },
                               std::chrono::seconds(5)));
     EXPECT_EQ(recorder.events.back(), "end 0");
+
+    ASSERT_TRUE(loop.runUntil([&] { return watcher.WatchesSessionLock(); }, std::chrono::seconds(5)));
+    logind.emitSession("Lock");
+    logind.emitSession("Unlock");
+    ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() == 7; }, std::chrono::seconds(5)));
+    EXPECT_EQ(recorder.events[5], "session 7");
+    EXPECT_EQ(recorder.events[6], "session 8");
 }
 
 TEST(LogindWatcher, AnUnreachableBusIsReportedNotFatal) {
