@@ -298,3 +298,33 @@ TEST(Device, NothingHappensWithoutAKeyboardAndTheNextConnectionCatchesUp) {
     EXPECT_EQ(rig.displayFileCount(), 1u);
     EXPECT_EQ(rig.command(), "b070");
 }
+
+TEST(Device, TheDumpLoadsPicturesKnownOnlyByTheirFile) {
+    DeviceRig rig;
+    const auto red = keyPicture(255, 0, 0);
+    const std::string path = (rig.folder.path() / "red.png").string();
+    ASSERT_TRUE(red->save(path));
+    auto unloaded = std::make_shared<KVImage>();
+    unloaded->setSourcePath(path);
+    rig.device = std::make_unique<KVDevice>(*rig.controller, rig.backend, rig.loop, rig.dispatch);
+    const KVBindingLookup normal = [&](unsigned key) -> std::optional<KVDeviceBinding> {
+        if (key == kEscape)
+            return pictureBinding(unloaded, 0x05);
+        return std::nullopt;
+    };
+    const KVBindingLookup shift = [&](unsigned key) -> std::optional<KVDeviceBinding> {
+        if (key == kKeypadEnter)
+            return pictureBinding(red);
+        return std::nullopt;
+    };
+    ASSERT_TRUE(rig.device->DumpKeyboardFiles(normal, shift, rig.folder.path() / "dump"));
+    EXPECT_EQ(rig.read(fmt::format("dump/Tavirex/normal/{:03d}.sys", kEscapeDisplay)),
+              converted(*red, false));
+    EXPECT_EQ(rig.read(fmt::format("dump/Tavirex/shift/{:03d}.sys", kKeypadEnterDisplay)),
+              converted(*red, true));
+    EXPECT_FALSE(unloaded->isValid()); // the binding's own picture is left as it was
+    const auto table = rig.read("dump/Tavirex/scancode.sys");
+    ASSERT_EQ(table.size(), 9216u);
+    EXPECT_EQ(table[(8 - 1) * 64], 1); // Escape's slot is 8
+    EXPECT_EQ(table[(8 - 1) * 64 + 1], 0x05);
+}
