@@ -119,6 +119,7 @@ bool KVDevice::WatchSession(const std::string& busAddress) {
 
 void KVDevice::OnConnected() {
     m_released = false;
+    m_stagedPictures.assign(Descriptor().keyCount, {});
     // Without the key-state interface, keys with action plug-ins report through signatures on the
     // standard interface. Opened at every connection, so a keyboard plugged in later gets it too.
     const DeviceInfo& device = CurrentDevice();
@@ -130,6 +131,7 @@ void KVDevice::OnConnected() {
 
 void KVDevice::OnDisconnected() {
     KVHIDDevice::Close();
+    m_stagedPictures.clear();
     m_modifierMask = 0;
     m_dispatch.send<KVM_DEVICE_STATE>(Disconnected);
 }
@@ -203,10 +205,10 @@ void KVDevice::FullUpdate(const KVBindingLookup& bindings) {
         // display's previous image on the keyboard.
         if (binding->hasViewPlugin) {
             if (isKeyBitmap(binding->viewBitmap))
-                imagesChanged |= files->stageKeyImage(key, binding->viewBitmap.bits,
-                                                      unsigned(binding->viewBitmap.bitsPerPixel / 8));
+                imagesChanged |= stagePicture(*files, key, binding->viewBitmap.bits,
+                                              unsigned(binding->viewBitmap.bitsPerPixel / 8));
         } else if (const auto pixels = keyPixels(binding->picture); !pixels.empty()) {
-            imagesChanged |= files->stageKeyImage(key, pixels, 3);
+            imagesChanged |= stagePicture(*files, key, pixels, 3);
         } else if (binding->picture && binding->picture->isValid()) {
             spdlog::warn("device: the picture of key {} is {} x {}, not 48 x 48; not shown", key,
                          binding->picture->width(), binding->picture->height());
@@ -231,14 +233,34 @@ void KVDevice::FullUpdate(const KVBindingLookup& bindings) {
         WakeWriter();
 }
 
+bool KVDevice::stagePicture(KVDeviceFileSet& files, unsigned key, std::span<const uint8_t> pixels,
+                            unsigned bytesPerPixel) {
+    pixels = pixels.first(size_t(kDisplaySide) * kDisplaySide * bytesPerPixel);
+    if (key >= m_stagedPictures.size())
+        return files.stageKeyImage(key, pixels, bytesPerPixel);
+    // Comparing the source costs a fraction of converting it, and most keys stay as they were.
+    std::vector<uint8_t>& staged = m_stagedPictures[key];
+    if (std::equal(pixels.begin(), pixels.end(), staged.begin(), staged.end()))
+        return false;
+    staged.assign(pixels.begin(), pixels.end());
+    return files.stageKeyImage(key, pixels, bytesPerPixel);
+}
+
+void KVDevice::forgetStagedPicture(unsigned key) {
+    if (key < m_stagedPictures.size())
+        m_stagedPictures[key].clear();
+}
+
 void KVDevice::UpdateKey(const KVDeviceBinding& binding, unsigned key) {
     KVDeviceFileSet* files = FileSet();
     if (!files || m_released || key >= files->descriptor().keyCount)
         return;
-    if (binding.hasViewPlugin)
+    if (binding.hasViewPlugin) {
         SetKeyBitmap(key, binding.viewBitmap);
-    else if (const auto pixels = keyPixels(binding.picture); !pixels.empty())
+    } else if (const auto pixels = keyPixels(binding.picture); !pixels.empty()) {
+        forgetStagedPicture(key);
         SetKeyImage24(key, pixels);
+    }
     if (binding.hasActionPlugin) {
         if (IsKeyStateOpen()) {
             SetKeyCode(key, 0);
@@ -257,6 +279,7 @@ void KVDevice::UpdateKey(const KVDeviceBinding& binding, unsigned key) {
 bool KVDevice::SetKeyBitmap(unsigned key, const KVPluginBitmap& bitmap) {
     if (!isKeyBitmap(bitmap))
         return false;
+    forgetStagedPicture(key);
     return bitmap.bitsPerPixel == 24 ? SetKeyImage24(key, bitmap.bits) : SetKeyImage32(key, bitmap.bits);
 }
 

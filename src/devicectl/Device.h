@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CKVMessageDispatch;
 class KVDeviceController;
@@ -79,6 +80,11 @@ protected:
     void OnKeyClick(unsigned key) override;
 
 private:
+    // Stages a key's picture unless it is the very one the key was last staged from by a full update.
+    bool stagePicture(KVDeviceFileSet& files, unsigned key, std::span<const uint8_t> pixels,
+                      unsigned bytesPerPixel);
+    // The key's display was staged by other means.
+    void forgetStagedPicture(unsigned key);
     void keyEvent(unsigned key, bool pressed);
     void updateModifierMask(bool announce);
     // Gives the keyboard its own codes back and switches the displays off; it stays open.
@@ -90,6 +96,8 @@ private:
     KVMainLoop& m_loop;
     CKVMessageDispatch& m_dispatch;
     std::atomic<uint32_t> m_modifierMask = 0;
+    // Per key: the source pixels its display was last staged from (about 780 KB with every key bound).
+    std::vector<std::vector<uint8_t>> m_stagedPictures;
     bool m_released = false;
     std::unique_ptr<KVLogindWatcher> m_sessionWatcher;
 };

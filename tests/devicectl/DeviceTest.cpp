@@ -234,7 +234,8 @@ TEST(Device, DestroyingTheDeviceRestoresTheKeyboardsOwnCodesAndDarkensIt) {
 
 TEST(Device, SingleKeysAndPlugInBitmapsReachTheirDisplays) {
     DeviceRig rig(false);
-    rig.bindings->bindings[kEscape] = pictureBinding(keyPicture(10, 20, 30));
+    const auto first = keyPicture(10, 20, 30);
+    rig.bindings->bindings[kEscape] = pictureBinding(first);
     ASSERT_TRUE(rig.connect());
     const unsigned writes = rig.device->WritesDone();
 
@@ -245,6 +246,13 @@ TEST(Device, SingleKeysAndPlugInBitmapsReachTheirDisplays) {
     EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(*blue, false));
     EXPECT_EQ(rig.record(kEscape), recordOf({1, 0x06}));
     EXPECT_EQ(rig.device->WritesDone(), writes + 2);
+    // The next full update with the first picture again must not take it for what the key still shows.
+    rig.bindings->bindings[kEscape] = pictureBinding(first);
+    rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
+    rig.settle();
+    EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(*first, false));
+    rig.bindings->bindings[kEscape] = pictureBinding(blue, 0x06);
+    rig.dispatch.send<KVM_KEY_CHANGED>(kEscape);
 
     // A key given an action plug-in types its signature (no key-state interface here).
     rig.bindings->bindings[kF4] = actionBinding();
