@@ -1,0 +1,103 @@
+#pragma once
+
+#include "conditions/ConditionEnvironment.h"
+#include "core/KVPtr.h"
+#include "device/HIDReader.h"
+#include "device/TavirexCorvane.h"
+#include "devicectl/DeviceBinding.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CKVMessageDispatch;
+class KVDeviceController;
+class KVLogindWatcher;
+
+// The keyboard as the application sees it: turns the device library's callbacks into dispatch messages
+// (2040 connection, 2045 key events, 2025 the keyboard's own modifiers), turns key bindings into the
+// keyboard's files, gives the keyboard back before suspend and at the end of the session, and answers
+// conditions about the keyboard's state.
+//
+// Everything runs on the loop thread. The key callbacks of the writer and the signature reader are
+// handed over with a send, so the modifier mask is computed on the loop thread too and never reads the
+// key-code table while a full update rebuilds it.
+class KVDevice final : public KVHIDDevice,
+                       public CTavirexCorvane,
+                       public CTavirexCorvane::IEventHandler,
+                       public KVKeyboardStateSource {
+public:
+    enum KVDeviceState : unsigned { Connected = 0, Disconnected = 1 };
+
+    // Created after the controller, which it attaches itself to. Watches the backend for arrivals and
+    // removals from here on; connecting is left to start-up (Connect).
+    KVDevice(KVDeviceController& controller, KVPtr<KVDeviceBackend> backend, KVMainLoop& loop,
+             CKVMessageDispatch& dispatch);
+    // Gives the keyboard back: its own key codes and dark displays, written before this returns.
+    ~KVDevice() override;
+
+    // Connects and opens the signature reader where the keyboard has no key-state interface (also for
+    // keyboards that arrive later). CTavirexCorvane::Connect does the same; this one logs the outcome.
+    bool ConnectAtStartUp();
+
+    // Suspend, resume and the end of the session, from logind on `busAddress` (empty: the system bus).
+    // False (logged) when the bus cannot be reached; the program then relies on its orderly shutdown.
+    bool WatchSession(const std::string& busAddress = {});
+
+    // Rebuilds every key's image and the whole key-code table from `bindings`; only what changed is
+    // written, and the writer is woken once.
+    void FullUpdate(const KVBindingLookup& bindings);
+    // Rebuilds one key.
+    void UpdateKey(const KVDeviceBinding& binding, unsigned key);
+    // A view plug-in's bitmap for a key: 48 x 48 at 24 or 32 bits; false otherwise, nothing staged.
+    bool SetKeyBitmap(unsigned key, const KVPluginBitmap& bitmap);
+    // The modifiers that the keys held on the keyboard send, by what the current table makes them send.
+    // 0 while the key-state interface is not open.
+    uint32_t DeviceModifierMask();
+    // Writes the whole configuration as the keyboard would hold it (see corvane::device).
+    bool DumpKeyboardFiles(const KVBindingLookup& normal, const KVBindingLookup& shift,
+                           const std::filesystem::path& folder);
+
+    // KVKeyboardStateSource
+    bool IsKeyboardOpen() const override { return IsConnected(); }
+    uint32_t KeyboardModifierMask() const override { return m_modifierMask.load(); }
+
+    // Message handlers (public for the dispatch).
+    void OnPowerBroadcast(unsigned event);
+    void OnQueryEndSession();
+    void OnEndSession(unsigned ending);
+
+protected:
+    // CTavirexCorvane::IEventHandler
+    void OnConnected() override;
+    void OnDisconnected() override;
+    void OnKeyDown(unsigned key) override;
+    void OnKeyUp(unsigned key) override;
+    // KVHIDDevice
+    void OnKeyClick(unsigned key) override;
+
+private:
+    // Stages a key's picture unless it is the very one the key was last staged from by a full update.
+    bool stagePicture(KVDeviceFileSet& files, unsigned key, std::span<const uint8_t> pixels,
+                      unsigned bytesPerPixel);
+    // The key's display was staged by other means.
+    void forgetStagedPicture(unsigned key);
+    void keyEvent(unsigned key, bool pressed);
+    void updateModifierMask(bool announce);
+    // Gives the keyboard its own codes back and switches the displays off; it stays open.
+    void releaseKeyboard();
+    void takeKeyboardBack();
+
+    KVDeviceController& m_controller;
+    KVPtr<KVDeviceBackend> m_backend;
+    KVMainLoop& m_loop;
+    CKVMessageDispatch& m_dispatch;
+    std::atomic<uint32_t> m_modifierMask = 0;
+    // Per key: the source pixels its display was last staged from (about 780 KB with every key bound).
+    std::vector<std::vector<uint8_t>> m_stagedPictures;
+    bool m_released = false;
+    std::unique_ptr<KVLogindWatcher> m_sessionWatcher;
+};

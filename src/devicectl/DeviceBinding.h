@@ -1,0 +1,48 @@
+#pragma once
+
+#include "core/KVPtr.h"
+#include "images/KVImage.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+
+class KVViewPluginInstance;
+
+// The bitmap a view plug-in instance publishes: rows bottom-up, blue-green-red (and an ignored fourth
+// byte at 32 bits). Empty bits: the instance has published nothing yet.
+struct KVPluginBitmap {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;
+    std::span<const uint8_t> bits;
+};
+
+// The four parts of a key binding that reach the keyboard.
+struct KVDeviceBinding {
+    KVPtr<KVImage> picture;
+    // A view plug-in draws the key; its bitmap replaces the picture.
+    bool hasViewPlugin = false;
+    KVPluginBitmap viewBitmap;
+    // An action plug-in does the key's work; the key then sends nothing of its own.
+    bool hasActionPlugin = false;
+    // What the key sends; 0 = the key's own default code.
+    uint8_t scanCode = 0;
+};
+
+// The binding of a key number, or none. Bitmaps and pictures it hands out stay valid until the caller
+// returns to the loop.
+using KVBindingLookup = std::function<std::optional<KVDeviceBinding>(unsigned key)>;
+
+// What the device controller reads from the layer stack. The layers controller's adapter implements it
+// (KVLayersDisplayBindings); tests use a fake.
+class KVDisplayBindings {
+public:
+    virtual ~KVDisplayBindings() = default;
+    // The binding the keyboard shows for `key`: the layers shown for editing first, then the active
+    // layers; the first set binding wins whole.
+    virtual std::optional<KVDeviceBinding> DisplayBinding(unsigned key) = 0;
+    // What a view plug-in instance currently publishes (empty bits when nothing).
+    virtual KVPluginBitmap PublishedBitmap(KVViewPluginInstance* instance) = 0;
+};

@@ -1,0 +1,186 @@
+#pragma once
+
+#include "core/ManualLoop.h"
+#include "core/MessageDispatch.h"
+#include "device/KeyTables.h"
+#include "device/TestFolder.h"
+#include "device/VirtualKeyboard.h"
+#include "device/VirtualKeyboardBackend.h"
+#include "devicectl/Device.h"
+#include "devicectl/DeviceController.h"
+
+#include <fmt/format.h>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The layer stack as the device controller sees it: a binding per key, set by the test.
+class FakeDisplayBindings final : public KVDisplayBindings {
+public:
+    std::optional<KVDeviceBinding> DisplayBinding(unsigned key) override {
+        ++lookups;
+        const auto found = bindings.find(key);
+        return found == bindings.end() ? std::nullopt : std::optional(found->second);
+    }
+    KVPluginBitmap PublishedBitmap(KVViewPluginInstance* instance) override {
+        return instance == publishingInstance ? published : KVPluginBitmap{};
+    }
+
+    std::map<unsigned, KVDeviceBinding> bindings;
+    KVViewPluginInstance* publishingInstance = nullptr;
+    KVPluginBitmap published;
+    unsigned lookups = 0;
+};
+
+class FakeIdleSource final : public KVIdleSource {
+public:
+    std::optional<std::chrono::milliseconds> IdleTime() override { return idle; }
+    std::optional<std::chrono::milliseconds> idle;
+};
+
+// The virtual keyboard without its key-state interface: keys then report through signatures.
+class NoKeyStateBackend final : public KVDeviceBackend {
+public:
+    explicit NoKeyStateBackend(std::filesystem::path folder) : m_inner(std::move(folder)) {}
+    std::vector<DeviceInfo> findDevices() override {
+        auto devices = m_inner.findDevices();
+        for (DeviceInfo& device : devices)
+            device.secondHidPath.clear();
+        return devices;
+    }
+    uint32_t sectorSize(const DeviceInfo& device) override { return m_inner.sectorSize(device); }
+    bool isVolumePresent(const DeviceInfo& device) override { return m_inner.isVolumePresent(device); }
+    std::unique_ptr<KVReportPort> openReportPort(const std::string& path) override {
+        return m_inner.openReportPort(path);
+    }
+    bool mountDrive(DeviceInfo& device) override { return m_inner.mountDrive(device); }
+    bool unmountDrive(DeviceInfo& device) override { return m_inner.unmountDrive(device); }
+    int monitorFd() override { return -1; }
+    std::vector<KVDeviceEvent> readMonitor() override { return {}; }
+
+private:
+    KVVirtualKeyboardBackend m_inner;
+};
+
+struct RecordedMessage {
+    KVMessage message;
+    unsigned w;
+    int l;
+    bool operator==(const RecordedMessage&) const = default;
+};
+
+// Every message the device sends, in order. Registered before the controller, so it sees each first.
+class MessageRecorder {
+public:
+    explicit MessageRecorder(CKVMessageDispatch& dispatch) : m_dispatch(dispatch) {
+        dispatch.RegisterHandler(KVM_DEVICE_MODIFIERS_CHANGED, this, &MessageRecorder::onModifiers);
+        dispatch.RegisterHandler(KVM_DEVICE_STATE, this, &MessageRecorder::onState);
+        dispatch.RegisterHandler(KVM_KEY_EVENT, this, &MessageRecorder::onKey);
+    }
+    ~MessageRecorder() { m_dispatch.UnregisterHandlers(this); }
+    std::vector<RecordedMessage> messages;
+
+private:
+    void onModifiers(unsigned mask) { messages.push_back({KVM_DEVICE_MODIFIERS_CHANGED, mask, 0}); }
+    void onState(unsigned state) { messages.push_back({KVM_DEVICE_STATE, state, 0}); }
+    void onKey(unsigned key, int state) { messages.push_back({KVM_KEY_EVENT, key, state}); }
+    CKVMessageDispatch& m_dispatch;
+};
+
+// A virtual keyboard in a scratch folder, the controller and the device on a hand-driven loop.
+class DeviceRig {
+public:
+    explicit DeviceRig(bool keyStateInterface = true, std::string version = "TavirexV0.76b") {
+        corvane::device::virtualkbd::createVirtualKeyboard(folder.path(), version, KeyboardModelMain);
+        if (keyStateInterface)
+            backend = std::make_shared<KVVirtualKeyboardBackend>(folder.path());
+        else
+            backend = std::make_shared<NoKeyStateBackend>(folder.path());
+        controller = std::make_unique<KVDeviceController>(loop, dispatch, bindings, idle);
+    }
+    ~DeviceRig() {
+        device.reset();
+        controller.reset();
+    }
+
+    // Creates the device and connects; the writer has written everything when this returns.
+    bool connect() {
+        if (!device)
+            device = std::make_unique<KVDevice>(*controller, backend, loop, dispatch);
+        const bool connected = device->ConnectAtStartUp();
+        settle();
+        return connected;
+    }
+    void settle() {
+        if (device)
+            device->WaitForWriter();
+    }
+    bool runUntil(const std::function<bool()>& done) { return loop.runUntil(done, std::chrono::seconds(5)); }
+    size_t countMessages(KVMessage message) const {
+        size_t count = 0;
+        for (const auto& recorded : recorder.messages)
+            count += recorded.message == message;
+        return count;
+    }
+
+    std::vector<uint8_t> read(const std::string& relative) const { return folder.read(relative); }
+    std::vector<uint8_t> displayFile(unsigned display) const {
+        return read(fmt::format("vTavirex/dynamic/{:03d}.sys", display));
+    }
+    size_t displayFileCount() const {
+        return size_t(std::distance(std::filesystem::directory_iterator(folder.path() / "vTavirex/dynamic"),
+                                    std::filesystem::directory_iterator()));
+    }
+    // The command in order.sys, up to its terminating zero.
+    std::string command() const {
+        const auto bytes = read("vTavirex/order.sys");
+        std::string text;
+        for (uint8_t byte : bytes) {
+            if (byte == 0)
+                break;
+            text.push_back(char(byte));
+        }
+        return text;
+    }
+    unsigned commandWrites() { return device->FileSet()->entry(KVDeviceFileSet::CommandEntry).writeCount(); }
+    // The record of a main-keyboard key in the written scancode.sys.
+    std::vector<uint8_t> record(unsigned key) const {
+        const auto table = read("vTavirex/scancode.sys");
+        const size_t offset = (corvane::device::modelDescriptor(KeyboardModelMain).keys[key].slot - 1) * 64u;
+        if (table.size() < offset + 64)
+            return {};
+        return {table.begin() + long(offset), table.begin() + long(offset + 64)};
+    }
+
+    TestKeyboardFolder folder;
+    KVManualLoop loop;
+    CKVMessageDispatch dispatch{loop};
+    MessageRecorder recorder{dispatch};
+    KVPtr<FakeDisplayBindings> bindings = std::make_shared<FakeDisplayBindings>();
+    KVPtr<FakeIdleSource> idle = std::make_shared<FakeIdleSource>();
+    KVPtr<KVDeviceBackend> backend;
+    std::unique_ptr<KVDeviceController> controller;
+    std::unique_ptr<KVDevice> device;
+};
+
+// A 48 x 48 picture of one colour with a mark in its top left corner, so turned displays show.
+inline KVPtr<KVImage> keyPicture(uint8_t red, uint8_t green, uint8_t blue) {
+    auto image = std::make_shared<KVImage>(48, 48);
+    for (int y = 0; y < 48; ++y) {
+        uint8_t* row = image->scanLine(y);
+        for (int x = 0; x < 48; ++x) {
+            const bool mark = x < 4 && y >= 44;
+            row[3 * x] = mark ? 255 : blue;
+            row[3 * x + 1] = mark ? 255 : green;
+            row[3 * x + 2] = mark ? 255 : red;
+        }
+    }
+    return image;
+}
+
+inline std::vector<uint8_t> recordOf(std::initializer_list<uint8_t> bytes) {
+    std::vector<uint8_t> record(64, 0xFF);
+    std::copy(bytes.begin(), bytes.end(), record.begin());
+    return record;
+}

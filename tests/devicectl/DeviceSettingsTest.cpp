@@ -1,0 +1,86 @@
+#include "devicectl/DeviceSettings.h"
+
+#include "store/PropertyNode.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane::devicectl;
+
+namespace {
+
+KVPtr<KVPropertyNode> rootWithDevice(std::initializer_list<std::pair<const char*, const char*>> keys) {
+    auto root = KVPropertyNode::create("root");
+    auto device = root->addChild("Device");
+    for (const auto& [name, value] : keys)
+        device->addChild(name, value);
+    return root;
+}
+
+} // namespace
+
+TEST(DeviceSettings, NoNodeKeepsTheDefaultsButMissingKeysOfANodeReadAsZero) {
+    EXPECT_FALSE(readDeviceSettings(*KVPropertyNode::create("root")));
+    EXPECT_EQ(KVDeviceSettings{}, (KVDeviceSettings{70, false, 420, true}));
+
+    const auto onlyDrive = readDeviceSettings(*rootWithDevice({{"ShowVirtualDrive", "false"}}));
+    ASSERT_TRUE(onlyDrive);
+    EXPECT_EQ(*onlyDrive, (KVDeviceSettings{0, false, 0, false}));
+    EXPECT_EQ(sleepDelayText(onlyDrive->sleepDelay), "Immediately");
+
+    const auto empty = readDeviceSettings(*rootWithDevice({}));
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->showVirtualDrive); // the one key that reads as on when missing
+}
+
+TEST(DeviceSettings, ValuesAreReadAsStoredTextsAre) {
+    const auto settings = readDeviceSettings(*rootWithDevice({{"Brightness", "55abc"},
+                                                              {"AutoBrightness", "True"},
+                                                              {"SleepModeDelay", "x9"},
+                                                              {"ShowVirtualDrive", "1"}}));
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(settings->brightness, 55u);
+    EXPECT_FALSE(settings->autoBrightness); // the comparison is exact
+    EXPECT_EQ(settings->sleepDelay, 0u);
+    EXPECT_FALSE(settings->showVirtualDrive);
+
+    EXPECT_EQ(parseStoredUnsigned(" 12"), 12u);
+    EXPECT_EQ(parseStoredUnsigned("-5"), 0u);
+    EXPECT_EQ(parseStoredUnsigned("99999999999999999999"), 4294967295u);
+    EXPECT_TRUE(parseStoredBool("true"));
+    EXPECT_FALSE(parseStoredBool("true "));
+}
+
+TEST(DeviceSettings, SavedNodeReadsBackAndReplacesAnOlderOne) {
+    auto root = rootWithDevice({{"Brightness", "3"}});
+    const KVDeviceSettings settings{100, true, 9999, false};
+    writeDeviceSettings(settings, *root);
+    ASSERT_EQ(root->children().size(), 1u);
+    const auto node = root->findChild("Device");
+    EXPECT_EQ(node->childValue("Brightness"), "100");
+    EXPECT_EQ(node->childValue("AutoBrightness"), "true");
+    EXPECT_EQ(node->childValue("SleepModeDelay"), "9999");
+    EXPECT_EQ(node->childValue("ShowVirtualDrive"), "false");
+    EXPECT_EQ(readDeviceSettings(*root), settings);
+}
+
+TEST(DeviceSettings, SleepSliderMapsPositionsToSecondsAndBack) {
+    const std::pair<int, unsigned> points[] = {{0, 0},     {5, 15},    {10, 30},   {25, 180}, {30, 300},
+                                               {35, 1050}, {45, 2700}, {50, 3600}, {60, 9999}};
+    for (const auto& [position, seconds] : points) {
+        EXPECT_EQ(sleepPositionToSeconds(position), seconds) << position;
+        EXPECT_EQ(sleepSecondsToPosition(seconds), position) << seconds;
+    }
+    EXPECT_EQ(sleepPositionToSeconds(55), 6799u); // between 1 hr and never
+    EXPECT_EQ(sleepSecondsToPosition(420), 30);
+    EXPECT_EQ(sleepSecondsToPosition(20000), kSleepSliderMaximum);
+    EXPECT_EQ(sleepPositionToSeconds(-3), 0u);
+    EXPECT_EQ(sleepPositionToSeconds(75), 9999u);
+}
+
+TEST(DeviceSettings, DelayTexts) {
+    EXPECT_EQ(sleepDelayText(0), "Immediately");
+    EXPECT_EQ(sleepDelayText(90), "1 min 30 sec ");
+    EXPECT_EQ(sleepDelayText(3600), "1 hr ");
+    EXPECT_EQ(sleepDelayText(3661), "1 hr 1 min 1 sec ");
+    EXPECT_EQ(sleepDelayText(9999), "Never");
+}

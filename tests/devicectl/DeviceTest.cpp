@@ -1,0 +1,338 @@
+#include "DeviceRig.h"
+#include "device/KeyCodeTable.h"
+#include "device/KeyImage.h"
+#include "device/KeySignatureDecoder.h"
+#include "device/KeyStateReport.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane::device;
+
+namespace {
+
+constexpr unsigned kEscape = 0, kF4 = 4, kL1 = 16, kA = 64, kShiftLeft = 82, kShiftRight = 93,
+                   kKeypadEnter = 112;
+constexpr unsigned kEscapeDisplay = 99, kF4Display = 103, kKeypadEnterDisplay = 3;
+
+std::vector<uint8_t> converted(const KVImage& image, bool turned) {
+    KeyImageFile file;
+    convertKeyImage(image.pixels(), 3, turned, file);
+    return {file.begin(), file.end()};
+}
+
+KVDeviceBinding pictureBinding(KVPtr<KVImage> picture, uint8_t scanCode = 0) {
+    KVDeviceBinding binding;
+    binding.picture = std::move(picture);
+    binding.scanCode = scanCode;
+    return binding;
+}
+
+KVDeviceBinding actionBinding() {
+    KVDeviceBinding binding;
+    binding.hasActionPlugin = true;
+    return binding;
+}
+
+bool sendKeys(DeviceRig& rig, std::initializer_list<unsigned> down) {
+    KeyStateReport report{};
+    for (unsigned key : down)
+        setKeyInReport(KeyboardModelMain, key, true, report);
+    return virtualkbd::sendVirtualReport(rig.folder.path(), virtualkbd::kKeyStateSocket, report);
+}
+
+} // namespace
+
+TEST(Device, ConnectionWritesEveryBoundKeyAndTheTableOnceAndAnUnchangedUpdateWritesNothing) {
+    DeviceRig rig;
+    const auto red = keyPicture(255, 0, 0);
+    const auto green = keyPicture(0, 200, 0);
+    rig.bindings->bindings[kEscape] = pictureBinding(red);
+    rig.bindings->bindings[kF4] = pictureBinding(green, 0x04); // F4 types "a"
+    rig.bindings->bindings[kKeypadEnter] = pictureBinding(red);
+    rig.bindings->bindings[kL1] = pictureBinding(nullptr); // no picture, no default code: nothing at all
+    ASSERT_TRUE(rig.connect());
+
+    EXPECT_EQ(rig.recorder.messages, (std::vector<RecordedMessage>{{KVM_DEVICE_STATE, 0, 0}}));
+    EXPECT_EQ(rig.displayFileCount(), 3u);
+    EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(*red, false));
+    EXPECT_EQ(rig.displayFile(kF4Display), converted(*green, false));
+    EXPECT_EQ(rig.displayFile(kKeypadEnterDisplay), converted(*red, true)); // mounted turned
+    EXPECT_EQ(rig.record(kEscape), recordOf({1, 0x29}));                    // its own default code
+    EXPECT_EQ(rig.record(kF4), recordOf({1, 0x04}));
+    EXPECT_EQ(rig.record(kKeypadEnter), recordOf({1, 0x58}));
+    EXPECT_EQ(rig.record(kL1), recordOf({}));
+    EXPECT_EQ(rig.record(kA), recordOf({})); // unbound keys send nothing
+    const auto layout = rig.read("vTavirex/layout.sys");
+    ASSERT_GE(layout.size(), 114u);
+    EXPECT_TRUE(std::all_of(layout.begin(), layout.begin() + 114, [](uint8_t b) { return b == 0x01; }));
+
+    const unsigned writes = rig.device->WritesDone();
+    const unsigned lookups = rig.bindings->lookups;
+    rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
+    rig.settle();
+    EXPECT_EQ(rig.bindings->lookups, lookups + 113);
+    EXPECT_EQ(rig.device->WritesDone(), writes);
+
+    // One changed picture writes that display alone.
+    rig.bindings->bindings[kF4].picture = red;
+    rig.dispatch.send<KVM_BINDING_EDITED>();
+    rig.settle();
+    EXPECT_EQ(rig.device->WritesDone(), writes + 1);
+    EXPECT_EQ(rig.displayFile(kF4Display), converted(*red, false));
+}
+
+TEST(Device, PicturesThatCannotGoToADisplayLeaveItsImageAlone) {
+    DeviceRig rig;
+    rig.bindings->bindings[kEscape] = pictureBinding(std::make_shared<KVImage>(32, 48));
+    KVDeviceBinding view = pictureBinding(keyPicture(1, 2, 3));
+    view.hasViewPlugin = true; // publishes nothing yet: the plug-in's picture wins even then
+    rig.bindings->bindings[kF4] = view;
+    ASSERT_TRUE(rig.connect());
+    EXPECT_EQ(rig.displayFileCount(), 0u);
+    EXPECT_EQ(rig.record(kEscape), recordOf({1, 0x29}));
+}
+
+TEST(Device, ActionPlugInKeysSendNothingWithTheKeyStateInterfaceAndTheirSignatureWithout) {
+    for (const bool keyState : {true, false}) {
+        DeviceRig rig(keyState);
+        rig.bindings->bindings[kA] = actionBinding();
+        rig.bindings->bindings[kF4] = pictureBinding(nullptr, 0);
+        ASSERT_TRUE(rig.connect());
+        EXPECT_EQ(rig.device->IsKeyStateOpen(), keyState);
+        const auto signature = keySignatureRecord(kA);
+        EXPECT_EQ(rig.record(kA),
+                  keyState ? recordOf({}) : std::vector<uint8_t>(signature.begin(), signature.end()));
+        EXPECT_EQ(rig.record(kF4), recordOf({1, 0x3D})); // scan code 0: the default code
+    }
+}
+
+TEST(Device, KeysHeldOnTheKeyboardCountAsModifiersByWhatTheyAreMadeToSend) {
+    DeviceRig rig;
+    rig.bindings->bindings[kEscape] = pictureBinding(nullptr, 0x73); // Escape sends left Shift
+    rig.bindings->bindings[kShiftLeft] = pictureBinding(nullptr);
+    rig.bindings->bindings[kShiftRight] = pictureBinding(nullptr);
+    rig.bindings->bindings[kA] = pictureBinding(nullptr);
+    ASSERT_TRUE(rig.connect());
+    auto& messages = rig.recorder.messages;
+    messages.clear();
+
+    ASSERT_TRUE(sendKeys(rig, {kEscape}));
+    ASSERT_TRUE(rig.runUntil([&] { return messages.size() >= 2; }));
+    EXPECT_EQ(messages, (std::vector<RecordedMessage>{{KVM_KEY_EVENT, kEscape, 1},
+                                                      {KVM_DEVICE_MODIFIERS_CHANGED, 4, 0}}));
+    EXPECT_EQ(rig.device->KeyboardModifierMask(), 4u);
+    messages.clear();
+
+    ASSERT_TRUE(sendKeys(rig, {}));
+    ASSERT_TRUE(rig.runUntil([&] { return messages.size() >= 2; }));
+    EXPECT_EQ(messages, (std::vector<RecordedMessage>{{KVM_KEY_EVENT, kEscape, 0},
+                                                      {KVM_DEVICE_MODIFIERS_CHANGED, 0, 0}}));
+    messages.clear();
+
+    // A key that is not made a modifier changes nothing.
+    ASSERT_TRUE(sendKeys(rig, {kA}));
+    ASSERT_TRUE(sendKeys(rig, {}));
+    ASSERT_TRUE(rig.runUntil([&] { return messages.size() >= 2; }));
+    EXPECT_EQ(rig.countMessages(KVM_DEVICE_MODIFIERS_CHANGED), 0u);
+    messages.clear();
+
+    // Both Shift keys, then one released: still Shift, and no message for it.
+    ASSERT_TRUE(sendKeys(rig, {kShiftLeft, kShiftRight}));
+    ASSERT_TRUE(rig.runUntil([&] { return messages.size() >= 3; }));
+    ASSERT_TRUE(sendKeys(rig, {kShiftRight}));
+    ASSERT_TRUE(rig.runUntil([&] { return messages.size() >= 4; }));
+    rig.loop.runOnce(std::chrono::milliseconds(50));
+    EXPECT_EQ(messages, (std::vector<RecordedMessage>{{KVM_KEY_EVENT, kShiftLeft, 1},
+                                                      {KVM_DEVICE_MODIFIERS_CHANGED, 4, 0},
+                                                      {KVM_KEY_EVENT, kShiftRight, 1},
+                                                      {KVM_KEY_EVENT, kShiftLeft, 0}}));
+    EXPECT_EQ(rig.device->DeviceModifierMask(), 4u);
+
+    // Taking Shift away from a held key by an update changes the mask without a message: the next
+    // evaluation reads it, and the next key event announces what is different from then on.
+    rig.bindings->bindings[kShiftRight] = pictureBinding(nullptr, 0x04);
+    rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
+    EXPECT_EQ(rig.device->KeyboardModifierMask(), 0u);
+    EXPECT_EQ(rig.countMessages(KVM_DEVICE_MODIFIERS_CHANGED), 1u);
+
+    // Pulled out with a modifier held: no stale bit, and the release comes before the disconnection.
+    rig.bindings->bindings[kShiftRight] = pictureBinding(nullptr);
+    rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
+    EXPECT_EQ(rig.device->KeyboardModifierMask(), 4u);
+    messages.clear();
+    rig.device->Disconnect();
+    EXPECT_EQ(rig.device->KeyboardModifierMask(), 0u);
+    EXPECT_EQ(messages, (std::vector<RecordedMessage>{{KVM_KEY_EVENT, kShiftRight, 0},
+                                                      {KVM_DEVICE_MODIFIERS_CHANGED, 0, 0},
+                                                      {KVM_DEVICE_STATE, 1, 0}}));
+    EXPECT_FALSE(rig.device->IsKeyboardOpen());
+}
+
+TEST(Device, ASignatureClickIsAPressAndAReleaseWithoutModifiers) {
+    DeviceRig rig(false);
+    rig.bindings->bindings[25] = actionBinding();
+    ASSERT_TRUE(rig.connect());
+    ASSERT_TRUE(rig.device->KVHIDDevice::IsOpen());
+    auto& messages = rig.recorder.messages;
+    messages.clear();
+    for (const SignatureReport& report : signatureClickReports(25))
+        ASSERT_TRUE(virtualkbd::sendVirtualReport(rig.folder.path(), virtualkbd::kStandardSocket, report));
+    ASSERT_TRUE(rig.runUntil([&] { return messages.size() >= 2; }));
+    rig.loop.runOnce(std::chrono::milliseconds(50));
+    EXPECT_EQ(messages, (std::vector<RecordedMessage>{{KVM_KEY_EVENT, 25, 1}, {KVM_KEY_EVENT, 25, 0}}));
+}
+
+TEST(Device, SuspendGivesTheKeyboardBackAndResumeTakesItAgain) {
+    DeviceRig rig;
+    const auto shipped = rig.read("vTavirex/scancode.sys");
+    rig.bindings->bindings[kA] = pictureBinding(keyPicture(0, 0, 255), 0x05);
+    ASSERT_TRUE(rig.connect());
+    const auto ours = rig.read("vTavirex/scancode.sys");
+    ASSERT_NE(ours, shipped);
+    const unsigned commands = rig.commandWrites();
+
+    rig.dispatch.send<KVM_POWER>(KV_POWER_SUSPEND); // returns once written
+    EXPECT_EQ(rig.read("vTavirex/scancode.sys"), shipped);
+    auto layout = rig.read("vTavirex/layout.sys");
+    EXPECT_TRUE(std::all_of(layout.begin(), layout.begin() + 114, [](uint8_t b) { return b == 0x00; }));
+    EXPECT_TRUE(rig.device->IsKeyboardOpen());
+    // Layer changes while it is given back do not take it again.
+    rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
+    rig.dispatch.send<KVM_KEY_CHANGED>(kA);
+    rig.settle();
+    EXPECT_EQ(rig.read("vTavirex/scancode.sys"), shipped);
+
+    rig.recorder.messages.clear();
+    rig.dispatch.send<KVM_POWER>(KV_POWER_RESUME_SUSPEND);
+    rig.settle();
+    EXPECT_EQ(rig.recorder.messages, (std::vector<RecordedMessage>{{KVM_DEVICE_STATE, 0, 0}}));
+    EXPECT_EQ(rig.read("vTavirex/scancode.sys"), ours);
+    layout = rig.read("vTavirex/layout.sys");
+    EXPECT_TRUE(std::all_of(layout.begin(), layout.begin() + 114, [](uint8_t b) { return b == 0x01; }));
+    // Sleep delay and brightness again, each written since each differs from the one before.
+    EXPECT_EQ(rig.commandWrites(), commands + 2);
+    EXPECT_EQ(rig.command(), "b070");
+
+    // A shutdown that is called off gives the keyboard back to us as well.
+    rig.dispatch.send<KVM_QUERY_END_SESSION>();
+    EXPECT_EQ(rig.read("vTavirex/scancode.sys"), shipped);
+    rig.dispatch.send<KVM_END_SESSION>(0);
+    rig.settle();
+    EXPECT_EQ(rig.read("vTavirex/scancode.sys"), ours);
+}
+
+TEST(Device, DestroyingTheDeviceRestoresTheKeyboardsOwnCodesAndDarkensIt) {
+    DeviceRig rig;
+    const auto shipped = rig.read("vTavirex/scancode.sys");
+    rig.bindings->bindings[kA] = pictureBinding(nullptr, 0x05);
+    ASSERT_TRUE(rig.connect());
+    rig.device.reset();
+    EXPECT_EQ(rig.read("vTavirex/scancode.sys"), shipped);
+    const auto layout = rig.read("vTavirex/layout.sys");
+    EXPECT_TRUE(std::all_of(layout.begin(), layout.begin() + 114, [](uint8_t b) { return b == 0x00; }));
+}
+
+TEST(Device, SingleKeysAndPlugInBitmapsReachTheirDisplays) {
+    DeviceRig rig(false);
+    const auto first = keyPicture(10, 20, 30);
+    rig.bindings->bindings[kEscape] = pictureBinding(first);
+    ASSERT_TRUE(rig.connect());
+    const unsigned writes = rig.device->WritesDone();
+
+    const auto blue = keyPicture(0, 0, 255);
+    rig.bindings->bindings[kEscape] = pictureBinding(blue, 0x06);
+    rig.dispatch.send<KVM_KEY_CHANGED>(kEscape);
+    rig.settle();
+    EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(*blue, false));
+    EXPECT_EQ(rig.record(kEscape), recordOf({1, 0x06}));
+    EXPECT_EQ(rig.device->WritesDone(), writes + 2);
+    // The next full update with the first picture again must not take it for what the key still shows.
+    rig.bindings->bindings[kEscape] = pictureBinding(first);
+    rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
+    rig.settle();
+    EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(*first, false));
+    rig.bindings->bindings[kEscape] = pictureBinding(blue, 0x06);
+    rig.dispatch.send<KVM_KEY_CHANGED>(kEscape);
+
+    // A key given an action plug-in types its signature (no key-state interface here).
+    rig.bindings->bindings[kF4] = actionBinding();
+    rig.dispatch.send<KVM_KEY_CHANGED>(kF4);
+    rig.settle();
+    const auto signature = keySignatureRecord(kF4);
+    EXPECT_EQ(rig.record(kF4), std::vector<uint8_t>(signature.begin(), signature.end()));
+
+    // A view plug-in's bitmap, at 32 bits, turned for the turned display.
+    std::vector<uint8_t> bits(48 * 48 * 4);
+    for (size_t i = 0; i < bits.size(); i += 4) {
+        bits[i] = uint8_t(i / 4 % 48 * 5);
+        bits[i + 1] = 0x80;
+        bits[i + 2] = uint8_t(i / 192 * 5);
+    }
+    int instanceTag = 0;
+    auto* instance = reinterpret_cast<KVViewPluginInstance*>(&instanceTag);
+    rig.bindings->publishingInstance = instance;
+    rig.bindings->published = {48, 48, 32, bits};
+    rig.dispatch.send<KVM_PLUGIN_IMAGE_UPDATED>(instance, kKeypadEnter);
+    rig.settle();
+    KeyImageFile expected;
+    convertKeyImage(bits, 4, true, expected);
+    EXPECT_EQ(rig.displayFile(kKeypadEnterDisplay), std::vector<uint8_t>(expected.begin(), expected.end()));
+
+    // A bitmap of the wrong size is refused; an instance that publishes nothing changes nothing.
+    EXPECT_FALSE(rig.device->SetKeyBitmap(kEscape, {48, 47, 32, bits}));
+    const unsigned before = rig.device->WritesDone();
+    rig.dispatch.send<KVM_PLUGIN_IMAGE_UPDATED>(nullptr, kEscape);
+    rig.dispatch.send<KVM_KEY_CHANGED>(kA); // unbound
+    rig.settle();
+    EXPECT_EQ(rig.device->WritesDone(), before);
+}
+
+TEST(Device, NothingHappensWithoutAKeyboardAndTheNextConnectionCatchesUp) {
+    DeviceRig rig;
+    std::filesystem::remove(rig.folder.path() / "vTavirex/version.sys");
+    rig.bindings->bindings[kEscape] = pictureBinding(keyPicture(1, 1, 1));
+    EXPECT_FALSE(rig.connect());
+    rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
+    rig.dispatch.send<KVM_KEY_CHANGED>(kEscape);
+    rig.dispatch.send<KVM_POWER>(KV_POWER_SUSPEND);
+    rig.controller->IdleTick();
+    EXPECT_EQ(rig.bindings->lookups, 0u);
+    EXPECT_EQ(rig.displayFileCount(), 0u);
+
+    // Plugged in: the arrival is noticed on the loop and brings everything up to date.
+    virtualkbd::createVirtualKeyboard(rig.folder.path(), "TavirexV0.76b", KeyboardModelMain);
+    ASSERT_TRUE(rig.runUntil([&] { return rig.device->IsKeyboardOpen(); }));
+    rig.settle();
+    EXPECT_EQ(rig.displayFileCount(), 1u);
+    EXPECT_EQ(rig.command(), "b070");
+}
+
+TEST(Device, TheDumpLoadsPicturesKnownOnlyByTheirFile) {
+    DeviceRig rig;
+    const auto red = keyPicture(255, 0, 0);
+    const std::string path = (rig.folder.path() / "red.png").string();
+    ASSERT_TRUE(red->save(path));
+    auto unloaded = std::make_shared<KVImage>();
+    unloaded->setSourcePath(path);
+    rig.device = std::make_unique<KVDevice>(*rig.controller, rig.backend, rig.loop, rig.dispatch);
+    const KVBindingLookup normal = [&](unsigned key) -> std::optional<KVDeviceBinding> {
+        if (key == kEscape)
+            return pictureBinding(unloaded, 0x05);
+        return std::nullopt;
+    };
+    const KVBindingLookup shift = [&](unsigned key) -> std::optional<KVDeviceBinding> {
+        if (key == kKeypadEnter)
+            return pictureBinding(red);
+        return std::nullopt;
+    };
+    ASSERT_TRUE(rig.device->DumpKeyboardFiles(normal, shift, rig.folder.path() / "dump"));
+    EXPECT_EQ(rig.read(fmt::format("dump/Tavirex/normal/{:03d}.sys", kEscapeDisplay)),
+              converted(*red, false));
+    EXPECT_EQ(rig.read(fmt::format("dump/Tavirex/shift/{:03d}.sys", kKeypadEnterDisplay)),
+              converted(*red, true));
+    EXPECT_FALSE(unloaded->isValid()); // the binding's own picture is left as it was
+    const auto table = rig.read("dump/Tavirex/scancode.sys");
+    ASSERT_EQ(table.size(), 9216u);
+    EXPECT_EQ(table[(8 - 1) * 64], 1); // Escape's slot is 8
+    EXPECT_EQ(table[(8 - 1) * 64 + 1], 0x05);
+}
