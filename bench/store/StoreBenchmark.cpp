@@ -122,7 +122,7 @@ public:
     ~Profile() { corvane::deleteTree(m_folder); }
 
     KVConfigurationStore store() {
-        return KVConfigurationStore(*m_folders, {m_controllers, m_controllers, m_controllers, m_controllers},
+        return KVConfigurationStore(*m_folders, {m_controllers, &m_controllers, m_controllers, m_controllers},
                                     [](std::string_view name) { return name.starts_with("Key"); });
     }
 

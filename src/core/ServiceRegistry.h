@@ -44,6 +44,15 @@ public:
         return nullptr;
     }
 
+    // A shared reference to the service of type T, for those that keep one; empty when there is none.
+    template <class T>
+    std::shared_ptr<T> shared() const {
+        for (const auto& entry : m_services)
+            if (entry.type == std::type_index(typeid(T)))
+                return std::static_pointer_cast<T>(entry.service);
+        return nullptr;
+    }
+
     // Destroys every service, the newest first.
     void destroyAll() {
         while (!m_services.empty()) {

@@ -45,7 +45,10 @@ bool CKVCfgApp::InitInstance() {
     if (m_instance)
         m_instance->serve(m_loop, dispatch);
 
-    auto& controller = m_services.get<KVMainController>(m_services, m_loop, dispatch, hook, m_editor);
+    KVKeyboardOptions keyboard;
+    keyboard.virtualKeyboard = m_commandLine.virtualKeyboard;
+    keyboard.watchSession = m_watchSession;
+    auto& controller = m_services.get<KVMainController>(m_services, m_loop, dispatch, hook, m_editor, keyboard);
     controller.LoadAndStart();
 
     if (!m_commandLine.minimized)

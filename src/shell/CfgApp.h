@@ -32,6 +32,9 @@ public:
     // InitInstance, the loop, ExitInstance.
     int Run();
 
+    // Tests run without logind.
+    void setWatchSession(bool watch) { m_watchSession = watch; }
+
     bool initialised() const { return m_initialised; }
     CKVMessageDispatch* dispatch() const;
     KVMainController* mainController() const;
@@ -46,6 +49,7 @@ private:
     KVSingleInstance::Timing m_instanceTiming;
     std::unique_ptr<KVSingleInstance> m_instance;
     KVServiceRegistry m_services;
+    bool m_watchSession = true;
     bool m_initialised = false;
     int m_exitCode = 0;
 };

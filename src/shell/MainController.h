@@ -1,13 +1,32 @@
 #pragma once
 
+#include "core/KVPtr.h"
 #include "core/ServiceRegistry.h"
+
+#include <memory>
+#include <optional>
+#include <string>
 
 class CKVMessageDispatch;
 class IKVEditorHost;
-class KVStoreFolders;
-struct KVConditionEnvironment;
+class KVConfigurationStore;
+class KVDevice;
+class KVDeviceController;
+class KVLayerCake;
+class KVLayersController;
+class KVLayoutLayers;
 class KVMainLoop;
+class KVStoreFolders;
 class KVSystemHook;
+struct KVConditionEnvironment;
+
+// How this instance reaches its keyboard.
+struct KVKeyboardOptions {
+    // The folder of a virtual keyboard; the real keyboard through udev when empty.
+    std::optional<std::string> virtualKeyboard;
+    // Follow suspend, resume and the session's end through logind.
+    bool watchSession = true;
+};
 
 // The top-level controller. Its constructor creates the long-lived services in their fixed order (each
 // later one registers with the dispatch and may read what earlier ones loaded); it shows the editor on
@@ -15,7 +34,7 @@ class KVSystemHook;
 class KVMainController {
 public:
     KVMainController(KVServiceRegistry& services, KVMainLoop& loop, CKVMessageDispatch& dispatch,
-                     KVSystemHook& hook, IKVEditorHost* editor);
+                     KVSystemHook& hook, IKVEditorHost* editor, const KVKeyboardOptions& keyboard);
     ~KVMainController();
     KVMainController(const KVMainController&) = delete;
     KVMainController& operator=(const KVMainController&) = delete;
@@ -26,19 +45,27 @@ public:
     void Shutdown();
     // What the tray's "Exit" and the termination signals do: close the editor, then close the dispatch.
     void Exit();
+    // The editor window was closed: the whole configuration is saved.
+    bool EditorClosed();
 
     void ShowEditor();
     void OpenLayersFile(const char* path);
 
     // What conditions read; its sources are filled in as the services come up.
-    KVConditionEnvironment& conditionEnvironment() { return m_environment; }
+    KVConditionEnvironment& conditionEnvironment() { return *m_environment; }
+    KVLayersController& layersController() { return *m_layers; }
+    KVDevice& device() { return *m_device; }
 
 private:
     KVServiceRegistry& m_services;
-    KVMainLoop& m_loop;
     CKVMessageDispatch& m_dispatch;
-    KVSystemHook& m_hook;
     IKVEditorHost* m_editor;
-    KVConditionEnvironment& m_environment;
-    KVStoreFolders& m_folders;
+    KVPtr<KVConditionEnvironment> m_environment;
+    KVStoreFolders* m_folders = nullptr;
+    KVLayerCake* m_cake = nullptr;
+    KVLayersController* m_layers = nullptr;
+    KVDeviceController* m_deviceController = nullptr;
+    KVDevice* m_device = nullptr;
+    std::unique_ptr<KVLayoutLayers> m_layoutLayers;
+    std::unique_ptr<KVConfigurationStore> m_store;
 };

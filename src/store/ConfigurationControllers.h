@@ -39,10 +39,11 @@ public:
     virtual void saveSettings(KVPropertyNode& root) = 0;
 };
 
-// The four controllers in the order the configuration is handed to and gathered from them.
+// The four controllers in the order the configuration is handed to and gathered from them. Without a
+// plug-in registry the "Plugins" node stays empty.
 struct KVConfigurationControllers {
     KVLayerCakeConfiguration& layerCake;
-    KVPluginRegistryConfiguration& pluginRegistry;
+    KVPluginRegistryConfiguration* pluginRegistry;
     KVSettingsConfiguration& deviceController;
     KVSettingsConfiguration& applicationsController;
 };

@@ -40,7 +40,8 @@ KVPtr<KVPropertyNode> KVConfigurationStore::loadConfiguration() {
     corvane::loadGroupFolder(m_folders.layersFolder(), *layers, m_isKeyName);
 
     auto plugins = root->addChild("Plugins");
-    m_controllers.pluginRegistry.scanPluginFolders(m_folders.pluginsFolder(), *plugins);
+    if (m_controllers.pluginRegistry)
+        m_controllers.pluginRegistry->scanPluginFolders(m_folders.pluginsFolder(), *plugins);
 
     const std::string profile = m_folders.profileFolder();
     if (auto device = corvane::loadPropertyList(profile + kDeviceDocument, "Device"))
@@ -49,7 +50,8 @@ KVPtr<KVPropertyNode> KVConfigurationStore::loadConfiguration() {
         root->setChild(applications);
 
     m_controllers.layerCake.loadLayers(layers);
-    m_controllers.pluginRegistry.fillRegistry(root);
+    if (m_controllers.pluginRegistry)
+        m_controllers.pluginRegistry->fillRegistry(root);
     m_controllers.deviceController.loadSettings(root);
     m_controllers.applicationsController.loadSettings(root);
     return root;

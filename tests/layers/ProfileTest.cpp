@@ -29,7 +29,7 @@ struct Session : LayersStackFixture {
         folderEnvironment.uid = ::getuid();
         folders = std::make_unique<KVStoreFolders>(folderEnvironment);
         store = std::make_unique<KVConfigurationStore>(
-            *folders, KVConfigurationControllers{cake, registry, device, applications}, keyNamePredicate());
+            *folders, KVConfigurationControllers{cake, &registry, device, applications}, keyNamePredicate());
         store->loadConfiguration();
         cake.setUpUserLayers(folders->programFolder());
         cake.setUpSystemLayers(folders->programFolder());

@@ -5,7 +5,15 @@
 #include "shell/CfgApp.h"
 #include "shell/EditorHost.h"
 #include "shell/MainController.h"
+#include "devicectl/Device.h"
+#include "devicectl/DeviceController.h"
+#include "images/KVGlobalImageList.h"
+#include "images/KVTextRenderer.h"
+#include "layers/LayerCake.h"
+#include "layers/LayersController.h"
 #include "store/StoreFolders.h"
+#include "system/KeyboardLayouts.h"
+#include "system/linux/SessionLayouts.h"
 #include "system/ApplicationsController.h"
 
 #include <gtest/gtest.h>
@@ -47,21 +55,28 @@ struct CfgAppTest : ::testing::Test {
     static void SetUpTestSuite() {
         char pattern[] = "/tmp/corvane-cfgapp-XXXXXX";
         const std::string home = ::mkdtemp(pattern);
+        s_home = home;
         ::setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", (home + "/run").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
         std::filesystem::create_directories(home + "/run");
     }
 
+    inline static std::string s_home;
     KVManualLoop loop;
     FakeEditor editor;
     std::shared_ptr<KVFakeHook> hook = std::make_shared<KVFakeHook>();
 
     std::unique_ptr<CKVCfgApp> makeApp(std::vector<const char*> args) {
         args.insert(args.begin(), "corvane-configurator");
-        return std::make_unique<CKVCfgApp>(
+        const std::string keyboard = s_home + "/no-keyboard";
+        args.push_back("--virtual-keyboard");
+        args.push_back(keyboard.c_str());
+        auto app = std::make_unique<CKVCfgApp>(
             loop, CKVCommandLineInfo::parse(int(args.size()), args.data()),
             [this](KVMainLoop&) { return hook; }, &editor);
+        app->setWatchSession(false);
+        return app;
     }
 };
 
@@ -71,8 +86,11 @@ TEST_F(CfgAppTest, StartUpCreatesTheDispatchFirstThenHooksAndShowsTheEditor) {
     EXPECT_TRUE(app->initialised());
     // The main controller completes last: the services it creates come up inside its constructor.
     const std::vector<std::type_index> expected{
-        typeid(CKVMessageDispatch), typeid(KVSystemHook),        typeid(KVConditionEnvironment),
-        typeid(KVStoreFolders),     typeid(KVSysApplicationsController), typeid(KVMainController)};
+        typeid(CKVMessageDispatch), typeid(KVSystemHook),       typeid(KVConditionEnvironment),
+        typeid(KVGlobalImageList),  typeid(KVTextRenderer),     typeid(KVSessionLayouts),
+        typeid(KVKeyboardLayouts),  typeid(KVSysApplicationsController), typeid(KVLayerCake),
+        typeid(KVStoreFolders),     typeid(KVLayersController), typeid(KVDeviceController),
+        typeid(KVDevice),           typeid(KVMainController)};
     EXPECT_EQ(app->services().creationOrder(), expected);
     EXPECT_EQ(app->mainController()->conditionEnvironment().applications,
               app->services().find<KVSysApplicationsController>());

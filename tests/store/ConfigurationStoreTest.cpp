@@ -92,7 +92,7 @@ struct Fixture {
         environment.uid = ::getuid();
         folders = std::make_unique<KVStoreFolders>(environment);
         store = std::make_unique<KVConfigurationStore>(
-            *folders, KVConfigurationControllers{layerCake, registry, device, applications}, isKeyName);
+            *folders, KVConfigurationControllers{layerCake, &registry, device, applications}, isKeyName);
     }
     CallLog log;
     FakeController layerCake{log, "Layers"};
