@@ -1,5 +1,7 @@
 // Runs the real configurator as a user would, headless, and ends it the way the session does.
 
+#include "device/KeyTables.h"
+
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -9,6 +11,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <filesystem>
+#include <functional>
 #include <string>
 
 namespace {
@@ -51,7 +59,8 @@ std::string privateFolder() {
     return ::mkdtemp(pattern);
 }
 
-Process start(std::vector<std::string> args, const std::string& home = privateFolder()) {
+Process start(std::vector<std::string> args, const std::string& home = privateFolder(),
+              const std::vector<std::pair<std::string, std::string>>& environment = {}) {
     int pipeFds[2];
     EXPECT_EQ(::pipe(pipeFds), 0);
     Process process;
@@ -65,6 +74,8 @@ Process start(std::vector<std::string> args, const std::string& home = privateFo
         ::setenv("XDG_RUNTIME_DIR", (home + "/run").c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
         ::mkdir((home + "/run").c_str(), 0700);
+        for (const auto& [name, value] : environment)
+            ::setenv(name.c_str(), value.c_str(), 1);
         const std::string program = std::string(CORVANE_BIN_DIR) + "/corvane-configurator";
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (auto& arg : args)
@@ -120,6 +131,65 @@ TEST(ConfiguratorProcess, BadOptionsAreRefused) {
     Process process = start({"--no-such-option"});
     EXPECT_EQ(process.wait(), 2);
     EXPECT_NE(process.log.find("unknown option --no-such-option"), std::string::npos) << process.log;
+}
+
+} // namespace
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+int tool(const std::string& arguments) {
+    return std::system((std::string(CORVANE_BIN_DIR) + "/corvane-virtual-keyboard " + arguments).c_str());
+}
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::seconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// The whole road: stored configuration, layers with the layout's captions, the keyboard's files, a key
+// held on the keyboard switching the captions, and the keyboard given back at the end.
+TEST(ConfiguratorProcess, DrivesTheVirtualKeyboardFromStartToExit) {
+    const std::string home = privateFolder();
+    const std::string keyboard = home + "/keyboard";
+    ASSERT_EQ(tool("init " + keyboard), 0);
+    const auto& model = corvane::device::modelDescriptor(KeyboardModelMain);
+    const auto q = corvane::device::findKeyByName(KeyboardModelMain, "Q");
+    ASSERT_TRUE(q);
+    char name[32];
+    std::snprintf(name, sizeof name, "/vTavirex/dynamic/%03u.sys", unsigned(model.keys[*q].display));
+    const std::string qFile = keyboard + name;
+
+    Process process = start({"--headless", "-minimized", "--virtual-keyboard", keyboard}, home,
+                            {{"CORVANE_XKB_LAYOUTS", "us"}});
+    ASSERT_TRUE(process.waitFor("configurator running", std::chrono::seconds(30))) << process.log;
+    ASSERT_TRUE(waitUntil([&] { return readFile(qFile).size() == 48 * 48 * 2; }, std::chrono::seconds(10)))
+        << "no picture for Q\n" << process.log;
+    const std::string lowerQ = readFile(qFile);
+    const std::string table = readFile(keyboard + "/vTavirex/scancode.sys");
+    EXPECT_FALSE(table.empty());
+
+    ASSERT_EQ(tool("press " + keyboard + " ShiftLeft"), 0);
+    EXPECT_TRUE(waitUntil([&] { return readFile(qFile) != lowerQ; }, std::chrono::seconds(10)))
+        << "Shift on the keyboard did not change Q's picture\n" << process.log;
+    ASSERT_EQ(tool("release " + keyboard + " ShiftLeft"), 0);
+    EXPECT_TRUE(waitUntil([&] { return readFile(qFile) == lowerQ; }, std::chrono::seconds(10)))
+        << "Q's picture did not come back byte for byte\n" << process.log;
+    EXPECT_EQ(readFile(keyboard + "/vTavirex/scancode.sys"), table) << "captions alone never change key codes";
+
+    ::kill(process.pid, SIGTERM);
+    EXPECT_EQ(process.wait(), 0) << process.log;
+    EXPECT_NE(process.log.find("shut down"), std::string::npos);
+    std::filesystem::remove_all(home);
 }
 
 } // namespace
