@@ -103,6 +103,6 @@ void BM_IdleCpuPerMinute(benchmark::State& state) {
     state.counters["cpu_ms_per_minute"] = cpu * 1000.0 * 60.0 / double(seconds.count());
     state.counters["resident_MB"] = residentMegabytes();
 }
-BENCHMARK(BM_IdleCpuPerMinute)->Arg(10)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_IdleCpuPerMinute)->Arg(60)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
 } // namespace
