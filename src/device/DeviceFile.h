@@ -29,8 +29,8 @@ public:
     uint8_t* pendingBuffer() { return m_pending; }
 
     // Copies `data` into the pending buffer if it differs from what is pending or, when nothing is,
-    // from what was last written. Bytes beyond data.size() keep what they held. Answers whether the
-    // entry now has something to write; data longer than the entry is ignored.
+    // from what was last written. Bytes beyond data.size() keep what they held. Answers whether this
+    // call gave the writer new work; data longer than the entry is ignored.
     bool stage(std::span<const uint8_t> data);
     bool isChanged();
 

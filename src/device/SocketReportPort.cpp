@@ -107,13 +107,13 @@ void KVSocketReportPort::drop(int connection) {
 
 bool KVSocketReportPort::readReports(const std::function<void(std::span<const uint8_t>)>& onReport) {
     epoll_event events[kMaxConnections + 1];
-    const int ready = epoll_wait(m_epoll, events, int(std::size(events)), 0);
-    for (int i = 0; i < ready; ++i) {
-        const int fd = events[i].data.fd;
-        if (fd == m_listen) {
-            accept();
-            continue;
-        }
+    if (epoll_wait(m_epoll, events, int(std::size(events)), 0) <= 0)
+        return true;
+    accept();
+    // Senders connect, send and close one after the other: reading the connections in the order they
+    // were accepted keeps their reports in the order they were sent.
+    const std::vector<int> connections = m_connections;
+    for (const int fd : connections) {
         uint8_t packet[kMaxPacket];
         for (;;) {
             const ssize_t got = recv(fd, packet, sizeof packet, MSG_DONTWAIT);

@@ -14,6 +14,9 @@ using namespace corvane::device;
 
 namespace {
 
+// The keyboard object whose writer runs on this thread, if any.
+thread_local const CTavirexCorvane* t_writerOf = nullptr;
+
 // Parts of a keyboard announce themselves one by one; connect once they have been quiet this long.
 constexpr auto kArrivalSettle = std::chrono::milliseconds(300);
 
@@ -72,7 +75,7 @@ void CTavirexCorvane::SetEventHandler(IEventHandler* handler) {
 }
 
 void CTavirexCorvane::deliver(const std::function<void(IEventHandler&)>& call) {
-    if (std::this_thread::get_id() != m_writer.get_id()) {
+    if (t_writerOf != this) {
         // The owner's own thread: the handler cannot change under us.
         if (m_handler)
             call(*m_handler);
@@ -270,6 +273,7 @@ void CTavirexCorvane::processReport(std::span<const uint8_t> report) {
 }
 
 void CTavirexCorvane::writerMain() {
+    t_writerOf = this;
     static constexpr KeyStateReport kNothingDown{};
     const KVDeviceFileSet::Pause pause = [](std::chrono::milliseconds time) {
         std::this_thread::sleep_for(time);
@@ -359,6 +363,16 @@ bool CTavirexCorvane::SetKeyImage32(unsigned key, std::span<const uint8_t> pixel
     if (m_fileSet->stageKeyImage(key, pixels, 4))
         WakeWriter();
     return true;
+}
+
+bool CTavirexCorvane::SetKeyBitmap(unsigned key, const KeyBitmap& bitmap) {
+    if (bitmap.width != kDisplaySide || bitmap.height != kDisplaySide)
+        return false;
+    if (bitmap.bitsPerPixel == 24)
+        return SetKeyImage24(key, bitmap.pixels);
+    if (bitmap.bitsPerPixel == 32)
+        return SetKeyImage32(key, bitmap.pixels);
+    return false;
 }
 
 bool CTavirexCorvane::SetKeyCode(unsigned key, uint8_t code) {

@@ -70,6 +70,8 @@ public:
     bool UnmountDrive();
 
     const DeviceInfo& CurrentDevice() const { return m_device; }
+    // For opening the signature reader (KVHIDDevice) on CurrentDevice().firstHidPath.
+    KVDeviceBackend& Backend() { return *m_backend; }
     uint32_t Model() const { return m_device.model; }
     const ModelDescriptor& Descriptor() const { return corvane::device::modelDescriptor(m_device.model); }
     uint32_t SectorSize() const { return m_sectorSize; }
@@ -84,6 +86,14 @@ public:
     // 48 x 48 pixels, bottom row first, blue-green-red (and an ignored fourth byte for 32 bits).
     bool SetKeyImage24(unsigned key, std::span<const uint8_t> pixels);
     bool SetKeyImage32(unsigned key, std::span<const uint8_t> pixels);
+    // A bitmap as view plug-ins publish it: only 48 x 48 at 24 or 32 bits per pixel is taken.
+    struct KeyBitmap {
+        unsigned width = 0;
+        unsigned height = 0;
+        unsigned bitsPerPixel = 0;
+        std::span<const uint8_t> pixels; // bottom row first, rows without padding
+    };
+    bool SetKeyBitmap(unsigned key, const KeyBitmap& bitmap);
     bool SetKeyCode(unsigned key, uint8_t code);
     void RestoreKeyCodes();
     void SetDisplaysActive(bool active);

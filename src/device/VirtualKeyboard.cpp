@@ -1,6 +1,8 @@
 #include "device/VirtualKeyboard.h"
 
 #include "device/KeyCodeTable.h"
+#include "device/KeySignatureDecoder.h"
+#include "device/KeyStateReport.h"
 #include "device/KeyTables.h"
 
 #include <cerrno>
@@ -10,6 +12,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 namespace corvane::device::virtualkbd {
 namespace {
@@ -58,8 +61,11 @@ uint32_t virtualKeyboardModel(const std::filesystem::path& dir) {
     return model;
 }
 
-bool sendVirtualReport(const std::filesystem::path& dir, std::string_view socketName,
-                       std::span<const uint8_t> report) {
+namespace {
+
+// One connection for all `reports`, so that they arrive in order.
+bool sendReports(const std::filesystem::path& dir, std::string_view socketName,
+                 const std::vector<std::span<const uint8_t>>& reports) {
     const std::string path = (dir / socketName).string();
     sockaddr_un address{};
     if (path.size() >= sizeof(address.sun_path)) {
@@ -72,12 +78,42 @@ bool sendVirtualReport(const std::filesystem::path& dir, std::string_view socket
     const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return false;
-    bool sent = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-                send(fd, report.data(), report.size(), MSG_NOSIGNAL) == ssize_t(report.size());
+    bool sent = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    for (size_t i = 0; sent && i < reports.size(); ++i)
+        sent = send(fd, reports[i].data(), reports[i].size(), MSG_NOSIGNAL) == ssize_t(reports[i].size());
     if (!sent)
         spdlog::warn("virtual keyboard: cannot send to {}: {}", path, std::strerror(errno));
     close(fd);
     return sent;
+}
+
+} // namespace
+
+bool sendVirtualReport(const std::filesystem::path& dir, std::string_view socketName,
+                       std::span<const uint8_t> report) {
+    return sendReports(dir, socketName, {report});
+}
+
+bool setVirtualKey(const std::filesystem::path& dir, unsigned key, bool down) {
+    const uint32_t model = virtualKeyboardModel(dir);
+    if (key >= modelDescriptor(model).keyCount) {
+        spdlog::error("virtual keyboard: no key {} on model {}", key, model);
+        return false;
+    }
+    KeyStateReport report{};
+    {
+        std::ifstream in(dir / kHeldKeysFile, std::ios::binary);
+        in.read(reinterpret_cast<char*>(report.data()), std::streamsize(report.size()));
+        if (in.gcount() != std::streamsize(report.size()))
+            report.fill(0); // no keys held yet, or a damaged file: start from nothing down
+    }
+    setKeyInReport(model, key, down, report);
+    return sendVirtualReport(dir, kKeyStateSocket, report) && writeFile(dir / kHeldKeysFile, report);
+}
+
+bool clickVirtualKey(const std::filesystem::path& dir, unsigned key) {
+    const auto reports = signatureClickReports(key);
+    return sendReports(dir, kStandardSocket, {reports.begin(), reports.end()});
 }
 
 } // namespace corvane::device::virtualkbd

@@ -14,6 +14,7 @@
 //   DIR/model                  "0" (main keyboard, the default) or "1" (auxiliary keypad)
 //   DIR/key-state.sock         16-byte key-state reports
 //   DIR/standard.sock          10-byte signature reports
+//   DIR/held-keys              the keys a sender holds down, as the last key-state report it sent
 namespace corvane::device::virtualkbd {
 
 inline constexpr std::string_view kKeyStateSocket = "key-state.sock";
@@ -21,6 +22,7 @@ inline constexpr std::string_view kStandardSocket = "standard.sock";
 inline constexpr std::string_view kModelFile = "model";
 inline constexpr std::string_view kVersionFile = "vTavirex/version.sys";
 inline constexpr std::string_view kDefaultVersion = "TavirexV0.76b";
+inline constexpr std::string_view kHeldKeysFile = "held-keys";
 inline constexpr uint32_t kSectorSize = 512;
 
 // Lays out a fresh keyboard in `dir`: the folders, the version file, the model and, as the firmware
@@ -34,5 +36,14 @@ uint32_t virtualKeyboardModel(const std::filesystem::path& dir);
 // Sends one report to the interface `socket` of the keyboard in `dir`. False when nobody listens.
 bool sendVirtualReport(const std::filesystem::path& dir, std::string_view socket,
                        std::span<const uint8_t> report);
+
+// Presses or releases key number `key` of the keyboard in `dir`: the held keys are kept in DIR/held-keys
+// between calls, so each report carries every key still down, as the keyboard's own reports do. The
+// held keys are updated only when the report was delivered.
+bool setVirtualKey(const std::filesystem::path& dir, unsigned key, bool down);
+
+// What a key with a signature record sends when clicked: the signature reports on the standard socket,
+// in order over one connection.
+bool clickVirtualKey(const std::filesystem::path& dir, unsigned key);
 
 } // namespace corvane::device::virtualkbd

@@ -54,8 +54,9 @@ bool KVVirtualKeyboardBackend::unmountDrive(DeviceInfo&) {
 void KVVirtualKeyboardBackend::watchFolders() {
     constexpr uint32_t kChanges = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
                                   IN_MOVE_SELF | IN_CLOSE_WRITE; // a version file written after its creation
-    // Both levels: the folder may be created, emptied or removed while we run. A missing one is watched
-    // again after the next change.
+    // Both levels, and the folder's parent: the folder may be created, emptied or removed while we run.
+    // A missing one is watched again after the next change.
+    inotify_add_watch(m_inotify, m_folder.parent_path().c_str(), IN_CREATE | IN_MOVED_TO);
     inotify_add_watch(m_inotify, m_folder.c_str(), kChanges);
     inotify_add_watch(m_inotify, (m_folder / "vTavirex").c_str(), kChanges);
 }

@@ -252,3 +252,23 @@ TEST(FileSet, FileThatCannotBeOpenedStaysChangedAndIsRetried) {
     EXPECT_EQ(set->totalWrites(), 1u);
     EXPECT_EQ(folder.read("vTavirex/dynamic/099.sys").size(), 4608u);
 }
+
+TEST(FileSet, FailedWriteIsTriedAgainNotForgotten) {
+    TestKeyboardFolder folder;
+    auto set = KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
+    ASSERT_TRUE(set);
+    // Every write to /dev/full fails with "no space left".
+    std::filesystem::create_symlink("/dev/full", folder.path() / "vTavirex/dynamic/099.sys");
+    const auto red = solidPicture(0xFF, 0, 0);
+    EXPECT_TRUE(set->stageKeyImage(0, red, 3));
+    set->flushFiles({});
+    EXPECT_EQ(set->totalWrites(), 0u);
+    // The device may hold a torn file: the same picture is still pending, so staging it again is no news,
+    // and the next wake-up writes it again.
+    EXPECT_TRUE(set->entry(4 + 98).isChanged());
+    EXPECT_FALSE(set->stageKeyImage(0, red, 3));
+    std::filesystem::remove(folder.path() / "vTavirex/dynamic/099.sys");
+    set->flushFiles({});
+    EXPECT_EQ(set->totalWrites(), 1u);
+    EXPECT_EQ(folder.read("vTavirex/dynamic/099.sys")[0], 0xF8);
+}

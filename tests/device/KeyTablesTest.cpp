@@ -133,6 +133,16 @@ TEST(DeviceCommands, TextsAndLimits) {
     EXPECT_EQ(brightnessCommand(0, false), "b000");
     EXPECT_EQ(sleepCommand(20000), "s9999");
     EXPECT_EQ(sleepCommand(420), "s0420");
+
+    const auto automatic = brightnessFromCommand("b070A");
+    ASSERT_TRUE(automatic);
+    EXPECT_EQ(automatic->brightness, 70u);
+    EXPECT_TRUE(automatic->automatic);
+    EXPECT_EQ(brightnessFromCommand("b100")->brightness, 100u);
+    EXPECT_FALSE(brightnessFromCommand("b100")->automatic);
+    EXPECT_EQ(brightnessFromCommand("b999")->brightness, 100u);
+    for (const char* other : {"s0420", "b10", "b1x0", "b070B", "", "b0700"})
+        EXPECT_FALSE(brightnessFromCommand(other)) << other;
 }
 
 TEST(FirmwareVersion, OrdinalComparisons) {

@@ -1,3 +1,4 @@
+#include "RecordingHandler.h"
 #include "TestFolder.h"
 #include "core/ManualLoop.h"
 #include "device/TavirexCorvane.h"
@@ -121,22 +122,6 @@ private:
     int m_hidCount = 0;
 };
 
-class Recorder final : public CTavirexCorvane::IEventHandler {
-public:
-    explicit Recorder(KVMainLoop& loop) : m_loop(loop) {}
-    void OnConnected() override { record("connected"); }
-    void OnDisconnected() override { record("disconnected"); }
-    void OnKeyDown(unsigned key) override { record("down " + std::to_string(key)); }
-    void OnKeyUp(unsigned key) override { record("up " + std::to_string(key)); }
-    std::vector<std::string> events;
-
-private:
-    void record(std::string event) {
-        m_loop.send([&] { events.push_back(event); });
-    }
-    KVMainLoop& m_loop;
-};
-
 struct Udev : ::testing::Test {
     std::unique_ptr<Testbed> testbed;
     TestKeyboardFolder volume{"TavirexV0.76b"};
@@ -248,7 +233,7 @@ TEST_F(Udev, RemovalReleasesHeldKeysThenDisconnects) {
     const MockKeyboard keyboard = testbed->addKeyboard(1, "Kestran", "ZQ113_V.DISK");
     setMounts({{"8:17", volume.path().string()}});
     KVManualLoop loop;
-    Recorder recorder(loop);
+    RecordingHandler recorder(loop);
     CTavirexCorvane device(std::make_shared<KVUdevBackend>(options()), &loop);
     device.SetEventHandler(&recorder);
     ASSERT_TRUE(device.StartMonitoring());
@@ -276,7 +261,7 @@ TEST_F(Udev, RemovalReleasesHeldKeysThenDisconnects) {
 
 TEST_F(Udev, ArrivalConnectsOnceThePartsHaveSettled) {
     KVManualLoop loop;
-    Recorder recorder(loop);
+    RecordingHandler recorder(loop);
     CTavirexCorvane device(std::make_shared<KVUdevBackend>(options()), &loop);
     device.SetEventHandler(&recorder);
     ASSERT_TRUE(device.StartMonitoring());

@@ -1,5 +1,6 @@
 #include "device/VirtualKeyboard.h"
 
+#include "RecordingHandler.h"
 #include "TestFolder.h"
 #include "core/ManualLoop.h"
 #include "device/HIDReader.h"
@@ -15,28 +16,6 @@ using namespace corvane::device;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Hands every callback to the loop thread as the application's device object does, and records it.
-class RecordingHandler final : public CTavirexCorvane::IEventHandler {
-public:
-    explicit RecordingHandler(KVMainLoop& loop) : m_loop(loop) {}
-    void OnConnected() override { record("connected"); }
-    void OnDisconnected() override { record("disconnected"); }
-    void OnKeyDown(unsigned key) override { record("down " + std::to_string(key)); }
-    void OnKeyUp(unsigned key) override { record("up " + std::to_string(key)); }
-
-    std::vector<std::string> events;
-    std::atomic<unsigned> attempts = 0;
-    unsigned refused = 0;
-
-private:
-    void record(std::string event) {
-        ++attempts;
-        if (!m_loop.send([&] { events.push_back(event); }))
-            ++refused;
-    }
-    KVMainLoop& m_loop;
-};
 
 KeyStateReport reportWith(std::initializer_list<unsigned> keys, uint32_t model = 0) {
     KeyStateReport report{};
@@ -124,6 +103,24 @@ TEST_F(VirtualKeyboard, KeyReportsReachTheHandlerInOrder) {
     EXPECT_FALSE(sendKeys(folder, {1}));
 }
 
+TEST_F(VirtualKeyboard, PressAndReleaseByKeyKeepTheOtherKeysHeld) {
+    auto device = connect();
+    ASSERT_TRUE(virtualkbd::setVirtualKey(folder.path(), 0, true));
+    ASSERT_TRUE(virtualkbd::setVirtualKey(folder.path(), 82, true));
+    ASSERT_TRUE(virtualkbd::setVirtualKey(folder.path(), 0, false));
+    ASSERT_TRUE(runUntilEvents(4));
+    EXPECT_EQ(handler.events, (std::vector<std::string>{"connected", "down 0", "down 82", "up 0"}));
+    const KeyStateReport shiftHeld = reportWith({82});
+    const std::vector<uint8_t> held82(shiftHeld.begin(), shiftHeld.end());
+    EXPECT_EQ(folder.read("held-keys"), held82);
+    EXPECT_FALSE(virtualkbd::setVirtualKey(folder.path(), 113, true));
+
+    // Nobody listening: the held keys stay as they were.
+    device.reset();
+    EXPECT_FALSE(virtualkbd::setVirtualKey(folder.path(), 5, true));
+    EXPECT_EQ(folder.read("held-keys"), held82);
+}
+
 TEST_F(VirtualKeyboard, KeypadModelMapsItsBits) {
     ASSERT_TRUE(virtualkbd::createVirtualKeyboard(folder.path(), "TavirexV0.76b", 1));
     auto device = connect();
@@ -160,6 +157,16 @@ TEST_F(VirtualKeyboard, SecondIdenticalStagingWritesNothing) {
     device->WaitForWriter();
     EXPECT_EQ(device->WritesDone(), afterConnect + 115);
     EXPECT_FALSE(device->SetKeyImage32(5, pixels)); // too few bytes for 32 bits
+
+    // Bitmaps: only 48 x 48 at 24 or 32 bits.
+    pixels[0] = 0xFF;
+    EXPECT_FALSE(device->SetKeyBitmap(5, {47, 48, 24, pixels}));
+    EXPECT_FALSE(device->SetKeyBitmap(5, {48, 48, 16, pixels}));
+    EXPECT_TRUE(device->SetKeyBitmap(5, {48, 48, 24, pixels}));
+    std::vector<uint8_t> pixels32(kPixels32Size, 0x10);
+    EXPECT_TRUE(device->SetKeyBitmap(6, {48, 48, 32, pixels32}));
+    device->WaitForWriter();
+    EXPECT_EQ(device->WritesDone(), afterConnect + 117);
 }
 
 TEST_F(VirtualKeyboard, DestructionGivesTheKeyboardBack) {
@@ -196,6 +203,17 @@ TEST_F(VirtualKeyboard, RemovalAndArrivalFollowTheFolder) {
     ASSERT_TRUE(loop.runUntil([&] { return device->IsConnected(); }, 5s));
     EXPECT_EQ(device->VersionText(), "TavirexV0.8");
     EXPECT_EQ(handler.events.back(), "connected");
+}
+
+TEST_F(VirtualKeyboard, FolderMadeAfterStartIsFound) {
+    const auto later = folder.path() / "later";
+    auto device = std::make_unique<CTavirexCorvane>(std::make_shared<KVVirtualKeyboardBackend>(later), &loop);
+    device->SetEventHandler(&handler);
+    ASSERT_TRUE(device->StartMonitoring());
+    EXPECT_FALSE(device->Connect());
+    ASSERT_TRUE(virtualkbd::createVirtualKeyboard(later, "TavirexV0.90", 0));
+    ASSERT_TRUE(loop.runUntil([&] { return device->IsConnected(); }, 5s));
+    EXPECT_EQ(device->VersionText(), "TavirexV0.90");
 }
 
 TEST_F(VirtualKeyboard, ShutdownWhileKeysStreamDoesNotDeadlock) {
@@ -247,10 +265,8 @@ TEST_F(VirtualKeyboard, SignatureReaderDecodesClicksFromTheStandardInterface) {
     ASSERT_TRUE(reader.Open(backend, folder.root() + "standard.sock"));
     ASSERT_TRUE(reader.IsOpen());
     const auto path = folder.path();
-    for (unsigned key : {25u, 112u}) {
-        for (const SignatureReport& report : signatureClickReports(key))
-            ASSERT_TRUE(virtualkbd::sendVirtualReport(path, virtualkbd::kStandardSocket, report));
-    }
+    ASSERT_TRUE(virtualkbd::clickVirtualKey(path, 25));
+    ASSERT_TRUE(virtualkbd::clickVirtualKey(path, 112));
     ASSERT_TRUE(loop.runUntil(
         [&] {
             std::lock_guard lock(reader.mutex);
