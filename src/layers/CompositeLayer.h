@@ -29,6 +29,8 @@ public:
     bool contains(const KVLayer* layer) const;
     // Appends a layer that is not in yet; answers whether it did.
     bool append(KVPtr<KVLayer> layer);
+    // For a caller that knows the layer is not in yet.
+    void appendUnchecked(KVPtr<KVLayer> layer) { m_layers.push_back(std::move(layer)); }
     bool remove(const KVLayer* layer);
     void appendAll(const KVCompositeLayer& other);
     void clear() { m_layers.clear(); }

@@ -1,8 +1,11 @@
 #include "layers/LayerCake.h"
 
+#include "conditions/SysLayoutCondition.h"
 #include "core/Log.h"
 #include "layers/ItemFolder.h"
 #include "store/PropertyNode.h"
+
+#include <algorithm>
 
 KVLayerCake::KVLayerCake(KVLayerLoadContext context) : m_context(std::move(context)) {}
 
@@ -44,12 +47,12 @@ KVPtr<KVLayersGroup> KVLayerCake::ensureTopGroup(const char* identifier, const c
     auto group = std::make_shared<KVLayersGroup>();
     group->setIdentifier(identifier);
     group->setDisplayName(displayName);
+    m_items.add(group); // in place of a namesake
     if (existing) {
         spdlog::warn("\"{}\" is stored as a layer; keeping it inside a new group of that name", identifier);
         existing->setIdentifier(existing->identifier() + "_layer");
         group->items().add(existing);
     }
-    m_items.add(group);
     return group;
 }
 
@@ -78,6 +81,42 @@ void KVLayerCake::setUpSystemLayers(const std::string& programFolder, const Layo
     system->setFlag(KV_ITEM_BUILT_IN, true);
     for (const auto& child : system->children())
         child->setFlag(KV_ITEM_BUILT_IN, true);
+}
+
+void KVLayerCake::rebuildLayoutGroups(KVLayersGroup& systemLayers, const std::vector<uint32_t>& installed,
+                                      const LayoutGroupFactory& makeGroup) {
+    auto& children = systemLayers.items();
+    size_t insertAt = 0;
+    for (const uint32_t layout : installed) {
+        const std::string identifier = corvane::layoutText(layout);
+        auto group = children.find(identifier);
+        if (!group && makeGroup) {
+            group = makeGroup(layout);
+            if (group) {
+                group->setIdentifier(identifier);
+                children.insert(insertAt, group);
+            }
+        }
+        if (!group)
+            continue;
+        const auto& items = children.items();
+        insertAt = static_cast<size_t>(std::find(items.begin(), items.end(), group) - items.begin()) + 1;
+    }
+    std::vector<KVPtr<KVLayersItem>> gone;
+    for (const auto& child : children) {
+        const auto& conditions = child->conditions();
+        const auto* layoutCondition =
+            conditions.empty() ? nullptr
+                               : dynamic_cast<const KVSysLayoutCondition*>(conditions.front().get());
+        if (layoutCondition &&
+            std::find(installed.begin(), installed.end(), layoutCondition->Layout()) == installed.end())
+            gone.push_back(child);
+    }
+    for (const auto& child : gone) {
+        spdlog::info("keyboard layout group \"{}\" removed: its layout is no longer installed",
+                     child->identifier());
+        children.remove(child);
+    }
 }
 
 void KVLayerCake::loadLayers(const KVPtr<KVPropertyNode>& layers) {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // The ordered tree of every layers item. Its top level normally holds the built-in groups
 // "system_layers" (the background: per-layout groups, then "control_buttons") and "user_layers" (the
@@ -16,8 +17,18 @@ public:
     static constexpr const char* kControlButtonsId = "control_buttons";
     static constexpr const char* kDefaultButtonsId = "default_buttons";
 
-    // Rebuilds the per-layout groups inside the system layers (the keyboard-layout code supplies it).
+    // Rebuilds the per-layout groups inside the system layers (the keyboard-layout code supplies it,
+    // usually through rebuildLayoutGroups).
     using LayoutGroupsBuilder = std::function<void(KVLayersGroup& systemLayers)>;
+    // Makes the group of one layout: identifier layoutText(layout), its keyboard-layout condition first.
+    using LayoutGroupFactory = std::function<KVPtr<KVLayersGroup>(uint32_t layout)>;
+
+    // Brings the per-layout groups of `systemLayers` in line with the installed layouts, in the order the
+    // system lists them: a layout without a group gets one from `makeGroup`, inserted after the group of
+    // the layout before it; a group whose first condition names a layout no longer installed goes.
+    // Children without a layout condition (such as "control_buttons") stay.
+    static void rebuildLayoutGroups(KVLayersGroup& systemLayers, const std::vector<uint32_t>& installed,
+                                    const LayoutGroupFactory& makeGroup);
 
     explicit KVLayerCake(KVLayerLoadContext context = {});
 

@@ -8,7 +8,8 @@ void collectInto(const KVLayerCakeItemsStorage& items, uint32_t flag, KVComposit
         if (!item->children().empty()) {
             collectInto(item->children(), flag, out);
         } else if (item->hasFlag(flag) && !item->isGroup()) {
-            out.append(std::static_pointer_cast<KVLayer>(item));
+            // The walk meets each layer once; no need to look for it first.
+            out.appendUnchecked(std::static_pointer_cast<KVLayer>(item));
         }
     }
 }

@@ -10,18 +10,6 @@ constexpr const char* kPluginIdKey = "PluginID";
 constexpr const char* kSubPluginIdKey = "SubPluginID";
 constexpr const char* kPropertiesKey = "PluginProperties";
 
-template <class Create>
-std::unique_ptr<KVPluginObject> createGuarded(const std::string& pluginId, Create create) {
-    try {
-        return create();
-    } catch (const std::exception& error) {
-        spdlog::error("plug-in \"{}\" failed while creating its object: {}", pluginId, error.what());
-    } catch (...) {
-        spdlog::error("plug-in \"{}\" failed while creating its object", pluginId);
-    }
-    return nullptr;
-}
-
 } // namespace
 
 KVKeyPluginInstance::KVKeyPluginInstance(unsigned keyIndex, KVPluginObjectFactory* factory)
@@ -56,6 +44,10 @@ void KVKeyPluginInstance::Save(KVPropertyNode& dictionary) const {
             dictionary.appendNewChild(entry);
 }
 
+void KVKeyPluginInstance::logCreationFailure(const char* reason) const {
+    spdlog::error("plug-in \"{}\" failed while creating its object: {}", m_pluginId, reason);
+}
+
 void KVKeyPluginInstance::guarded(const char* what, KVPluginObject& object, void (KVPluginObject::*call)()) {
     try {
         (object.*call)();
@@ -71,10 +63,7 @@ KVViewPluginInstance::~KVViewPluginInstance() {
 }
 
 void KVViewPluginInstance::Activate() {
-    setActive(true);
-    if (object() || !factory())
-        return;
-    setObject(createGuarded(PluginID(), [&] { return factory()->createView(*this); }));
+    activateWith([&] { return factory()->createView(*this); });
 }
 
 void KVViewPluginInstance::Deactivate() {
@@ -106,10 +95,7 @@ KVActionPluginInstance::~KVActionPluginInstance() {
 }
 
 void KVActionPluginInstance::Activate() {
-    setActive(true);
-    if (object() || !factory())
-        return;
-    setObject(createGuarded(PluginID(), [&] { return factory()->createAction(*this); }));
+    activateWith([&] { return factory()->createAction(*this); });
 }
 
 void KVActionPluginInstance::Deactivate() {

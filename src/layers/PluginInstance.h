@@ -2,6 +2,7 @@
 
 #include "core/KVPtr.h"
 
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -54,11 +55,26 @@ public:
     bool HasObject() const { return m_object != nullptr; }
 
 protected:
+    // Marks the instance active and, when it has no plug-in object yet and a factory is there, lets
+    // `create` make one; a factory that throws leaves the instance without an object.
+    template <class Create> void activateWith(Create create) {
+        m_active = true;
+        if (m_object || !m_factory)
+            return;
+        try {
+            m_object = create();
+        } catch (const std::exception& error) {
+            logCreationFailure(error.what());
+        } catch (...) {
+            logCreationFailure("unknown exception");
+        }
+    }
     KVPluginObjectFactory* factory() const { return m_factory; }
     KVPluginObject* object() const { return m_object.get(); }
     void setObject(std::unique_ptr<KVPluginObject> object) { m_object = std::move(object); }
     void setActive(bool active) { m_active = active; }
     // Calls into the plug-in; a plug-in that throws is treated as having done nothing.
+    void logCreationFailure(const char* reason) const;
     static void guarded(const char* what, KVPluginObject& object, void (KVPluginObject::*call)());
 
 private:

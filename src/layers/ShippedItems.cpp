@@ -84,19 +84,24 @@ constexpr std::array kLockVariants{
     LockVariant{"control_buttons_scroll_lock", "Scroll Lock on", "ScrollLock", 128},
 };
 
+// Captions other than the key table's short labels: arrows as arrows, and the operator forms of "*" and
+// "-", which sit on the mathematical axis and so look centred where the plain ones sit high and low.
+struct CaptionOverride {
+    std::string_view key;
+    const char* caption;
+};
+constexpr std::array kCaptionOverrides{
+    CaptionOverride{"UpArrow", "\u2191"},        CaptionOverride{"LeftArrow", "\u2190"},
+    CaptionOverride{"DownArrow", "\u2193"},      CaptionOverride{"RightArrow", "\u2192"},
+    CaptionOverride{"KeypadMultiply", "\u2217"}, CaptionOverride{"KeypadMinus", "\u2212"},
+};
+
 std::string captionFor(unsigned index) {
-    switch (index) {
-    case 94:
-        return "\u2191"; // UpArrow
-    case 107:
-        return "\u2190"; // LeftArrow
-    case 108:
-        return "\u2193"; // DownArrow
-    case 109:
-        return "\u2192"; // RightArrow
-    default:
-        return std::string(device::modelDescriptor(KeyboardModelMain).keys[index].label);
-    }
+    const auto name = keyName(index);
+    for (const auto& entry : kCaptionOverrides)
+        if (entry.key == name)
+            return entry.caption;
+    return std::string(device::modelDescriptor(KeyboardModelMain).keys[index].label);
 }
 
 // Counts UTF-8 characters, not bytes.

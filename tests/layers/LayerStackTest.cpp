@@ -1,0 +1,346 @@
+#include "LayersFixture.h"
+#include "conditions/SysLayoutCondition.h"
+#include "layers/LayerEvaluation.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane::layers;
+
+namespace {
+
+struct LayerStackTest : ::testing::Test, LayersStackFixture {
+    // The cake as start-up leaves it, without shipped folders: user layers first, then system layers.
+    void setUpCake(std::vector<KVPtr<KVLayersItem>> userItems) {
+        auto user = makeGroup(KVLayerCake::kUserLayersId, std::move(userItems));
+        cake.items().add(user);
+        cake.setUpUserLayers("/nonexistent");
+        cake.setUpSystemLayers("/nonexistent");
+    }
+    static constexpr unsigned kEscape = 0;
+};
+
+TEST_F(LayerStackTest, TheEarlierActiveLayerSuppliesPictureAndActionWhole) {
+    auto upper = makeLayer("upper");
+    auto lower = makeLayer("lower");
+    upper->binding(kEscape).image = solidPicture(1);
+    auto lowerAction = bindAction(*lower, kEscape, "lower-plugin");
+    lower->binding(kEscape).scanCode = 0x29;
+    // A binding with only an action code never takes part.
+    auto silent = makeLayer("silent");
+    silent->binding(kEscape).actionCode = 7;
+    silent->binding(keyIndex("F1")).actionCode = 7;
+    setUpCake({silent, upper, lower});
+    keyboard.setOpen(true);
+    controller.Start();
+
+    const auto* binding = controller.Binding(kEscape);
+    ASSERT_TRUE(binding);
+    EXPECT_EQ(binding, &upper->binding(kEscape));
+    EXPECT_FALSE(binding->actionPlugin);
+    EXPECT_EQ(binding->scanCode, 0);
+    EXPECT_EQ(controller.Binding(keyIndex("F1")), nullptr);
+
+    // Pressing Escape reaches no plug-in: the lower layer's action is not in force.
+    dispatch.send<KVM_KEY_EVENT>(kEscape, 1);
+    dispatch.send<KVM_KEY_EVENT>(kEscape, 0);
+    EXPECT_EQ(std::count(plugins.log.begin(), plugins.log.end(), "action lower-plugin start"), 0);
+
+    // Emptying the upper binding lets the lower one through, action and all.
+    upper->binding(kEscape) = {};
+    EXPECT_EQ(controller.Binding(kEscape), &lower->binding(kEscape));
+    EXPECT_EQ(controller.Binding(kEscape)->actionPlugin, lowerAction);
+}
+
+TEST_F(LayerStackTest, ActionPluginsGetOneStartPerPressAndTheirOwnRelease) {
+    auto upper = makeLayer("upper");
+    auto lower = makeLayer("lower");
+    auto upperAction = bindAction(*upper, kEscape, "upper");
+    bindAction(*lower, kEscape, "lower");
+    upper->conditions().push_back(modifierCondition(4));
+    setUpCake({upper, lower});
+    keyboard.setOpen(true);
+    keyboard.setModifierMask(4);
+    controller.Start();
+    plugins.log.clear();
+
+    dispatch.send<KVM_KEY_EVENT>(kEscape, 1);
+    dispatch.send<KVM_KEY_EVENT>(kEscape, 1); // auto-repeat
+    // Shift goes up while Escape is held: the lower layer is in force now, but the release still
+    // belongs to the action that got the press.
+    keyboard.setModifierMask(0);
+    dispatch.send<KVM_DEVICE_MODIFIERS_CHANGED>(0);
+    EXPECT_FALSE(upper->isActive());
+    EXPECT_EQ(plugins.log, (std::vector<std::string>{"action upper start", "action upper stop",
+                                                     "action upper destroyed"}));
+    plugins.log.clear();
+    dispatch.send<KVM_KEY_EVENT>(kEscape, 0);
+    EXPECT_TRUE(plugins.log.empty());
+    EXPECT_FALSE(upperAction->IsPressed());
+
+    dispatch.send<KVM_KEY_EVENT>(kEscape, 1);
+    dispatch.send<KVM_KEY_EVENT>(kEscape, 0);
+    EXPECT_EQ(plugins.log, (std::vector<std::string>{"action lower start", "action lower stop"}));
+}
+
+TEST_F(LayerStackTest, AShownLayerWinsOnTheDisplayButNotForKeyEvents) {
+    auto active = makeLayer("active");
+    auto edited = makeLayer("edited");
+    active->binding(kEscape).image = solidPicture(1);
+    bindAction(*active, kEscape, "active");
+    edited->binding(kEscape).image = solidPicture(2);
+    edited->setFlag(KV_ITEM_ENABLED, false);
+    setUpCake({active, edited});
+    keyboard.setOpen(true);
+    controller.Start();
+    EXPECT_FALSE(edited->isActive());
+    const int before = activeLayersChanged;
+
+    controller.ShowForEditing(edited);
+    EXPECT_TRUE(edited->isActive());
+    EXPECT_GT(activeLayersChanged, before);
+    EXPECT_EQ(controller.DisplayBinding(kEscape), &edited->binding(kEscape));
+    EXPECT_EQ(controller.DisplayComposition()->binding(kEscape), &edited->binding(kEscape));
+    EXPECT_EQ(controller.Binding(kEscape), &active->binding(kEscape));
+
+    // The active layer is shown too: the keyboard must hear of it although nothing came on.
+    const int whileShown = activeLayersChanged;
+    controller.ShowForEditing(active);
+    EXPECT_EQ(activeLayersChanged, whileShown + 1);
+    EXPECT_EQ(controller.DisplayBinding(kEscape), &active->binding(kEscape));
+
+    controller.EditorClosed();
+    EXPECT_TRUE(controller.ShownItems().empty());
+    EXPECT_FALSE(edited->isActive());
+    EXPECT_FALSE(controller.ActiveLayers().contains(edited.get()));
+    EXPECT_EQ(controller.DisplayBinding(kEscape), &active->binding(kEscape));
+}
+
+TEST_F(LayerStackTest, AFailingGroupSwitchesItsLayersOffUnlessShown) {
+    auto inside = makeLayer("inside");
+    inside->binding(kEscape).image = solidPicture(3);
+    auto group = makeGroup("ctrl-group", {inside});
+    group->conditions().push_back(modifierCondition(2));
+    setUpCake({group});
+    keyboard.setOpen(true);
+    controller.Start();
+    EXPECT_FALSE(inside->isActive());
+    EXPECT_EQ(controller.Binding(kEscape), nullptr);
+
+    keyboard.setModifierMask(2);
+    dispatch.send<KVM_DEVICE_MODIFIERS_CHANGED>(2);
+    EXPECT_TRUE(inside->isActive());
+    EXPECT_EQ(controller.Binding(kEscape), &inside->binding(kEscape));
+
+    keyboard.setModifierMask(0);
+    dispatch.send<KVM_DEVICE_MODIFIERS_CHANGED>(0);
+    EXPECT_FALSE(inside->isActive());
+
+    // Selected in the editor it comes on and stays through evaluations until it is left.
+    controller.ShowForEditing(inside);
+    dispatch.send<KVM_HOOK_STATE_CHANGED>();
+    EXPECT_TRUE(inside->isActive());
+    EXPECT_EQ(controller.Binding(kEscape), &inside->binding(kEscape));
+    controller.StopShowing(inside);
+    EXPECT_FALSE(inside->isActive());
+    EXPECT_EQ(controller.Binding(kEscape), nullptr);
+    EXPECT_EQ(controller.DisplayBinding(kEscape), nullptr);
+}
+
+TEST_F(LayerStackTest, UserLayersWaitForTheKeyboard) {
+    auto layer = makeLayer("mine");
+    layer->binding(kEscape).keystroke = "x";
+    setUpCake({layer});
+    controller.Start();
+    EXPECT_FALSE(layer->isActive());
+    const int atStart = activeLayersChanged; // the background came on
+
+    keyboard.setOpen(true);
+    dispatch.send<KVM_DEVICE_STATE>(0);
+    EXPECT_TRUE(layer->isActive());
+    EXPECT_EQ(activeLayersChanged, atStart + 1);
+    // Nothing changed: no recomposition, no message.
+    dispatch.send<KVM_HOOK_STATE_CHANGED>();
+    EXPECT_EQ(activeLayersChanged, atStart + 1);
+
+    // The system condition is never stored.
+    auto root = KVPropertyNode::create("root");
+    cake.saveLayers(*root);
+    const auto user = root->findChild("Layers")->findChild("ItemOrder")->findChild("user_layers");
+    EXPECT_FALSE(user->findChild("Conditions")->hasChildren());
+}
+
+TEST_F(LayerStackTest, ViewPluginsDrawOnlyWhileVisible) {
+    auto upper = makeLayer("upper");
+    auto lower = makeLayer("lower");
+    upper->conditions().push_back(modifierCondition(1));
+    auto upperView = bindView(*upper, kEscape, "clock");
+    auto lowerView = bindView(*lower, kEscape, "weather");
+    setUpCake({upper, lower});
+    keyboard.setOpen(true);
+    controller.Start();
+    EXPECT_TRUE(lowerView->IsDrawing());
+    EXPECT_FALSE(upperView->IsDrawing());
+    EXPECT_EQ(keysChanged, std::vector<unsigned>{kEscape});
+    ASSERT_TRUE(controller.DisplayBinding(kEscape)->displayImage());
+
+    keysChanged.clear();
+    keyboard.setModifierMask(1);
+    dispatch.send<KVM_DEVICE_MODIFIERS_CHANGED>(1);
+    EXPECT_TRUE(upperView->IsDrawing());
+    EXPECT_FALSE(lowerView->IsDrawing());
+    EXPECT_EQ(keysChanged, std::vector<unsigned>{kEscape});
+    EXPECT_EQ(controller.DisplayBinding(kEscape)->displayImage(), upperView->KeyImage());
+}
+
+TEST_F(LayerStackTest, FreshProfileGetsTheShippedItemsLast) {
+    const std::string programFolder = std::string(CORVANE_BIN_DIR) + "/../lib/corvane";
+    auto own = makeLayer("own");
+    cake.items().add(makeGroup(KVLayerCake::kUserLayersId, {own}));
+    cake.setUpUserLayers(programFolder);
+    cake.setUpSystemLayers(programFolder);
+    ASSERT_EQ(cake.items().size(), 2u);
+    const auto user = cake.userLayers();
+    const auto system = cake.systemLayers();
+    ASSERT_TRUE(user && system);
+    EXPECT_EQ(user->children().items().back()->identifier(), "default_buttons");
+    EXPECT_EQ(user->children().items().front(), own);
+    EXPECT_EQ(system->children().items().back()->identifier(), "control_buttons");
+    EXPECT_EQ(cake.controlButtons(), system->children().items().back());
+    EXPECT_TRUE(user->hasFlag(KV_ITEM_USER_LAYERS | KV_ITEM_BUILT_IN));
+    EXPECT_TRUE(system->hasFlag(KV_ITEM_SYSTEM_LAYERS) && system->hasFlag(KV_ITEM_BUILT_IN));
+    EXPECT_TRUE(cake.controlButtons()->hasFlag(KV_ITEM_BUILT_IN));
+    EXPECT_FALSE(own->hasFlag(KV_ITEM_BUILT_IN));
+
+    // Shipped pictures are new to the profile: the next save copies them.
+    const auto defaults = std::static_pointer_cast<KVLayer>(user->children().find("default_buttons"));
+    ASSERT_TRUE(defaults->binding(keyIndex("L1")).image);
+    EXPECT_TRUE(defaults->binding(keyIndex("L1")).image->isChanged());
+
+    // A second set-up (the next start, after a save) finds them and adds nothing.
+    cake.setUpUserLayers(programFolder);
+    cake.setUpSystemLayers(programFolder);
+    EXPECT_EQ(user->children().size(), 2u);
+    EXPECT_EQ(system->children().size(), 1u);
+}
+
+TEST_F(LayerStackTest, BuiltInLookupsFollowPositionThenIdentifier) {
+    cake.items().add(makeLayer("first"));
+    cake.items().add(makeGroup("user_layers"));
+    cake.items().add(makeGroup("system_layers"));
+    EXPECT_EQ(cake.userLayers()->identifier(), "user_layers");
+    EXPECT_EQ(cake.systemLayers()->identifier(), "system_layers");
+    // A stored layer that took a built-in identifier is kept inside the group that replaces it.
+    KVLayerCake other;
+    other.items().add(makeLayer("user_layers"));
+    other.setUpUserLayers("/nonexistent");
+    ASSERT_TRUE(other.userLayers());
+    EXPECT_EQ(other.items().size(), 1u);
+    EXPECT_EQ(other.userLayers()->children().items().front()->identifier(), "user_layers_layer");
+    EXPECT_EQ(other.userLayers()->children().items().back()->identifier(), "default_buttons");
+}
+
+TEST_F(LayerStackTest, TheCollectingWalkTakesLayersOnlyAndEvaluationReportsChanges) {
+    auto a = makeLayer("a");
+    auto b = makeLayer("b");
+    auto empty = makeGroup("empty");
+    auto items = KVLayerCakeItemsStorage();
+    items.add(makeGroup("g", {a, empty, makeGroup("h", {b})}));
+    KVCompositeLayer active;
+    EXPECT_TRUE(evaluateItems(items, active));
+    EXPECT_FALSE(evaluateItems(items, active));
+    EXPECT_TRUE(empty->isActive());
+    const auto collected = collectLayers(items, KV_ITEM_ACTIVE);
+    ASSERT_EQ(collected.size(), 2u);
+    EXPECT_EQ(collected.layers()[0], a);
+    EXPECT_EQ(collected.layers()[1], b);
+
+    // Two layers may share an identifier in different groups; both stay in force.
+    auto twin = makeLayer("a");
+    items.add(makeGroup("other", {twin}));
+    EXPECT_TRUE(evaluateItems(items, active));
+    EXPECT_EQ(active.size(), 3u);
+}
+
+TEST_F(LayerStackTest, ShutdownReleasesEveryPluginAndList) {
+    auto layer = makeLayer("tools");
+    bindAction(*layer, kEscape, "tool");
+    bindView(*layer, keyIndex("F1"), "meter");
+    setUpCake({layer});
+    keyboard.setOpen(true);
+    controller.Start();
+    controller.ShowForEditing(layer);
+    dispatch.send<KVM_KEY_EVENT>(kEscape, 1);
+    controller.Shutdown();
+    EXPECT_FALSE(layer->isActive());
+    EXPECT_TRUE(controller.ActiveLayers().empty());
+    EXPECT_TRUE(controller.ShownItems().empty());
+    for (const char* expected :
+         {"action tool stop", "action tool destroyed", "view meter stop", "view meter destroyed"})
+        EXPECT_EQ(std::count(plugins.log.begin(), plugins.log.end(), expected), 1) << expected;
+    cake.clear();
+    EXPECT_EQ(layer.use_count(), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(LayoutGroupsTest, InstalledLayoutsGetGroupsInOrderAndRemovedOnesLoseThem) {
+    KVLayerCake cake;
+    std::vector<uint32_t> made;
+    const auto makeLayoutGroup = [&](uint32_t layout) {
+        made.push_back(layout);
+        auto group = makeGroup("any");
+        group->conditions().push_back(std::make_shared<KVSysLayoutCondition>(nullptr, layout));
+        return group;
+    };
+    std::vector<uint32_t> installed{0x04090409, 0x04070407};
+    cake.setUpSystemLayers("/nonexistent", [&](KVLayersGroup& system) {
+        KVLayerCake::rebuildLayoutGroups(system, installed, makeLayoutGroup);
+    });
+    const auto ids = [&] {
+        std::vector<std::string> out;
+        for (const auto& child : cake.systemLayers()->children())
+            out.push_back(child->identifier());
+        return out;
+    };
+    EXPECT_EQ(ids(), (std::vector<std::string>{"04090409", "04070407", "control_buttons"}));
+    for (const auto& child : cake.systemLayers()->children())
+        EXPECT_TRUE(child->hasFlag(KV_ITEM_BUILT_IN));
+
+    // Next start: French added between them, German removed; existing groups are not made again.
+    made.clear();
+    installed = {0x04090409, 0x040C040C};
+    cake.setUpSystemLayers("/nonexistent", [&](KVLayersGroup& system) {
+        KVLayerCake::rebuildLayoutGroups(system, installed, makeLayoutGroup);
+    });
+    EXPECT_EQ(made, std::vector<uint32_t>{0x040C040C});
+    EXPECT_EQ(ids(), (std::vector<std::string>{"04090409", "040C040C", "control_buttons"}));
+}
+
+} // namespace
+
+namespace {
+
+struct FailingPlugins final : KVPluginObjectFactory {
+    std::unique_ptr<KVPluginObject> createView(KVViewPluginInstance&) override {
+        throw std::runtime_error("no");
+    }
+    std::unique_ptr<KVPluginObject> createAction(KVActionPluginInstance&) override { throw 42; }
+};
+
+TEST(PluginInstanceTest, APluginThatFailsToCreateLeavesAnInertInstance) {
+    FailingPlugins failing;
+    KVActionPluginInstance action(3, &failing);
+    KVViewPluginInstance view(3, &failing);
+    action.Activate();
+    view.Activate();
+    EXPECT_TRUE(action.IsActive());
+    EXPECT_FALSE(action.HasObject());
+    action.KeyDown();
+    EXPECT_FALSE(action.IsPressed());
+    EXPECT_FALSE(view.StartView());
+    EXPECT_FALSE(view.IsDrawing());
+}
+
+} // namespace

@@ -1,0 +1,235 @@
+#include "LayersFixture.h"
+#include "conditions/ModifierCondition.h"
+#include "layers/ItemFolder.h"
+#include "store/FileTree.h"
+#include "store/PropertyNode.h"
+#include "store/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane::layers;
+
+namespace {
+
+const std::string kPlistHead = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0">
+<dict>
+)";
+const std::string kPlistTail = "</dict>\n</plist>\n";
+
+struct LayerStoreTest : ::testing::Test {
+    KVPtr<KVLayersItem> reload(const KVLayersItem& item) {
+        EXPECT_TRUE(saveItemToFolder(dir.path(), item, false));
+        return loadItemFromFolder(dir / item.identifier(), item.identifier(), context);
+    }
+    KVPtr<KVLayer> loadLayer(const std::string& id) {
+        return std::dynamic_pointer_cast<KVLayer>(loadItemFromFolder(dir / id, id, context));
+    }
+    void writeLayerDocument(const std::string& id, const std::string& body) {
+        ASSERT_TRUE(corvane::ensureFolder(dir / id));
+        writeWholeFile(dir / (id + "/Layer.plist"), kPlistHead + body + kPlistTail);
+    }
+
+    TempDir dir;
+    RecordingPlugins plugins;
+    KVLayerLoadContext context{nullptr, &plugins};
+};
+
+TEST_F(LayerStoreTest, PictureOnlyOnKeypadEnterWritesOneEntryAndItsFile) {
+    auto layer = makeLayer("pictures");
+    layer->binding(keyIndex("KeypadEnter")).image = solidPicture(0x40);
+    layer->binding(keyIndex("KeypadEnter")).image->setChanged(true);
+    // An action code alone makes no binding and writes nothing.
+    layer->binding(keyIndex("Escape")).actionCode = 41;
+
+    ASSERT_TRUE(saveItemToFolder(dir.path(), *layer, false));
+    const std::string document = readWholeFile(dir / "pictures/Layer.plist");
+    EXPECT_NE(document.find("<key>KeypadEnter</key>\n            <dict />"), std::string::npos) << document;
+    EXPECT_EQ(document.find("Escape"), std::string::npos);
+    EXPECT_EQ(document.find("Image"), std::string::npos);
+    EXPECT_TRUE(corvane::pathExists(dir / "pictures/KeypadEnter.png"));
+    EXPECT_FALSE(corvane::pathExists(dir / "pictures/Escape.png"));
+    // The save cleared the mark, so the next one leaves the file alone.
+    EXPECT_FALSE(layer->binding(keyIndex("KeypadEnter")).image->isChanged());
+
+    const auto loaded = loadLayer("pictures");
+    const auto& image = loaded->binding(keyIndex("KeypadEnter")).image;
+    ASSERT_TRUE(image);
+    EXPECT_TRUE(image->samePixels(*solidPicture(0x40)));
+    EXPECT_FALSE(image->isChanged());
+    EXPECT_FALSE(loaded->binding(keyIndex("Escape")).isSet());
+}
+
+TEST_F(LayerStoreTest, EmptyFormsOfButtonsConditionsAndItemOrder) {
+    auto layer = makeLayer("empty");
+    ASSERT_TRUE(saveItemToFolder(dir.path(), *layer, false));
+    const std::string document = readWholeFile(dir / "empty/Layer.plist");
+    EXPECT_NE(document.find("<key>Conditions</key>\n        <string />"), std::string::npos) << document;
+    EXPECT_NE(document.find("<key>Buttons</key>\n        <string />"), std::string::npos) << document;
+    EXPECT_NE(document.find("<key>Disabled</key>\n        <false />"), std::string::npos) << document;
+
+    auto group = makeGroup("lonely");
+    ASSERT_TRUE(saveItemToFolder(dir.path(), *group, false));
+    const std::string groupDocument = readWholeFile(dir / "lonely/Group.plist");
+    EXPECT_NE(groupDocument.find("<key>ItemOrder</key>\n        <array />"), std::string::npos)
+        << groupDocument;
+    EXPECT_EQ(groupDocument.find("Type"), std::string::npos);
+
+    const auto loaded = loadItemFromFolder(dir / "lonely", "lonely", context);
+    EXPECT_TRUE(loaded->isGroup());
+    EXPECT_TRUE(loaded->children().empty());
+    EXPECT_TRUE(loaded->conditions().empty());
+}
+
+TEST_F(LayerStoreTest, ScanCodesAreThreeDigitsAndNumbersReadBackSafely) {
+    auto layer = makeLayer("codes");
+    layer->binding(keyIndex("A")).scanCode = 28;
+    layer->binding(keyIndex("A")).actionCode = 4;
+    layer->binding(keyIndex("B")).keystroke = "Ctrl+B";
+    ASSERT_TRUE(saveItemToFolder(dir.path(), *layer, false));
+    const std::string document = readWholeFile(dir / "codes/Layer.plist");
+    EXPECT_NE(document.find("<string>028</string>"), std::string::npos);
+    EXPECT_NE(document.find("<key>ActionCode</key>\n                <string>4</string>"), std::string::npos);
+
+    const auto loaded = loadLayer("codes");
+    EXPECT_EQ(loaded->binding(keyIndex("A")).scanCode, 28);
+    EXPECT_EQ(loaded->binding(keyIndex("A")).actionCode, 4);
+    EXPECT_EQ(loaded->binding(keyIndex("B")).keystroke, "Ctrl+B");
+
+    // Only the low byte of a scan code counts; numbers that are not numbers read as 0.
+    writeLayerDocument("odd", R"(<key>Buttons</key><dict>
+        <key>A</key><dict><key>ScanCode</key><string>300</string></dict>
+        <key>B</key><dict><key>ScanCode</key><string>x1</string><key>ActionCode</key><string>999</string>
+            <key>Keystroke</key><string>b</string></dict>
+        </dict>)");
+    const auto odd = loadLayer("odd");
+    EXPECT_EQ(odd->binding(keyIndex("A")).scanCode, 300 & 0xFF);
+    EXPECT_EQ(odd->binding(keyIndex("B")).scanCode, 0);
+    EXPECT_EQ(odd->binding(keyIndex("B")).actionCode, 0);
+}
+
+TEST_F(LayerStoreTest, ButtonsInAnyOrderLoadEveryKnownKeyExactlyNamed) {
+    writeLayerDocument("shuffled", R"(<key>Buttons</key><dict>
+        <key>KeypadEnter</key><dict><key>Keystroke</key><string>last</string></dict>
+        <key>Escape</key><dict><key>Keystroke</key><string>first</string></dict>
+        <key>Z</key><dict><key>Keystroke</key><string>z</string></dict>
+        <key>A</key><dict><key>Keystroke</key><string>a</string></dict>
+        <key>escape</key><dict><key>Keystroke</key><string>wrong case</string></dict>
+        <key>NoSuchKey</key><dict><key>Keystroke</key><string>nothing</string></dict>
+        <key>F1</key><dict><key>Keystroke</key><string>f1</string></dict>
+        </dict>)");
+    const auto layer = loadLayer("shuffled");
+    EXPECT_EQ(layer->binding(keyIndex("KeypadEnter")).keystroke, "last");
+    EXPECT_EQ(layer->binding(keyIndex("Escape")).keystroke, "first");
+    EXPECT_EQ(layer->binding(keyIndex("Z")).keystroke, "z");
+    EXPECT_EQ(layer->binding(keyIndex("A")).keystroke, "a");
+    EXPECT_EQ(layer->binding(keyIndex("F1")).keystroke, "f1");
+    int set = 0;
+    for (const auto& binding : layer->bindings())
+        set += binding.isSet();
+    EXPECT_EQ(set, 5);
+}
+
+TEST_F(LayerStoreTest, GroupsLoadChildrenInOrderOnceEachAndMissingFoldersAsEmptyLayers) {
+    auto inner = makeLayer("inner");
+    inner->binding(keyIndex("Q")).keystroke = "q";
+    auto group = makeGroup("outer", {inner, makeGroup("nested", {makeLayer("deep")})});
+    ASSERT_TRUE(saveItemToFolder(dir.path(), *group, false));
+    // Name "inner" twice and a child whose folder is gone.
+    std::string document = readWholeFile(dir / "outer/Group.plist");
+    const std::string listed = "<string>inner</string>";
+    document.replace(document.find(listed), listed.size(),
+                     listed + "<string>inner</string><string>gone</string>");
+    writeWholeFile(dir / "outer/Group.plist", document);
+
+    const auto loaded = loadItemFromFolder(dir / "outer", "outer", context);
+    ASSERT_EQ(loaded->children().size(), 3u);
+    const auto& children = loaded->children().items();
+    EXPECT_EQ(children[0]->identifier(), "inner");
+    EXPECT_EQ(std::static_pointer_cast<KVLayer>(children[0])->binding(keyIndex("Q")).keystroke, "q");
+    EXPECT_EQ(children[1]->identifier(), "gone");
+    EXPECT_FALSE(children[1]->isGroup());
+    EXPECT_EQ(children[2]->identifier(), "nested");
+    ASSERT_EQ(children[2]->children().size(), 1u);
+    EXPECT_EQ(children[2]->children().items()[0]->identifier(), "deep");
+
+    const auto missing = loadItemFromFolder(dir / "nowhere", "nowhere", context);
+    EXPECT_FALSE(missing->isGroup());
+    EXPECT_TRUE(missing->isEnabled());
+}
+
+TEST_F(LayerStoreTest, CommonKeysAndConditionsRoundTrip) {
+    auto layer = makeLayer("common");
+    layer->setDisplayName("Gaming");
+    layer->setFlag(KV_ITEM_ENABLED, false);
+    auto properties = KVPropertyNode::create("Properties");
+    properties->addChild("Colour", "red");
+    layer->setProperties(properties);
+    layer->conditions().push_back(std::make_shared<KVLockCondition>(nullptr, 16));
+    layer->conditions().push_back(std::make_shared<KVModifierCondition>(nullptr, 2 | 4));
+
+    const auto loaded = reload(*layer);
+    EXPECT_EQ(loaded->displayName(), "Gaming");
+    EXPECT_FALSE(loaded->isEnabled());
+    ASSERT_TRUE(loaded->properties());
+    EXPECT_EQ(loaded->properties()->childValue("Colour"), "red");
+    ASSERT_EQ(loaded->conditions().size(), 2u);
+    EXPECT_EQ(loaded->conditions()[0]->Type(), "lock");
+    EXPECT_EQ(std::static_pointer_cast<KVModifierCondition>(loaded->conditions()[0])->Mask(), 16u);
+    EXPECT_EQ(std::static_pointer_cast<KVModifierCondition>(loaded->conditions()[1])->Mask(), 6u);
+
+    // Anything but "true" leaves an item enabled.
+    writeLayerDocument("yes", "<key>Disabled</key><string>yes</string>");
+    EXPECT_TRUE(loadLayer("yes")->isEnabled());
+}
+
+TEST_F(LayerStoreTest, PluginEntriesAreWrittenBackUnchanged) {
+    writeLayerDocument("plugged", R"(<key>Buttons</key><dict>
+        <key>F5</key><dict>
+            <key>ViewPlugin</key><dict>
+                <key>PluginID</key><string>clock</string>
+                <key>SubPluginID</key><string>analogue</string>
+                <key>PluginProperties</key><dict><key>Zone</key><string>UTC</string></dict>
+                <key>FutureKey</key><string>kept</string>
+            </dict>
+            <key>ActionPlugin</key><dict>
+                <key>PluginID</key><string>launcher</string>
+                <key>SubPluginID</key><string>run</string>
+            </dict>
+        </dict></dict>)");
+    const auto layer = loadLayer("plugged");
+    const auto& binding = layer->binding(keyIndex("F5"));
+    ASSERT_TRUE(binding.viewPlugin);
+    ASSERT_TRUE(binding.actionPlugin);
+    EXPECT_EQ(binding.viewPlugin->PluginID(), "clock");
+    EXPECT_EQ(binding.viewPlugin->KeyIndex(), keyIndex("F5"));
+    EXPECT_EQ(binding.viewPlugin->Properties()->childValue("Zone"), "UTC");
+    EXPECT_EQ(binding.actionPlugin->SubPluginID(), "run");
+    EXPECT_FALSE(binding.actionPlugin->Properties());
+
+    ASSERT_TRUE(saveItemToFolder(dir.path(), *layer, false));
+    const auto again = loadLayer("plugged");
+    const auto& view = again->binding(keyIndex("F5")).viewPlugin;
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->SubPluginID(), "analogue");
+    EXPECT_EQ(view->Properties()->childValue("Zone"), "UTC");
+    const std::string document = readWholeFile(dir / "plugged/Layer.plist");
+    EXPECT_NE(document.find("<key>FutureKey</key>"), std::string::npos);
+    EXPECT_EQ(document.find("<key>PluginProperties</key>"), document.rfind("<key>PluginProperties</key>"));
+}
+
+TEST_F(LayerStoreTest, MarkingPicturesChangedReachesEveryLayerBelow) {
+    auto layer = makeLayer("shipped");
+    layer->binding(keyIndex("F1")).image = solidPicture(0x80);
+    ASSERT_TRUE(saveItemToFolder(dir.path(), *makeGroup("box", {layer}), true));
+
+    const auto item = loadItemFromFolder(dir / "box", "box", context);
+    const auto& image =
+        std::static_pointer_cast<KVLayer>(item->children().items()[0])->binding(keyIndex("F1")).image;
+    ASSERT_TRUE(image);
+    EXPECT_FALSE(image->isChanged());
+    markPicturesChanged(*item);
+    EXPECT_TRUE(image->isChanged());
+}
+
+} // namespace

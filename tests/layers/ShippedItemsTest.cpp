@@ -1,0 +1,145 @@
+#include "layers/ShippedItems.h"
+
+#include "LayersFixture.h"
+#include "device/KeyTables.h"
+#include "images/KVTextRenderer.h"
+#include "layers/ItemFolder.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane::layers;
+
+namespace {
+
+const std::string kProgramFolder = std::string(CORVANE_BIN_DIR) + "/../lib/corvane";
+
+// Columns and rows of the picture that differ from its corner pixel.
+struct Ink {
+    int left = 48, right = -1, top = 48, bottom = -1;
+};
+
+Ink inkOf(const KVImage& image) {
+    Ink ink;
+    const uint8_t* corner = image.scanLine(0);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const uint8_t* pixel = image.scanLine(y) + x * 3;
+            if (std::equal(pixel, pixel + 3, corner))
+                continue;
+            const int fromTop = image.height() - 1 - y;
+            ink = {std::min(ink.left, x), std::max(ink.right, x), std::min(ink.top, fromTop),
+                   std::max(ink.bottom, fromTop)};
+        }
+    return ink;
+}
+
+struct ShippedItemsTest : ::testing::Test, LayersStackFixture {
+    void SetUp() override {
+        cake.items().add(makeGroup(KVLayerCake::kUserLayersId));
+        cake.setUpUserLayers(kProgramFolder);
+        cake.setUpSystemLayers(kProgramFolder);
+    }
+    KVPtr<KVLayer> controlLayer(const std::string& id) const {
+        return std::dynamic_pointer_cast<KVLayer>(cake.controlButtons()->children().find(id));
+    }
+};
+
+TEST_F(ShippedItemsTest, ControlButtonsHoldTheLockVariantsBeforeTheKeys) {
+    const auto controls = cake.controlButtons();
+    ASSERT_TRUE(controls->isGroup());
+    std::vector<std::string> ids;
+    for (const auto& child : controls->children())
+        ids.push_back(child->identifier());
+    EXPECT_EQ(ids, (std::vector<std::string>{"control_buttons_caps_lock", "control_buttons_num_lock",
+                                             "control_buttons_scroll_lock", kControlButtonsKeysId}));
+    for (auto [id, key, mask] : {std::tuple{"control_buttons_caps_lock", "CapsLock", 16u},
+                                 std::tuple{"control_buttons_num_lock", "NumLock", 64u},
+                                 std::tuple{"control_buttons_scroll_lock", "ScrollLock", 128u}}) {
+        const auto layer = controlLayer(id);
+        ASSERT_TRUE(layer) << id;
+        ASSERT_EQ(layer->conditions().size(), 1u);
+        EXPECT_EQ(layer->conditions()[0]->Type(), "lock");
+        EXPECT_EQ(std::static_pointer_cast<KVLockCondition>(layer->conditions()[0])->Mask(), mask);
+        int bound = 0;
+        for (const auto& binding : layer->bindings())
+            bound += binding.isSet();
+        EXPECT_EQ(bound, 1);
+        EXPECT_TRUE(layer->binding(keyIndex(key)).image);
+    }
+}
+
+TEST_F(ShippedItemsTest, ALockKeyLightsWhileItsLockIsOn) {
+    keyboard.setOpen(true);
+    controller.Start();
+    const unsigned caps = keyIndex("CapsLock");
+    const auto plain = controlLayer(kControlButtonsKeysId);
+    EXPECT_EQ(controller.DisplayBinding(caps), &plain->binding(caps));
+
+    hook.setModifiersState(16);
+    dispatch.send<KVM_HOOK_STATE_CHANGED>();
+    const auto lit = controlLayer("control_buttons_caps_lock");
+    ASSERT_EQ(controller.DisplayBinding(caps), &lit->binding(caps));
+    EXPECT_FALSE(lit->binding(caps).image->samePixels(*plain->binding(caps).image));
+    // Only the lock key changes.
+    EXPECT_EQ(controller.DisplayBinding(keyIndex("NumLock")), &plain->binding(keyIndex("NumLock")));
+}
+
+TEST_F(ShippedItemsTest, EveryKeyWithoutACharacterHasALegibleCentredCaptionAndKeepsItsCode) {
+    std::vector<std::string> expected = {
+        "Escape",         "PrintScreen", "ScrollLock", "Pause",      "Backspace",  "Tab",     "CapsLock",
+        "Return",         "ShiftLeft",   "ShiftRight", "CtrlLeft",   "CtrlRight",  "CmdLeft", "AltLeft",
+        "AltRight",       "CmdRight",    "Insert",     "Home",       "PageUp",     "Delete",  "End",
+        "PageDown",       "UpArrow",     "DownArrow",  "LeftArrow",  "RightArrow", "NumLock", "KeypadDivide",
+        "KeypadMultiply", "KeypadMinus", "KeypadPlus", "KeypadEnter"};
+    for (int f = 1; f <= 12; ++f)
+        expected.push_back("F" + std::to_string(f));
+    const auto keys = controlLayer(kControlButtonsKeysId);
+    const auto defaults =
+        std::static_pointer_cast<KVLayer>(cake.userLayers()->children().find(KVLayerCake::kDefaultButtonsId));
+    for (int l = 1; l <= 10; ++l)
+        expected.push_back("L" + std::to_string(l));
+
+    for (const auto& name : expected) {
+        const unsigned index = keyIndex(name);
+        const auto& binding =
+            name[0] == 'L' && name.size() <= 3 ? defaults->binding(index) : keys->binding(index);
+        ASSERT_TRUE(binding.image) << name;
+        EXPECT_FALSE(binding.keystroke.empty()) << name;
+        EXPECT_EQ(binding.scanCode, 0) << name << " must keep sending its own code";
+        EXPECT_FALSE(binding.actionPlugin) << name;
+        const Ink ink = inkOf(*binding.image);
+        ASSERT_GE(ink.right, ink.left) << name << " is blank";
+        EXPECT_GE(ink.left, 2) << name;
+        EXPECT_LE(ink.right, 45) << name;
+        EXPECT_GE(ink.top, 2) << name;
+        EXPECT_LE(ink.bottom, 45) << name;
+        EXPECT_NEAR(ink.left + ink.right, 47, 4) << name << " is not centred across";
+        EXPECT_NEAR(ink.top + ink.bottom, 47, 8) << name << " is not centred down";
+        // Legible: a caption fills a fair part of the key.
+        EXPECT_GE(ink.right - ink.left, 8) << name;
+    }
+    // Character keys are left to the keyboard layout's captions.
+    for (const char* name : {"A", "1", "Spacebar", "Keypad5", "Comma"}) {
+        EXPECT_FALSE(keys->binding(keyIndex(name)).isSet()) << name;
+        EXPECT_FALSE(defaults->binding(keyIndex(name)).isSet()) << name;
+    }
+}
+
+TEST_F(ShippedItemsTest, TheGeneratedFoldersMatchWhatTheBuilderMakes) {
+    KVTextRenderer renderer;
+    const auto built = makeControlButtons(renderer);
+    const auto shipped = controlLayer(kControlButtonsKeysId);
+    const auto& fresh = std::static_pointer_cast<KVLayer>(built->children().find(kControlButtonsKeysId));
+    for (unsigned index = 0; index < kLayerKeyCount; ++index) {
+        const auto& a = fresh->binding(index);
+        const auto& b = shipped->binding(index);
+        ASSERT_EQ(a.isSet(), b.isSet()) << keyName(index);
+        if (!a.isSet())
+            continue;
+        EXPECT_EQ(a.keystroke, b.keystroke);
+        EXPECT_EQ(a.properties->childValue("FontSize"), b.properties->childValue("FontSize"));
+        EXPECT_TRUE(a.image->samePixels(*b.image)) << keyName(index);
+    }
+}
+
+} // namespace
