@@ -96,12 +96,13 @@ void BM_IdleCpuPerMinute(benchmark::State& state) {
     double cpu = 0;
     for (auto _ : state) {
         const double before = processCpuSeconds();
-        rig.loop.runUntil([] { return false; }, seconds);
+        rig.loop.addTimer(seconds, false, [&] { rig.loop.quit(0); });
+        rig.loop.run(); // sleeps until the next timer or descriptor, as the application's loop does
         cpu = processCpuSeconds() - before;
     }
     state.counters["cpu_ms_per_minute"] = cpu * 1000.0 * 60.0 / double(seconds.count());
     state.counters["resident_MB"] = residentMegabytes();
 }
-BENCHMARK(BM_IdleCpuPerMinute)->Arg(10)->Arg(60)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_IdleCpuPerMinute)->Arg(60)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
 } // namespace
