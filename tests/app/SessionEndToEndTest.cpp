@@ -2,6 +2,7 @@
 // virtual keyboard's files follow the layers. (Switching layouts is covered with the scripted hook: this
 // Xvfb does not take a new keymap, so its XKB group cannot change.)
 
+#include "device/KeyTables.h"
 #include "support/ConfiguratorProcess.h"
 #include "support/Xvfb.h"
 
@@ -12,6 +13,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -84,7 +86,15 @@ TEST(SessionEndToEnd, LayersFollowTheActiveProgramAndShift) {
         GTEST_SKIP() << "Xvfb could not be started";
     Session session(server.display());
 
-    const pid_t sleeper = ::fork();
+    // The program whose window becomes active; ended with the test, however it ends.
+    struct Sleeper {
+        pid_t pid = ::fork();
+        ~Sleeper() {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    } sleeperProcess;
+    const pid_t sleeper = sleeperProcess.pid;
     if (sleeper == 0) {
         ::execlp("sleep", "sleep", "60", static_cast<char*>(nullptr));
         ::_exit(127);
@@ -98,7 +108,12 @@ TEST(SessionEndToEnd, LayersFollowTheActiveProgramAndShift) {
     writeProfile(home);
     ASSERT_EQ(runKeyboardTool("init " + keyboard), 0);
     const std::string table = keyboard + "/vTavirex/scancode.sys";
-    const std::string escapeFile = keyboard + "/vTavirex/dynamic/001.sys";
+    char escapeName[32];
+    std::snprintf(escapeName, sizeof escapeName, "/vTavirex/dynamic/%03u.sys",
+                  unsigned(corvane::device::modelDescriptor(KeyboardModelMain)
+                               .keys[*corvane::device::findKeyByName(KeyboardModelMain, "Escape")]
+                               .display));
+    const std::string escapeFile = keyboard + escapeName;
 
     ConfiguratorProcess process = startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard},
                                                     home, {{"DISPLAY", server.display()}});
@@ -124,8 +139,6 @@ TEST(SessionEndToEnd, LayersFollowTheActiveProgramAndShift) {
 
     ::kill(process.pid, SIGTERM);
     EXPECT_EQ(process.wait(), 0) << process.log;
-    ::kill(sleeper, SIGTERM);
-    ::waitpid(sleeper, nullptr, 0);
     std::filesystem::remove_all(home);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,21 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+
+ConfiguratorProcess::ConfiguratorProcess(ConfiguratorProcess&& other) noexcept
+    : pid(other.pid), stderrFd(other.stderrFd), log(std::move(other.log)) {
+    other.pid = -1;
+    other.stderrFd = -1;
+}
+
+ConfiguratorProcess::~ConfiguratorProcess() {
+    if (pid > 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    if (stderrFd >= 0)
+        ::close(stderrFd);
+}
 
 bool ConfiguratorProcess::waitFor(const std::string& text, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -35,6 +51,8 @@ int ConfiguratorProcess::wait() {
     for (ssize_t got; (got = ::read(stderrFd, buffer, sizeof buffer)) > 0;)
         log.append(buffer, size_t(got));
     ::close(stderrFd);
+    stderrFd = -1;
+    pid = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 

@@ -11,6 +11,12 @@
 #include <vector>
 
 struct ConfiguratorProcess {
+    ConfiguratorProcess() = default;
+    ConfiguratorProcess(ConfiguratorProcess&& other) noexcept;
+    ConfiguratorProcess& operator=(ConfiguratorProcess&&) = delete;
+    // A test that stops early must not leave the program running behind it.
+    ~ConfiguratorProcess();
+
     pid_t pid = -1;
     int stderrFd = -1;
     std::string log;
