@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-
 #include <cstdio>
 #include <cstdlib>
 #include <memory>

@@ -3,5 +3,4 @@
 #include <memory>
 
 // The shared counted reference used for every long-lived object of the configurator.
-template <class T>
-using KVPtr = std::shared_ptr<T>;
+template <class T> using KVPtr = std::shared_ptr<T>;

@@ -1,8 +1,7 @@
 #include "core/Log.h"
 
-#include <spdlog/sinks/stdout_color_sinks.h>
-
 #include <cstdlib>
+#include <spdlog/sinks/stdout_color_sinks.h>
 
 namespace corvane {
 

@@ -12,7 +12,9 @@ struct KVMainLoop::PendingSend {
 
 KVMainLoop::KVMainLoop() : m_loopThread(std::this_thread::get_id()) {}
 
-KVMainLoop::~KVMainLoop() { refuseSends(); }
+KVMainLoop::~KVMainLoop() {
+    refuseSends();
+}
 
 bool KVMainLoop::send(const Task& task) {
     if (isLoopThread()) {

@@ -1,12 +1,11 @@
 #include "core/ManualLoop.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <system_error>
+#include <unistd.h>
 #include <vector>
 
 KVManualLoop::KVManualLoop(Clock clock) : m_clock(clock) {
@@ -43,7 +42,9 @@ KVMainLoop::TimerId KVManualLoop::addTimer(std::chrono::milliseconds interval, b
     return id;
 }
 
-void KVManualLoop::cancelTimer(TimerId id) { m_timers.erase(id); }
+void KVManualLoop::cancelTimer(TimerId id) {
+    m_timers.erase(id);
+}
 
 KVMainLoop::WatchId KVManualLoop::watchFd(int fd, unsigned events, std::function<void(unsigned)> callback) {
     const WatchId id = m_nextId++;
@@ -51,7 +52,9 @@ KVMainLoop::WatchId KVManualLoop::watchFd(int fd, unsigned events, std::function
     return id;
 }
 
-void KVManualLoop::unwatchFd(WatchId id) { m_watches.erase(id); }
+void KVManualLoop::unwatchFd(WatchId id) {
+    m_watches.erase(id);
+}
 
 bool KVManualLoop::runPosted() {
     std::deque<Task> tasks;
@@ -130,8 +133,9 @@ bool KVManualLoop::runOnce(std::chrono::milliseconds wait) {
     if (ran)
         wait = std::chrono::milliseconds(0);
     else if (m_clock == Clock::Real && !m_timers.empty()) {
-        auto next = std::min_element(m_timers.begin(), m_timers.end(),
-                                     [](const auto& a, const auto& b) { return a.second.due < b.second.due; });
+        auto next = std::min_element(m_timers.begin(), m_timers.end(), [](const auto& a, const auto& b) {
+            return a.second.due < b.second.due;
+        });
         auto untilDue = std::chrono::ceil<std::chrono::milliseconds>(next->second.due - now());
         wait = std::clamp(untilDue, std::chrono::milliseconds(0), wait);
     }
@@ -142,7 +146,8 @@ bool KVManualLoop::runOnce(std::chrono::milliseconds wait) {
 bool KVManualLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!done()) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left <= std::chrono::milliseconds(0))
             return done();
         runOnce(std::min(left, std::chrono::milliseconds(10)));
@@ -153,8 +158,9 @@ bool KVManualLoop::runUntil(const std::function<bool()>& done, std::chrono::mill
 void KVManualLoop::advance(std::chrono::milliseconds by) {
     const TimePoint end = m_virtualNow + by;
     for (;;) {
-        auto next = std::min_element(m_timers.begin(), m_timers.end(),
-                                     [](const auto& a, const auto& b) { return a.second.due < b.second.due; });
+        auto next = std::min_element(m_timers.begin(), m_timers.end(), [](const auto& a, const auto& b) {
+            return a.second.due < b.second.due;
+        });
         if (next == m_timers.end() || next->second.due > end)
             break;
         m_virtualNow = std::max(m_virtualNow, next->second.due);

@@ -4,7 +4,9 @@
 
 CKVMessageDispatch::CKVMessageDispatch(KVMainLoop& loop) : m_loop(loop) {}
 
-CKVMessageDispatch::~CKVMessageDispatch() { *m_alive = false; }
+CKVMessageDispatch::~CKVMessageDispatch() {
+    *m_alive = false;
+}
 
 void CKVMessageDispatch::addHandler(KVMessage message, KVPtr<CFunctionAdaptor> adaptor) {
     auto& handlers = m_handlers[message];

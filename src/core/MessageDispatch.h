@@ -31,8 +31,7 @@ private:
 
 namespace corvane::detail {
 
-template <class A>
-A fromParam(std::uintmax_t value) {
+template <class A> A fromParam(std::uintmax_t value) {
     if constexpr (std::is_same_v<A, bool>)
         return value != 0;
     else if constexpr (std::is_pointer_v<A>)
@@ -41,8 +40,7 @@ A fromParam(std::uintmax_t value) {
         return static_cast<A>(value);
 }
 
-template <class A>
-std::uintmax_t toParam(A value) {
+template <class A> std::uintmax_t toParam(A value) {
     if constexpr (std::is_same_v<A, KVUnused>)
         return 0;
     else if constexpr (std::is_pointer_v<A>)
@@ -128,7 +126,8 @@ public:
     }
     template <KVMessage M>
     void post(typename KVMessageParams<M>::W w = {}, typename KVMessageParams<M>::L l = {}) {
-        static_assert(!std::is_same_v<typename KVMessageParams<M>::W, const char*>, "text is sent, not posted");
+        static_assert(!std::is_same_v<typename KVMessageParams<M>::W, const char*>,
+                      "text is sent, not posted");
         Post(M, KVWParam(corvane::detail::toParam(w)), KVLParam(corvane::detail::toParam(l)));
     }
 
@@ -143,8 +142,7 @@ public:
     size_t windowCount(KVMessage message) const;
 
 private:
-    template <class T, class R, class... A>
-    class MemberAdaptor final : public CFunctionAdaptor {
+    template <class T, class R, class... A> class MemberAdaptor final : public CFunctionAdaptor {
     public:
         MemberAdaptor(T* object, R (T::*function)(A...))
             : CFunctionAdaptor(object, function), m_object(object), m_functionPtr(function) {}
@@ -158,8 +156,7 @@ private:
         }
 
     private:
-        template <class A1, class A2>
-        void invokeTwo(KVWParam wParam, KVLParam lParam) {
+        template <class A1, class A2> void invokeTwo(KVWParam wParam, KVLParam lParam) {
             (m_object->*m_functionPtr)(corvane::detail::fromParam<A1>(wParam),
                                        corvane::detail::fromParam<A2>(std::uintmax_t(lParam)));
         }

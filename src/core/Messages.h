@@ -16,44 +16,44 @@ struct KVUnused {};
 
 // Every private message: number, name, wParam type, lParam type. Text messages carry `const char*`
 // (UTF-8), delivered as a data copy: the pointer is valid during the call only.
-#define KV_PRIVATE_MESSAGES(X)                                                                              \
-    X(2025, KVM_DEVICE_MODIFIERS_CHANGED, unsigned, KVUnused)                                               \
-    X(2026, KVM_UNUSED_2026, KVUnused, KVUnused)                                                            \
-    X(2027, KVM_PROCESS_EVENT, unsigned, long)                                                              \
-    X(2028, KVM_WINDOW_ACTIVATED, unsigned long, KVUnused)                                                  \
-    X(2029, KVM_RUNNING_APPS_CHANGED, KVUnused, KVUnused)                                                   \
-    X(2030, KVM_FOREGROUND_APP_CHANGED, KVUnused, KVUnused)                                                 \
-    X(2031, KVM_HOOK_STATE_CHANGED, KVUnused, KVUnused)                                                     \
-    X(2032, KVM_WINDOW_ACTIVATED_2, unsigned long, KVUnused)                                                \
-    X(2033, KVM_LAYERS_FOLDER_CHANGED, KVUnused, KVUnused)                                                  \
-    X(2034, KVM_TREE_SELECTION_CHANGED, KVUnused, KVUnused)                                                 \
-    X(2035, KVM_IMAGE_FILE_RELOADED, const char*, KVUnused)                                                 \
-    X(2036, KVM_ACTIVE_LAYERS_CHANGED, KVUnused, KVUnused)                                                  \
-    X(2037, KVM_PLUGIN_IMAGE_UPDATED, KVViewPluginInstance*, unsigned)                                      \
-    X(2038, KVM_KEY_SELECTION_CHANGED, KVUnused, KVUnused)                                                  \
-    X(2039, KVM_BINDING_EDITED, KVUnused, KVUnused)                                                         \
-    X(2040, KVM_DEVICE_STATE, unsigned, KVUnused)                                                           \
-    X(2041, KVM_TRAY_CALLBACK, unsigned, int)                                                               \
-    X(2042, KVM_SHOW_EDITOR, KVUnused, KVUnused)                                                            \
-    X(2043, KVM_KEY_CHANGED, unsigned, KVUnused)                                                            \
-    X(2044, KVM_KEYS_EDITED, KVUnused, KVUnused)                                                            \
-    X(2045, KVM_KEY_EVENT, unsigned, int)                                                                   \
-    X(2046, KVM_PLUGIN_CONDITION_CHANGED, KVUnused, KVUnused)                                               \
-    X(2047, KVM_UPDATE_PROGRESS, KVUnused, KVUnused)                                                        \
-    X(2048, KVM_OPEN_LAYERS_FILE, const char*, KVUnused)                                                    \
+#define KV_PRIVATE_MESSAGES(X)                                                                               \
+    X(2025, KVM_DEVICE_MODIFIERS_CHANGED, unsigned, KVUnused)                                                \
+    X(2026, KVM_UNUSED_2026, KVUnused, KVUnused)                                                             \
+    X(2027, KVM_PROCESS_EVENT, unsigned, long)                                                               \
+    X(2028, KVM_WINDOW_ACTIVATED, unsigned long, KVUnused)                                                   \
+    X(2029, KVM_RUNNING_APPS_CHANGED, KVUnused, KVUnused)                                                    \
+    X(2030, KVM_FOREGROUND_APP_CHANGED, KVUnused, KVUnused)                                                  \
+    X(2031, KVM_HOOK_STATE_CHANGED, KVUnused, KVUnused)                                                      \
+    X(2032, KVM_WINDOW_ACTIVATED_2, unsigned long, KVUnused)                                                 \
+    X(2033, KVM_LAYERS_FOLDER_CHANGED, KVUnused, KVUnused)                                                   \
+    X(2034, KVM_TREE_SELECTION_CHANGED, KVUnused, KVUnused)                                                  \
+    X(2035, KVM_IMAGE_FILE_RELOADED, const char*, KVUnused)                                                  \
+    X(2036, KVM_ACTIVE_LAYERS_CHANGED, KVUnused, KVUnused)                                                   \
+    X(2037, KVM_PLUGIN_IMAGE_UPDATED, KVViewPluginInstance*, unsigned)                                       \
+    X(2038, KVM_KEY_SELECTION_CHANGED, KVUnused, KVUnused)                                                   \
+    X(2039, KVM_BINDING_EDITED, KVUnused, KVUnused)                                                          \
+    X(2040, KVM_DEVICE_STATE, unsigned, KVUnused)                                                            \
+    X(2041, KVM_TRAY_CALLBACK, unsigned, int)                                                                \
+    X(2042, KVM_SHOW_EDITOR, KVUnused, KVUnused)                                                             \
+    X(2043, KVM_KEY_CHANGED, unsigned, KVUnused)                                                             \
+    X(2044, KVM_KEYS_EDITED, KVUnused, KVUnused)                                                             \
+    X(2045, KVM_KEY_EVENT, unsigned, int)                                                                    \
+    X(2046, KVM_PLUGIN_CONDITION_CHANGED, KVUnused, KVUnused)                                                \
+    X(2047, KVM_UPDATE_PROGRESS, KVUnused, KVUnused)                                                         \
+    X(2048, KVM_OPEN_LAYERS_FILE, const char*, KVUnused)                                                     \
     X(2049, KVM_LAYERS_IMPORTED, KVUnused, KVUnused)
 
 // The standard messages that the Linux layers deliver, under the numbers the window system gave them.
-#define KV_STANDARD_MESSAGES(X)                                                                             \
-    X(2, KVM_DESTROY, KVUnused, KVUnused)                                                                   \
-    X(16, KVM_CLOSE, KVUnused, KVUnused)                                                                    \
-    X(17, KVM_QUERY_END_SESSION, KVUnused, KVUnused)                                                        \
-    X(22, KVM_END_SESSION, unsigned, KVUnused)                                                              \
-    X(74, KVM_COPYDATA, KVUnused, const struct KVCopyData*)                                                 \
-    X(273, KVM_COMMAND, unsigned, KVUnused)                                                                 \
-    X(536, KVM_POWER, unsigned, KVUnused)                                                                   \
-    X(537, KVM_DEVICE_CHANGE, unsigned, KVUnused)                                                           \
-    X(689, KVM_SESSION_CHANGE, unsigned, KVUnused)                                                          \
+#define KV_STANDARD_MESSAGES(X)                                                                              \
+    X(2, KVM_DESTROY, KVUnused, KVUnused)                                                                    \
+    X(16, KVM_CLOSE, KVUnused, KVUnused)                                                                     \
+    X(17, KVM_QUERY_END_SESSION, KVUnused, KVUnused)                                                         \
+    X(22, KVM_END_SESSION, unsigned, KVUnused)                                                               \
+    X(74, KVM_COPYDATA, KVUnused, const struct KVCopyData*)                                                  \
+    X(273, KVM_COMMAND, unsigned, KVUnused)                                                                  \
+    X(536, KVM_POWER, unsigned, KVUnused)                                                                    \
+    X(537, KVM_DEVICE_CHANGE, unsigned, KVUnused)                                                            \
+    X(689, KVM_SESSION_CHANGE, unsigned, KVUnused)                                                           \
     X(49152, KVM_TRAY_RECREATED, KVUnused, KVUnused)
 
 enum KVMessageId : KVMessage {
@@ -78,13 +78,11 @@ struct KVCopyData {
     const void* lpData;
 };
 
-template <KVMessage M>
-struct KVMessageParams;
-#define KV_MESSAGE_PARAMS(number, name, WT, LT)                                                             \
-    template <>                                                                                             \
-    struct KVMessageParams<number> {                                                                        \
-        using W = WT;                                                                                       \
-        using L = LT;                                                                                       \
+template <KVMessage M> struct KVMessageParams;
+#define KV_MESSAGE_PARAMS(number, name, WT, LT)                                                              \
+    template <> struct KVMessageParams<number> {                                                             \
+        using W = WT;                                                                                        \
+        using L = LT;                                                                                        \
     };
 KV_STANDARD_MESSAGES(KV_MESSAGE_PARAMS)
 KV_PRIVATE_MESSAGES(KV_MESSAGE_PARAMS)

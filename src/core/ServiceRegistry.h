@@ -16,8 +16,7 @@ public:
     KVServiceRegistry& operator=(const KVServiceRegistry&) = delete;
 
     // The service of type T, created with `args` if it does not exist yet.
-    template <class T, class... Args>
-    T& get(Args&&... args) {
+    template <class T, class... Args> T& get(Args&&... args) {
         if (T* existing = find<T>())
             return *existing;
         auto service = std::make_shared<T>(std::forward<Args>(args)...);
@@ -27,8 +26,7 @@ public:
     }
 
     // Takes `service` as the service of type T (an interface type, usually), unless one exists.
-    template <class T>
-    T& add(std::shared_ptr<T> service) {
+    template <class T> T& add(std::shared_ptr<T> service) {
         if (T* existing = find<T>())
             return *existing;
         T& ref = *service;
@@ -36,8 +34,7 @@ public:
         return ref;
     }
 
-    template <class T>
-    T* find() const {
+    template <class T> T* find() const {
         for (const auto& entry : m_services)
             if (entry.type == std::type_index(typeid(T)))
                 return static_cast<T*>(entry.service.get());
@@ -45,8 +42,7 @@ public:
     }
 
     // A shared reference to the service of type T, for those that keep one; empty when there is none.
-    template <class T>
-    std::shared_ptr<T> shared() const {
+    template <class T> std::shared_ptr<T> shared() const {
         for (const auto& entry : m_services)
             if (entry.type == std::type_index(typeid(T)))
                 return std::static_pointer_cast<T>(entry.service);

@@ -2,6 +2,10 @@
 
 #include "core/MessageDispatch.h"
 
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
 #include <linux/cn_proc.h>
 #include <linux/connector.h>
 #include <linux/netlink.h>
@@ -9,11 +13,6 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <charconv>
-#include <cstring>
-#include <filesystem>
 
 namespace {
 
@@ -29,7 +28,9 @@ constexpr size_t kListenLength = NLMSG_LENGTH(sizeof(cn_msg) + sizeof(proc_cn_mc
 KVProcessWatcher::KVProcessWatcher(KVMainLoop& loop, std::string procRoot)
     : m_loop(loop), m_procRoot(std::move(procRoot)) {}
 
-KVProcessWatcher::~KVProcessWatcher() { stop(); }
+KVProcessWatcher::~KVProcessWatcher() {
+    stop();
+}
 
 void KVProcessWatcher::start(CKVMessageDispatch& dispatch, bool preferNetlink) {
     if (m_dispatch)
@@ -48,7 +49,8 @@ void KVProcessWatcher::start(CKVMessageDispatch& dispatch, bool preferNetlink) {
             m_timer = m_loop.addTimer(kNetlinkProbeTimeout, false, [this, probe] { confirmNetlink(probe); });
             return;
         }
-        spdlog::warn("cannot start a probe process ({}); watching processes through /proc", std::strerror(errno));
+        spdlog::warn("cannot start a probe process ({}); watching processes through /proc",
+                     std::strerror(errno));
         closeNetlink();
     }
     startScan();
@@ -75,7 +77,8 @@ void KVProcessWatcher::stop() {
 bool KVProcessWatcher::openNetlink() {
     m_netlink = ::socket(PF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_CONNECTOR);
     if (m_netlink < 0) {
-        spdlog::info("process connector unavailable ({}); watching processes through /proc", std::strerror(errno));
+        spdlog::info("process connector unavailable ({}); watching processes through /proc",
+                     std::strerror(errno));
         return false;
     }
     sockaddr_nl address{};
@@ -93,7 +96,8 @@ bool KVProcessWatcher::openNetlink() {
     std::memcpy(connector->data, &listen, sizeof listen);
     if (::bind(m_netlink, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ||
         ::send(m_netlink, request, kListenLength, 0) < 0) {
-        spdlog::info("process connector refused ({}); watching processes through /proc", std::strerror(errno));
+        spdlog::info("process connector refused ({}); watching processes through /proc",
+                     std::strerror(errno));
         closeNetlink();
         return false;
     }

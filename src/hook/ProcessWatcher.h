@@ -2,11 +2,10 @@
 
 #include "core/MainLoop.h"
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <optional>
 #include <set>
+#include <sys/types.h>
 
 class CKVMessageDispatch;
 

@@ -4,7 +4,9 @@
 
 KVSessionHook::KVSessionHook(KVMainLoop& loop) : m_loop(loop), m_processes(loop) {}
 
-KVSessionHook::~KVSessionHook() { UnHook(); }
+KVSessionHook::~KVSessionHook() {
+    UnHook();
+}
 
 void KVSessionHook::Hook(CKVMessageDispatch& dispatch) {
     if (m_hooked)
@@ -27,10 +29,14 @@ void KVSessionHook::UnHook() {
     m_x11.reset();
 }
 
-int32_t KVSessionHook::GetHookModifiersState() const { return m_x11 ? m_x11->modifiersState() : 0; }
+int32_t KVSessionHook::GetHookModifiersState() const {
+    return m_x11 ? m_x11->modifiersState() : 0;
+}
 
 std::optional<pid_t> KVSessionHook::WindowProcessId(unsigned long window) const {
     return m_x11 ? m_x11->windowProcessId(window) : std::nullopt;
 }
 
-uint8_t KVSessionHook::layoutGroup() const { return m_x11 ? m_x11->layoutGroup() : 0; }
+uint8_t KVSessionHook::layoutGroup() const {
+    return m_x11 ? m_x11->layoutGroup() : 0;
+}

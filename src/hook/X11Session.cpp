@@ -23,11 +23,9 @@ constexpr std::array<std::pair<const char*, uint32_t>, 4> kLockIndicators{{
     {"Scroll Lock", KV_LOCK_SCROLL},
 }};
 
-template <class T>
-using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
+template <class T> using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
 
-template <class T>
-XcbReply<T> own(T* reply) {
+template <class T> XcbReply<T> own(T* reply) {
     return XcbReply<T>(reply, &std::free);
 }
 
@@ -75,7 +73,8 @@ std::unique_ptr<KVX11Session> KVX11Session::connect(KVMainLoop& loop, const std:
         x->xkbEventBase = xcb_get_extension_data(x->conn, &xcb_xkb_id)->first_event;
         for (size_t i = 0; i < kLockIndicators.size(); ++i) {
             const char* name = kLockIndicators[i].first;
-            auto atom = own(xcb_intern_atom_reply(x->conn, xcb_intern_atom(x->conn, 1, strlen(name), name), nullptr));
+            auto atom =
+                own(xcb_intern_atom_reply(x->conn, xcb_intern_atom(x->conn, 1, strlen(name), name), nullptr));
             if (!atom || atom->atom == XCB_ATOM_NONE)
                 continue;
             auto found = own(xcb_xkb_get_named_indicator_reply(
@@ -95,7 +94,9 @@ std::unique_ptr<KVX11Session> KVX11Session::connect(KVMainLoop& loop, const std:
 KVX11Session::KVX11Session(KVMainLoop& loop, std::unique_ptr<Connection> connection)
     : m_loop(loop), m_x(std::move(connection)) {}
 
-KVX11Session::~KVX11Session() { stop(); }
+KVX11Session::~KVX11Session() {
+    stop();
+}
 
 void KVX11Session::start(CKVMessageDispatch& dispatch) {
     if (m_dispatch)
@@ -127,8 +128,8 @@ void KVX11Session::stop() {
 void KVX11Session::queryInitialState() {
     if (!m_x->xkb)
         return;
-    auto state = own(xcb_xkb_get_state_reply(m_x->conn, xcb_xkb_get_state(m_x->conn, XCB_XKB_ID_USE_CORE_KBD),
-                                             nullptr));
+    auto state = own(
+        xcb_xkb_get_state_reply(m_x->conn, xcb_xkb_get_state(m_x->conn, XCB_XKB_ID_USE_CORE_KBD), nullptr));
     auto indicators = own(xcb_xkb_get_indicator_state_reply(
         m_x->conn, xcb_xkb_get_indicator_state(m_x->conn, XCB_XKB_ID_USE_CORE_KBD), nullptr));
     if (state) {
@@ -162,7 +163,8 @@ void KVX11Session::readEvents() {
         }
     }
     if (xcb_connection_has_error(m_x->conn)) {
-        spdlog::error("the connection to the X server is lost: window and keyboard changes are no longer followed");
+        spdlog::error(
+            "the connection to the X server is lost: window and keyboard changes are no longer followed");
         stop();
     }
 }
@@ -210,8 +212,8 @@ void KVX11Session::reportActiveWindow() {
     if (!m_x->ewmhReady)
         return;
     xcb_window_t window = 0;
-    if (!xcb_ewmh_get_active_window_reply(&m_x->ewmh, xcb_ewmh_get_active_window(&m_x->ewmh, m_x->screen), &window,
-                                          nullptr))
+    if (!xcb_ewmh_get_active_window_reply(&m_x->ewmh, xcb_ewmh_get_active_window(&m_x->ewmh, m_x->screen),
+                                          &window, nullptr))
         return;
     if (window == m_activeWindow || window == XCB_WINDOW_NONE)
         return;

@@ -2,12 +2,11 @@
 
 #include "core/MainLoop.h"
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 
 class CKVMessageDispatch;
 

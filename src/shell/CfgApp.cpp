@@ -7,16 +7,23 @@
 
 #include <spdlog/spdlog.h>
 
-CKVCfgApp::CKVCfgApp(KVMainLoop& loop, CKVCommandLineInfo commandLine, HookFactory makeHook, IKVEditorHost* editor,
-                     std::string instanceFolder, KVSingleInstance::Timing instanceTiming)
+CKVCfgApp::CKVCfgApp(KVMainLoop& loop, CKVCommandLineInfo commandLine, HookFactory makeHook,
+                     IKVEditorHost* editor, std::string instanceFolder,
+                     KVSingleInstance::Timing instanceTiming)
     : m_loop(loop), m_commandLine(std::move(commandLine)), m_makeHook(std::move(makeHook)), m_editor(editor),
       m_instanceFolder(std::move(instanceFolder)), m_instanceTiming(instanceTiming) {}
 
-CKVCfgApp::~CKVCfgApp() { m_services.destroyAll(); }
+CKVCfgApp::~CKVCfgApp() {
+    m_services.destroyAll();
+}
 
-CKVMessageDispatch* CKVCfgApp::dispatch() const { return m_services.find<CKVMessageDispatch>(); }
+CKVMessageDispatch* CKVCfgApp::dispatch() const {
+    return m_services.find<CKVMessageDispatch>();
+}
 
-KVMainController* CKVCfgApp::mainController() const { return m_services.find<KVMainController>(); }
+KVMainController* CKVCfgApp::mainController() const {
+    return m_services.find<KVMainController>();
+}
 
 bool CKVCfgApp::InitInstance() {
     if (!m_instanceFolder.empty()) {
@@ -48,7 +55,8 @@ bool CKVCfgApp::InitInstance() {
     KVKeyboardOptions keyboard;
     keyboard.virtualKeyboard = m_commandLine.virtualKeyboard;
     keyboard.watchSession = m_watchSession;
-    auto& controller = m_services.get<KVMainController>(m_services, m_loop, dispatch, hook, m_editor, keyboard);
+    auto& controller =
+        m_services.get<KVMainController>(m_services, m_loop, dispatch, hook, m_editor, keyboard);
     controller.LoadAndStart();
 
     if (!m_commandLine.minimized)

@@ -27,8 +27,9 @@
 
 #include <spdlog/spdlog.h>
 
-KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop, CKVMessageDispatch& dispatch,
-                                   KVSystemHook& hook, IKVEditorHost* editor, const KVKeyboardOptions& keyboard)
+KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop,
+                                   CKVMessageDispatch& dispatch, KVSystemHook& hook, IKVEditorHost* editor,
+                                   const KVKeyboardOptions& keyboard)
     : m_services(services), m_dispatch(dispatch), m_editor(editor) {
     // The long-lived services, in the order they must be created. Each registers its message handlers
     // in its constructor, so this order is also the order in which the handlers of one message run.
@@ -80,7 +81,9 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
     m_dispatch.RegisterHandler(KVM_OPEN_LAYERS_FILE, this, &KVMainController::OpenLayersFile);
 }
 
-KVMainController::~KVMainController() { m_dispatch.UnregisterHandlers(this); }
+KVMainController::~KVMainController() {
+    m_dispatch.UnregisterHandlers(this);
+}
 
 void KVMainController::LoadAndStart() {
     m_store = std::make_unique<KVConfigurationStore>(

@@ -23,7 +23,8 @@ void KVQtMainLoop::post(Task task) {
 }
 
 void KVQtMainLoop::wakeForSends() {
-    QMetaObject::invokeMethod(m_context.get(), [this] { serveSends(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_context.get(), [this] { serveSends(); }, Qt::QueuedConnection);
 }
 
 KVMainLoop::TimerId KVQtMainLoop::addTimer(std::chrono::milliseconds interval, bool repeat, Task task) {

@@ -1,12 +1,11 @@
 #include "shell/SignalWatcher.h"
 
-#include <spdlog/spdlog.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <spdlog/spdlog.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 namespace {
 

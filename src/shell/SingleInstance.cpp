@@ -3,18 +3,17 @@
 #include "core/MessageDispatch.h"
 #include "shell/CommandLine.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <spdlog/spdlog.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -147,7 +146,8 @@ void KVSingleInstance::serve(KVMainLoop& loop, CKVMessageDispatch& dispatch) {
     m_loop = &loop;
     m_dispatch = &dispatch;
     if (m_listenFd >= 0)
-        m_listenWatch = loop.watchFd(m_listenFd, KVMainLoop::Readable, [this](unsigned) { acceptConnections(); });
+        m_listenWatch =
+            loop.watchFd(m_listenFd, KVMainLoop::Readable, [this](unsigned) { acceptConnections(); });
 }
 
 void KVSingleInstance::acceptConnections() {

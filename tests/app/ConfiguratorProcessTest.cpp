@@ -1,24 +1,23 @@
 // Runs the real configurator as a user would, headless, and ends it the way the session does.
 
-#include "device/KeyTables.h"
 #include "support/ConfiguratorProcess.h"
 
-#include <gtest/gtest.h>
-
-#include <poll.h>
-#include <sys/stat.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "device/KeyTables.h"
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <thread>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <poll.h>
+#include <signal.h>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -50,7 +49,8 @@ TEST(ConfiguratorProcess, ASecondStartHandsOverAndEnds) {
     ASSERT_TRUE(first.waitFor("configurator running", std::chrono::seconds(20))) << first.log;
     ConfiguratorProcess second = startConfigurator({"--headless", "/tmp/Some.LAYERS"}, home);
     EXPECT_EQ(second.wait(), 0) << second.log;
-    EXPECT_TRUE(first.waitFor("importing archives is not available yet", std::chrono::seconds(20))) << first.log;
+    EXPECT_TRUE(first.waitFor("importing archives is not available yet", std::chrono::seconds(20)))
+        << first.log;
     EXPECT_NE(first.log.find("/tmp/Some.LAYERS"), std::string::npos);
 
     ConfiguratorProcess restarted = startConfigurator({"--headless", "-minimized", "-RESTART"}, home);
@@ -83,19 +83,22 @@ TEST(ConfiguratorProcess, DrivesTheVirtualKeyboardFromStartToExit) {
     std::snprintf(name, sizeof name, "/vTavirex/dynamic/%03u.sys", unsigned(model.keys[*q].display));
     const std::string qFile = keyboard + name;
 
-    ConfiguratorProcess process = startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard}, home,
-                            {{"CORVANE_XKB_LAYOUTS", "us"}});
+    ConfiguratorProcess process = startConfigurator(
+        {"--headless", "-minimized", "--virtual-keyboard", keyboard}, home, {{"CORVANE_XKB_LAYOUTS", "us"}});
     ASSERT_TRUE(process.waitFor("configurator running", std::chrono::seconds(30))) << process.log;
     ASSERT_TRUE(waitUntil([&] { return readFile(qFile).size() == 48 * 48 * 2; }, std::chrono::seconds(10)))
-        << "no picture for Q\n" << process.log;
+        << "no picture for Q\n"
+        << process.log;
     const std::string lowerQ = readFile(qFile);
 
     ASSERT_EQ(runKeyboardTool("press " + keyboard + " ShiftLeft"), 0);
     EXPECT_TRUE(waitUntil([&] { return readFile(qFile) != lowerQ; }, std::chrono::seconds(10)))
-        << "Shift on the keyboard did not change Q's picture\n" << process.log;
+        << "Shift on the keyboard did not change Q's picture\n"
+        << process.log;
     ASSERT_EQ(runKeyboardTool("release " + keyboard + " ShiftLeft"), 0);
     EXPECT_TRUE(waitUntil([&] { return readFile(qFile) == lowerQ; }, std::chrono::seconds(10)))
-        << "Q's picture did not come back byte for byte\n" << process.log;
+        << "Q's picture did not come back byte for byte\n"
+        << process.log;
 
     ::kill(process.pid, SIGTERM);
     EXPECT_EQ(process.wait(), 0) << process.log;

@@ -4,20 +4,18 @@
 
 #include "device/KeyTables.h"
 #include "support/ConfiguratorProcess.h"
+#include "support/TestXClient.h"
 #include "support/Xvfb.h"
-
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <xcb/xcb.h>
-#include <xcb/xcb_ewmh.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -33,58 +31,31 @@ void writeDocument(const std::filesystem::path& path, const std::string& entries
 // makes a key send another code.
 void writeProfile(const std::string& home) {
     const std::filesystem::path layers = home + "/config/TavirexCorvane/Layers";
-    writeDocument(layers / "Group.plist",
-                  "<key>DisplayName</key><string>root</string><key>ItemOrder</key><array><string>user_layers</string></array>");
+    writeDocument(layers / "Group.plist", "<key>DisplayName</key><string>root</string><key>ItemOrder</"
+                                          "key><array><string>user_layers</string></array>");
     writeDocument(layers / "user_layers/Group.plist",
                   "<key>DisplayName</key><string>Layers</string><key>Disabled</key><false/>"
                   "<key>ItemOrder</key><array><string>sleepy</string><string>shifty</string></array>");
-    writeDocument(layers / "user_layers/sleepy/Layer.plist",
-                  "<key>DisplayName</key><string>While sleep is in front</string><key>Disabled</key><false/>"
-                  "<key>Conditions</key><dict><key>{00000000-0000-0000-0000-000000000001}</key><dict>"
-                  "<key>Type</key><string>application</string><key>PCApplicationID</key><string>sleep</string>"
-                  "<key>Predicate</key><string>is foreground</string></dict></dict>"
-                  "<key>Buttons</key><dict><key>F11</key><dict><key>ScanCode</key><string>30</string></dict></dict>");
-    writeDocument(layers / "user_layers/shifty/Layer.plist",
-                  "<key>DisplayName</key><string>With Shift</string><key>Disabled</key><false/>"
-                  "<key>Conditions</key><dict><key>{00000000-0000-0000-0000-000000000002}</key><dict>"
-                  "<key>Type</key><string>modifier</string><key>Modifiers</key><string>s</string></dict></dict>"
-                  "<key>Buttons</key><dict><key>F12</key><dict><key>ScanCode</key><string>31</string></dict></dict>");
+    writeDocument(
+        layers / "user_layers/sleepy/Layer.plist",
+        "<key>DisplayName</key><string>While sleep is in front</string><key>Disabled</key><false/>"
+        "<key>Conditions</key><dict><key>{00000000-0000-0000-0000-000000000001}</key><dict>"
+        "<key>Type</key><string>application</string><key>PCApplicationID</key><string>sleep</string>"
+        "<key>Predicate</key><string>is foreground</string></dict></dict>"
+        "<key>Buttons</key><dict><key>F11</key><dict><key>ScanCode</key><string>30</string></dict></dict>");
+    writeDocument(
+        layers / "user_layers/shifty/Layer.plist",
+        "<key>DisplayName</key><string>With Shift</string><key>Disabled</key><false/>"
+        "<key>Conditions</key><dict><key>{00000000-0000-0000-0000-000000000002}</key><dict>"
+        "<key>Type</key><string>modifier</string><key>Modifiers</key><string>s</string></dict></dict>"
+        "<key>Buttons</key><dict><key>F12</key><dict><key>ScanCode</key><string>31</string></dict></dict>");
 }
-
-// The window manager and the user's keyboard of the test session.
-struct Session {
-    xcb_connection_t* conn;
-    xcb_screen_t* screen;
-    xcb_ewmh_connection_t ewmh;
-    explicit Session(const std::string& display) {
-        conn = xcb_connect(display.c_str(), nullptr);
-        screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
-        xcb_ewmh_init_atoms_replies(&ewmh, xcb_ewmh_init_atoms(conn, &ewmh), nullptr);
-    }
-    ~Session() {
-        xcb_ewmh_connection_wipe(&ewmh);
-        xcb_disconnect(conn);
-    }
-    xcb_window_t window(uint32_t pid) {
-        const xcb_window_t window = xcb_generate_id(conn);
-        xcb_create_window(conn, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 10, 10, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-        xcb_ewmh_set_wm_pid(&ewmh, window, pid);
-        xcb_flush(conn);
-        return window;
-    }
-    void activate(xcb_window_t window) {
-        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, screen->root, ewmh._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, 32,
-                            1, &window);
-        xcb_flush(conn);
-    }
-};
 
 TEST(SessionEndToEnd, LayersFollowTheActiveProgramAndShift) {
     TestXServer server;
     if (!server.running())
         GTEST_SKIP() << "Xvfb could not be started";
-    Session session(server.display());
+    TestXClient session(server.display());
 
     // The program whose window becomes active; ended with the test, however it ends.
     struct Sleeper {
@@ -99,8 +70,8 @@ TEST(SessionEndToEnd, LayersFollowTheActiveProgramAndShift) {
         ::execlp("sleep", "sleep", "60", static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    const xcb_window_t sleepWindow = session.window(uint32_t(sleeper));
-    const xcb_window_t otherWindow = session.window(uint32_t(::getpid()));
+    const xcb_window_t sleepWindow = session.createWindow(uint32_t(sleeper));
+    const xcb_window_t otherWindow = session.createWindow(uint32_t(::getpid()));
     session.activate(otherWindow);
 
     const std::string home = privateFolder();
@@ -115,8 +86,8 @@ TEST(SessionEndToEnd, LayersFollowTheActiveProgramAndShift) {
                                .display));
     const std::string escapeFile = keyboard + escapeName;
 
-    ConfiguratorProcess process = startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard},
-                                                    home, {{"DISPLAY", server.display()}});
+    ConfiguratorProcess process = startConfigurator(
+        {"--headless", "-minimized", "--virtual-keyboard", keyboard}, home, {{"DISPLAY", server.display()}});
     ASSERT_TRUE(process.waitFor("configurator running", 30s)) << process.log;
     ASSERT_TRUE(waitUntil([&] { return readFile(escapeFile).size() == 48 * 48 * 2; }, 10s)) << process.log;
     // Let the start-up writes settle before taking the reference state.
@@ -125,16 +96,18 @@ TEST(SessionEndToEnd, LayersFollowTheActiveProgramAndShift) {
 
     session.activate(sleepWindow);
     EXPECT_TRUE(waitUntil([&] { return readFile(table) != baseTable; }, 10s))
-        << "the layer for sleep did not come on\n" << process.log;
+        << "the layer for sleep did not come on\n"
+        << process.log;
     session.activate(otherWindow);
     EXPECT_TRUE(waitUntil([&] { return readFile(table) == baseTable; }, 10s))
-        << "the layer for sleep did not go off\n" << process.log;
+        << "the layer for sleep did not go off\n"
+        << process.log;
 
-    const std::string shift = "DISPLAY=" + server.display() + " xdotool ";
-    ASSERT_EQ(std::system((shift + "keydown Shift_L").c_str()), 0);
+    ASSERT_TRUE(TestXClient::typeKey(server.display(), "keydown", "Shift_L"));
     EXPECT_TRUE(waitUntil([&] { return readFile(table) != baseTable; }, 10s))
-        << "the Shift layer did not follow XKB\n" << process.log;
-    ASSERT_EQ(std::system((shift + "keyup Shift_L").c_str()), 0);
+        << "the Shift layer did not follow XKB\n"
+        << process.log;
+    ASSERT_TRUE(TestXClient::typeKey(server.display(), "keyup", "Shift_L"));
     EXPECT_TRUE(waitUntil([&] { return readFile(table) == baseTable; }, 10s)) << process.log;
 
     ::kill(process.pid, SIGTERM);

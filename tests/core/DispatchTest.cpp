@@ -1,9 +1,8 @@
 #include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,7 +15,9 @@ struct Recorder {
     Log& log;
     std::string name;
     void plain() { log.push_back(name + ":plain"); }
-    void key(unsigned key, int pressed) { log.push_back(name + ":key " + std::to_string(key) + "/" + std::to_string(pressed)); }
+    void key(unsigned key, int pressed) {
+        log.push_back(name + ":key " + std::to_string(key) + "/" + std::to_string(pressed));
+    }
     void text(const char* path) { log.push_back(name + ":text " + path); }
 };
 

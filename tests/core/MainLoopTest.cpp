@@ -1,9 +1,7 @@
 #include "core/ManualLoop.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
-
 #include <vector>
 
 using namespace std::chrono_literals;

@@ -1,7 +1,6 @@
 #include "core/ServiceRegistry.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -9,8 +8,7 @@ namespace {
 
 std::vector<std::string> events;
 
-template <int N>
-struct Service {
+template <int N> struct Service {
     Service() { events.push_back("create " + std::to_string(N)); }
     ~Service() { events.push_back("destroy " + std::to_string(N)); }
 };

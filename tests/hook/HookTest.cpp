@@ -3,6 +3,7 @@
 #include "hook/ProcessWatcher.h"
 #include "hook/SessionHook.h"
 #include "hook/X11Session.h"
+#include "support/TestXClient.h"
 #include "support/Xvfb.h"
 
 #include <gtest/gtest.h>
@@ -42,44 +43,6 @@ struct HookFixture : ::testing::Test {
     }
 };
 
-// A second client of the test's X server: it plays the window manager and the user's keyboard.
-struct XClient {
-    xcb_connection_t* conn;
-    xcb_screen_t* screen;
-    xcb_ewmh_connection_t ewmh;
-    explicit XClient(const std::string& display) {
-        conn = xcb_connect(display.c_str(), nullptr);
-        screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
-        xcb_ewmh_init_atoms_replies(&ewmh, xcb_ewmh_init_atoms(conn, &ewmh), nullptr);
-        free(xcb_xkb_use_extension_reply(conn, xcb_xkb_use_extension(conn, 1, 0), nullptr));
-    }
-    ~XClient() {
-        xcb_ewmh_connection_wipe(&ewmh);
-        xcb_disconnect(conn);
-    }
-    xcb_window_t createWindow(uint32_t pid) {
-        const xcb_window_t window = xcb_generate_id(conn);
-        xcb_create_window(conn, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 10, 10, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-        xcb_ewmh_set_wm_pid(&ewmh, window, pid);
-        return window;
-    }
-    void activate(xcb_window_t window) {
-        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, screen->root, ewmh._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, 32, 1,
-                            &window);
-        xcb_flush(conn);
-    }
-    void lockModifiers(uint8_t mods, bool on) {
-        xcb_xkb_latch_lock_state(conn, XCB_XKB_ID_USE_CORE_KBD, mods, on ? mods : 0, 0, 0, 0, 0, 0);
-        xcb_flush(conn);
-    }
-    // A real key press, as the user's keyboard would send it.
-    static bool typeKey(const std::string& display, const char* action, const char* key) {
-        const std::string command = "DISPLAY=" + display + " xdotool " + action + " " + key;
-        return std::system(command.c_str()) == 0;
-    }
-};
-
 TEST_F(HookFixture, X11ActiveWindowAndKeyboardStateAreReported) {
     TestXServer server;
     if (!server.running())
@@ -87,7 +50,7 @@ TEST_F(HookFixture, X11ActiveWindowAndKeyboardStateAreReported) {
     auto session = KVX11Session::connect(loop, server.display());
     ASSERT_TRUE(session);
     session->start(dispatch);
-    XClient x(server.display());
+    TestXClient x(server.display());
 
     const xcb_window_t first = x.createWindow(4242);
     const xcb_window_t second = x.createWindow(4343);
@@ -106,12 +69,12 @@ TEST_F(HookFixture, X11ActiveWindowAndKeyboardStateAreReported) {
     EXPECT_GE(received.stateChanges, 1);
 
     const int before = received.stateChanges;
-    ASSERT_TRUE(XClient::typeKey(server.display(), "keydown", "Control_L"));
+    ASSERT_TRUE(TestXClient::typeKey(server.display(), "keydown", "Control_L"));
     ASSERT_TRUE(loop.runUntil([&] { return session->modifiersState() & 2; }, 5s)) << "Ctrl not seen";
     EXPECT_EQ(session->modifiersState() & 16, 16) << "Caps Lock must stay on";
     EXPECT_GT(received.stateChanges, before);
 
-    ASSERT_TRUE(XClient::typeKey(server.display(), "keyup", "Control_L"));
+    ASSERT_TRUE(TestXClient::typeKey(server.display(), "keyup", "Control_L"));
     x.lockModifiers(XCB_MOD_MASK_LOCK, false);
     ASSERT_TRUE(loop.runUntil([&] { return session->modifiersState() == 0; }, 5s));
 }

@@ -1,25 +1,25 @@
+#include "shell/CfgApp.h"
+
 #include "conditions/ConditionEnvironment.h"
 #include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
-#include "hook/FakeHook.h"
-#include "shell/CfgApp.h"
-#include "shell/EditorHost.h"
-#include "shell/MainController.h"
 #include "devicectl/Device.h"
 #include "devicectl/DeviceController.h"
+#include "hook/FakeHook.h"
 #include "images/KVGlobalImageList.h"
 #include "images/KVTextRenderer.h"
 #include "layers/LayerCake.h"
 #include "layers/LayersController.h"
+#include "shell/EditorHost.h"
+#include "shell/MainController.h"
 #include "store/StoreFolders.h"
+#include "system/ApplicationsController.h"
 #include "system/KeyboardLayouts.h"
 #include "system/linux/SessionLayouts.h"
-#include "system/ApplicationsController.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <typeindex>
 
 using namespace std::chrono_literals;
@@ -85,12 +85,20 @@ TEST_F(CfgAppTest, StartUpCreatesTheDispatchFirstThenHooksAndShowsTheEditor) {
     ASSERT_TRUE(app->InitInstance());
     EXPECT_TRUE(app->initialised());
     // The main controller completes last: the services it creates come up inside its constructor.
-    const std::vector<std::type_index> expected{
-        typeid(CKVMessageDispatch), typeid(KVSystemHook),       typeid(KVConditionEnvironment),
-        typeid(KVGlobalImageList),  typeid(KVTextRenderer),     typeid(KVSessionLayouts),
-        typeid(KVKeyboardLayouts),  typeid(KVSysApplicationsController), typeid(KVLayerCake),
-        typeid(KVStoreFolders),     typeid(KVLayersController), typeid(KVDeviceController),
-        typeid(KVDevice),           typeid(KVMainController)};
+    const std::vector<std::type_index> expected{typeid(CKVMessageDispatch),
+                                                typeid(KVSystemHook),
+                                                typeid(KVConditionEnvironment),
+                                                typeid(KVGlobalImageList),
+                                                typeid(KVTextRenderer),
+                                                typeid(KVSessionLayouts),
+                                                typeid(KVKeyboardLayouts),
+                                                typeid(KVSysApplicationsController),
+                                                typeid(KVLayerCake),
+                                                typeid(KVStoreFolders),
+                                                typeid(KVLayersController),
+                                                typeid(KVDeviceController),
+                                                typeid(KVDevice),
+                                                typeid(KVMainController)};
     EXPECT_EQ(app->services().creationOrder(), expected);
     EXPECT_EQ(app->mainController()->conditionEnvironment().applications,
               app->services().find<KVSysApplicationsController>());

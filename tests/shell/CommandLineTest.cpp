@@ -1,7 +1,6 @@
 #include "shell/CommandLine.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 namespace {

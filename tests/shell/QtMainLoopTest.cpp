@@ -1,12 +1,11 @@
-#include "core/MessageDispatch.h"
 #include "shell/QtMainLoop.h"
+
+#include "core/MessageDispatch.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
-
-#include <unistd.h>
-
 #include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 

@@ -1,12 +1,12 @@
+#include "shell/SingleInstance.h"
+
 #include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "shell/CommandLine.h"
-#include "shell/SingleInstance.h"
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <future>
+#include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
 

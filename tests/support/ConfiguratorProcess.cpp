@@ -1,16 +1,15 @@
 #include "support/ConfiguratorProcess.h"
 
+#include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <thread>
+#include <unistd.h>
 
 ConfiguratorProcess::ConfiguratorProcess(ConfiguratorProcess&& other) noexcept
     : pid(other.pid), stderrFd(other.stderrFd), log(std::move(other.log)) {
@@ -30,8 +29,8 @@ ConfiguratorProcess::~ConfiguratorProcess() {
 bool ConfiguratorProcess::waitFor(const std::string& text, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (log.find(text) == std::string::npos) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         pollfd ready{stderrFd, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&ready, 1, int(left.count())) <= 0)
             return false;

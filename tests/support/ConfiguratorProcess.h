@@ -2,11 +2,10 @@
 
 // The real configurator and the virtual keyboard tool, run as a user would, for end-to-end tests.
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <functional>
 #include <string>
+#include <sys/types.h>
 #include <utility>
 #include <vector>
 
@@ -32,8 +31,9 @@ std::string privateFolder();
 
 // Starts corvane-configurator with `args`, its profile and runtime folder under `home`, no display unless
 // `environment` names one, and the extra `environment`.
-ConfiguratorProcess startConfigurator(std::vector<std::string> args, const std::string& home,
-                                      const std::vector<std::pair<std::string, std::string>>& environment = {});
+ConfiguratorProcess
+startConfigurator(std::vector<std::string> args, const std::string& home,
+                  const std::vector<std::pair<std::string, std::string>>& environment = {});
 
 // Runs corvane-virtual-keyboard with `arguments`; its exit status.
 int runKeyboardTool(const std::string& arguments);

@@ -1,12 +1,11 @@
 #include "support/Xvfb.h"
 
+#include <cstdlib>
 #include <poll.h>
 #include <signal.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <cstdlib>
-#include <string>
 
 TestXServer::TestXServer() {
     int fds[2];
@@ -16,8 +15,8 @@ TestXServer::TestXServer() {
     if (m_pid == 0) {
         ::close(fds[0]);
         const std::string displayFd = std::to_string(fds[1]);
-        ::execlp("Xvfb", "Xvfb", "-displayfd", displayFd.c_str(), "-nolisten", "tcp", "-screen", "0", "640x480x24",
-                 static_cast<char*>(nullptr));
+        ::execlp("Xvfb", "Xvfb", "-displayfd", displayFd.c_str(), "-nolisten", "tcp", "-screen", "0",
+                 "640x480x24", static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(fds[1]);
