@@ -1,8 +1,8 @@
-#include "TempDir.h"
 #include "store/FileTree.h"
 #include "store/PropertyListReader.h"
 #include "store/PropertyListWriter.h"
 #include "store/XmlDocument.h"
+#include "support/TempDir.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

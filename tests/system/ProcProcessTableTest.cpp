@@ -1,7 +1,7 @@
 #include "system/linux/ProcProcessTable.h"
 
 #include "Sleeper.h"
-#include "TempFolder.h"
+#include "support/TempDir.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ std::string statLine(pid_t pid, const std::string& comm, char state, unsigned lo
 }
 
 struct FakeProcTest : ::testing::Test {
-    TempFolder proc;
+    TempDir proc;
     void addProcess(pid_t pid, const std::string& comm, char state, unsigned long flags, const char* exe) {
         proc.write(std::to_string(pid) + "/stat", statLine(pid, comm, state, flags));
         // An empty target stands for a link that may not be read, as for another user's process.

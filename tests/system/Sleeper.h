@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TempFolder.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,7 +10,7 @@
 
 // A real child process: a copy of sleep under a name of our own, so it can be told from every other.
 struct Sleeper {
-    TempFolder temp;
+    TempDir temp;
     std::filesystem::path program = temp.path() / "CorvaneSleeper";
     pid_t pid = 0;
 
