@@ -10,38 +10,16 @@ namespace {
 using StoredConditionsTest = ConditionFixture;
 
 // A layer document as another version of the program might have written it.
-constexpr std::string_view kLayerDocument = R"(<?xml version="1.0" encoding="UTF-8"?>
-<!DOCTYPE plist PUBLIC "-//Apple Computer//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
-<plist version="1.0">
-<dict>
-    <key>DisplayName</key>
-    <string>Editing</string>
-    <key>Conditions</key>
-    <dict>
-        <key>{6F1C2D3A-0000-4000-8000-000000000001}</key>
-        <dict>
-            <key>Type</key>
-            <string>application</string>
-            <key>PCApplicationID</key>
-            <string>NotePad.EXE</string>
-            <key>Predicate</key>
-            <string>is active</string>
-        </dict>
-        <key>{6F1C2D3A-0000-4000-8000-000000000002}</key>
-        <dict>
-            <key>Type</key>
-            <string>telepathy</string>
-        </dict>
-        <key>{6F1C2D3A-0000-4000-8000-000000000003}</key>
-        <dict>
-            <key>Type</key>
-            <string>modifier</string>
-            <key>Modifiers</key>
-            <string>sc</string>
-        </dict>
-    </dict>
-</dict>
-</plist>
+constexpr std::string_view kLayerDocument =
+    R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><dict>
+<key>DisplayName</key><string>Editing</string>
+<key>Conditions</key><dict>
+  <key>{6F1C2D3A-0000-4000-8000-000000000001}</key><dict><key>Type</key><string>application</string>
+    <key>PCApplicationID</key><string>NotePad.EXE</string><key>Predicate</key><string>is active</string></dict>
+  <key>{6F1C2D3A-0000-4000-8000-000000000002}</key><dict><key>Type</key><string>telepathy</string></dict>
+  <key>{6F1C2D3A-0000-4000-8000-000000000003}</key><dict><key>Type</key><string>modifier</string>
+    <key>Modifiers</key><string>sc</string></dict>
+</dict></dict></plist>
 )";
 
 TEST_F(StoredConditionsTest, StoredItemLoadsItsKnownConditionsAndTheyEvaluate) {

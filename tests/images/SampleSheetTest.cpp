@@ -22,18 +22,6 @@ void paste(KVImage& sheet, const KVImage& picture, int x, int y) {
     }
 }
 
-KVLabelStyle style(int size, bool bold = false, bool italic = false, std::string face = "Tahoma",
-                   std::uint32_t color = 0xFFFFFF, std::uint32_t bkColor = 0) {
-    KVLabelStyle result;
-    result.face = std::move(face);
-    result.size = size;
-    result.bold = bold;
-    result.italic = italic;
-    result.color = color;
-    result.bkColor = bkColor;
-    return result;
-}
-
 TEST(SampleSheet, ActionPicturesLabelsAndEditorPicturesInOnePng) {
     KVTextRenderer renderer;
     std::vector<KVPtr<KVImage>> pictures;
@@ -43,15 +31,16 @@ TEST(SampleSheet, ActionPicturesLabelsAndEditorPicturesInOnePng) {
     pictures.push_back(renderer.RenderPlainLabel("Esc"));
     pictures.push_back(renderer.RenderPlainLabel("F12"));
     pictures.push_back(renderer.RenderPlainLabel("Ä"));
-    pictures.push_back(renderer.RenderLabel("Num Lock", style(11)));
-    pictures.push_back(renderer.RenderLabel("Print Screen SysRq", style(9)));
-    pictures.push_back(renderer.RenderLabel("Ab", style(22, true, true)));
-    pictures.push_back(
-        renderer.RenderLabel("Go", style(20, true, false, "DejaVu Serif", 0x0000FF, 0x804000)));
-    pictures.push_back(
-        renderer.RenderLabel("ok", style(20, false, false, "No Such Family", 0x00FF00, 0x202020)));
-    pictures.push_back(renderer.RenderLabel("Ωж€", style(16)));
-    pictures.push_back(renderer.RenderLabel("Supercalifragilistic", style(12)));
+    pictures.push_back(renderer.RenderLabel("Num Lock", KVLabelStyle{.size = 11}));
+    pictures.push_back(renderer.RenderLabel("Print Screen SysRq", KVLabelStyle{.size = 9}));
+    pictures.push_back(renderer.RenderLabel("Ab", KVLabelStyle{.size = 22, .bold = true, .italic = true}));
+    pictures.push_back(renderer.RenderLabel(
+        "Go", KVLabelStyle{
+                  .face = "DejaVu Serif", .size = 20, .bold = true, .color = 0x0000FF, .bkColor = 0x804000}));
+    pictures.push_back(renderer.RenderLabel(
+        "ok", KVLabelStyle{.face = "No Such Family", .size = 20, .color = 0x00FF00, .bkColor = 0x202020}));
+    pictures.push_back(renderer.RenderLabel("Ωж€", KVLabelStyle{.size = 16}));
+    pictures.push_back(renderer.RenderLabel("Supercalifragilistic", KVLabelStyle{.size = 12}));
     for (auto which :
          {EditorPicture::Selection, EditorPicture::Hot, EditorPicture::Focus, EditorPicture::PluginBadge})
         pictures.push_back(renderer.editorPicture(which).toImage());

@@ -1,5 +1,4 @@
 #include "LayersFixture.h"
-#include "conditions/SysLayoutCondition.h"
 #include "layers/LayerEvaluation.h"
 
 #include <gtest/gtest.h>
@@ -99,7 +98,6 @@ TEST_F(LayerStackTest, AShownLayerWinsOnTheDisplayButNotForKeyEvents) {
     EXPECT_TRUE(edited->isActive());
     EXPECT_GT(activeLayersChanged, before);
     EXPECT_EQ(controller.DisplayBinding(kEscape), &edited->binding(kEscape));
-    EXPECT_EQ(controller.DisplayComposition()->binding(kEscape), &edited->binding(kEscape));
     EXPECT_EQ(controller.Binding(kEscape), &active->binding(kEscape));
 
     // The active layer is shown too: the keyboard must hear of it although nothing came on.
@@ -206,8 +204,6 @@ TEST_F(LayerStackTest, FreshProfileGetsTheShippedItemsLast) {
     EXPECT_EQ(user->children().items().front(), own);
     EXPECT_EQ(system->children().items().back()->identifier(), "control_buttons");
     EXPECT_EQ(cake.controlButtons(), system->children().items().back());
-    EXPECT_TRUE(user->hasFlag(KV_ITEM_USER_LAYERS | KV_ITEM_BUILT_IN));
-    EXPECT_TRUE(system->hasFlag(KV_ITEM_SYSTEM_LAYERS) && system->hasFlag(KV_ITEM_BUILT_IN));
     EXPECT_TRUE(cake.controlButtons()->hasFlag(KV_ITEM_BUILT_IN));
     EXPECT_FALSE(own->hasFlag(KV_ITEM_BUILT_IN));
 
@@ -279,43 +275,6 @@ TEST_F(LayerStackTest, ShutdownReleasesEveryPluginAndList) {
         EXPECT_EQ(std::count(plugins.log.begin(), plugins.log.end(), expected), 1) << expected;
     cake.clear();
     EXPECT_EQ(layer.use_count(), 1);
-}
-
-} // namespace
-
-namespace {
-
-TEST(LayoutGroupsTest, InstalledLayoutsGetGroupsInOrderAndRemovedOnesLoseThem) {
-    KVLayerCake cake;
-    std::vector<uint32_t> made;
-    const auto makeLayoutGroup = [&](uint32_t layout) {
-        made.push_back(layout);
-        auto group = makeGroup("any");
-        group->conditions().push_back(std::make_shared<KVSysLayoutCondition>(nullptr, layout));
-        return group;
-    };
-    std::vector<uint32_t> installed{0x04090409, 0x04070407};
-    cake.setUpSystemLayers("/nonexistent", [&](KVLayersGroup& system) {
-        KVLayerCake::rebuildLayoutGroups(system, installed, makeLayoutGroup);
-    });
-    const auto ids = [&] {
-        std::vector<std::string> out;
-        for (const auto& child : cake.systemLayers()->children())
-            out.push_back(child->identifier());
-        return out;
-    };
-    EXPECT_EQ(ids(), (std::vector<std::string>{"04090409", "04070407", "control_buttons"}));
-    for (const auto& child : cake.systemLayers()->children())
-        EXPECT_TRUE(child->hasFlag(KV_ITEM_BUILT_IN));
-
-    // Next start: French added between them, German removed; existing groups are not made again.
-    made.clear();
-    installed = {0x04090409, 0x040C040C};
-    cake.setUpSystemLayers("/nonexistent", [&](KVLayersGroup& system) {
-        KVLayerCake::rebuildLayoutGroups(system, installed, makeLayoutGroup);
-    });
-    EXPECT_EQ(made, std::vector<uint32_t>{0x040C040C});
-    EXPECT_EQ(ids(), (std::vector<std::string>{"04090409", "040C040C", "control_buttons"}));
 }
 
 } // namespace

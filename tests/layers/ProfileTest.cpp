@@ -1,7 +1,7 @@
 #include "LayersFixture.h"
 #include "store/ConfigurationStore.h"
 #include "store/FileTree.h"
-#include "store/TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,12 +1,11 @@
 #include "store/AtomicFile.h"
 
-#include "TempDir.h"
 #include "store/PropertyListReader.h"
 #include "store/PropertyListWriter.h"
+#include "support/TempDir.h"
 
 #include <cerrno>
 #include <csignal>
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <random>
@@ -59,11 +58,8 @@ private:
 
 std::vector<std::string> folderEntries(const std::string& path) {
     std::vector<std::string> names;
-    DIR* dir = ::opendir(path.c_str());
-    while (const dirent* entry = ::readdir(dir))
-        if (std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..")
-            names.emplace_back(entry->d_name);
-    ::closedir(dir);
+    for (const auto& entry : std::filesystem::directory_iterator(path))
+        names.push_back(entry.path().filename().string());
     return names;
 }
 

@@ -1,6 +1,6 @@
-#include "TempDir.h"
 #include "store/FileTree.h"
 #include "store/StoreFolders.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

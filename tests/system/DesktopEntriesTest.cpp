@@ -1,6 +1,6 @@
 #include "system/linux/DesktopEntries.h"
 
-#include "TempFolder.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ TEST(ExecLineTest, ProgramIsFoundPastAnEnvPrefix) {
 }
 
 TEST(ExecLineTest, ProgramsResolveAlongThePathToExecutableFilesOnly) {
-    TempFolder temp;
+    TempDir temp;
     const auto tool = temp.write("second/tool", "#!/bin/sh\n", true);
     temp.write("first/tool", "not executable");
     temp.write("first/data", "not executable");
@@ -46,7 +46,7 @@ TEST(ExecLineTest, ProgramsResolveAlongThePathToExecutableFilesOnly) {
 }
 
 struct DesktopEntryTest : ::testing::Test {
-    TempFolder temp;
+    TempDir temp;
     std::filesystem::path program = temp.write("bin/Viewer", "#!/bin/sh\n", true);
     std::vector<std::filesystem::path> path{temp.path() / "bin"};
 };

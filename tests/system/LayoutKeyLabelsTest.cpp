@@ -34,14 +34,9 @@ TEST(LayoutKeyLabels, CharacterKeysAndWhatTheirBindingsCarry) {
     // The digit row with grave, minus and equals (13), three letter rows with their punctuation
     // (13, 11, 10) and the space bar.
     EXPECT_EQ(count, 48u);
-    EXPECT_TRUE(corvane::isCharacterKey(key("GraveAccent")));
-    EXPECT_TRUE(corvane::isCharacterKey(key("Spacebar")));
     for (auto name : {"Escape", "Tab", "CapsLock", "ShiftLeft", "Return", "KeypadDot", "CmdLeft", "L1"})
         EXPECT_FALSE(corvane::isCharacterKey(key(name))) << name;
 
-    EXPECT_EQ(corvane::labelScanCode(key("Q")), 0x10);
-    EXPECT_EQ(corvane::labelActionCode(key("Q")), 0x14);
-    EXPECT_EQ(corvane::labelActionCode(key("Spacebar")), 44);
     EXPECT_EQ(corvane::labelScanCode(key("KeypadDot")), 83);
     EXPECT_EQ(corvane::labelActionCode(key("KeypadDot")), 99);
 
@@ -59,41 +54,31 @@ TEST(LayoutKeyLabels, UsHasCapsButNoAltGrLayer) {
     EXPECT_EQ(base.identifier, "EN-Main");
     EXPECT_EQ(base.title, "Main");
     EXPECT_FALSE(base.modifierCondition || base.lockCondition);
-    EXPECT_EQ(base.labels[key("Q")], "q");
-    EXPECT_EQ(base.labels[key("1")], "1");
     EXPECT_EQ(base.labels[key("GraveAccent")], "`");
     EXPECT_EQ(base.labels[key("Spacebar")], " ");
     EXPECT_EQ(base.labels[key("Escape")], "");
-    EXPECT_EQ(base.labels[key("Keypad7")], "");
 
-    const auto* shift = layerOf(layers, 4);
-    const auto* caps = layerOf(layers, 16);
-    const auto* shiftCaps = layerOf(layers, 20);
-    ASSERT_TRUE(shift && caps && shiftCaps);
-    EXPECT_EQ(shift->identifier, "EN-s");
-    EXPECT_EQ(shift->title, "Shift");
-    EXPECT_EQ(shift->modifierCondition, 4u);
-    EXPECT_FALSE(shift->lockCondition);
-    EXPECT_EQ(shift->labels[key("Q")], "Q");
-    EXPECT_EQ(shift->labels[key("1")], "!");
-    // Caps Lock capitals the letters only.
-    EXPECT_EQ(caps->identifier, "EN-l");
-    EXPECT_EQ(caps->labels[key("Q")], "Q");
-    EXPECT_EQ(caps->labels[key("1")], "1");
-    EXPECT_FALSE(caps->modifierCondition);
-    EXPECT_EQ(caps->lockCondition, 16u);
-    // Shift with Caps Lock: small letters, shifted digits; both conditions on the whole mask.
-    EXPECT_EQ(shiftCaps->identifier, "EN-sl");
-    EXPECT_EQ(shiftCaps->labels[key("Q")], "q");
-    EXPECT_EQ(shiftCaps->labels[key("1")], "!");
-    EXPECT_EQ(shiftCaps->modifierCondition, 20u);
-    EXPECT_EQ(shiftCaps->lockCondition, 20u);
+    // Caps Lock capitals the letters only; Shift with Caps Lock gives small letters and shifted digits,
+    // and carries both conditions on the whole mask.
+    struct Expected {
+        uint32_t mask;
+        const char *identifier, *q, *one;
+        uint32_t modifier, lock;
+    };
+    for (const auto& e : {Expected{0, "EN-Main", "q", "1", 0, 0}, Expected{4, "EN-s", "Q", "!", 4, 0},
+                          Expected{16, "EN-l", "Q", "1", 0, 16}, Expected{20, "EN-sl", "q", "!", 20, 20}}) {
+        const auto* layer = layerOf(layers, e.mask);
+        ASSERT_TRUE(layer) << e.mask;
+        EXPECT_EQ(layer->identifier, e.identifier);
+        EXPECT_EQ(layer->labels[key("Q")], e.q) << e.mask;
+        EXPECT_EQ(layer->labels[key("1")], e.one) << e.mask;
+        EXPECT_EQ(layer->modifierCondition.value_or(0), e.modifier) << e.mask;
+        EXPECT_EQ(layer->lockCondition.value_or(0), e.lock) << e.mask;
+    }
 
     const auto& num = layers.back();
     EXPECT_EQ(num.identifier, "EN-n");
-    EXPECT_EQ(num.title, "Num");
     EXPECT_EQ(num.lockCondition, 64u);
-    EXPECT_FALSE(num.modifierCondition);
     for (std::size_t i = 0; i < KVLabelLayer::kKeyCount; ++i)
         EXPECT_EQ(num.labels[i], i == key("KeypadDot") ? "." : "") << i;
 }
@@ -111,8 +96,6 @@ TEST(LayoutKeyLabels, GermanAltGrDeadKeysAndDecimalComma) {
 
     const auto* altGr = layerOf(layers, 3);
     ASSERT_NE(altGr, nullptr);
-    EXPECT_EQ(altGr->identifier, "DE-ac");
-    EXPECT_EQ(altGr->title, "Alt+Ctrl");
     EXPECT_EQ(altGr->modifierCondition, 3u);
     EXPECT_EQ(altGr->labels[key("Q")], "@");
     EXPECT_EQ(altGr->labels[key("E")], "\u20AC");

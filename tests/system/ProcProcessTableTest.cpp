@@ -1,10 +1,13 @@
 #include "system/linux/ProcProcessTable.h"
 
-#include "Sleeper.h"
-#include "TempFolder.h"
+#include "support/TempDir.h"
 
 #include <algorithm>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 namespace {
 
 std::string statLine(pid_t pid, const std::string& comm, char state, unsigned long flags) {
@@ -13,7 +16,7 @@ std::string statLine(pid_t pid, const std::string& comm, char state, unsigned lo
 }
 
 struct FakeProcTest : ::testing::Test {
-    TempFolder proc;
+    TempDir proc;
     void addProcess(pid_t pid, const std::string& comm, char state, unsigned long flags, const char* exe) {
         proc.write(std::to_string(pid) + "/stat", statLine(pid, comm, state, flags));
         // An empty target stands for a link that may not be read, as for another user's process.
@@ -52,25 +55,45 @@ TEST_F(FakeProcTest, NamesComeFromTheExecutableElseTheShortName) {
 }
 
 TEST(ProcProcessTableTest, RealProcessesAreSeenUntilTheyEnd) {
-    Sleeper sleeper;
     KVProcProcessTable table;
     auto self = table.process(::getpid());
     ASSERT_TRUE(self);
     EXPECT_EQ(self->executable, std::filesystem::read_symlink("/proc/self/exe").string());
 
-    ASSERT_TRUE(sleeper.start());
-    auto process = table.process(sleeper.pid);
+    // A copy of sleep under a name of our own, so it can be told from every other process.
+    TempDir temp;
+    const auto program = temp.path() / "CorvaneSleeper";
+    std::filesystem::copy_file("/bin/sleep", program);
+    std::string name = "CorvaneSleeper", seconds = "60";
+    char* argv[] = {name.data(), seconds.data(), nullptr};
+    pid_t pid = 0;
+    // A failed assertion must not leave the child behind.
+    struct Reaper {
+        pid_t& pid;
+        ~Reaper() {
+            if (pid > 0 && ::kill(pid, SIGKILL) == 0)
+                ::waitpid(pid, nullptr, 0);
+        }
+    } reaper{pid};
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    const auto listed = [&] {
+        const auto snapshot = table.snapshot();
+        return std::any_of(snapshot.begin(), snapshot.end(), [&](auto& p) { return p.pid == pid; });
+    };
+    auto process = table.process(pid);
     ASSERT_TRUE(process);
-    EXPECT_EQ(process->executable, std::filesystem::canonical(sleeper.program).string());
+    EXPECT_EQ(process->executable, std::filesystem::canonical(program).string());
     EXPECT_EQ(process->imageName, "CorvaneSleeper");
-    auto snapshot = table.snapshot();
-    EXPECT_TRUE(std::any_of(snapshot.begin(), snapshot.end(), [&](auto& p) { return p.pid == sleeper.pid; }));
+    EXPECT_TRUE(listed());
 
-    ASSERT_TRUE(sleeper.killToZombie());
-    EXPECT_FALSE(table.process(sleeper.pid));
-    snapshot = table.snapshot();
-    EXPECT_FALSE(
-        std::any_of(snapshot.begin(), snapshot.end(), [&](auto& p) { return p.pid == sleeper.pid; }));
+    // Killed but not yet reaped: a zombie has ended.
+    ::kill(pid, SIGKILL);
+    siginfo_t info{};
+    ASSERT_EQ(::waitid(P_PID, id_t(pid), &info, WEXITED | WNOWAIT), 0);
+    EXPECT_FALSE(table.process(pid));
+    EXPECT_FALSE(listed());
+    EXPECT_EQ(::waitpid(pid, nullptr, 0), pid);
+    pid = 0;
 }
 
 } // namespace
