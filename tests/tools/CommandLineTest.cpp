@@ -2,7 +2,7 @@
 // test socket server here), and render to a PNG.
 #include "RunTool.h"
 #include "SocketServer.h"
-#include "TempFolder.h"
+#include "device/TestFolder.h"
 
 #include <array>
 #include <cairo.h>
@@ -29,11 +29,8 @@ Packet keyStatePacket(std::initializer_list<unsigned> bits) {
 
 class CommandLineTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(folder.path().empty());
-        dir = (folder.path() / "kbd").string();
-    }
-    TempFolder folder;
+    void SetUp() override { dir = (folder.path() / "kbd").string(); }
+    TestKeyboardFolder folder{""};
     std::string dir;
 };
 

@@ -2,8 +2,8 @@
 // turned back, dark displays where the map is off or nothing was written, and dimming.
 #include "FirmwareState.h"
 #include "KeyboardRenderer.h"
-#include "TempFolder.h"
 #include "VirtualKeyboardFolder.h"
+#include "device/TestFolder.h"
 #include "keyboard/KeyboardGeometry.h"
 
 #include <array>
@@ -35,7 +35,6 @@ struct DisplayFile {
 class RenderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(folder.path().empty());
         ASSERT_EQ(initVirtualKeyboard(folder.path(), {}), "");
         drawing.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1304, 425));
         cairo_t* cr = cairo_create(drawing.get());
@@ -73,7 +72,7 @@ protected:
         return pixel(kMainKeyPlaces[key].x + column, kMainKeyPlaces[key].y + row);
     }
 
-    TempFolder folder;
+    TestKeyboardFolder folder{""};
     Surface drawing;
     Surface picture;
 };
