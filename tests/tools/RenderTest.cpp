@@ -78,22 +78,22 @@ protected:
 };
 
 TEST_F(RenderTest, DecodesDisplayPixelsExactlyAtTheKeysPlace) {
+    const struct {
+        int row, column;
+        std::uint8_t high, low;
+        std::uint32_t shown;
+    } cases[] = {{0, 0, 0xF8, 0x00, 0xFFFF0000u},   {0, 1, 0x07, 0xE0, 0xFF00FF00u},
+                 {0, 2, 0x00, 0x1F, 0xFF0000FFu},   {0, 4, 0x00, 0x00, 0xFF000000u},
+                 {47, 47, 0x84, 0x10, 0xFF848284u}, // the middle of every channel
+                 {20, 9, 0x00, 0x20, 0xFF000400u}}; // green's lowest step
     DisplayFile file;
-    file.set(0, 0, 0xF8, 0x00);   // red
-    file.set(0, 1, 0x07, 0xE0);   // green
-    file.set(0, 2, 0x00, 0x1F);   // blue
-    file.set(47, 47, 0x84, 0x10); // the middle of every channel
-    file.set(20, 9, 0x00, 0x20);  // green's lowest step
+    for (const auto& c : cases)
+        file.set(c.row, c.column, c.high, c.low);
     writeDisplay(kDisplayA, file);
     writeMap(1);
     render();
-
-    EXPECT_EQ(keyPixel(kKeyA, 0, 0), 0xFFFF0000u);
-    EXPECT_EQ(keyPixel(kKeyA, 1, 0), 0xFF00FF00u);
-    EXPECT_EQ(keyPixel(kKeyA, 2, 0), 0xFF0000FFu);
-    EXPECT_EQ(keyPixel(kKeyA, 47, 47), 0xFF848284u);
-    EXPECT_EQ(keyPixel(kKeyA, 9, 20), 0xFF000400u);
-    EXPECT_EQ(keyPixel(kKeyA, 4, 0), 0xFF000000u);
+    for (const auto& c : cases)
+        EXPECT_EQ(keyPixel(kKeyA, c.column, c.row), c.shown) << c.row << "," << c.column;
     // Nothing outside the display changes.
     EXPECT_EQ(pixel(kMainKeyPlaces[kKeyA].x - 1, kMainKeyPlaces[kKeyA].y), kBackground);
     EXPECT_EQ(pixel(kMainKeyPlaces[kKeyA].x + 48, kMainKeyPlaces[kKeyA].y + 47), kBackground);
