@@ -9,45 +9,19 @@
 
 using namespace corvane::device;
 
-TEST(KeyTables, MainKeyboardRowsAsTheFirmwareNumbersThem) {
+TEST(KeyTables, ModelsAsTheFirmwareNumbersThem) {
     const ModelDescriptor& main = modelDescriptor(KeyboardModelMain);
-    ASSERT_EQ(main.keyCount, 113u);
     ASSERT_EQ(main.keys.size(), 113u);
     EXPECT_EQ(main.displayCount, 114u);
-
-    const KeyDescriptor& escape = main.keys[0];
-    EXPECT_EQ(escape.name, "Escape");
-    EXPECT_EQ(escape.label, "Esc");
-    EXPECT_EQ(escape.virtualKey, 0x1Bu);
-    EXPECT_EQ(escape.scanCode, 0x01);
-    EXPECT_EQ(escape.display, 99);
-    EXPECT_EQ(escape.slot, 8);
-    EXPECT_EQ(escape.keyCode, 0x29);
-
-    const KeyDescriptor& backslash = main.keys[54];
-    EXPECT_EQ(backslash.name, "StraightSlash");
-    EXPECT_EQ(backslash.label, "\\");
+    EXPECT_EQ(main.keys[0].name, "Escape");
+    EXPECT_EQ(main.keys[54].label, "\\");
     EXPECT_EQ(main.keys[74].label, "\"");
-    EXPECT_EQ(main.keys[18].label, "`");
-
-    const KeyDescriptor& rightAlt = main.keys[104];
-    EXPECT_EQ(rightAlt.name, "AltRight");
-    EXPECT_EQ(rightAlt.keyCode, 0x78);
-    EXPECT_EQ(rightAlt.slot, 119);
-    const KeyDescriptor& keypadEnter = main.keys[112];
-    EXPECT_EQ(keypadEnter.display, 3);
-    EXPECT_EQ(keypadEnter.slot, 137);
-    EXPECT_EQ(keypadEnter.keyCode, 0x58);
 
     // Every key has its own display (never 7) and its own record.
-    std::set<unsigned> displays, slots, names;
+    std::set<unsigned> displays, slots;
     unsigned checksum = 0;
-    for (unsigned i = 0; i < main.keyCount; ++i) {
-        const KeyDescriptor& key = main.keys[i];
+    for (const KeyDescriptor& key : main.keys) {
         EXPECT_NE(key.display, kMainUnusedDisplay);
-        EXPECT_LE(key.display, 114);
-        EXPECT_GE(key.slot, 1);
-        EXPECT_LE(key.slot, 144);
         displays.insert(key.display);
         slots.insert(key.slot);
         checksum =
@@ -57,42 +31,24 @@ TEST(KeyTables, MainKeyboardRowsAsTheFirmwareNumbersThem) {
     EXPECT_EQ(slots.size(), 113u);
     // Guards every number of the table against an accidental edit.
     EXPECT_EQ(checksum, 3003477966u);
-}
 
-TEST(KeyTables, KeypadAndUnknownModel) {
     const ModelDescriptor& keypad = modelDescriptor(KeyboardModelKeypad);
     ASSERT_EQ(keypad.keyCount, 15u);
-    EXPECT_EQ(keypad.displayCount, 15u);
-    EXPECT_EQ(keypad.keys[0].name, "A1");
     EXPECT_EQ(keypad.keys[1].display, 6);
-    EXPECT_EQ(keypad.keys[1].slot, 7);
-    EXPECT_EQ(keypad.keys[14].display, 15);
     EXPECT_EQ(keypad.keys[14].slot, 38);
-    for (const KeyDescriptor& key : keypad.keys) {
-        EXPECT_EQ(key.keyCode, 0);
-        EXPECT_EQ(key.name, key.label);
-    }
-    EXPECT_EQ(modelDescriptor(KeyboardModelUnknown).keyCount, 0u);
     EXPECT_EQ(modelDescriptor(7).keys.size(), 0u);
-
-    EXPECT_TRUE(modelDescriptor(KeyboardModelMain).isTurned(3));
-    EXPECT_TRUE(modelDescriptor(KeyboardModelMain).isTurned(14));
-    EXPECT_FALSE(modelDescriptor(KeyboardModelMain).isTurned(4));
-    EXPECT_FALSE(keypad.isTurned(3));
-    EXPECT_FALSE(keypad.isTurned(14));
+    for (unsigned display : {3u, 14u}) {
+        EXPECT_TRUE(main.isTurned(display));
+        EXPECT_FALSE(keypad.isTurned(display));
+    }
+    EXPECT_FALSE(main.isTurned(4));
 }
 
+// The tool's own tests cover names, "5" against "#5" and case; here what only the table knows.
 TEST(KeyTables, KeysNamedOnACommandLine) {
-    EXPECT_EQ(findKeyByName(KeyboardModelMain, "escape"), 0u);
-    EXPECT_EQ(findKeyByName(KeyboardModelMain, "KEYPADENTER"), 112u);
     EXPECT_EQ(findKeyByName(KeyboardModelMain, "A1"), std::nullopt);
     EXPECT_EQ(findKeyByName(KeyboardModelKeypad, "a15"), 14u);
-    // A name wins over an index: "5" is the digit key.
-    EXPECT_EQ(keyFromArgument(KeyboardModelMain, "5"), 23u);
-    EXPECT_EQ(keyFromArgument(KeyboardModelMain, "#5"), 5u);
     EXPECT_EQ(keyFromArgument(KeyboardModelMain, "112"), 112u);
-    EXPECT_EQ(keyFromArgument(KeyboardModelMain, "113"), std::nullopt);
-    EXPECT_EQ(keyFromArgument(KeyboardModelMain, "#"), std::nullopt);
     EXPECT_EQ(keyFromArgument(KeyboardModelMain, "12x"), std::nullopt);
     EXPECT_EQ(keyFromArgument(KeyboardModelKeypad, "#15"), std::nullopt);
     EXPECT_EQ(keyForDisplay(KeyboardModelMain, 14), 79u);
@@ -113,11 +69,9 @@ TEST(KeyCodeTable, SignatureRecords) {
     expect(112, 0x81, 0x8C);
 
     const KeyRecord plain = keyCodeRecord(0x29);
-    EXPECT_EQ(plain[0], 1);
     EXPECT_EQ(plain[1], 0x29);
     EXPECT_EQ(plain[2], 0xFF);
-    for (uint8_t byte : keyCodeRecord(0))
-        EXPECT_EQ(byte, 0xFF);
+    EXPECT_EQ(keyCodeRecord(0)[0], 0xFF);
 
     KeyCodeTable table;
     table.fill(0xFF);
@@ -130,7 +84,6 @@ TEST(KeyCodeTable, SignatureRecords) {
 TEST(DeviceCommands, TextsAndLimits) {
     EXPECT_EQ(brightnessCommand(150, false), "b100");
     EXPECT_EQ(brightnessCommand(70, true), "b070A");
-    EXPECT_EQ(brightnessCommand(0, false), "b000");
     EXPECT_EQ(sleepCommand(20000), "s9999");
     EXPECT_EQ(sleepCommand(420), "s0420");
 
@@ -138,7 +91,6 @@ TEST(DeviceCommands, TextsAndLimits) {
     ASSERT_TRUE(automatic);
     EXPECT_EQ(automatic->brightness, 70u);
     EXPECT_TRUE(automatic->automatic);
-    EXPECT_EQ(brightnessFromCommand("b100")->brightness, 100u);
     EXPECT_FALSE(brightnessFromCommand("b100")->automatic);
     EXPECT_EQ(brightnessFromCommand("b999")->brightness, 100u);
     for (const char* other : {"s0420", "b10", "b1x0", "b070B", "", "b0700"})
@@ -147,12 +99,10 @@ TEST(DeviceCommands, TextsAndLimits) {
 
 TEST(FirmwareVersion, OrdinalComparisons) {
     EXPECT_TRUE(readsKeyCodeTable("TavirexV0.62b"));
-    EXPECT_TRUE(readsKeyCodeTable("TavirexV1.00"));
     EXPECT_FALSE(readsKeyCodeTable("TavirexV0.62a"));
     EXPECT_FALSE(readsKeyCodeTable("TavirexV0.62"));
     EXPECT_TRUE(pausesAfterKeyCodeTable("TavirexV0.75z"));
     EXPECT_FALSE(pausesAfterKeyCodeTable("TavirexV0.76b"));
-    EXPECT_FALSE(pausesAfterKeyCodeTable("TavirexV0.76c"));
     // Ordinal, not alphabetical: upper case sorts before lower case.
     EXPECT_TRUE(pausesAfterKeyCodeTable("TAVIREXV9"));
     EXPECT_FALSE(readsKeyCodeTable("TAVIREXV9"));

@@ -51,16 +51,16 @@ public:
 
     std::string add(const char* subsystem, const std::string& name, const std::string& parent,
                     const Strings& attributes, const Strings& properties) {
-        std::vector<gchar*> attrs, props;
-        for (const std::string& a : attributes)
-            attrs.push_back(const_cast<gchar*>(a.c_str()));
-        attrs.push_back(nullptr);
-        for (const std::string& p : properties)
-            props.push_back(const_cast<gchar*>(p.c_str()));
-        props.push_back(nullptr);
+        const auto argv = [](const Strings& strings) {
+            std::vector<gchar*> out;
+            for (const std::string& s : strings)
+                out.push_back(const_cast<gchar*>(s.c_str()));
+            out.push_back(nullptr);
+            return out;
+        };
         gchar* path = umockdev_testbed_add_devicev(m_testbed, subsystem, name.c_str(),
-                                                   parent.empty() ? nullptr : parent.c_str(), attrs.data(),
-                                                   props.data());
+                                                   parent.empty() ? nullptr : parent.c_str(),
+                                                   argv(attributes).data(), argv(properties).data());
         std::string result = path ? path : "";
         g_free(path);
         if (afterAdd)
@@ -186,15 +186,25 @@ TEST_F(Udev, KeyboardIsFoundAsMainModelWithItsPaths) {
     EXPECT_TRUE(mounted.empty());
 }
 
-TEST_F(Udev, DiskIdentityGivesTheModel) {
+TEST_F(Udev, DiskIdentityGivesTheModelAndTheFirstKeyboardIsOpened) {
+    TestKeyboardFolder second("TavirexV0.80");
     testbed->addKeyboard(1, "KESTRAN", "QRT15_V.DISK");
     testbed->addKeyboard(2, "Acme", "Flash Disk");         // not a keyboard's disk
     testbed->addKeyboard(3, "KPR", "Corvane Disk", false); // no standard interface: unusable
-    setMounts({{"8:17", volume.path().string()}, {"8:33", "/tmp"}, {"8:49", "/tmp"}});
-    KVUdevBackend backend(options());
-    const auto found = backend.findDevices();
-    ASSERT_EQ(found.size(), 1u);
+    testbed->addKeyboard(4, "Kestran", "ZQ113_V.DISK");
+    setMounts({{"8:65", second.path().string()},
+               {"8:33", "/tmp"},
+               {"8:49", "/tmp"},
+               {"8:17", volume.path().string()}});
+    KVManualLoop loop;
+    CTavirexCorvane device(std::make_shared<KVUdevBackend>(options()), &loop);
+    const auto found = device.FindDevices();
+    ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].model, 1u);
+    EXPECT_EQ(found[1].model, 0u);
+    ASSERT_TRUE(device.Connect());
+    EXPECT_EQ(device.CurrentDevice().volumeName, volume.root());
+    EXPECT_EQ(device.VersionText(), "TavirexV0.76b");
 }
 
 TEST_F(Udev, VolumeNotMountedIsMountedThroughTheDesktop) {
@@ -214,19 +224,6 @@ TEST_F(Udev, VolumeNotMountedIsMountedThroughTheDesktop) {
     // Refused by UDisks2 and mounted by nobody: not usable.
     KVUdevBackend refusing(options());
     EXPECT_TRUE(refusing.findDevices().empty());
-}
-
-TEST_F(Udev, OfTwoKeyboardsTheFirstIsOpened) {
-    TestKeyboardFolder second("TavirexV0.80");
-    testbed->addKeyboard(1, "Kestran", "ZQ113_V.DISK");
-    testbed->addKeyboard(2, "Kestran", "ZQ113_V.DISK");
-    setMounts({{"8:33", second.path().string()}, {"8:17", volume.path().string()}});
-    KVManualLoop loop;
-    CTavirexCorvane device(std::make_shared<KVUdevBackend>(options()), &loop);
-    ASSERT_EQ(device.FindDevices().size(), 2u);
-    ASSERT_TRUE(device.Connect());
-    EXPECT_EQ(device.CurrentDevice().volumeName, volume.root());
-    EXPECT_EQ(device.VersionText(), "TavirexV0.76b");
 }
 
 TEST_F(Udev, RemovalReleasesHeldKeysThenDisconnects) {

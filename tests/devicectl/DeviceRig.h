@@ -2,6 +2,8 @@
 
 #include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
+#include "device/KeyImage.h"
+#include "device/KeyStateReport.h"
 #include "device/KeyTables.h"
 #include "device/TestFolder.h"
 #include "device/VirtualKeyboard.h"
@@ -9,6 +11,7 @@
 #include "devicectl/Device.h"
 #include "devicectl/DeviceController.h"
 
+#include <algorithm>
 #include <fmt/format.h>
 #include <map>
 #include <memory>
@@ -118,10 +121,17 @@ public:
     }
     bool runUntil(const std::function<bool()>& done) { return loop.runUntil(done, std::chrono::seconds(5)); }
     size_t countMessages(KVMessage message) const {
-        size_t count = 0;
-        for (const auto& recorded : recorder.messages)
-            count += recorded.message == message;
-        return count;
+        return size_t(
+            std::count_if(recorder.messages.begin(), recorder.messages.end(),
+                          [&](const RecordedMessage& recorded) { return recorded.message == message; }));
+    }
+    // Sends a key-state report with these keys held.
+    bool sendKeys(std::initializer_list<unsigned> down) const {
+        corvane::device::KeyStateReport report{};
+        for (unsigned key : down)
+            corvane::device::setKeyInReport(KeyboardModelMain, key, true, report);
+        return corvane::device::virtualkbd::sendVirtualReport(
+            folder.path(), corvane::device::virtualkbd::kKeyStateSocket, report);
     }
 
     std::vector<uint8_t> read(const std::string& relative) const { return folder.read(relative); }
@@ -135,13 +145,7 @@ public:
     // The command in order.sys, up to its terminating zero.
     std::string command() const {
         const auto bytes = read("vTavirex/order.sys");
-        std::string text;
-        for (uint8_t byte : bytes) {
-            if (byte == 0)
-                break;
-            text.push_back(char(byte));
-        }
-        return text;
+        return {bytes.begin(), std::find(bytes.begin(), bytes.end(), 0)};
     }
     unsigned commandWrites() { return device->FileSet()->entry(KVDeviceFileSet::CommandEntry).writeCount(); }
     // The record of a main-keyboard key in the written scancode.sys.
@@ -177,6 +181,13 @@ inline KVPtr<KVImage> keyPicture(uint8_t red, uint8_t green, uint8_t blue) {
         }
     }
     return image;
+}
+
+// A picture as the display file holds it.
+inline std::vector<uint8_t> converted(const KVImage& image, bool turned = false) {
+    corvane::device::KeyImageFile file;
+    corvane::device::convertKeyImage(image.pixels(), 3, turned, file);
+    return {file.begin(), file.end()};
 }
 
 inline std::vector<uint8_t> recordOf(std::initializer_list<uint8_t> bytes) {

@@ -3,8 +3,6 @@
 #include "DeviceRig.h"
 #include "conditions/ConditionList.h"
 #include "conditions/ModifierCondition.h"
-#include "device/KeyImage.h"
-#include "device/KeyStateReport.h"
 #include "devicectl/LayersDisplayBindings.h"
 #include "hook/FakeHook.h"
 #include "layers/Layer.h"
@@ -33,12 +31,6 @@ void bindKey(KVLayer& layer, unsigned key, KVPtr<KVImage> picture, uint8_t scanC
     layer.binding(key).scanCode = scanCode;
 }
 
-std::vector<uint8_t> converted(const KVPtr<KVImage>& image) {
-    KeyImageFile file;
-    convertKeyImage(image->pixels(), 3, false, file);
-    return {file.begin(), file.end()};
-}
-
 // The services in the order start-up creates them: layers controller, device controller, device.
 struct Stack {
     Stack() {
@@ -60,7 +52,7 @@ struct Stack {
     bool showsOn(unsigned display, const KVPtr<KVImage>& picture) {
         return rig.runUntil([&] {
             rig.settle();
-            return rig.displayFile(display) == converted(picture);
+            return rig.displayFile(display) == converted(*picture);
         });
     }
 
@@ -88,20 +80,17 @@ TEST(DeviceWithLayers, TheKeyboardShowsTheCompositionAndItsOwnShiftSwitchesLayer
 
     stack.layers.Start(); // no keyboard yet: the user's layers wait for it
     ASSERT_TRUE(stack.rig.connect());
-    EXPECT_EQ(stack.rig.displayFile(kEscapeDisplay), converted(red)); // the earlier layer wins whole
+    EXPECT_EQ(stack.rig.displayFile(kEscapeDisplay), converted(*red)); // the earlier layer wins whole
     EXPECT_EQ(stack.rig.record(kEscape), recordOf({1, 0x73}));
-    EXPECT_EQ(stack.rig.displayFile(kADisplay), converted(green));
-    EXPECT_EQ(stack.rig.displayFile(kF1Display), converted(yellow));
+    EXPECT_EQ(stack.rig.displayFile(kADisplay), converted(*green));
+    EXPECT_EQ(stack.rig.displayFile(kF1Display), converted(*yellow));
     EXPECT_EQ(stack.rig.record(kF1), recordOf({1, 0x3B}));
 
-    KeyStateReport report{};
-    setKeyInReport(KeyboardModelMain, kEscape, true, report);
-    ASSERT_TRUE(virtualkbd::sendVirtualReport(stack.rig.folder.path(), virtualkbd::kKeyStateSocket, report));
+    ASSERT_TRUE(stack.rig.sendKeys({kEscape}));
     EXPECT_TRUE(stack.showsOn(kADisplay, white));
     EXPECT_EQ(stack.rig.device->KeyboardModifierMask(), 4u);
 
-    ASSERT_TRUE(virtualkbd::sendVirtualReport(stack.rig.folder.path(), virtualkbd::kKeyStateSocket,
-                                              KeyStateReport{}));
+    ASSERT_TRUE(stack.rig.sendKeys({}));
     EXPECT_TRUE(stack.showsOn(kADisplay, green));
 
     // A layer shown for editing wins on the keyboard: Escape goes blue and sends its own code again.

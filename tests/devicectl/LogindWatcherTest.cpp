@@ -3,15 +3,18 @@
 #include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <string>
-#include <sys/wait.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 #include <vector>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -19,31 +22,21 @@ namespace {
 class TestBus {
 public:
     TestBus() {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0)
-            return;
-        m_pid = fork();
-        if (m_pid == 0) {
-            dup2(fds[1], 3);
-            execlp("dbus-daemon", "dbus-daemon", "--config-file=/usr/share/dbus-1/session.conf", "--nofork",
-                   "--nopidfile", "--print-address=3", static_cast<char*>(nullptr));
-            _exit(127);
+        FILE* out = popen("dbus-daemon --config-file=/usr/share/dbus-1/session.conf --fork --nopidfile "
+                          "--print-address=1 --print-pid=1 2>/dev/null",
+                          "r");
+        char address[512] = {}, pid[32] = {};
+        if (out && fgets(address, sizeof address, out) && fgets(pid, sizeof pid, out)) {
+            m_address = address;
+            m_address.pop_back(); // its newline
+            m_pid = std::atoi(pid);
         }
-        close(fds[1]);
-        pollfd ready{fds[0], POLLIN, 0};
-        while (poll(&ready, 1, 10000) > 0) {
-            char c;
-            if (read(fds[0], &c, 1) != 1 || c == '\n')
-                break;
-            m_address += c;
-        }
-        close(fds[0]);
+        if (out)
+            pclose(out);
     }
     ~TestBus() {
-        if (m_pid > 0) {
+        if (m_pid > 0)
             kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
     }
     const std::string& address() const { return m_address; }
 
@@ -175,37 +168,35 @@ TEST(LogindWatcher, SleepShutdownAndLockingBecomePowerAndSessionMessages) {
 
     KVLogindWatcher watcher(loop, dispatch);
     ASSERT_TRUE(watcher.Start(bus.address()));
-    ASSERT_TRUE(loop.runUntil([&] { return watcher.HoldsInhibitor(); }, std::chrono::seconds(5)));
+    ASSERT_TRUE(loop.runUntil([&] { return watcher.HoldsInhibitor(); }, 5s));
     EXPECT_EQ(logind.inhibitWhat, "sleep:shutdown");
     EXPECT_EQ(logind.inhibitMode, "delay");
     EXPECT_EQ(logind.heldLocks(), 1u);
 
     logind.emit("PrepareForSleep", true);
-    ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() == 1; }, std::chrono::seconds(5)));
+    ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() == 1; }, 5s));
     EXPECT_EQ(recorder.events.back(), "power 4 (held)");
     EXPECT_FALSE(watcher.HoldsInhibitor());
     EXPECT_EQ(logind.heldLocks(), 0u); // the machine may sleep now
 
     logind.emit("PrepareForSleep", false);
-    ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() == 2 && watcher.HoldsInhibitor(); },
-                              std::chrono::seconds(5)));
+    ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() == 2 && watcher.HoldsInhibitor(); }, 5s));
     EXPECT_EQ(recorder.events.back(), "power 7");
 
     logind.emit("PrepareForShutdown", true);
-    ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() == 4; }, std::chrono::seconds(5)));
+    ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() == 4; }, 5s));
     EXPECT_EQ(recorder.events[2], "query end (held)");
     EXPECT_EQ(recorder.events[3], "end 1 (held)");
     EXPECT_EQ(logind.heldLocks(), 0u);
 
     logind.emit("PrepareForShutdown", false);
-    ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() == 5 && watcher.HoldsInhibitor(); },
-                              std::chrono::seconds(5)));
+    ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() == 5 && watcher.HoldsInhibitor(); }, 5s));
     EXPECT_EQ(recorder.events.back(), "end 0");
 
-    ASSERT_TRUE(loop.runUntil([&] { return watcher.WatchesSessionLock(); }, std::chrono::seconds(5)));
+    ASSERT_TRUE(loop.runUntil([&] { return watcher.WatchesSessionLock(); }, 5s));
     logind.emitSession("Lock");
     logind.emitSession("Unlock");
-    ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() == 7; }, std::chrono::seconds(5)));
+    ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() == 7; }, 5s));
     EXPECT_EQ(recorder.events[5], "session 7");
     EXPECT_EQ(recorder.events[6], "session 8");
 }

@@ -4,8 +4,8 @@
 
 #include "KeyboardRenderer.h"
 #include "SocketServer.h"
-#include "TempFolder.h"
 #include "VirtualKeyboardFolder.h"
+#include "device/TestFolder.h"
 #include "keyboard/KeyboardGeometry.h"
 
 #include <QApplication>
@@ -71,7 +71,7 @@ protected:
         ASSERT_TRUE(writeFile(FolderPaths{folder.path()}.order(), bytes));
     }
 
-    TempFolder folder;
+    TestKeyboardFolder folder{""};
     std::unique_ptr<WatchWindow> window;
 };
 
