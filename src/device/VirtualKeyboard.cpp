@@ -94,26 +94,4 @@ bool sendVirtualReport(const std::filesystem::path& dir, std::string_view socket
     return sendReports(dir, socketName, {report});
 }
 
-bool setVirtualKey(const std::filesystem::path& dir, unsigned key, bool down) {
-    const uint32_t model = virtualKeyboardModel(dir);
-    if (key >= modelDescriptor(model).keyCount) {
-        spdlog::error("virtual keyboard: no key {} on model {}", key, model);
-        return false;
-    }
-    KeyStateReport report{};
-    {
-        std::ifstream in(dir / kHeldKeysFile, std::ios::binary);
-        in.read(reinterpret_cast<char*>(report.data()), std::streamsize(report.size()));
-        if (in.gcount() != std::streamsize(report.size()))
-            report.fill(0); // no keys held yet, or a damaged file: start from nothing down
-    }
-    setKeyInReport(model, key, down, report);
-    return sendVirtualReport(dir, kKeyStateSocket, report) && writeFile(dir / kHeldKeysFile, report);
-}
-
-bool clickVirtualKey(const std::filesystem::path& dir, unsigned key) {
-    const auto reports = signatureClickReports(key);
-    return sendReports(dir, kStandardSocket, {reports.begin(), reports.end()});
-}
-
 } // namespace corvane::device::virtualkbd

@@ -37,13 +37,4 @@ uint32_t virtualKeyboardModel(const std::filesystem::path& dir);
 bool sendVirtualReport(const std::filesystem::path& dir, std::string_view socket,
                        std::span<const uint8_t> report);
 
-// Presses or releases key number `key` of the keyboard in `dir`: the held keys are kept in DIR/held-keys
-// between calls, so each report carries every key still down, as the keyboard's own reports do. The
-// held keys are updated only when the report was delivered.
-bool setVirtualKey(const std::filesystem::path& dir, unsigned key, bool down);
-
-// What a key with a signature record sends when clicked: the signature reports on the standard socket,
-// in order over one connection.
-bool clickVirtualKey(const std::filesystem::path& dir, unsigned key);
-
 } // namespace corvane::device::virtualkbd

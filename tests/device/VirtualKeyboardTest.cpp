@@ -96,24 +96,6 @@ TEST_F(VirtualKeyboard, KeyReportsReachTheHandlerInOrder) {
     EXPECT_FALSE(sendKeys(folder, {1}));
 }
 
-TEST_F(VirtualKeyboard, PressAndReleaseByKeyKeepTheOtherKeysHeld) {
-    auto device = connect();
-    ASSERT_TRUE(virtualkbd::setVirtualKey(folder.path(), 0, true));
-    ASSERT_TRUE(virtualkbd::setVirtualKey(folder.path(), 82, true));
-    ASSERT_TRUE(virtualkbd::setVirtualKey(folder.path(), 0, false));
-    ASSERT_TRUE(runUntilEvents(4));
-    EXPECT_EQ(handler.events, (std::vector<std::string>{"connected", "down 0", "down 82", "up 0"}));
-    const KeyStateReport shiftHeld = reportWith({82});
-    const std::vector<uint8_t> held82(shiftHeld.begin(), shiftHeld.end());
-    EXPECT_EQ(folder.read("held-keys"), held82);
-    EXPECT_FALSE(virtualkbd::setVirtualKey(folder.path(), 113, true));
-
-    // Nobody listening: the held keys stay as they were.
-    device.reset();
-    EXPECT_FALSE(virtualkbd::setVirtualKey(folder.path(), 5, true));
-    EXPECT_EQ(folder.read("held-keys"), held82);
-}
-
 TEST_F(VirtualKeyboard, KeypadModelMapsItsBits) {
     ASSERT_TRUE(virtualkbd::createVirtualKeyboard(folder.path(), "TavirexV0.76b", 1));
     auto device = connect();
