@@ -11,6 +11,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <map>
 #include <poll.h>
 #include <signal.h>
 #include <string>
@@ -104,6 +105,40 @@ TEST(ConfiguratorProcess, DrivesTheVirtualKeyboardFromStartToExit) {
     EXPECT_EQ(process.wait(), 0) << process.log;
     EXPECT_NE(process.log.find("shut down"), std::string::npos);
     std::filesystem::remove_all(home);
+}
+
+} // namespace
+
+namespace {
+
+// Without X the first installed layout labels the keys: "de" swaps the captions of Y and Z.
+TEST(ConfiguratorProcess, TheFirstInstalledLayoutLabelsTheKeys) {
+    const auto& model = corvane::device::modelDescriptor(KeyboardModelMain);
+    auto displayFile = [&](const std::string& keyboard, const char* key) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/vTavirex/dynamic/%03u.sys",
+                      unsigned(model.keys[*corvane::device::findKeyByName(KeyboardModelMain, key)].display));
+        return keyboard + name;
+    };
+    std::map<std::string, std::pair<std::string, std::string>> captions; // layouts -> (Y, Z)
+    for (const std::string layouts : {"us", "de,us"}) {
+        const std::string home = privateFolder();
+        const std::string keyboard = home + "/keyboard";
+        ASSERT_EQ(runKeyboardTool("init " + keyboard), 0);
+        ConfiguratorProcess process =
+            startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard}, home,
+                              {{"CORVANE_XKB_LAYOUTS", layouts}});
+        ASSERT_TRUE(process.waitFor("configurator running", std::chrono::seconds(30))) << process.log;
+        ASSERT_TRUE(waitUntil([&] { return readFile(displayFile(keyboard, "Z")).size() == 48 * 48 * 2; },
+                              std::chrono::seconds(10)));
+        captions[layouts] = {readFile(displayFile(keyboard, "Y")), readFile(displayFile(keyboard, "Z"))};
+        ::kill(process.pid, SIGTERM);
+        EXPECT_EQ(process.wait(), 0) << process.log;
+        std::filesystem::remove_all(home);
+    }
+    EXPECT_TRUE(captions["us"].first == captions["de,us"].second) << "German Z should show the y of US Y";
+    EXPECT_TRUE(captions["us"].second == captions["de,us"].first) << "German Y should show the z of US Z";
+    EXPECT_FALSE(captions["us"].first == captions["us"].second);
 }
 
 } // namespace
