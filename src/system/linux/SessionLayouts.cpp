@@ -67,13 +67,16 @@ std::vector<KVXkbLayoutName> KVSessionLayouts::installedLayouts() const {
             return names;
     }
 
-    if (std::ifstream file{m_keyboardDefaults}) {
-        std::ostringstream content;
-        content << file.rdbuf();
-        auto names = corvane::parseKeyboardDefaults(content.str());
-        if (!names.empty())
-            return names;
+    if (!m_keyboardDefaultsLayouts) {
+        m_keyboardDefaultsLayouts.emplace();
+        if (std::ifstream file{m_keyboardDefaults}) {
+            std::ostringstream content;
+            content << file.rdbuf();
+            m_keyboardDefaultsLayouts = corvane::parseKeyboardDefaults(content.str());
+        }
     }
+    if (!m_keyboardDefaultsLayouts->empty())
+        return *m_keyboardDefaultsLayouts;
     if (!m_warnedNoSource)
         spdlog::warn("keyboard layouts: no source names a layout; taking \"us\"");
     m_warnedNoSource = true;

@@ -3,7 +3,9 @@
 #include "system/LayoutSystem.h"
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class KVSystemHook;
 
@@ -29,5 +31,7 @@ private:
     std::string m_keyboardDefaults;
     mutable std::unique_ptr<XConnection> m_x;
     mutable bool m_triedX = false;
+    // The system keyboard configuration, read once: conditions ask for the layouts at every evaluation.
+    mutable std::optional<std::vector<KVXkbLayoutName>> m_keyboardDefaultsLayouts;
     mutable bool m_warnedNoSource = false;
 };
