@@ -279,6 +279,9 @@ void KVDevice::UpdateKey(const KVDeviceBinding& binding, unsigned key) {
 bool KVDevice::SetKeyBitmap(unsigned key, const KVPluginBitmap& bitmap) {
     if (!isKeyBitmap(bitmap))
         return false;
+    // Given back: the picture waits for the full update at resume, which reads the plug-in's latest.
+    if (m_released)
+        return true;
     forgetStagedPicture(key);
     return bitmap.bitsPerPixel == 24 ? SetKeyImage24(key, bitmap.bits) : SetKeyImage32(key, bitmap.bits);
 }

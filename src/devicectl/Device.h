@@ -52,7 +52,8 @@ public:
     void FullUpdate(const KVBindingLookup& bindings);
     // Rebuilds one key.
     void UpdateKey(const KVDeviceBinding& binding, unsigned key);
-    // A view plug-in's bitmap for a key: 48 x 48 at 24 or 32 bits; false otherwise, nothing staged.
+    // A view plug-in's bitmap for a key: 48 x 48 at 24 or 32 bits; false otherwise, nothing staged. Held
+    // (true, nothing staged) while the keyboard is given back; resuming brings every key up to date.
     bool SetKeyBitmap(unsigned key, const KVPluginBitmap& bitmap);
     // The modifiers that the keys held on the keyboard send, by what the current table makes them send.
     // 0 while the key-state interface is not open.

@@ -268,6 +268,47 @@ TEST(Device, SingleKeysAndPlugInBitmapsReachTheirDisplays) {
     EXPECT_EQ(rig.device->WritesDone(), before);
 }
 
+TEST(Device, APlugInPictureWaitsWhileTheKeyboardIsGivenBackAndShowsAtResume) {
+    DeviceRig rig;
+    const auto first = keyPicture(10, 20, 30);
+    rig.bindings->bindings[kEscape] = pictureBinding(first);
+    ASSERT_TRUE(rig.connect());
+
+    const std::vector<uint8_t> bits(48 * 48 * 3, 0x40);
+    int instanceTag = 0;
+    auto* instance = reinterpret_cast<KVViewPluginInstance*>(&instanceTag);
+    rig.bindings->publishingInstance = instance;
+    rig.bindings->published = {48, 48, 24, bits};
+    KVDeviceBinding drawn;
+    drawn.hasViewPlugin = true;
+    drawn.viewBitmap = rig.bindings->published;
+    rig.bindings->bindings[kEscape] = drawn;
+    KeyImageFile expected;
+    convertKeyImage(bits, 3, false, expected);
+
+    using Step = std::function<void()>;
+    const std::pair<Step, Step> rounds[] = {
+        {[&] { rig.dispatch.send<KVM_POWER>(KV_POWER_SUSPEND); },
+         [&] { rig.dispatch.send<KVM_POWER>(KV_POWER_RESUME_SUSPEND); }},
+        {[&] { rig.dispatch.send<KVM_QUERY_END_SESSION>(); }, [&] { rig.dispatch.send<KVM_END_SESSION>(0); }},
+    };
+    for (const auto& [giveBack, takeBack] : rounds) {
+        giveBack();
+        rig.dispatch.send<KVM_PLUGIN_IMAGE_UPDATED>(instance, kEscape);
+        rig.settle();
+        EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(*first));
+
+        takeBack();
+        rig.settle();
+        EXPECT_EQ(rig.displayFile(kEscapeDisplay), std::vector<uint8_t>(expected.begin(), expected.end()));
+        // Shown again for the second round.
+        rig.bindings->bindings[kEscape] = pictureBinding(first);
+        rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
+        rig.settle();
+        rig.bindings->bindings[kEscape] = drawn;
+    }
+}
+
 TEST(Device, NothingHappensWithoutAKeyboardAndTheNextConnectionCatchesUp) {
     DeviceRig rig;
     std::filesystem::remove(rig.folder.path() / "vTavirex/version.sys");
