@@ -13,7 +13,7 @@ CHIDReader::~CHIDReader() {
     Close();
 }
 
-bool CHIDReader::Open(KVDeviceBackend& backend, const std::string& path) {
+bool CHIDReader::Open(KVDeviceBackend& backend, const std::string& path, ReportHandler onReport) {
     Close();
     m_port = backend.openReportPort(path);
     if (!m_port)
@@ -24,6 +24,7 @@ bool CHIDReader::Open(KVDeviceBackend& backend, const std::string& path) {
         m_port.reset();
         return false;
     }
+    m_onReport = std::move(onReport);
     m_done = false;
     m_thread = std::thread([this] { readerMain(); });
     return true;
@@ -38,6 +39,7 @@ void CHIDReader::Close() {
         m_thread.join();
     }
     m_port.reset();
+    m_onReport = nullptr;
     if (m_stopFd >= 0)
         close(m_stopFd);
     m_stopFd = -1;
@@ -54,14 +56,25 @@ void CHIDReader::readerMain() {
         if (fds[1].revents & POLLIN)
             break;
         if (fds[0].revents != 0 &&
-            !m_port->readReports([this](std::span<const uint8_t> report) { OnReport(report); }))
+            !m_port->readReports([this](std::span<const uint8_t> report) { m_onReport(report); }))
             break; // the interface is gone
     }
     m_done = true;
     m_wait.notify();
 }
 
+KVHIDDevice::KVHIDDevice(KVMainLoop* loop, KeyClickHandler onKeyClick)
+    : m_onKeyClick(std::move(onKeyClick)), m_reader(loop) {}
+
+KVHIDDevice::~KVHIDDevice() {
+    m_reader.Close();
+}
+
+bool KVHIDDevice::Open(KVDeviceBackend& backend, const std::string& path) {
+    return m_reader.Open(backend, path, [this](std::span<const uint8_t> report) { OnReport(report); });
+}
+
 void KVHIDDevice::OnReport(std::span<const uint8_t> report) {
     if (const auto key = m_decoder.feed(report))
-        OnKeyClick(*key);
+        m_onKeyClick(*key);
 }

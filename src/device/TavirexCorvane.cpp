@@ -1,7 +1,6 @@
 #include "device/TavirexCorvane.h"
 
 #include "device/DeviceCommands.h"
-#include "device/FirmwareVersion.h"
 
 #include <cerrno>
 #include <cstring>
@@ -112,7 +111,6 @@ bool CTavirexCorvane::open(const DeviceInfo& device) {
     if (!fileSet)
         return false;
     m_version = fileSet->versionText();
-    m_firmwareNeedsPause = fileSet->pausesAfterKeyCodeTable();
     m_sectorSize = sectorSize;
     // Without the key-state interface the keyboard is usable all the same; keys then report through
     // signatures on the standard interface.
@@ -175,7 +173,6 @@ void CTavirexCorvane::Disconnect() {
     m_device = DeviceInfo{};
     m_sectorSize = 0;
     deliver([](IEventHandler& handler) { handler.OnDisconnected(); });
-    m_firmwareNeedsPause = false;
 }
 
 bool CTavirexCorvane::IsVolumePresent() {
@@ -344,11 +341,6 @@ void CTavirexCorvane::WaitForWriter() {
     m_wait.wait([&] { return m_wakesServed.load() >= wanted || m_writerDone.load(); });
 }
 
-void CTavirexCorvane::StageFile(unsigned index, std::span<const uint8_t> data) {
-    if (m_fileSet && m_fileSet->stageFile(index, data))
-        WakeWriter();
-}
-
 bool CTavirexCorvane::SetKeyImage24(unsigned key, std::span<const uint8_t> pixels) {
     if (!m_fileSet || pixels.size() < kPixels24Size)
         return false;
@@ -363,16 +355,6 @@ bool CTavirexCorvane::SetKeyImage32(unsigned key, std::span<const uint8_t> pixel
     if (m_fileSet->stageKeyImage(key, pixels, 4))
         WakeWriter();
     return true;
-}
-
-bool CTavirexCorvane::SetKeyBitmap(unsigned key, const KeyBitmap& bitmap) {
-    if (bitmap.width != kDisplaySide || bitmap.height != kDisplaySide)
-        return false;
-    if (bitmap.bitsPerPixel == 24)
-        return SetKeyImage24(key, bitmap.pixels);
-    if (bitmap.bitsPerPixel == 32)
-        return SetKeyImage32(key, bitmap.pixels);
-    return false;
 }
 
 bool CTavirexCorvane::SetKeyCode(unsigned key, uint8_t code) {

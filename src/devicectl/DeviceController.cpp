@@ -27,16 +27,17 @@ KVDeviceController::~KVDeviceController() {
 }
 
 bool KVDeviceController::keyboardOpen() const {
-    return m_device && m_device->IsConnected();
+    return m_device && m_device->IsKeyboardOpen();
 }
 
 void KVDeviceController::ApplySettings() {
     if (!keyboardOpen())
         return;
-    m_device->SetSleepDelay(m_settings.sleepDelay);
-    m_device->SetBrightness(m_settings.brightness, m_settings.autoBrightness);
+    m_device->Keyboard().SetSleepDelay(m_settings.sleepDelay);
+    m_device->Keyboard().SetBrightness(m_settings.brightness, m_settings.autoBrightness);
     // A drive that cannot be shown or hidden now is tried again at the next application.
-    const bool done = m_settings.showVirtualDrive ? m_device->MountDrive() : m_device->UnmountDrive();
+    const bool done =
+        m_settings.showVirtualDrive ? m_device->Keyboard().MountDrive() : m_device->Keyboard().UnmountDrive();
     if (!done)
         spdlog::info("device: the keyboard's drive could not be {}",
                      m_settings.showVirtualDrive ? "shown" : "hidden");
@@ -62,7 +63,7 @@ void KVDeviceController::changeBrightness(unsigned brightness, bool automatic) {
     m_settings.brightness = brightness;
     m_settings.autoBrightness = automatic;
     if (keyboardOpen())
-        m_device->SetBrightness(m_settings.brightness, m_settings.autoBrightness);
+        m_device->Keyboard().SetBrightness(m_settings.brightness, m_settings.autoBrightness);
 }
 
 void KVDeviceController::OnBrightnessSlider(int position) {
@@ -76,7 +77,7 @@ void KVDeviceController::OnAutoBrightness(bool automatic) {
 void KVDeviceController::OnShowVirtualDrive(bool show) {
     if (show == m_settings.showVirtualDrive)
         return;
-    if (keyboardOpen() && !(show ? m_device->MountDrive() : m_device->UnmountDrive()))
+    if (keyboardOpen() && !(show ? m_device->Keyboard().MountDrive() : m_device->Keyboard().UnmountDrive()))
         spdlog::info("device: the keyboard's drive could not be {}; trying again later",
                      show ? "shown" : "hidden");
     // Stored whatever the drive did: the next ApplySettings tries again.
@@ -88,7 +89,7 @@ std::string KVDeviceController::OnSleepSlider(int position) {
     if (value != m_settings.sleepDelay) {
         m_settings.sleepDelay = value;
         if (keyboardOpen())
-            m_device->SetSleepDelay(m_settings.sleepDelay);
+            m_device->Keyboard().SetSleepDelay(m_settings.sleepDelay);
     }
     return sleepDelayText(value);
 }
@@ -134,7 +135,7 @@ void KVDeviceController::IdleTick() {
     }
     // Repeating the same command costs nothing: order.sys is written only when its text changes.
     if (delay == 0 || delay - idle < kIdleMarginSeconds || (m_asleep && idle < kIdleMarginSeconds)) {
-        m_device->SetSleepDelay(delay);
+        m_device->Keyboard().SetSleepDelay(delay);
         m_asleep = false;
     }
 }

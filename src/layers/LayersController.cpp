@@ -102,12 +102,6 @@ const KVKeyBinding* KVLayersController::DisplayBinding(unsigned key) const {
     return m_active.binding(key);
 }
 
-KVPtr<KVCompositeLayer> KVLayersController::DisplayComposition() const {
-    auto composition = std::make_shared<KVCompositeLayer>(m_shownLayers.layers());
-    composition->appendAll(m_active);
-    return composition;
-}
-
 void KVLayersController::KeyEvent(unsigned key, int state) {
     if (key >= kLayerKeyCount) {
         spdlog::warn("key event for key {}, which the keyboard does not have", key);

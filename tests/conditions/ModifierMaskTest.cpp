@@ -35,5 +35,7 @@ TEST(ModifierMaskTest, LayoutTextIsEightUpperCaseDigitsAndReadsEitherCase) {
     EXPECT_EQ(parseLayoutText(layoutText(0xF002040C)), 0xF002040Cu);
     EXPECT_EQ(parseLayoutText("f002040c"), 0xF002040Cu);
     EXPECT_EQ(parseLayoutText("xyz"), 0u);
-    EXPECT_EQ(parseLayoutText("123456789"), 0u); // more than 32 bits
+    EXPECT_EQ(parseLayoutText(" +0000040c"), 0x40Cu);
+    EXPECT_EQ(parseLayoutText("0000040Cz"), 0x40Cu);
+    EXPECT_EQ(parseLayoutText("-409"), 0u);
 }

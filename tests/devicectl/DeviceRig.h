@@ -117,7 +117,7 @@ public:
     }
     void settle() {
         if (device)
-            device->WaitForWriter();
+            device->Keyboard().WaitForWriter();
     }
     bool runUntil(const std::function<bool()>& done) { return loop.runUntil(done, std::chrono::seconds(5)); }
     size_t countMessages(KVMessage message) const {
@@ -147,7 +147,9 @@ public:
         const auto bytes = read("vTavirex/order.sys");
         return {bytes.begin(), std::find(bytes.begin(), bytes.end(), 0)};
     }
-    unsigned commandWrites() { return device->FileSet()->entry(KVDeviceFileSet::CommandEntry).writeCount(); }
+    unsigned commandWrites() {
+        return device->Keyboard().FileSet()->entry(KVDeviceFileSet::CommandEntry).writeCount();
+    }
     // The record of a main-keyboard key in the written scancode.sys.
     std::vector<uint8_t> record(unsigned key) const {
         const auto table = read("vTavirex/scancode.sys");

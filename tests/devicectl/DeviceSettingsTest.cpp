@@ -41,10 +41,12 @@ TEST(DeviceSettings, ValuesAreReadAsStoredTextsAre) {
     EXPECT_FALSE(settings->autoBrightness); // the comparison is exact
     EXPECT_EQ(settings->sleepDelay, 0u);
     EXPECT_FALSE(settings->showVirtualDrive);
+    const auto withPlus =
+        readDeviceSettings(*rootWithDevice({{"Brightness", "+55"}, {"SleepModeDelay", " +600"}}));
+    ASSERT_TRUE(withPlus);
+    EXPECT_EQ(withPlus->brightness, 55u);
+    EXPECT_EQ(withPlus->sleepDelay, 600u);
 
-    EXPECT_EQ(parseStoredUnsigned(" 12"), 12u);
-    EXPECT_EQ(parseStoredUnsigned("-5"), 0u);
-    EXPECT_EQ(parseStoredUnsigned("99999999999999999999"), 4294967295u);
     EXPECT_TRUE(parseStoredBool("true"));
     EXPECT_FALSE(parseStoredBool("true "));
 }

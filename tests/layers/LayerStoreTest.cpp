@@ -101,11 +101,16 @@ TEST_F(LayerStoreTest, ScanCodesAreThreeDigitsAndNumbersReadBackSafely) {
         <key>A</key><dict><key>ScanCode</key><string>300</string></dict>
         <key>B</key><dict><key>ScanCode</key><string>x1</string><key>ActionCode</key><string>999</string>
             <key>Keystroke</key><string>b</string></dict>
+        <key>C</key><dict><key>ScanCode</key><string> +42</string><key>ActionCode</key><string>+7</string></dict>
+        <key>D</key><dict><key>ScanCode</key><string>99999999999</string></dict>
         </dict>)");
     const auto odd = loadLayer("odd");
     EXPECT_EQ(odd->binding(keyIndex("A")).scanCode, 300 & 0xFF);
     EXPECT_EQ(odd->binding(keyIndex("B")).scanCode, 0);
     EXPECT_EQ(odd->binding(keyIndex("B")).actionCode, 0);
+    EXPECT_EQ(odd->binding(keyIndex("C")).scanCode, 42);
+    EXPECT_EQ(odd->binding(keyIndex("C")).actionCode, 7);
+    EXPECT_EQ(odd->binding(keyIndex("D")).scanCode, 0xFF); // too large: the largest number, not 0
 }
 
 TEST_F(LayerStoreTest, ButtonsInAnyOrderLoadEveryKnownKeyExactlyNamed) {

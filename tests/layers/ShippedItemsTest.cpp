@@ -63,7 +63,7 @@ TEST_F(ShippedItemsTest, ControlButtonsHoldTheLockVariantsBeforeTheKeys) {
         int bound = 0;
         for (const auto& binding : layer->bindings())
             bound += binding.isSet();
-        EXPECT_EQ(bound, 1);
+        EXPECT_EQ(bound, mask == 64u ? 12 : 1) << id; // Num Lock also brings the keypad's digits
         EXPECT_TRUE(layer->binding(keyIndex(key)).image);
     }
 }
@@ -82,6 +82,33 @@ TEST_F(ShippedItemsTest, ALockKeyLightsWhileItsLockIsOn) {
     EXPECT_FALSE(lit->binding(caps).image->samePixels(*plain->binding(caps).image));
     // Only the lock key changes.
     EXPECT_EQ(controller.DisplayBinding(keyIndex("NumLock")), &plain->binding(keyIndex("NumLock")));
+}
+
+TEST_F(ShippedItemsTest, TheKeypadShowsWhatItDoesWithNumLockOffAndItsDigitsWithNumLockOn) {
+    keyboard.setOpen(true);
+    controller.Start();
+    const std::pair<const char*, const char*> keypad[] = {
+        {"Keypad7", "Home"},   {"Keypad8", "\u2191"}, {"Keypad9", "PgUp"},   {"Keypad4", "\u2190"},
+        {"Keypad6", "\u2192"}, {"Keypad1", "End"},    {"Keypad2", "\u2193"}, {"Keypad3", "PgDn"},
+        {"Keypad0", "Ins"},    {"KeypadDot", "Del"}};
+    const auto shown = [&](const char* name) -> std::string {
+        const KVKeyBinding* binding = controller.DisplayBinding(keyIndex(name));
+        if (!binding || !binding->image)
+            return {};
+        EXPECT_EQ(binding->scanCode, 0) << name << " must keep sending its own code";
+        return binding->keystroke;
+    };
+    for (const auto& [name, caption] : keypad)
+        EXPECT_EQ(shown(name), caption) << name;
+    // The middle key does nothing without Num Lock; it must not keep showing its digit.
+    EXPECT_NE(shown("Keypad5"), "");
+    EXPECT_NE(shown("Keypad5"), "5");
+
+    hook.setModifiersState(64);
+    dispatch.send<KVM_HOOK_STATE_CHANGED>();
+    for (int digit = 0; digit <= 9; ++digit)
+        EXPECT_EQ(shown(("Keypad" + std::to_string(digit)).c_str()), std::to_string(digit));
+    EXPECT_EQ(shown("KeypadDot"), ".");
 }
 
 TEST_F(ShippedItemsTest, EveryKeyWithoutACharacterHasALegibleCentredCaptionAndKeepsItsCode) {
@@ -117,7 +144,7 @@ TEST_F(ShippedItemsTest, EveryKeyWithoutACharacterHasALegibleCentredCaptionAndKe
         EXPECT_GE(ink.right - ink.left, 8) << name;
     }
     // Character keys are left to the keyboard layout's captions.
-    for (const char* name : {"A", "1", "Spacebar", "Keypad5", "Comma"}) {
+    for (const char* name : {"A", "1", "Spacebar", "Comma"}) {
         EXPECT_FALSE(keys->binding(keyIndex(name)).isSet()) << name;
         EXPECT_FALSE(defaults->binding(keyIndex(name)).isSet()) << name;
     }
