@@ -33,11 +33,14 @@ asan: export LSAN_OPTIONS = suppressions=$(CURDIR)/cmake/lsan.supp:print_suppres
 asan:
 	@$(MAKE) --no-print-directory test PRESET=asan
 
-# The threaded parts (main loop, dispatch, hook, device writer) under ThreadSanitizer.
+# The threaded parts under ThreadSanitizer: main loop and dispatch, the hook, the device library's
+# writer and readers, and the device controller that drives them. Only these are built.
+TSAN_TESTS := core_tests hook_tests device_tests devicectl_tests
+TSAN_REGEX := ^($(shell echo $(TSAN_TESTS) | tr ' ' '|'))$$
 tsan:
 	@$(MAKE) --no-print-directory configure PRESET=tsan
-	@cmake --build build/tsan -j $(JOBS) --target core_tests hook_tests
-	@ctest --test-dir build/tsan --output-on-failure -R '^(core|hook)_tests$$'
+	@cmake --build build/tsan -j $(JOBS) --target $(TSAN_TESTS)
+	@ctest --test-dir build/tsan --output-on-failure -j $(JOBS) -R '$(TSAN_REGEX)'
 
 release:
 	@$(MAKE) --no-print-directory build PRESET=release
@@ -45,10 +48,10 @@ release:
 install: release
 	@cmake --install build/release $(if $(PREFIX),--prefix $(PREFIX),)
 
-format:
+format: deps
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
-format-check:
+format-check: deps
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 clean:
