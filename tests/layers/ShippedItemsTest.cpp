@@ -44,44 +44,28 @@ struct ShippedItemsTest : ::testing::Test, LayersStackFixture {
     }
 };
 
-TEST_F(ShippedItemsTest, ControlButtonsHoldTheLockVariantsBeforeTheKeys) {
-    const auto controls = cake.controlButtons();
-    ASSERT_TRUE(controls->isGroup());
-    std::vector<std::string> ids;
-    for (const auto& child : controls->children())
-        ids.push_back(child->identifier());
-    EXPECT_EQ(ids, (std::vector<std::string>{"control_buttons_caps_lock", "control_buttons_num_lock",
-                                             "control_buttons_scroll_lock", kControlButtonsKeysId}));
-    for (auto [id, key, mask] : {std::tuple{"control_buttons_caps_lock", "CapsLock", 16u},
-                                 std::tuple{"control_buttons_num_lock", "NumLock", 64u},
-                                 std::tuple{"control_buttons_scroll_lock", "ScrollLock", 128u}}) {
-        const auto layer = controlLayer(id);
-        ASSERT_TRUE(layer) << id;
-        ASSERT_EQ(layer->conditions().size(), 1u);
-        EXPECT_EQ(layer->conditions()[0]->Type(), "lock");
-        EXPECT_EQ(std::static_pointer_cast<KVLockCondition>(layer->conditions()[0])->Mask(), mask);
-        int bound = 0;
-        for (const auto& binding : layer->bindings())
-            bound += binding.isSet();
-        EXPECT_EQ(bound, mask == 64u ? 12 : 1) << id; // Num Lock also brings the keypad's digits
-        EXPECT_TRUE(layer->binding(keyIndex(key)).image);
-    }
-}
-
+// Each lock's lit picture wins over the plain one while that lock is on, and only on its own key.
 TEST_F(ShippedItemsTest, ALockKeyLightsWhileItsLockIsOn) {
     keyboard.setOpen(true);
     controller.Start();
-    const unsigned caps = keyIndex("CapsLock");
     const auto plain = controlLayer(kControlButtonsKeysId);
-    EXPECT_EQ(controller.DisplayBinding(caps), &plain->binding(caps));
+    for (auto [id, name, mask] : {std::tuple{"control_buttons_caps_lock", "CapsLock", 16},
+                                  std::tuple{"control_buttons_num_lock", "NumLock", 64},
+                                  std::tuple{"control_buttons_scroll_lock", "ScrollLock", 128}}) {
+        const unsigned key = keyIndex(name);
+        hook.setModifiersState(0);
+        dispatch.send<KVM_HOOK_STATE_CHANGED>();
+        EXPECT_EQ(controller.DisplayBinding(key), &plain->binding(key)) << name;
 
-    hook.setModifiersState(16);
-    dispatch.send<KVM_HOOK_STATE_CHANGED>();
-    const auto lit = controlLayer("control_buttons_caps_lock");
-    ASSERT_EQ(controller.DisplayBinding(caps), &lit->binding(caps));
-    EXPECT_FALSE(lit->binding(caps).image->samePixels(*plain->binding(caps).image));
-    // Only the lock key changes.
-    EXPECT_EQ(controller.DisplayBinding(keyIndex("NumLock")), &plain->binding(keyIndex("NumLock")));
+        hook.setModifiersState(mask);
+        dispatch.send<KVM_HOOK_STATE_CHANGED>();
+        const auto lit = controlLayer(id);
+        ASSERT_TRUE(lit) << id;
+        ASSERT_EQ(controller.DisplayBinding(key), &lit->binding(key)) << name;
+        EXPECT_FALSE(lit->binding(key).image->samePixels(*plain->binding(key).image)) << name;
+        const unsigned other = keyIndex(mask == 16 ? "NumLock" : "CapsLock");
+        EXPECT_EQ(controller.DisplayBinding(other), &plain->binding(other)) << name;
+    }
 }
 
 TEST_F(ShippedItemsTest, TheKeypadShowsWhatItDoesWithNumLockOffAndItsDigitsWithNumLockOn) {
