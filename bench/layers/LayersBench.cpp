@@ -20,7 +20,7 @@ constexpr uint32_t kShift = 4;
 struct FullUpdateReader {
     explicit FullUpdateReader(CKVMessageDispatch& dispatch, KVLayersController& controller)
         : m_dispatch(dispatch), m_controller(controller) {
-        dispatch.RegisterHandler(KVM_ACTIVE_LAYERS_CHANGED, this, &FullUpdateReader::onActiveLayersChanged);
+        dispatch.RegisterHandler<KVM_ACTIVE_LAYERS_CHANGED>(this, &FullUpdateReader::onActiveLayersChanged);
     }
     ~FullUpdateReader() { m_dispatch.UnregisterHandlers(this); }
 

@@ -8,10 +8,13 @@ namespace {
 constexpr int kMaxPasses = 8;
 } // namespace
 
+template <size_t... I> void KVConditionEvents::registerAll(std::index_sequence<I...>) {
+    (m_dispatch.RegisterHandler<kMessages[I]>(this, &KVConditionEvents::onStateChanged), ...);
+}
+
 KVConditionEvents::KVConditionEvents(CKVMessageDispatch& dispatch, std::function<void()> reEvaluate)
     : m_dispatch(dispatch), m_reEvaluate(std::move(reEvaluate)) {
-    for (KVMessage message : kMessages)
-        m_dispatch.RegisterHandler(message, this, &KVConditionEvents::onStateChanged);
+    registerAll(std::make_index_sequence<kMessages.size()>());
 }
 
 KVConditionEvents::~KVConditionEvents() {

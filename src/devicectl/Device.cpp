@@ -82,9 +82,9 @@ KVDevice::KVDevice(KVDeviceController& controller, KVPtr<KVDeviceBackend> backen
     : KVHIDDevice(&loop), CTavirexCorvane(backend, &loop), m_controller(controller), m_backend(backend),
       m_loop(loop), m_dispatch(dispatch) {
     SetEventHandler(this);
-    m_dispatch.RegisterHandler(KVM_QUERY_END_SESSION, this, &KVDevice::OnQueryEndSession);
-    m_dispatch.RegisterHandler(KVM_END_SESSION, this, &KVDevice::OnEndSession);
-    m_dispatch.RegisterHandler(KVM_POWER, this, &KVDevice::OnPowerBroadcast);
+    m_dispatch.RegisterHandler<KVM_QUERY_END_SESSION>(this, &KVDevice::OnQueryEndSession);
+    m_dispatch.RegisterHandler<KVM_END_SESSION>(this, &KVDevice::OnEndSession);
+    m_dispatch.RegisterHandler<KVM_POWER>(this, &KVDevice::OnPowerBroadcast);
     if (!StartMonitoring())
         spdlog::warn("device: no arrival and removal notifications; a keyboard plugged in later is not seen");
     m_controller.AttachDevice(this);

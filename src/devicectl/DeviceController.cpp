@@ -12,12 +12,12 @@ KVDeviceController::KVDeviceController(KVMainLoop& loop, CKVMessageDispatch& dis
                                        KVPtr<KVDisplayBindings> bindings, KVPtr<KVIdleSource> idle)
     : m_loop(loop), m_dispatch(dispatch), m_bindings(std::move(bindings)), m_idle(std::move(idle)) {
     // This order is the order in which these run among the other services' handlers.
-    m_dispatch.RegisterHandler(KVM_ACTIVE_LAYERS_CHANGED, this, &KVDeviceController::FullUpdate);
-    m_dispatch.RegisterHandler(KVM_IMAGE_FILE_RELOADED, this, &KVDeviceController::FullUpdate);
-    m_dispatch.RegisterHandler(KVM_DEVICE_STATE, this, &KVDeviceController::OnDeviceState);
-    m_dispatch.RegisterHandler(KVM_BINDING_EDITED, this, &KVDeviceController::FullUpdate);
-    m_dispatch.RegisterHandler(KVM_PLUGIN_IMAGE_UPDATED, this, &KVDeviceController::OnPluginImageUpdated);
-    m_dispatch.RegisterHandler(KVM_KEY_CHANGED, this, &KVDeviceController::OnKeyChanged);
+    m_dispatch.RegisterHandler<KVM_ACTIVE_LAYERS_CHANGED>(this, &KVDeviceController::FullUpdate);
+    m_dispatch.RegisterHandler<KVM_IMAGE_FILE_RELOADED>(this, &KVDeviceController::FullUpdate);
+    m_dispatch.RegisterHandler<KVM_DEVICE_STATE>(this, &KVDeviceController::OnDeviceState);
+    m_dispatch.RegisterHandler<KVM_BINDING_EDITED>(this, &KVDeviceController::FullUpdate);
+    m_dispatch.RegisterHandler<KVM_PLUGIN_IMAGE_UPDATED>(this, &KVDeviceController::OnPluginImageUpdated);
+    m_dispatch.RegisterHandler<KVM_KEY_CHANGED>(this, &KVDeviceController::OnKeyChanged);
     m_timer = m_loop.addTimer(kIdleTickInterval, true, [this] { IdleTick(); });
 }
 

@@ -14,7 +14,7 @@ KVLayersController::KVLayersController(CKVMessageDispatch& dispatch, KVLayerCake
                                        KVPtr<const KVConditionEnvironment> environment)
     : m_dispatch(dispatch), m_cake(cake), m_environment(std::move(environment)) {
     m_events = std::make_unique<KVConditionEvents>(m_dispatch, [this] { ReEvaluate(); });
-    m_dispatch.RegisterHandler(KVM_KEY_EVENT, this, &KVLayersController::KeyEvent);
+    m_dispatch.RegisterHandler<KVM_KEY_EVENT>(this, &KVLayersController::KeyEvent);
 }
 
 KVLayersController::~KVLayersController() {

@@ -77,8 +77,8 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
     if (keyboard.watchSession)
         m_device->WatchSession();
 
-    m_dispatch.RegisterHandler(KVM_SHOW_EDITOR, this, &KVMainController::ShowEditor);
-    m_dispatch.RegisterHandler(KVM_OPEN_LAYERS_FILE, this, &KVMainController::OpenLayersFile);
+    m_dispatch.RegisterHandler<KVM_SHOW_EDITOR>(this, &KVMainController::ShowEditor);
+    m_dispatch.RegisterHandler<KVM_OPEN_LAYERS_FILE>(this, &KVMainController::OpenLayersFile);
 }
 
 KVMainController::~KVMainController() {

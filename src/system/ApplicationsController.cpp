@@ -47,9 +47,10 @@ KVSysApplicationsController::KVSysApplicationsController(CKVMessageDispatch& dis
         AddApplication(application.program.string(), false);
     }
     m_running = runningSnapshot();
-    m_dispatch.RegisterHandler(KVM_PROCESS_EVENT, this, &KVSysApplicationsController::OnProcessEvent);
-    m_dispatch.RegisterHandler(KVM_WINDOW_ACTIVATED, this, &KVSysApplicationsController::OnWindowActivated);
-    m_dispatch.RegisterHandler(KVM_WINDOW_ACTIVATED_2, this, &KVSysApplicationsController::OnWindowActivated);
+    m_dispatch.RegisterHandler<KVM_PROCESS_EVENT>(this, &KVSysApplicationsController::OnProcessEvent);
+    m_dispatch.RegisterHandler<KVM_WINDOW_ACTIVATED>(this, &KVSysApplicationsController::OnWindowActivated);
+    m_dispatch.RegisterHandler(KVM_WINDOW_ACTIVATED_SECOND_SOURCE, this,
+                               &KVSysApplicationsController::OnWindowActivated);
     spdlog::debug("{} applications catalogued, {} running", m_catalogue.size(), m_running.size());
 }
 

@@ -77,9 +77,9 @@ struct RecordedMessage {
 class MessageRecorder {
 public:
     explicit MessageRecorder(CKVMessageDispatch& dispatch) : m_dispatch(dispatch) {
-        dispatch.RegisterHandler(KVM_DEVICE_MODIFIERS_CHANGED, this, &MessageRecorder::onModifiers);
-        dispatch.RegisterHandler(KVM_DEVICE_STATE, this, &MessageRecorder::onState);
-        dispatch.RegisterHandler(KVM_KEY_EVENT, this, &MessageRecorder::onKey);
+        dispatch.RegisterHandler<KVM_DEVICE_MODIFIERS_CHANGED>(this, &MessageRecorder::onModifiers);
+        dispatch.RegisterHandler<KVM_DEVICE_STATE>(this, &MessageRecorder::onState);
+        dispatch.RegisterHandler<KVM_KEY_EVENT>(this, &MessageRecorder::onKey);
     }
     ~MessageRecorder() { m_dispatch.UnregisterHandlers(this); }
     std::vector<RecordedMessage> messages;

@@ -67,8 +67,8 @@ struct LayersStackFixture {
     LayersStackFixture() {
         environment->hook = &hook;
         environment->keyboard = &keyboard;
-        dispatch.RegisterHandler(KVM_ACTIVE_LAYERS_CHANGED, this, &LayersStackFixture::onActiveLayersChanged);
-        dispatch.RegisterHandler(KVM_KEY_CHANGED, this, &LayersStackFixture::onKeyChanged);
+        dispatch.RegisterHandler<KVM_ACTIVE_LAYERS_CHANGED>(this, &LayersStackFixture::onActiveLayersChanged);
+        dispatch.RegisterHandler<KVM_KEY_CHANGED>(this, &LayersStackFixture::onKeyChanged);
     }
     ~LayersStackFixture() { dispatch.UnregisterHandlers(this); }
 
