@@ -1,7 +1,5 @@
-#include "system/LayoutLayers.h"
+#include "layers/LayoutLayers.h"
 
-#include "FakeLayoutSystem.h"
-#include "ScopedEnv.h"
 #include "conditions/ModifierCondition.h"
 #include "conditions/SysLayoutCondition.h"
 #include "core/ManualLoop.h"
@@ -15,7 +13,9 @@
 #include "layers/LayersController.h"
 #include "store/PropertyNode.h"
 #include "support/TempDir.h"
+#include "system/FakeLayoutSystem.h"
 #include "system/KeyboardLayouts.h"
+#include "system/ScopedEnv.h"
 #include "system/linux/SessionLayouts.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "system/LayoutLayers.h"
+#include "layers/LayoutLayers.h"
 
 #include "conditions/ModifierCondition.h"
 #include "conditions/SysLayoutCondition.h"
