@@ -1,12 +1,12 @@
 // One event through the layer stack: a modifier change re-evaluates 200 layers in 20 groups, recomposes,
 // and the keyboard side reads every key's binding in force and its picture, as a full update does.
 
-#include "conditions/FakeSources.h"
 #include "conditions/ModifierCondition.h"
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "images/KVImage.h"
 #include "layers/LayersController.h"
+#include "support/FakeSources.h"
+#include "support/ManualLoop.h"
 
 #include <benchmark/benchmark.h>
 

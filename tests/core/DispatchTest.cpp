@@ -1,5 +1,5 @@
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
+#include "support/ManualLoop.h"
 
 #include <atomic>
 #include <gtest/gtest.h>

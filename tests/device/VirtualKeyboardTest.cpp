@@ -2,9 +2,9 @@
 
 #include "RecordingHandler.h"
 #include "TestFolder.h"
-#include "core/ManualLoop.h"
 #include "device/TavirexCorvane.h"
 #include "device/VirtualKeyboardBackend.h"
+#include "support/ManualLoop.h"
 
 #include <atomic>
 #include <gtest/gtest.h>

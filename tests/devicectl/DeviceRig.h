@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "device/KeyImage.h"
 #include "device/KeyStateReport.h"
@@ -10,6 +9,7 @@
 #include "device/VirtualKeyboardBackend.h"
 #include "devicectl/Device.h"
 #include "devicectl/DeviceController.h"
+#include "support/ManualLoop.h"
 
 #include <algorithm>
 #include <fmt/format.h>

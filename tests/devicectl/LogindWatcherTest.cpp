@@ -1,7 +1,7 @@
 #include "devicectl/LogindWatcher.h"
 
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
+#include "support/ManualLoop.h"
 
 #include <cstdio>
 #include <cstdlib>

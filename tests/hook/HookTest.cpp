@@ -1,8 +1,8 @@
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "hook/ProcessWatcher.h"
 #include "hook/SessionHook.h"
 #include "hook/X11Session.h"
+#include "support/ManualLoop.h"
 #include "support/TestXClient.h"
 #include "support/Xvfb.h"
 

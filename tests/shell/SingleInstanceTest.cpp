@@ -1,8 +1,8 @@
 #include "shell/SingleInstance.h"
 
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "shell/CommandLine.h"
+#include "support/ManualLoop.h"
 
 #include <filesystem>
 #include <future>

@@ -1,14 +1,14 @@
 #include "system/ApplicationsController.h"
 
 #include "conditions/ApplicationCondition.h"
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
-#include "hook/FakeHook.h"
 #include "store/PropertyListReader.h"
 #include "store/PropertyListWriter.h"
 #include "store/PropertyNode.h"
+#include "support/FakeHook.h"
+#include "support/FakeProcessTable.h"
+#include "support/ManualLoop.h"
 #include "support/TempDir.h"
-#include "system/FakeProcessTable.h"
 
 #include <gtest/gtest.h>
 #include <memory>
