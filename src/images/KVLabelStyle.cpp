@@ -1,9 +1,10 @@
 #include "images/KVLabelStyle.h"
 
+#include "core/Log.h"
+
 #include <algorithm>
 #include <charconv>
 #include <optional>
-#include <spdlog/spdlog.h>
 
 namespace {
 
@@ -26,7 +27,8 @@ KVLabelStyle KVLabelStyle::read(const Lookup& value, bool hasEntries) {
         if (const auto size = parseDecimal<int>(text); size && *size > 0)
             style.size = std::min(*size, kMaxFontSize);
         else
-            spdlog::warn("images: label font size \"{}\" is not a size; {} points drawn", text, style.size);
+            corvane::logger("images").warn("label font size \"{}\" is not a size; {} points drawn", text,
+                                           style.size);
     }
     style.bold = value("Bold", "") == "true";
     style.italic = value("Italic", "") == "true";
@@ -37,7 +39,7 @@ KVLabelStyle KVLabelStyle::read(const Lookup& value, bool hasEntries) {
         if (const auto parsed = parseDecimal<std::uint32_t>(text))
             *colour = *parsed & 0xFFFFFFu;
         else
-            spdlog::warn("images: label colour {} \"{}\" is not a number; default kept", key, text);
+            corvane::logger("images").warn("label colour {} \"{}\" is not a number; default kept", key, text);
     }
     return style;
 }
