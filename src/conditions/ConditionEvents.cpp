@@ -37,8 +37,8 @@ void KVConditionEvents::onStateChanged() {
         m_reEvaluate();
     } while (m_again && ++passes < kMaxPasses);
     if (m_again)
-        spdlog::warn("conditions: state still changing after {} evaluations; waiting for the next event",
-                     kMaxPasses);
+        corvane::logger("conditions")
+            .warn("state still changing after {} evaluations; waiting for the next event", kMaxPasses);
     m_again = false;
     m_evaluating = false;
 }
