@@ -26,7 +26,8 @@ void KVLayersController::Start() {
     if (const auto user = m_cake.userLayers())
         corvane::addCondition(user->conditions(), std::make_shared<KVSysCondition>(m_environment));
     else
-        spdlog::error("there is no group of user layers to start with; were the layers set up?");
+        corvane::logger("layers").error(
+            "there is no group of user layers to start with; were the layers set up?");
     if (corvane::layers::evaluateItems(m_cake.items(), m_active))
         Recompose();
 }
@@ -110,7 +111,7 @@ KVPtr<KVCompositeLayer> KVLayersController::DisplayComposition() const {
 
 void KVLayersController::KeyEvent(unsigned key, int state) {
     if (key >= kLayerKeyCount) {
-        spdlog::warn("key event for key {}, which the keyboard does not have", key);
+        corvane::logger("layers").warn("key event for key {}, which the keyboard does not have", key);
         return;
     }
     if (state == 1) {

@@ -151,7 +151,7 @@ void bindCaption(KVLayer& layer, std::string_view keyNameText, KVTextRenderer& r
                  std::uint32_t bkColor) {
     const auto index = matchKeyName(keyNameText);
     if (!index) {
-        spdlog::error("shipped items: \"{}\" is not a key", keyNameText);
+        corvane::logger("layers").error("shipped items: \"{}\" is not a key", keyNameText);
         return;
     }
     const std::string caption = captionFor(*index);
