@@ -1,10 +1,10 @@
 #include "devicectl/DeviceController.h"
 
+#include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "devicectl/Device.h"
 
 #include <algorithm>
-#include <spdlog/spdlog.h>
 
 using namespace corvane::devicectl;
 
@@ -38,8 +38,8 @@ void KVDeviceController::ApplySettings() {
     // A drive that cannot be shown or hidden now is tried again at the next application.
     const bool done = m_settings.showVirtualDrive ? m_device->MountDrive() : m_device->UnmountDrive();
     if (!done)
-        spdlog::info("device: the keyboard's drive could not be {}",
-                     m_settings.showVirtualDrive ? "shown" : "hidden");
+        corvane::logger("devicectl")
+            .info("the keyboard's drive could not be {}", m_settings.showVirtualDrive ? "shown" : "hidden");
 }
 
 void KVDeviceController::loadSettings(const KVPtr<KVPropertyNode>& root) {
@@ -77,8 +77,8 @@ void KVDeviceController::OnShowVirtualDrive(bool show) {
     if (show == m_settings.showVirtualDrive)
         return;
     if (keyboardOpen() && !(show ? m_device->MountDrive() : m_device->UnmountDrive()))
-        spdlog::info("device: the keyboard's drive could not be {}; trying again later",
-                     show ? "shown" : "hidden");
+        corvane::logger("devicectl")
+            .info("the keyboard's drive could not be {}; trying again later", show ? "shown" : "hidden");
     // Stored whatever the drive did: the next ApplySettings tries again.
     m_settings.showVirtualDrive = show;
 }
