@@ -1,9 +1,10 @@
 #include "device/HIDReader.h"
 
+#include "core/Log.h"
+
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
-#include <spdlog/spdlog.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -20,7 +21,7 @@ bool CHIDReader::Open(KVDeviceBackend& backend, const std::string& path, ReportH
         return false;
     m_stopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_stopFd < 0) {
-        spdlog::error("device: cannot read {}: {}", path, std::strerror(errno));
+        corvane::logger("device").error("cannot read {}: {}", path, std::strerror(errno));
         m_port.reset();
         return false;
     }
@@ -34,7 +35,7 @@ void CHIDReader::Close() {
     if (m_thread.joinable()) {
         const uint64_t one = 1;
         if (write(m_stopFd, &one, sizeof one) < 0)
-            spdlog::error("device: cannot stop the report reader: {}", std::strerror(errno));
+            corvane::logger("device").error("cannot stop the report reader: {}", std::strerror(errno));
         m_wait.wait([this] { return m_done.load(); });
         m_thread.join();
     }

@@ -1,11 +1,11 @@
 #include "device/TavirexCorvane.h"
 
+#include "core/Log.h"
 #include "device/DeviceCommands.h"
 
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
-#include <spdlog/spdlog.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -38,7 +38,7 @@ CTavirexCorvane::CTavirexCorvane(KVPtr<KVDeviceBackend> backend, KVMainLoop* loo
     m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_stopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_wakeFd < 0 || m_stopFd < 0 || !m_backend) {
-        spdlog::error("device: cannot start the writer: {}", std::strerror(errno));
+        corvane::logger("device").error("cannot start the writer: {}", std::strerror(errno));
         return;
     }
     m_writer = std::thread([this] { writerMain(); });
@@ -104,7 +104,7 @@ bool CTavirexCorvane::open(const DeviceInfo& device) {
         return false;
     const uint32_t sectorSize = m_backend->sectorSize(device);
     if (sectorSize == 0) {
-        spdlog::warn("device: the volume {} does not answer", device.volumeName);
+        corvane::logger("device").warn("the volume {} does not answer", device.volumeName);
         return false;
     }
     auto fileSet = KVDeviceFileSet::build(device.volumeName, device.model, sectorSize);
@@ -130,8 +130,8 @@ bool CTavirexCorvane::open(const DeviceInfo& device) {
         m_attached = true;
     }
     m_device = device;
-    spdlog::info("device: keyboard (model {}) open at {}, firmware \"{}\"", device.model, device.volumeName,
-                 m_version);
+    corvane::logger("device").info("keyboard (model {}) open at {}, firmware \"{}\"", device.model,
+                                   device.volumeName, m_version);
     WakeWriter(); // the writer starts reading the key-state interface
     deliver([](IEventHandler& handler) { handler.OnConnected(); });
     SetDisplaysActive(true);
@@ -169,7 +169,7 @@ void CTavirexCorvane::Disconnect() {
         m_keyStateAlive = false;
         m_fileSet.reset();
     }
-    spdlog::info("device: keyboard at {} closed", m_device.volumeName);
+    corvane::logger("device").info("keyboard at {} closed", m_device.volumeName);
     m_device = DeviceInfo{};
     m_sectorSize = 0;
     deliver([](IEventHandler& handler) { handler.OnDisconnected(); });
@@ -288,7 +288,7 @@ void CTavirexCorvane::writerMain() {
         if (poll(fds, 3, -1) < 0) {
             if (errno == EINTR)
                 continue;
-            spdlog::error("device: the writer cannot wait: {}", std::strerror(errno));
+            corvane::logger("device").error("the writer cannot wait: {}", std::strerror(errno));
             break;
         }
         if (keyState && fds[0].revents != 0) {

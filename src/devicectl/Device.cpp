@@ -1,5 +1,6 @@
 #include "devicectl/Device.h"
 
+#include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "device/KeyCodeTable.h"
 #include "device/KeyImage.h"
@@ -9,7 +10,6 @@
 #include "devicectl/LogindWatcher.h"
 
 #include <algorithm>
-#include <spdlog/spdlog.h>
 
 using namespace corvane::device;
 
@@ -83,11 +83,12 @@ KVDevice::KVDevice(KVDeviceController& controller, KVPtr<KVDeviceBackend> backen
       m_keyboard(std::make_unique<CTavirexCorvane>(backend, &loop)),
       m_signatures(std::make_unique<KVHIDDevice>(&loop, [this](unsigned key) { OnKeyClick(key); })) {
     m_keyboard->SetEventHandler(this);
-    m_dispatch.RegisterHandler(KVM_QUERY_END_SESSION, this, &KVDevice::OnQueryEndSession);
-    m_dispatch.RegisterHandler(KVM_END_SESSION, this, &KVDevice::OnEndSession);
-    m_dispatch.RegisterHandler(KVM_POWER, this, &KVDevice::OnPowerBroadcast);
+    m_dispatch.RegisterHandler<KVM_QUERY_END_SESSION>(this, &KVDevice::OnQueryEndSession);
+    m_dispatch.RegisterHandler<KVM_END_SESSION>(this, &KVDevice::OnEndSession);
+    m_dispatch.RegisterHandler<KVM_POWER>(this, &KVDevice::OnPowerBroadcast);
     if (!m_keyboard->StartMonitoring())
-        spdlog::warn("device: no arrival and removal notifications; a keyboard plugged in later is not seen");
+        corvane::logger("devicectl")
+            .warn("no arrival and removal notifications; a keyboard plugged in later is not seen");
     m_controller.AttachDevice(this);
 }
 
@@ -106,7 +107,7 @@ KVDevice::~KVDevice() {
 bool KVDevice::ConnectAtStartUp() {
     if (m_keyboard->Connect())
         return true;
-    spdlog::info("device: no keyboard at start-up; waiting for one to be plugged in");
+    corvane::logger("devicectl").info("no keyboard at start-up; waiting for one to be plugged in");
     return false;
 }
 
@@ -128,7 +129,7 @@ void KVDevice::OnConnected() {
     const DeviceInfo& device = m_keyboard->CurrentDevice();
     if (!m_keyboard->IsKeyStateOpen() && !device.firstHidPath.empty() &&
         !m_signatures->Open(*m_backend, device.firstHidPath))
-        spdlog::warn("device: cannot read key signatures from {}", device.firstHidPath);
+        corvane::logger("devicectl").warn("cannot read key signatures from {}", device.firstHidPath);
     m_dispatch.send<KVM_DEVICE_STATE>(Connected);
 }
 
@@ -213,8 +214,9 @@ void KVDevice::FullUpdate(const KVBindingLookup& bindings) {
         } else if (const auto pixels = keyPixels(binding->picture); !pixels.empty()) {
             imagesChanged |= stagePicture(*files, key, pixels, 3);
         } else if (binding->picture && binding->picture->isValid()) {
-            spdlog::warn("device: the picture of key {} is {} x {}, not 48 x 48; not shown", key,
-                         binding->picture->width(), binding->picture->height());
+            corvane::logger("devicectl")
+                .warn("the picture of key {} is {} x {}, not 48 x 48; not shown", key,
+                      binding->picture->width(), binding->picture->height());
         }
         const KeyDescriptor& descriptor = model.keys[key];
         if (binding->hasActionPlugin) {

@@ -1,10 +1,10 @@
 #include "devicectl/DeviceController.h"
 
+#include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "devicectl/Device.h"
 
 #include <algorithm>
-#include <spdlog/spdlog.h>
 
 using namespace corvane::devicectl;
 
@@ -12,12 +12,12 @@ KVDeviceController::KVDeviceController(KVMainLoop& loop, CKVMessageDispatch& dis
                                        KVPtr<KVDisplayBindings> bindings, KVPtr<KVIdleSource> idle)
     : m_loop(loop), m_dispatch(dispatch), m_bindings(std::move(bindings)), m_idle(std::move(idle)) {
     // This order is the order in which these run among the other services' handlers.
-    m_dispatch.RegisterHandler(KVM_ACTIVE_LAYERS_CHANGED, this, &KVDeviceController::FullUpdate);
-    m_dispatch.RegisterHandler(KVM_IMAGE_FILE_RELOADED, this, &KVDeviceController::FullUpdate);
-    m_dispatch.RegisterHandler(KVM_DEVICE_STATE, this, &KVDeviceController::OnDeviceState);
-    m_dispatch.RegisterHandler(KVM_BINDING_EDITED, this, &KVDeviceController::FullUpdate);
-    m_dispatch.RegisterHandler(KVM_PLUGIN_IMAGE_UPDATED, this, &KVDeviceController::OnPluginImageUpdated);
-    m_dispatch.RegisterHandler(KVM_KEY_CHANGED, this, &KVDeviceController::OnKeyChanged);
+    m_dispatch.RegisterHandler<KVM_ACTIVE_LAYERS_CHANGED>(this, &KVDeviceController::FullUpdate);
+    m_dispatch.RegisterHandler<KVM_IMAGE_FILE_RELOADED>(this, &KVDeviceController::FullUpdate);
+    m_dispatch.RegisterHandler<KVM_DEVICE_STATE>(this, &KVDeviceController::OnDeviceState);
+    m_dispatch.RegisterHandler<KVM_BINDING_EDITED>(this, &KVDeviceController::FullUpdate);
+    m_dispatch.RegisterHandler<KVM_PLUGIN_IMAGE_UPDATED>(this, &KVDeviceController::OnPluginImageUpdated);
+    m_dispatch.RegisterHandler<KVM_KEY_CHANGED>(this, &KVDeviceController::OnKeyChanged);
     m_timer = m_loop.addTimer(kIdleTickInterval, true, [this] { IdleTick(); });
 }
 
@@ -39,8 +39,8 @@ void KVDeviceController::ApplySettings() {
     const bool done =
         m_settings.showVirtualDrive ? m_device->Keyboard().MountDrive() : m_device->Keyboard().UnmountDrive();
     if (!done)
-        spdlog::info("device: the keyboard's drive could not be {}",
-                     m_settings.showVirtualDrive ? "shown" : "hidden");
+        corvane::logger("devicectl")
+            .info("the keyboard's drive could not be {}", m_settings.showVirtualDrive ? "shown" : "hidden");
 }
 
 void KVDeviceController::loadSettings(const KVPtr<KVPropertyNode>& root) {
@@ -78,8 +78,8 @@ void KVDeviceController::OnShowVirtualDrive(bool show) {
     if (show == m_settings.showVirtualDrive)
         return;
     if (keyboardOpen() && !(show ? m_device->Keyboard().MountDrive() : m_device->Keyboard().UnmountDrive()))
-        spdlog::info("device: the keyboard's drive could not be {}; trying again later",
-                     show ? "shown" : "hidden");
+        corvane::logger("devicectl")
+            .info("the keyboard's drive could not be {}; trying again later", show ? "shown" : "hidden");
     // Stored whatever the drive did: the next ApplySettings tries again.
     m_settings.showVirtualDrive = show;
 }

@@ -1,9 +1,9 @@
 #include "images/KVLabelStyle.h"
 
+#include "core/Log.h"
 #include "core/StoredNumbers.h"
 
 #include <algorithm>
-#include <spdlog/spdlog.h>
 
 KVLabelStyle KVLabelStyle::read(const Lookup& value, bool hasEntries) {
     KVLabelStyle style;
@@ -14,7 +14,8 @@ KVLabelStyle KVLabelStyle::read(const Lookup& value, bool hasEntries) {
         if (const auto size = corvane::readStoredDecimal(text); size && *size > 0)
             style.size = int(std::min<std::uint32_t>(*size, kMaxFontSize));
         else
-            spdlog::warn("images: label font size \"{}\" is not a size; {} points drawn", text, style.size);
+            corvane::logger("images").warn("label font size \"{}\" is not a size; {} points drawn", text,
+                                           style.size);
     }
     style.bold = value("Bold", "") == "true";
     style.italic = value("Italic", "") == "true";
@@ -25,7 +26,7 @@ KVLabelStyle KVLabelStyle::read(const Lookup& value, bool hasEntries) {
         if (const auto parsed = corvane::readStoredDecimal(text))
             *colour = *parsed & 0xFFFFFFu;
         else
-            spdlog::warn("images: label colour {} \"{}\" is not a number; default kept", key, text);
+            corvane::logger("images").warn("label colour {} \"{}\" is not a number; default kept", key, text);
     }
     return style;
 }

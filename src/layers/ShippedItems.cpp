@@ -170,7 +170,7 @@ void bindCaption(KVLayer& layer, std::string_view keyNameText, std::string_view 
                  KVTextRenderer& renderer, std::uint32_t color, std::uint32_t bkColor) {
     const auto index = matchKeyName(keyNameText);
     if (!index) {
-        spdlog::error("shipped items: \"{}\" is not a key", keyNameText);
+        corvane::logger("layers").error("shipped items: \"{}\" is not a key", keyNameText);
         return;
     }
     KVLabelStyle style;

@@ -1,7 +1,7 @@
 #include "conditions/ConditionEvents.h"
 
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
+#include "support/ManualLoop.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "RecordingHandler.h"
 #include "TestFolder.h"
-#include "core/ManualLoop.h"
 #include "device/TavirexCorvane.h"
 #include "device/UdevBackend.h"
 #include "device/VirtualKeyboard.h"
+#include "support/ManualLoop.h"
 
 #include <cstring>
 #include <dlfcn.h>

@@ -2,9 +2,9 @@
 
 #include "RecordingHandler.h"
 #include "TestFolder.h"
-#include "core/ManualLoop.h"
 #include "device/TavirexCorvane.h"
 #include "device/VirtualKeyboardBackend.h"
+#include "support/ManualLoop.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -89,49 +89,6 @@ TEST_F(VirtualKeyboard, KeyReportsReachTheHandlerInOrder) {
     EXPECT_FALSE(sendKeys(folder, {1}));
 }
 
-<<<<<<< HEAD
-TEST_F(VirtualKeyboard, KeypadModelMapsItsBits) {
-    ASSERT_TRUE(virtualkbd::createVirtualKeyboard(folder.path(), "TavirexV0.76b", 1));
-    auto device = connect();
-    EXPECT_EQ(device->Model(), 1u);
-    EXPECT_EQ(device->FileSet()->entryCount(), 19u);
-    ASSERT_TRUE(
-        virtualkbd::sendVirtualReport(folder.path(), virtualkbd::kKeyStateSocket, reportWith({14}, 1)));
-    ASSERT_TRUE(runUntilEvents(2));
-    EXPECT_EQ(handler.events.back(), "down 14");
-}
-
-TEST_F(VirtualKeyboard, KeyPicturesReachTheWriterOnlyWhole) {
-    auto device = connect();
-    device->WaitForWriter();
-    const unsigned afterConnect = device->WritesDone();
-    const std::vector<uint8_t> pixels(kPixels24Size, 0x40);
-    EXPECT_TRUE(device->SetKeyImage24(5, pixels));
-    EXPECT_FALSE(device->SetKeyImage32(5, pixels)); // too few bytes for 32 bits
-    EXPECT_TRUE(device->SetKeyImage32(6, std::vector<uint8_t>(kPixels32Size, 0x10)));
-    device->WaitForWriter();
-    EXPECT_EQ(device->WritesDone(), afterConnect + 2);
-}
-
-TEST_F(VirtualKeyboard, DestructionGivesTheKeyboardBack) {
-    const auto original = folder.read("vTavirex/scancode.sys");
-    {
-        auto device = connect();
-        ASSERT_TRUE(device->SetKeyCode(0, 0x04));
-        device->WaitForWriter();
-        EXPECT_NE(folder.read("vTavirex/scancode.sys"), original);
-        ASSERT_TRUE(sendKeys(folder, {7}));
-        ASSERT_TRUE(runUntilEvents(2));
-    }
-    EXPECT_EQ(folder.read("vTavirex/scancode.sys"), original);
-    const auto layout = folder.read("vTavirex/layout.sys");
-    EXPECT_EQ(std::count(layout.begin(), layout.begin() + 114, 0), 114);
-    // The handler hears nothing once its keyboard object is going away.
-    EXPECT_EQ(handler.events.back(), "down 7");
-}
-
-=======
->>>>>>> review-tests
 TEST_F(VirtualKeyboard, ArrivalAndRemovalFollowTheFolder) {
     const auto later = folder.path() / "later";
     auto device = std::make_unique<CTavirexCorvane>(std::make_shared<KVVirtualKeyboardBackend>(later), &loop);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "device/KeyImage.h"
 #include "device/KeyStateReport.h"
@@ -10,6 +9,7 @@
 #include "device/VirtualKeyboardBackend.h"
 #include "devicectl/Device.h"
 #include "devicectl/DeviceController.h"
+#include "support/ManualLoop.h"
 
 #include <algorithm>
 #include <fmt/format.h>
@@ -77,9 +77,9 @@ struct RecordedMessage {
 class MessageRecorder {
 public:
     explicit MessageRecorder(CKVMessageDispatch& dispatch) : m_dispatch(dispatch) {
-        dispatch.RegisterHandler(KVM_DEVICE_MODIFIERS_CHANGED, this, &MessageRecorder::onModifiers);
-        dispatch.RegisterHandler(KVM_DEVICE_STATE, this, &MessageRecorder::onState);
-        dispatch.RegisterHandler(KVM_KEY_EVENT, this, &MessageRecorder::onKey);
+        dispatch.RegisterHandler<KVM_DEVICE_MODIFIERS_CHANGED>(this, &MessageRecorder::onModifiers);
+        dispatch.RegisterHandler<KVM_DEVICE_STATE>(this, &MessageRecorder::onState);
+        dispatch.RegisterHandler<KVM_KEY_EVENT>(this, &MessageRecorder::onKey);
     }
     ~MessageRecorder() { m_dispatch.UnregisterHandlers(this); }
     std::vector<RecordedMessage> messages;

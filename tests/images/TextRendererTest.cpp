@@ -83,16 +83,6 @@ TEST(TextRenderer, MissingFamilyDrawsInSansSerif) {
 }
 
 TEST(TextRenderer, StylesAndSizesComeFromTheProperties) {
-<<<<<<< HEAD
-    const auto style = KVLabelStyle::read(
-        [](std::string_view key, std::string_view fallback) {
-            if (key == "Bold" || key == "Italic")
-                return std::string("true");
-            return std::string(fallback);
-        },
-        true);
-    EXPECT_EQ(style.fontStyle(), 3);
-    EXPECT_EQ(style.face, "Tahoma");
     // Numbers are read as every stored number is: leading blanks and "+", then the leading digits.
     const std::map<std::string_view, std::string> stored{
         {"FontSize", " +14pt"}, {"Color", "+255"}, {"BkColor", "16711680 "}};
@@ -106,8 +96,6 @@ TEST(TextRenderer, StylesAndSizesComeFromTheProperties) {
     EXPECT_EQ(numbers.color, 0xFFu);
     EXPECT_EQ(numbers.bkColor, 0xFF0000u);
 
-=======
->>>>>>> review-tests
     KVTextRenderer renderer;
     const auto regular = renderer.RenderLabel("Ab", dictionary({{"FontSize", "14"}}));
     const auto boldItalic =

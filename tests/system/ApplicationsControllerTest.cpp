@@ -1,14 +1,14 @@
 #include "system/ApplicationsController.h"
 
 #include "conditions/ApplicationCondition.h"
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
-#include "hook/FakeHook.h"
 #include "store/PropertyListReader.h"
 #include "store/PropertyListWriter.h"
 #include "store/PropertyNode.h"
+#include "support/FakeHook.h"
+#include "support/FakeProcessTable.h"
+#include "support/ManualLoop.h"
 #include "support/TempDir.h"
-#include "system/FakeProcessTable.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -40,8 +40,8 @@ struct ApplicationsTest : ::testing::Test {
     void create() {
         KVApplicationSources sources{{temp.path() / "data/applications"}, {temp.path() / "bin"}};
         controller = std::make_unique<KVSysApplicationsController>(dispatch, hook, processes, sources);
-        dispatch.RegisterHandler(KVM_RUNNING_APPS_CHANGED, &announced, &Announcements::runningChanged);
-        dispatch.RegisterHandler(KVM_FOREGROUND_APP_CHANGED, &announced, &Announcements::foregroundChanged);
+        dispatch.RegisterHandler<KVM_RUNNING_APPS_CHANGED>(&announced, &Announcements::runningChanged);
+        dispatch.RegisterHandler<KVM_FOREGROUND_APP_CHANGED>(&announced, &Announcements::foregroundChanged);
     }
     void startProcess(pid_t pid, const std::string& executable) {
         processes->start(pid, executable);
@@ -162,10 +162,10 @@ TEST_F(ApplicationsTest, ForegroundChangesOnlyWhenTheApplicationDoes) {
     EXPECT_EQ(announced.foreground, 1);
     EXPECT_TRUE(controller->IsForeground("EDITOR"));
     dispatch.send<KVM_WINDOW_ACTIVATED>(2);
-    dispatch.send<KVM_WINDOW_ACTIVATED_2>(1);
+    dispatch.send<KVM_WINDOW_ACTIVATED_SECOND_SOURCE>(1);
     EXPECT_EQ(announced.foreground, 1) << "windows of one program";
 
-    dispatch.send<KVM_WINDOW_ACTIVATED_2>(3);
+    dispatch.send<KVM_WINDOW_ACTIVATED_SECOND_SOURCE>(3);
     EXPECT_EQ(announced.foreground, 2);
     EXPECT_TRUE(controller->IsForeground("browser"));
     EXPECT_FALSE(controller->IsForeground("editor"));

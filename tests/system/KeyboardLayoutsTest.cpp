@@ -2,8 +2,8 @@
 
 #include "FakeLayoutSystem.h"
 #include "ScopedEnv.h"
-#include "hook/FakeHook.h"
 #include "images/KVGlobalImageList.h"
+#include "support/FakeHook.h"
 #include "support/TempDir.h"
 #include "system/LanguagePicture.h"
 #include "system/LayoutIds.h"
