@@ -229,6 +229,8 @@ KVDownloadResult KVDownloader::perform(const Job& job) {
         result.error = "cancelled";
     else if (sink.tooLarge() || code == CURLE_FILESIZE_EXCEEDED)
         result.error = "the answer is larger than the " + std::to_string(request.sizeLimit) + "-byte limit";
+    else if (code == CURLE_OPERATION_TIMEDOUT)
+        result.error = std::string("timed out: ") + (errorText[0] ? errorText : curl_easy_strerror(code));
     else if (!sink.writeError().empty())
         result.error = "cannot write " + request.targetFile + ": " + sink.writeError();
     else

@@ -155,7 +155,9 @@ void KVFirmwareUpdateController::downloadProgress(uint64_t received, uint64_t ex
         return;
     m_progress = percentOf(received, expected);
     m_dispatch.send<KVM_UPDATE_PROGRESS>();
-    if (m_callbacks.progress)
+    // Callers follow the image or package; the lists before it are too small to show.
+    const bool large = m_stage == Stage::FirmwareImage || m_stage == Stage::Installer;
+    if (large && m_callbacks.progress)
         m_callbacks.progress(m_progress);
 }
 
