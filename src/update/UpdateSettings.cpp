@@ -2,6 +2,7 @@
 
 #include "store/PropertyListReader.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
@@ -91,6 +92,17 @@ std::string joinAddress(std::string_view directory, std::string_view fileName) {
     std::string address(directory);
     if (address.empty() || address.back() != '/')
         address += '/';
-    address += fileName;
+    // Only the unreserved characters stand for themselves in a path segment; blanks and the rest are
+    // encoded byte by byte.
+    constexpr std::string_view hex = "0123456789ABCDEF";
+    for (unsigned char c : fileName) {
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            address += char(c);
+        } else {
+            address += '%';
+            address += hex[c >> 4];
+            address += hex[c & 15];
+        }
+    }
     return address;
 }

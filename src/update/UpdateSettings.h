@@ -37,5 +37,5 @@ struct KVUpdateSettings {
 // Why `address` may not be fetched, or nothing: only https, and http when `allowPlainHttp`.
 std::optional<std::string> addressProblem(std::string_view address, bool allowPlainHttp);
 
-// `directory` and `fileName` joined with exactly one '/'.
+// `directory` and `fileName` joined with exactly one '/'; the name is percent-encoded.
 std::string joinAddress(std::string_view directory, std::string_view fileName);

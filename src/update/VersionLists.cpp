@@ -51,7 +51,7 @@ const VersionPattern& versionPattern() {
 
 bool isNameCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-           c == '-' || c == '_' || c == '+' || c == '~';
+           c == '-' || c == '_' || c == '+' || c == '~' || c == ' ';
 }
 
 } // namespace

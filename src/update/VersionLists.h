@@ -41,8 +41,8 @@ struct ConfiguratorList {
 // without a tab, and the name is empty when it is not a plain file name.
 ConfiguratorList parseConfiguratorList(std::string_view text);
 
-// A name that can be appended to a directory's address and to a local folder as it stands: letters,
-// digits, '.', '-', '_', '+' and '~', not starting with '.', at most 255 bytes.
+// A name that stays inside the directory it is appended to, on the server and in a local folder: letters,
+// digits, blanks, '.', '-', '_', '+' and '~', not starting with '.', at most 255 bytes.
 bool isPlainFileName(std::string_view name);
 
 } // namespace corvane::update

@@ -76,8 +76,8 @@ struct ServedFiles {
         root.write("short.bin", imageText(shortImage));
         root.write("checksum.bin", imageText(badChecksum));
         root.write("header.bin", imageText(badHeader));
-        root.write("cfg/upgrade.txt", "9.9.9\tcorvane-configurator_9.9.9_amd64.deb\r\n");
-        root.write("cfg/corvane-configurator_9.9.9_amd64.deb", std::string(300000, 'P'));
+        root.write("cfg/upgrade.txt", "9.9.9\tCorvane Configurator 9.9.9.deb\r\n");
+        root.write("cfg/Corvane Configurator 9.9.9.deb", std::string(300000, 'P'));
         server = std::make_unique<UpdateServer>(root.path().string());
     }
     TempDir root;
@@ -245,11 +245,11 @@ TEST_F(UpdateControllerTest, OneDownloadAtATimeAndTheProgramCanEndDuringOne) {
     EXPECT_FALSE(first.has_value());
 }
 
-TEST_F(UpdateControllerTest, ThePackageIsWrittenWholeToTheTemporaryFolderAndOpened) {
+TEST_F(UpdateControllerTest, ThePackageIsWrittenWholeUnderItsNameWithBlanksAndOpened) {
     const Result result =
         run([&](auto callbacks) { controller().InstallConfigurator(std::move(callbacks)); });
     ASSERT_TRUE(result.ok) << result.message;
-    const std::string path = scratch / "corvane-configurator_9.9.9_amd64.deb";
+    const std::string path = scratch / "Corvane Configurator 9.9.9.deb";
     EXPECT_EQ(desktop.packages, std::vector<std::string>{path});
     EXPECT_EQ(readWholeFile(path), std::string(300000, 'P'));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path()), {}), 1);

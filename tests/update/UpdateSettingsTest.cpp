@@ -53,6 +53,7 @@ TEST(UpdateSettings, PlainHttpOnlyWhenAllowedAndNoOtherScheme) {
     EXPECT_TRUE(addressProblem("", true));
     EXPECT_EQ(joinAddress("https://h/fw", "a.bin"), "https://h/fw/a.bin");
     EXPECT_EQ(joinAddress("https://h/fw/", "a.bin"), "https://h/fw/a.bin");
+    EXPECT_EQ(joinAddress("https://h/cfg", "Corvane Setup+1.deb"), "https://h/cfg/Corvane%20Setup%2B1.deb");
 }
 
 TEST(UpdateCommands, WordsNameOneCommand) {

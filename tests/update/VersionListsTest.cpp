@@ -46,6 +46,7 @@ TEST(VersionLists, ConfiguratorListIsVersionTabInstallerName) {
     auto list = parseConfiguratorList("1.2.0\tcorvane-configurator_1.2.0_amd64.deb\r\nanything");
     EXPECT_EQ(list.version, "1.2.0");
     EXPECT_EQ(list.installerName, "corvane-configurator_1.2.0_amd64.deb");
+    EXPECT_EQ(parseConfiguratorList("1.3\tCorvane Setup.deb\tx").installerName, "Corvane Setup.deb");
     list = parseConfiguratorList("1.2.0 corvane.deb\r\n");
     EXPECT_EQ(list.version, "");
     EXPECT_EQ(list.installerName, "");
