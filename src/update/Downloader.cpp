@@ -138,11 +138,6 @@ KVDownloader::~KVDownloader() {
     m_worker.join();
 }
 
-bool KVDownloader::busy() const {
-    std::lock_guard lock(m_mutex);
-    return m_running || m_job.has_value();
-}
-
 bool KVDownloader::start(KVDownloadRequest request, Progress progress, Done done) {
     if (auto problem = addressProblem(request.address, request.allowPlainHttp)) {
         spdlog::error("update: {}", *problem);

@@ -54,9 +54,6 @@ public:
     // False (nothing started) while another download runs or when the address is refused; `done` is not
     // called then.
     bool start(KVDownloadRequest request, Progress progress, Done done);
-    // Ends the running download soon; its `done` reports the cancellation.
-    void cancel() { m_cancel = true; }
-    bool busy() const;
 
 private:
     struct Job {
@@ -68,7 +65,7 @@ private:
     KVDownloadResult perform(const Job& job);
 
     KVServingWait m_wait;
-    mutable std::mutex m_mutex;
+    std::mutex m_mutex;
     std::condition_variable m_wake;
     std::optional<Job> m_job;
     bool m_running = false;

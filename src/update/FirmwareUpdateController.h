@@ -85,14 +85,11 @@ public:
     std::string AvailableConfiguratorText() const;
 
     Stage stage() const { return m_stage; }
-    unsigned progress() const { return m_progress; }
+    // The support mail names both: the keyboard's firmware (empty when unknown) and this program.
     const std::string& currentFirmware() const { return m_currentFirmware; }
-    const std::string& availableFirmware() const { return m_availableFirmware; }
-    const std::string& availableConfigurator() const { return m_availableConfigurator; }
-    const std::string& installerName() const { return m_installerName; }
     const std::string& ownVersion() const { return m_ownVersion; }
+    // The dialog's drop-down list.
     const std::vector<corvane::update::FirmwareEntry>& firmwareEntries() const { return m_entries; }
-    const KVUpdateSettings& settings() const { return m_settings; }
 
 private:
     using Continuation = std::function<void()>;

@@ -173,9 +173,21 @@ TEST_F(UpdateControllerTest, CheckEnablesUpdateOnlyForANewerFirmwareUnlessAdvanc
     EXPECT_EQ(controller().stage(), Stage::Idle);
     EXPECT_GT(counter.messages, 0);
 
+    EXPECT_EQ(controller().currentFirmware(), "0.60b");
+
+    // "Update" with "Advanced" fetches the selected entry: here a short image, which is refused.
+    ASSERT_EQ(controller().firmwareEntries()[2].version, "0.70s");
+    ASSERT_TRUE(controller().Update(true, 2));
+    EXPECT_EQ(controller().StatusText(), "Downloaded: 0%");
+    EXPECT_FALSE(controller().UpdateEnabled(true)) << "not while an image is downloaded";
+    loop.runUntil([&] { return controller().stage() == Stage::Idle; }, 30s);
+    EXPECT_TRUE(keyboard.staged.empty());
+    EXPECT_EQ(controller().StatusText(), "");
+
     keyboard.version = "TavirexV0.76b";
     dispatch.send<KVM_DEVICE_STATE>(0);
     EXPECT_FALSE(controller().UpdateEnabled(false));
+    EXPECT_FALSE(controller().Update(false, 0));
     EXPECT_TRUE(controller().UpdateEnabled(true));
     keyboard.open = false;
     dispatch.send<KVM_DEVICE_STATE>(1);
