@@ -166,9 +166,8 @@ void KVFirmwareUpdateController::downloadDone(KVDownloadResult result) {
         return;
     const Stage stage = m_stage;
     if (!result.ok) {
-        // The texts keep what they showed.
-        m_stage = Stage::Idle;
-        m_progress = 0;
+        // The texts keep what they showed, but a dialog must not go on showing a download as running.
+        backToIdle();
         finishOperation({false, "download failed: " + result.error});
         return;
     }
