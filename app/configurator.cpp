@@ -7,12 +7,34 @@
 #include "shell/QtMainLoop.h"
 #include "shell/SignalWatcher.h"
 #include "store/StoreFolders.h"
+#include "update/UpdateDesktop.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+
+namespace {
+
+// With a display, the user is asked in a message box and pages open in the browser.
+class KVWindowedUpdateDesktop final : public KVUpdateDesktop {
+public:
+    bool AskOutdatedFirmware(const std::string& text, const std::string& instructionsPage) override {
+        KVUpdateDesktop::AskOutdatedFirmware(text, instructionsPage);
+        return QMessageBox::warning(nullptr, "Tavirex Corvane Configurator", QString::fromStdString(text),
+                                    QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    }
+    void OpenPage(const std::string& address) override {
+        if (address.empty() || !QDesktopServices::openUrl(QUrl(QString::fromStdString(address))))
+            KVUpdateDesktop::OpenPage(address);
+    }
+};
+
+} // namespace
 
 int main(int argc, char** argv) {
     // Before any thread exists, so that only the loop thread sees termination signals.
@@ -60,9 +82,12 @@ int main(int argc, char** argv) {
     }
 
     KVQtMainLoop loop(*qt);
+    KVWindowedUpdateDesktop windowedDesktop; // outlives the services that ask through it
     CKVCfgApp app(
         loop, commandLine, [](KVMainLoop& l) { return std::make_shared<KVSessionHook>(l); }, nullptr,
         instanceFolder);
+    if (!headless)
+        app.setUpdateDesktop(&windowedDesktop);
     KVSignalWatcher terminationSignals(loop, [&](int) {
         if (auto* controller = app.mainController())
             controller->Exit();

@@ -31,7 +31,14 @@ bool CKVCfgApp::InitInstance() {
         case KVSingleInstance::Outcome::First:
             break;
         case KVSingleInstance::Outcome::HandedOver:
-            corvane::logger("shell").info("another configurator is running; handed the request to it");
+            if (m_commandLine.updateCommand) {
+                corvane::logger("shell").error(
+                    "another configurator is running and owns the keyboard; end it first to run "
+                    "an update command");
+                m_exitCode = 1;
+            } else {
+                corvane::logger("shell").info("another configurator is running; handed the request to it");
+            }
             m_instance.reset();
             return false;
         case KVSingleInstance::Outcome::RestartTimedOut:
@@ -54,14 +61,18 @@ bool CKVCfgApp::InitInstance() {
     KVKeyboardOptions keyboard;
     keyboard.virtualKeyboard = m_commandLine.virtualKeyboard;
     keyboard.watchSession = m_watchSession;
-    auto& controller =
-        m_services.get<KVMainController>(m_services, m_loop, dispatch, hook, m_editor, keyboard);
+    auto& controller = m_services.get<KVMainController>(m_services, m_loop, dispatch, hook, m_editor,
+                                                        keyboard, m_updateDesktop);
     controller.LoadAndStart();
 
     if (!m_commandLine.minimized)
         dispatch.send<KVM_SHOW_EDITOR>();
     if (!m_commandLine.layersFile.empty())
         dispatch.send<KVM_OPEN_LAYERS_FILE>(m_commandLine.layersFile.c_str());
+
+    if (m_commandLine.updateCommand)
+        m_loop.post(
+            [&controller, command = *m_commandLine.updateCommand] { controller.RunUpdateCommand(command); });
 
     m_initialised = true;
     corvane::logger("shell").info("configurator running");

@@ -12,6 +12,7 @@ class IKVEditorHost;
 class KVMainController;
 class KVMainLoop;
 class KVSystemHook;
+class KVUpdateDesktop;
 
 // The configurator process: start-up in its fixed steps, the loop that runs until the dispatch is
 // destroyed, and the orderly shutdown.
@@ -34,6 +35,8 @@ public:
 
     // Tests run without logind.
     void setWatchSession(bool watch) { m_watchSession = watch; }
+    // Asks the user about updates in windows; the log is used without it.
+    void setUpdateDesktop(KVUpdateDesktop* desktop) { m_updateDesktop = desktop; }
 
     bool initialised() const { return m_initialised; }
     CKVMessageDispatch* dispatch() const;
@@ -50,6 +53,7 @@ private:
     std::unique_ptr<KVSingleInstance> m_instance;
     KVServiceRegistry m_services;
     bool m_watchSession = true;
+    KVUpdateDesktop* m_updateDesktop = nullptr;
     bool m_initialised = false;
     int m_exitCode = 0;
 };

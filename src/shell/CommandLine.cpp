@@ -24,6 +24,11 @@ CKVCommandLineInfo CKVCommandLineInfo::parse(int argc, const char* const* argv) 
                     info.errors.push_back("--virtual-keyboard needs a folder");
                 else
                     info.virtualKeyboard = *value;
+            } else if (name == "update-check" || name == "configurator-install" ||
+                       name == "firmware-upgrade" || name == "firmware-install") {
+                if (name == "firmware-install" && !value && i + 1 < argc)
+                    value = argv[++i];
+                info.parseUpdateOption(name, value);
             } else if (name == "headless" || name == "help" || name == "version") {
                 if (value)
                     info.errors.push_back("--" + std::string(name) + " takes no value");
@@ -37,6 +42,28 @@ CKVCommandLineInfo CKVCommandLineInfo::parse(int argc, const char* const* argv) 
         info.ParseParam(isSwitch ? arg.substr(1) : arg, isSwitch, arg);
     }
     return info;
+}
+
+void CKVCommandLineInfo::parseUpdateOption(std::string_view name, const std::optional<std::string>& value) {
+    using Kind = KVUpdateCommand::Kind;
+    if (updateCommand) {
+        errors.push_back("only one update command at a time (--" + std::string(name) + ")");
+        return;
+    }
+    const bool takesValue = name == "firmware-upgrade" || name == "firmware-install";
+    if (value && !takesValue) {
+        errors.push_back("--" + std::string(name) + " takes no value");
+        return;
+    }
+    if (name == "firmware-install" && (!value || value->empty())) {
+        errors.push_back("--firmware-install needs an image file");
+        return;
+    }
+    const Kind kind = name == "update-check"           ? Kind::Check
+                      : name == "configurator-install" ? Kind::InstallConfigurator
+                      : name == "firmware-upgrade"     ? Kind::UpgradeFirmware
+                                                       : Kind::InstallFirmware;
+    updateCommand = KVUpdateCommand{kind, value.value_or("")};
 }
 
 void CKVCommandLineInfo::ParseParam(std::string_view param, bool isSwitch, std::string_view asWritten) {
@@ -70,8 +97,15 @@ std::string CKVCommandLineInfo::usage(std::string_view program) {
            "  FILE.layers                 import a layers archive and show it in the editor\n"
            "  --headless                  no tray icon and no editor; runs without a display\n"
            "  --virtual-keyboard DIR      drive the virtual keyboard in DIR instead of real hardware\n"
+           "  --update-check              show the firmware and configurator versions, and the published "
+           "ones\n"
+           "  --configurator-install      download the published configurator package and open it\n"
+           "  --firmware-upgrade[=VERSION]  write the latest (or that) firmware to the keyboard\n"
+           "  --firmware-install FILE     check a firmware image file and write it to the keyboard\n"
            "  --help                      show this help and exit\n"
            "  --version                   show the version and exit\n"
            "\n"
-           "Environment: CORVANE_LOG=trace|debug|info|warn|error|off sets the log level (stderr).\n";
+           "Environment: CORVANE_LOG=trace|debug|info|warn|error|off sets the log level (stderr);\n"
+           "CORVANE_FIRMWARE_URL and CORVANE_CONFIGURATOR_URL replace the update addresses of "
+           "Updates.plist.\n";
 }

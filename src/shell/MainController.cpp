@@ -25,10 +25,15 @@
 #include "system/linux/DesktopEntries.h"
 #include "system/linux/ProcProcessTable.h"
 #include "system/linux/SessionLayouts.h"
+#include "update/FirmwareUpdateController.h"
+#include "update/ProgressPrinter.h"
+#include "update/UpdateCommands.h"
+
+#include <cstdio>
 
 KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop,
                                    CKVMessageDispatch& dispatch, KVSystemHook& hook, IKVEditorHost* editor,
-                                   const KVKeyboardOptions& keyboard)
+                                   const KVKeyboardOptions& keyboard, KVUpdateDesktop* updateDesktop)
     : m_services(services), m_dispatch(dispatch), m_editor(editor) {
     // The long-lived services, in the order they must be created. Each registers its message handlers
     // in its constructor, so this order is also the order in which the handlers of one message run.
@@ -76,6 +81,15 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
     m_environment->keyboard = m_device;
     if (keyboard.watchSession)
         m_device->WatchSession();
+
+    // The update controller: its handler of KVM_DEVICE_STATE runs after the device controller's.
+    if (!updateDesktop)
+        updateDesktop = &services.get<KVUpdateDesktop>();
+    auto& firmwareKeyboard = services.get<KVCorvaneFirmwareKeyboard>(*m_device);
+    m_updates = &services.get<KVFirmwareUpdateController>(
+        loop, dispatch, firmwareKeyboard, *updateDesktop,
+        KVUpdateSettings::load(m_folders->programFolder(), KVUpdateSettings::processEnvironment()),
+        m_folders->temporaryFolder());
 
     m_dispatch.RegisterHandler<KVM_SHOW_EDITOR>(this, &KVMainController::ShowEditor);
     m_dispatch.RegisterHandler<KVM_OPEN_LAYERS_FILE>(this, &KVMainController::OpenLayersFile);
@@ -135,6 +149,19 @@ void KVMainController::ShowEditor() {
     if (!m_editor->ShowEditor())
         corvane::logger("shell").error(
             "the editor window could not be created; the next request tries again");
+}
+
+void KVMainController::RunUpdateCommand(const KVUpdateCommand& command) {
+    if (!m_progress)
+        m_progress = std::make_unique<KVProgressPrinter>(KVProgressPrinter::forStderr());
+    const bool report = command.kind == KVUpdateCommand::Kind::Check;
+    runUpdateCommand(*m_updates, command, m_progress.get(),
+                     [report](const KVFirmwareUpdateController::Result& r) {
+                         if (report && r.ok) {
+                             std::fputs(r.message.c_str(), stdout);
+                             std::fflush(stdout);
+                         }
+                     });
 }
 
 void KVMainController::OpenLayersFile(const char* path) {

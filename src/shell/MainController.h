@@ -7,6 +7,11 @@
 #include <optional>
 #include <string>
 
+struct KVUpdateCommand;
+class KVFirmwareUpdateController;
+class KVUpdateDesktop;
+class KVProgressPrinter;
+
 class CKVMessageDispatch;
 class IKVEditorHost;
 class KVConfigurationStore;
@@ -33,8 +38,10 @@ struct KVKeyboardOptions {
 // KVM_SHOW_EDITOR and imports a layers archive on KVM_OPEN_LAYERS_FILE.
 class KVMainController {
 public:
+    // `updateDesktop` asks the user about updates; without one, questions go to the log.
     KVMainController(KVServiceRegistry& services, KVMainLoop& loop, CKVMessageDispatch& dispatch,
-                     KVSystemHook& hook, IKVEditorHost* editor, const KVKeyboardOptions& keyboard);
+                     KVSystemHook& hook, IKVEditorHost* editor, const KVKeyboardOptions& keyboard,
+                     KVUpdateDesktop* updateDesktop = nullptr);
     ~KVMainController();
     KVMainController(const KVMainController&) = delete;
     KVMainController& operator=(const KVMainController&) = delete;
@@ -51,10 +58,15 @@ public:
     void ShowEditor();
     void OpenLayersFile(const char* path);
 
+    // An update command given to this instance; its outcome goes to the log (a check's report to
+    // stdout), download progress to stderr.
+    void RunUpdateCommand(const KVUpdateCommand& command);
+
     // What conditions read; its sources are filled in as the services come up.
     KVConditionEnvironment& conditionEnvironment() { return *m_environment; }
     KVLayersController& layersController() { return *m_layers; }
     KVDevice& device() { return *m_device; }
+    KVFirmwareUpdateController& updateController() { return *m_updates; }
 
 private:
     KVServiceRegistry& m_services;
@@ -66,6 +78,8 @@ private:
     KVLayersController* m_layers = nullptr;
     KVDeviceController* m_deviceController = nullptr;
     KVDevice* m_device = nullptr;
+    KVFirmwareUpdateController* m_updates = nullptr;
+    std::unique_ptr<KVProgressPrinter> m_progress;
     std::unique_ptr<KVLayoutLayers> m_layoutLayers;
     std::unique_ptr<KVConfigurationStore> m_store;
 };

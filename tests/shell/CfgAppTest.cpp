@@ -16,6 +16,7 @@
 #include "system/ApplicationsController.h"
 #include "system/KeyboardLayouts.h"
 #include "system/linux/SessionLayouts.h"
+#include "update/FirmwareUpdateController.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -98,6 +99,9 @@ TEST_F(CfgAppTest, StartUpCreatesTheDispatchFirstThenHooksAndShowsTheEditor) {
                                                 typeid(KVLayersController),
                                                 typeid(KVDeviceController),
                                                 typeid(KVDevice),
+                                                typeid(KVUpdateDesktop),
+                                                typeid(KVCorvaneFirmwareKeyboard),
+                                                typeid(KVFirmwareUpdateController),
                                                 typeid(KVMainController)};
     EXPECT_EQ(app->services().creationOrder(), expected);
     EXPECT_EQ(app->mainController()->conditionEnvironment().applications,

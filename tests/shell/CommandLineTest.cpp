@@ -22,6 +22,23 @@ TEST(CommandLine, SwitchesInEveryFormAndCaseAndTheLastLayersPath) {
     EXPECT_TRUE(parse({"/tmp/notes.txt"}).layersFile.empty());
 }
 
+TEST(CommandLine, OneUpdateCommandWithItsValue) {
+    using Kind = KVUpdateCommand::Kind;
+    auto info = parse({"--firmware-install", "/tmp/fw.bin"});
+    ASSERT_TRUE(info.updateCommand);
+    EXPECT_EQ(info.updateCommand->kind, Kind::InstallFirmware);
+    EXPECT_EQ(info.updateCommand->argument, "/tmp/fw.bin");
+    info = parse({"--firmware-upgrade=0.70b"});
+    EXPECT_EQ(info.updateCommand->kind, Kind::UpgradeFirmware);
+    EXPECT_EQ(info.updateCommand->argument, "0.70b");
+    EXPECT_EQ(parse({"--firmware-upgrade", "x.layers"}).updateCommand->argument, "") << "the latest";
+    EXPECT_EQ(parse({"--update-check"}).updateCommand->kind, Kind::Check);
+
+    EXPECT_FALSE(parse({"--firmware-install"}).errors.empty());
+    EXPECT_FALSE(parse({"--update-check=now"}).errors.empty());
+    EXPECT_FALSE(parse({"--update-check", "--configurator-install"}).errors.empty());
+}
+
 TEST(CommandLine, LongOptionsTakeTwoDashesAndMistakesAreErrors) {
     auto info = parse({"--headless", "--virtual-keyboard", "/tmp/kbd", "-minimized"});
     EXPECT_TRUE(info.headless && info.minimized && info.errors.empty());

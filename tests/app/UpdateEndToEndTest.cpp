@@ -1,0 +1,130 @@
+// The running configurator upgrades a virtual keyboard's firmware from a local update server, refuses
+// bad images and hostile servers while it keeps running, and ends for a firmware too old to drive.
+#include "support/ConfiguratorProcess.h"
+#include "support/TempDir.h"
+#include "support/UpdateServer.h"
+#include "update/FirmwareImage.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string validImage() {
+    std::vector<uint8_t> payload(500000);
+    for (size_t i = 0; i < payload.size(); ++i)
+        payload[i] = uint8_t(i * 31 + 5);
+    const auto image = corvane::update::buildFirmwareImage(payload, 655360);
+    return std::string(image.begin(), image.end());
+}
+
+class UpdateEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_root = new TempDir;
+        std::string shortImage = validImage();
+        shortImage.pop_back();
+        std::string badChecksum = validImage();
+        badChecksum[4000] ^= 0x01;
+        std::string badHeader = validImage();
+        badHeader[2] = '9';
+        s_root->write("upgrade.txt",
+                      "Latest 0.76b\r\n0.70s\tshort.bin\r\n0.70c\tchecksum.bin\r\n0.70h\theader.bin\r\n"
+                      "0.70e\tendless\r\n0.70r\tredirect-file\r\n");
+        s_root->write("upgrade.bin", validImage());
+        s_root->write("short.bin", shortImage);
+        s_root->write("checksum.bin", badChecksum);
+        s_root->write("header.bin", badHeader);
+        s_server = new UpdateServer(s_root->path().string());
+    }
+    static void TearDownTestSuite() {
+        delete s_server;
+        delete s_root;
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(s_server->running());
+        home = privateFolder();
+        keyboard = home + "/keyboard";
+    }
+    void TearDown() override { std::filesystem::remove_all(home); }
+
+    ConfiguratorProcess start(const std::string& firmware, const std::string& command,
+                              const std::string& directory = s_server->address(), bool allowHttp = true) {
+        EXPECT_EQ(runKeyboardTool("init " + keyboard + " --firmware " + firmware), 0);
+        std::vector<std::pair<std::string, std::string>> environment{{"CORVANE_FIRMWARE_URL", directory},
+                                                                     {"CORVANE_CONFIGURATOR_URL", directory}};
+        if (allowHttp)
+            environment.emplace_back("CORVANE_UPDATES_ALLOW_HTTP", "1");
+        return startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard, command}, home,
+                                 environment);
+    }
+    std::string upgradeFile() const { return keyboard + "/vTavirex/upgrade.bin"; }
+
+    // The program is still there and ends in order.
+    static void expectStillRunning(ConfiguratorProcess& process) {
+        EXPECT_EQ(::kill(process.pid, SIGTERM), 0);
+        EXPECT_EQ(process.wait(), 0) << process.log;
+    }
+
+    static inline TempDir* s_root = nullptr;
+    static inline UpdateServer* s_server = nullptr;
+    std::string home;
+    std::string keyboard;
+};
+
+TEST_F(UpdateEndToEnd, TheLatestImageEndsUpOnTheKeyboardByteForByte) {
+    ConfiguratorProcess process = start("TavirexV0.60b", "--firmware-upgrade");
+    ASSERT_TRUE(process.waitFor("is written to the keyboard", 60s)) << process.log;
+    EXPECT_TRUE(waitUntil([&] { return readFile(upgradeFile()) == validImage(); }, 20s)) << process.log;
+    EXPECT_NE(process.log.find("downloaded 100%"), std::string::npos) << process.log;
+    expectStillRunning(process);
+}
+
+TEST_F(UpdateEndToEnd, ShortAlteredAndForeignImagesAreNeverWritten) {
+    for (const std::string version : {"0.70s", "0.70c", "0.70h"}) {
+        ConfiguratorProcess process = start("TavirexV0.60b", "--firmware-upgrade=" + version);
+        ASSERT_TRUE(process.waitFor("is refused", 60s)) << process.log;
+        expectStillRunning(process);
+        EXPECT_FALSE(std::filesystem::exists(upgradeFile())) << version;
+    }
+}
+
+TEST_F(UpdateEndToEnd, AHostileServerIsNamedInTheLogAndNothingIsWritten) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"--firmware-upgrade=0.70e", "limit"},
+        {"--firmware-upgrade=0.70r", "file"},
+        {"--update-check", "limit"}, // from the 10 MiB list
+    };
+    for (const auto& [command, reason] : cases) {
+        const std::string directory =
+            command == "--update-check" ? s_server->address("huge") : s_server->address();
+        ConfiguratorProcess process = start("TavirexV0.60b", command, directory);
+        ASSERT_TRUE(process.waitFor("download failed", 60s)) << process.log;
+        EXPECT_TRUE(process.waitFor(reason, 5s)) << process.log;
+        expectStillRunning(process);
+        EXPECT_FALSE(std::filesystem::exists(upgradeFile())) << command;
+    }
+}
+
+TEST_F(UpdateEndToEnd, PlainHttpIsRefusedUnlessConfiguredExplicitly) {
+    ConfiguratorProcess process = start("TavirexV0.60b", "--firmware-upgrade", s_server->address(), false);
+    ASSERT_TRUE(process.waitFor("refusing the plain http address", 60s)) << process.log;
+    expectStillRunning(process);
+    EXPECT_FALSE(std::filesystem::exists(upgradeFile()));
+}
+
+TEST_F(UpdateEndToEnd, AFirmwareBelow060bIsExplainedAndEndsTheProgram) {
+    ConfiguratorProcess process = start("TavirexV0.59b", "-minimized");
+    EXPECT_EQ(process.wait(), 0) << process.log;
+    EXPECT_NE(process.log.find("Firmware version 0.59b is outdated and incompatible with Configurator."),
+              std::string::npos)
+        << process.log;
+    EXPECT_NE(process.log.find("upgrade instructions: https://"), std::string::npos) << process.log;
+    EXPECT_NE(process.log.find("shut down"), std::string::npos) << process.log;
+}
+
+} // namespace
