@@ -1,8 +1,8 @@
 // The update controller against a local server (tests/update/update_server.py) and a fake keyboard.
 #include "update/FirmwareUpdateController.h"
 
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
+#include "support/ManualLoop.h"
 #include "support/TempDir.h"
 #include "support/UpdateServer.h"
 #include "update/FirmwareImage.h"
@@ -93,7 +93,7 @@ protected:
     }
 
     UpdateControllerTest() : server(*s_served->server) {
-        dispatch.RegisterHandler(KVM_UPDATE_PROGRESS, &counter, &ProgressCounter::onProgress);
+        dispatch.RegisterHandler<KVM_UPDATE_PROGRESS>(&counter, &ProgressCounter::onProgress);
         settings.firmwareDirectory = server.address();
         settings.configuratorDirectory = server.address("cfg");
         settings.instructionsPage = "https://example.org/instructions";
