@@ -1,0 +1,158 @@
+#include "layers/LayerArchive.h"
+
+#include "core/Guid.h"
+#include "core/Log.h"
+#include "core/MessageDispatch.h"
+#include "images/KVImage.h"
+#include "layers/ArchiveWriter.h"
+#include "layers/ItemFolder.h"
+#include "layers/Layer.h"
+#include "layers/LayerCake.h"
+#include "layers/LayersController.h"
+#include "store/FileSystem.h"
+#include "store/FileTree.h"
+#include "store/ImageFiles.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace corvane::layers {
+namespace {
+
+constexpr const char* kGroupDocument = "/Group.plist";
+constexpr const char* kLayerDocument = "/Layer.plist";
+// What the archivers of one desktop put beside the content of every archive they make.
+constexpr const char* kMacResourceFolder = "__MACOSX";
+
+// A fresh private folder for one export or import, removed with everything in it when it goes.
+class StagingFolder {
+public:
+    explicit StagingFolder(const std::string& temporaryFolder) {
+        if (temporaryFolder.empty()) {
+            m_error = "there is no private temporary folder to work in";
+            return;
+        }
+        const std::string path = temporaryFolder + "/" + newGuidString();
+        if (::mkdir(path.c_str(), 0700) != 0) {
+            m_error = "the staging folder " + path + " cannot be made: " + std::strerror(errno);
+            return;
+        }
+        m_path = path;
+    }
+    ~StagingFolder() {
+        if (!m_path.empty() && !deleteTree(m_path))
+            spdlog::warn("archives: the staging folder {} was not removed completely", m_path);
+    }
+    StagingFolder(const StagingFolder&) = delete;
+    StagingFolder& operator=(const StagingFolder&) = delete;
+
+    const std::string& path() const { return m_path; }
+    const std::string& error() const { return m_error; }
+
+private:
+    std::string m_path;
+    std::string m_error;
+};
+
+bool holdsItem(const std::string& folder) {
+    return pathExists(folder + kGroupDocument) || pathExists(folder + kLayerDocument);
+}
+
+// The folder that holds the item: the unpacked folder itself, or its one subfolder when the archive was
+// made by zipping an item folder by hand (which keeps the folder's name).
+std::string itemFolderIn(const std::string& unpacked) {
+    if (holdsItem(unpacked))
+        return unpacked;
+    std::vector<std::string> folders = subfolderNames(unpacked);
+    std::erase(folders, kMacResourceFolder);
+    if (folders.size() == 1 && holdsItem(unpacked + "/" + folders.front()))
+        return unpacked + "/" + folders.front();
+    return {};
+}
+
+// A picture that could not be decoded would name a file in the staging folder, which is about to go.
+void dropUnreadablePictures(KVLayersItem& item) {
+    if (auto* layer = dynamic_cast<KVLayer*>(&item)) {
+        for (unsigned key = 0; key < kLayerKeyCount; ++key) {
+            auto& image = layer->binding(key).image;
+            if (!image)
+                continue;
+            if (!image->isValid()) {
+                spdlog::warn("archives: the picture of {} in \"{}\" cannot be read; left out", keyName(key),
+                             item.displayName());
+                image.reset();
+            } else {
+                image->setSourcePath({});
+            }
+        }
+    }
+    for (const auto& child : item.children())
+        dropUnreadablePictures(*child);
+}
+
+KVImportResult importFailure(const std::string& archivePath, std::string why) {
+    spdlog::error("archives: {} was not imported: {}", archivePath, why);
+    return {nullptr, std::move(why)};
+}
+
+} // namespace
+
+KVArchiveStatus exportItem(const KVLayersItem& item, const std::string& archivePath,
+                           const std::string& temporaryFolder) {
+    auto fail = [&](std::string why) {
+        spdlog::error("archives: \"{}\" was not exported to {}: {}", item.displayName(), archivePath, why);
+        return KVArchiveStatus::failure(std::move(why));
+    };
+    if (!isPlainFileName(item.identifier()))
+        return fail("the item has no identifier that can name a folder");
+    const StagingFolder staging(temporaryFolder);
+    if (staging.path().empty())
+        return fail(staging.error());
+    if (!saveItemToFolder(staging.path(), item, true))
+        return fail("the item could not be written completely");
+    auto status = packFolder(staging.path() + "/" + item.identifier(), archivePath);
+    if (!status)
+        return fail(status.error);
+    spdlog::info("archives: \"{}\" exported to {}", item.displayName(), archivePath);
+    return status;
+}
+
+KVImportResult importArchive(const std::string& archivePath, const std::string& temporaryFolder,
+                             const KVLayerLoadContext& context, const KVArchiveLimits& limits) {
+    const StagingFolder staging(temporaryFolder);
+    if (staging.path().empty())
+        return importFailure(archivePath, staging.error());
+    if (auto status = unpackArchive(archivePath, staging.path(), limits); !status)
+        return importFailure(archivePath, status.error);
+    const std::string folder = itemFolderIn(staging.path());
+    if (folder.empty())
+        return importFailure(archivePath, "it holds neither Group.plist nor Layer.plist");
+    auto item = loadItemFromFolder(folder, newGuidString(), context);
+    dropUnreadablePictures(*item);
+    markPicturesChanged(*item);
+    spdlog::info("archives: imported \"{}\" from {}", item->displayName(), archivePath);
+    return {item, {}};
+}
+
+bool placeInUserLayers(KVLayerCake& cake, const KVPtr<KVLayersItem>& item) {
+    const auto user = cake.userLayers();
+    if (!user || !item)
+        return false;
+    user->items().insert(0, item);
+    return true;
+}
+
+KVImportResult openLayersFile(const std::string& archivePath, const std::string& temporaryFolder,
+                              KVLayerCake& cake, KVLayersController& controller, CKVMessageDispatch& dispatch) {
+    auto result = importArchive(archivePath, temporaryFolder, cake.loadContext());
+    if (!result)
+        return result;
+    if (!placeInUserLayers(cake, result.item))
+        return importFailure(archivePath, "there is no group of user layers to put it in");
+    controller.ReEvaluate();
+    dispatch.post<KVM_LAYERS_IMPORTED>();
+    return result;
+}
+
+} // namespace corvane::layers
