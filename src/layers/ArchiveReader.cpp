@@ -90,7 +90,8 @@ bool isValidUtf8(std::string_view text) {
             codePoint = (codePoint << 6) | (next & 0x3F);
         }
         constexpr std::array<unsigned, 5> kSmallest{0, 0, 0x80, 0x800, 0x10000};
-        if (codePoint < kSmallest[length] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        if (codePoint < kSmallest[length] || codePoint > 0x10FFFF ||
+            (codePoint >= 0xD800 && codePoint <= 0xDFFF))
             return false;
         i += length;
     }
@@ -129,12 +130,14 @@ std::optional<std::uint64_t> declaredEntryCount(std::uint64_t archiveSize, const
         if (littleEndian(&tail[at], 4) != kEndRecord)
             continue;
         const std::uint64_t count = littleEndian(&tail[at + 10], 2);
-        if (count != 0xFFFF || at < kLocatorSize || littleEndian(&tail[at - kLocatorSize], 4) != kZip64Locator)
+        if (count != 0xFFFF || at < kLocatorSize ||
+            littleEndian(&tail[at - kLocatorSize], 4) != kZip64Locator)
             return count;
         std::array<std::uint8_t, 56> record{};
         const std::uint64_t recordOffset = littleEndian(&tail[at - kLocatorSize + 8], 8);
         if (recordOffset > archiveSize || archiveSize - recordOffset < record.size() ||
-            !read(recordOffset, record.size(), record.data()) || littleEndian(record.data(), 4) != kZip64EndRecord)
+            !read(recordOffset, record.size(), record.data()) ||
+            littleEndian(record.data(), 4) != kZip64EndRecord)
             return count;
         return littleEndian(&record[32], 8);
     }
@@ -311,8 +314,9 @@ private:
         Fd out(::openat(folder, entry.parts.back().c_str(),
                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!out.valid()) {
-            why = errno == EEXIST ? fmt::format("{} is named twice", quoted(path))
-                                  : fmt::format("{} cannot be written: {}", quoted(path), std::strerror(errno));
+            why = errno == EEXIST
+                      ? fmt::format("{} is named twice", quoted(path))
+                      : fmt::format("{} cannot be written: {}", quoted(path), std::strerror(errno));
             return false;
         }
         ZipFile in(zip_fopen_index(m_archive, entry.index, 0));
@@ -374,7 +378,8 @@ KVArchiveStatus unpackArchive(const std::string& archivePath, const std::string&
     int error = 0;
     ZipArchive archive(zip_fdopen(fd.get(), ZIP_CHECKCONS, &error));
     if (!archive)
-        return KVArchiveStatus::failure(fmt::format("it is not a readable zip archive: {}", openErrorText(error)));
+        return KVArchiveStatus::failure(
+            fmt::format("it is not a readable zip archive: {}", openErrorText(error)));
     fd.release(); // the archive owns it now
     return unpackOpened(archive.get(), destination, limits);
 }

@@ -144,7 +144,8 @@ bool placeInUserLayers(KVLayerCake& cake, const KVPtr<KVLayersItem>& item) {
 }
 
 KVImportResult openLayersFile(const std::string& archivePath, const std::string& temporaryFolder,
-                              KVLayerCake& cake, KVLayersController& controller, CKVMessageDispatch& dispatch) {
+                              KVLayerCake& cake, KVLayersController& controller,
+                              CKVMessageDispatch& dispatch) {
     auto result = importArchive(archivePath, temporaryFolder, cake.loadContext());
     if (!result)
         return result;

@@ -40,6 +40,7 @@ bool placeInUserLayers(KVLayerCake& cake, const KVPtr<KVLayersItem>& item);
 // the user's layers, re-evaluates, and posts KVM_LAYERS_IMPORTED so an open editor rebuilds its tree.
 // Nothing changes when the import fails.
 KVImportResult openLayersFile(const std::string& archivePath, const std::string& temporaryFolder,
-                              KVLayerCake& cake, KVLayersController& controller, CKVMessageDispatch& dispatch);
+                              KVLayerCake& cake, KVLayersController& controller,
+                              CKVMessageDispatch& dispatch);
 
 } // namespace corvane::layers

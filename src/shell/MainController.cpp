@@ -13,6 +13,7 @@
 #include "images/KVTextRenderer.h"
 #include "images/VipsRuntime.h"
 #include "layers/KeyNames.h"
+#include "layers/LayerArchive.h"
 #include "layers/LayerCake.h"
 #include "layers/LayersController.h"
 #include "shell/EditorHost.h"
@@ -137,5 +138,13 @@ void KVMainController::ShowEditor() {
 }
 
 void KVMainController::OpenLayersFile(const char* path) {
-    spdlog::info("asked to import the layers archive \"{}\"; importing archives is not available yet", path);
+    const std::string archive = path ? path : "";
+    const auto result = corvane::layers::openLayersFile(archive, m_folders->temporaryFolder(), *m_cake,
+                                                        *m_layers, m_dispatch);
+    if (!result) {
+        spdlog::error("the layers file \"{}\" was not opened: {}", archive, result.error);
+        return;
+    }
+    spdlog::info("the layers file \"{}\" was imported as \"{}\"", archive, result.item->displayName());
+    ShowEditor();
 }

@@ -1,12 +1,11 @@
 #include "LayersFixture.h"
 #include "ZipBuilder.h"
-#include "support/TempDir.h"
-
 #include "core/Guid.h"
 #include "layers/ArchiveReader.h"
 #include "layers/ArchiveWriter.h"
 #include "layers/ItemFolder.h"
 #include "layers/LayerArchive.h"
+#include "support/TempDir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -117,7 +116,8 @@ TEST_F(ArchiveFixture, ZqlzFilesAndFoldersZippedByHandImport) {
     ASSERT_TRUE(exportItem(*layer, archive("old.zqlz"), temporary.string()));
 
     // The usual way of zipping a folder keeps the folder's own name inside the archive.
-    const std::string command = "cd '" + root / "hand" + "' && zip -qr '" + archive("hand.layers") + "' plain";
+    const std::string command =
+        "cd '" + root / "hand" + "' && zip -qr '" + archive("hand.layers") + "' plain";
     if (std::system(command.c_str()) != 0)
         GTEST_SKIP() << "no zip program";
     fs::remove_all(root.path() / "hand");
@@ -146,7 +146,8 @@ TEST_F(ArchiveFixture, WrittenArchivesPassAnOrdinaryZipTool) {
 }
 
 TEST_F(ArchiveFixture, ExportToAnUnwritablePlaceFailsAndCleansUp) {
-    const auto status = exportItem(*sampleGroup(), (root.path() / "missing" / "x.layers").string(), temporary.string());
+    const auto status =
+        exportItem(*sampleGroup(), (root.path() / "missing" / "x.layers").string(), temporary.string());
     EXPECT_FALSE(status);
     EXPECT_FALSE(status.error.empty());
     EXPECT_FALSE(exportItem(*sampleGroup(), archive("x.layers"), ""));
@@ -164,16 +165,20 @@ TEST_F(ArchiveFixture, HostileArchivesAreRefusedWithTheirReason) {
     };
     const std::string plist = "<plist version=\"1.0\"><dict/></plist>";
     const std::vector<Case> cases = {
-        {"traversal", [&](auto& p) { ZipBuilder(p).file("Layer.plist", plist).file("../../evil", "x").close(); },
+        {"traversal",
+         [&](auto& p) { ZipBuilder(p).file("Layer.plist", plist).file("../../evil", "x").close(); },
          "climbs out"},
         {"nested traversal",
          [&](auto& p) { ZipBuilder(p).file("a/b/../../../../evil", "x").file("Layer.plist", plist).close(); },
          "climbs out"},
-        {"backslash traversal", [&](auto& p) { ZipBuilder(p).file("..\\..\\evil", "x").close(); }, "climbs out"},
+        {"backslash traversal", [&](auto& p) { ZipBuilder(p).file("..\\..\\evil", "x").close(); },
+         "climbs out"},
         {"absolute", [&](auto& p) { ZipBuilder(p).file(outside, "x").close(); }, "absolute"},
         {"drive letter", [&](auto& p) { ZipBuilder(p).file("C:\\evil", "x").close(); }, "absolute"},
         {"symlink",
-         [&](auto& p) { ZipBuilder(p).file("Layer.plist", plist).file("link", outside, S_IFLNK | 0777).close(); },
+         [&](auto& p) {
+             ZipBuilder(p).file("Layer.plist", plist).file("link", outside, S_IFLNK | 0777).close();
+         },
          "symbolic link"},
         {"device", [&](auto& p) { ZipBuilder(p).file("dev", "", S_IFCHR | 0666).close(); }, "device"},
         {"fifo", [&](auto& p) { ZipBuilder(p).file("pipe", "", S_IFIFO | 0666).close(); }, "special file"},
@@ -197,7 +202,8 @@ TEST_F(ArchiveFixture, HostileArchivesAreRefusedWithTheirReason) {
          },
          "more than 1 MiB"},
         {"too many entries", [&](auto& p) { writeManyEmptyEntries(p, 100'000); }, "100000 entries"},
-        {"not a zip", [&](auto& p) { writeWholeFile(p, "<plist>this is no archive</plist>"); }, "not a readable zip"},
+        {"not a zip", [&](auto& p) { writeWholeFile(p, "<plist>this is no archive</plist>"); },
+         "not a readable zip"},
         {"empty file", [&](auto& p) { writeWholeFile(p, ""); }, "not a readable zip"},
         {"truncated",
          [&](auto& p) {
@@ -205,7 +211,8 @@ TEST_F(ArchiveFixture, HostileArchivesAreRefusedWithTheirReason) {
              fs::resize_file(p, fs::file_size(p) / 2);
          },
          "not a readable zip"},
-        {"no item", [&](auto& p) { ZipBuilder(p).file("readme.txt", "hello").folder("a/").folder("b/").close(); },
+        {"no item",
+         [&](auto& p) { ZipBuilder(p).file("readme.txt", "hello").folder("a/").folder("b/").close(); },
          "neither Group.plist nor Layer.plist"},
     };
     KVArchiveLimits limits;
@@ -290,14 +297,14 @@ TEST(OpenLayersFile, PlacesTheItemFirstAmongTheUserLayersAndAnnouncesIt) {
     layer->binding(keyIndex("Escape")).image = solidPicture(0x33);
     ASSERT_TRUE(exportItem(*layer, folder / "x.layers", folder.path().string()));
 
-    EXPECT_FALSE(openLayersFile(folder / "missing.layers", folder.path().string(), stack.cake, stack.controller,
-                                stack.dispatch));
+    EXPECT_FALSE(openLayersFile(folder / "missing.layers", folder.path().string(), stack.cake,
+                                stack.controller, stack.dispatch));
     stack.loop.runOnce();
     EXPECT_EQ(announced, 0);
     EXPECT_EQ(stack.cake.userLayers()->children().size(), 2u);
 
-    const auto result =
-        openLayersFile(folder / "x.layers", folder.path().string(), stack.cake, stack.controller, stack.dispatch);
+    const auto result = openLayersFile(folder / "x.layers", folder.path().string(), stack.cake,
+                                       stack.controller, stack.dispatch);
     ASSERT_TRUE(result) << result.error;
     stack.loop.runOnce();
     EXPECT_EQ(announced, 1);

@@ -80,7 +80,8 @@ inline void writeManyEmptyEntries(const std::string& path, std::uint32_t count) 
     std::string end;
     const std::uint64_t zip64Record = local.size() + central.size();
     put(end, 0x06064b50, 4), put(end, 44, 8), put(end, 45, 2), put(end, 45, 2), put(end, 0, 4);
-    put(end, 0, 4), put(end, count, 8), put(end, count, 8), put(end, central.size(), 8), put(end, local.size(), 8);
+    put(end, 0, 4), put(end, count, 8), put(end, count, 8), put(end, central.size(), 8),
+        put(end, local.size(), 8);
     put(end, 0x07064b50, 4), put(end, 0, 4), put(end, zip64Record, 8), put(end, 1, 4);
     put(end, 0x06054b50, 4), put(end, 0, 2), put(end, 0, 2), put(end, 0xFFFF, 2), put(end, 0xFFFF, 2);
     put(end, central.size(), 4), put(end, local.size(), 4), put(end, 0, 2);
