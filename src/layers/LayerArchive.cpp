@@ -15,6 +15,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <sys/stat.h>
 
 namespace corvane::layers {
@@ -133,6 +134,27 @@ KVImportResult importArchive(const std::string& archivePath, const std::string& 
     markPicturesChanged(*item);
     spdlog::info("archives: imported \"{}\" from {}", item->displayName(), archivePath);
     return {item, {}};
+}
+
+namespace {
+
+KVPtr<KVLayersItem> findWhere(const KVLayerCakeItemsStorage& items,
+                              const std::function<bool(const KVLayersItem&)>& matches) {
+    for (const auto& item : items) {
+        if (matches(*item))
+            return item;
+        if (auto found = findWhere(item->children(), matches))
+            return found;
+    }
+    return {};
+}
+
+} // namespace
+
+KVPtr<KVLayersItem> findItem(const KVLayerCakeItemsStorage& items, std::string_view text) {
+    if (auto found = findWhere(items, [&](const KVLayersItem& item) { return item.identifier() == text; }))
+        return found;
+    return findWhere(items, [&](const KVLayersItem& item) { return item.displayName() == text; });
 }
 
 bool placeInUserLayers(KVLayerCake& cake, const KVPtr<KVLayersItem>& item) {

@@ -4,6 +4,7 @@
 #include "layers/LayersItem.h"
 
 #include <string>
+#include <string_view>
 
 class CKVMessageDispatch;
 class KVLayerCake;
@@ -31,6 +32,10 @@ KVArchiveStatus exportItem(const KVLayersItem& item, const std::string& archiveP
 // item inside one folder (a folder zipped by hand) is read from that folder.
 KVImportResult importArchive(const std::string& archivePath, const std::string& temporaryFolder,
                              const KVLayerLoadContext& context, const KVArchiveLimits& limits = {});
+
+// The item named `text` anywhere in `items`: by identifier first, else by display name (the first found
+// depth-first). Empty when none is.
+KVPtr<KVLayersItem> findItem(const KVLayerCakeItemsStorage& items, std::string_view text);
 
 // Puts a new item first among the user's layers, where it wins over the others. False when there is no
 // group of user layers.

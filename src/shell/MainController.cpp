@@ -10,12 +10,16 @@
 #include "devicectl/XScreenSaverIdle.h"
 #include "hook/SystemHook.h"
 #include "images/KVGlobalImageList.h"
+#include "images/KVImage.h"
 #include "images/KVTextRenderer.h"
 #include "images/VipsRuntime.h"
 #include "layers/KeyNames.h"
 #include "layers/LayerArchive.h"
 #include "layers/LayerCake.h"
 #include "layers/LayersController.h"
+#include "layers/OpenWith.h"
+#include "layers/PaintEditor.h"
+#include "layers/PictureLayer.h"
 #include "shell/EditorHost.h"
 #include "store/ConfigurationStore.h"
 #include "store/StoreFolders.h"
@@ -64,6 +68,15 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
 
     // The layers controller, then the device controller and the keyboard.
     m_layers = &services.get<KVLayersController>(dispatch, *m_cake, m_environment);
+    m_openWith = std::make_unique<KVDesktopOpenWith>();
+    m_paint = std::make_unique<KVPaintEditor>(
+        loop, dispatch, m_folders->editorScratchFolder(),
+        corvane::layers::keyboardDrawingPath(m_folders->programFolder()), *m_openWith,
+        [this](const KVPtr<KVLayer>& layer, const KVImage& picture) {
+            // Every key of the painted picture changes at once.
+            corvane::layers::applyLayerPicture(*layer, picture);
+            m_layers->Recompose();
+        });
     m_deviceController = &services.get<KVDeviceController>(
         loop, dispatch, std::make_shared<KVLayersDisplayBindings>(*m_layers), KVXScreenSaverIdle::open());
     KVPtr<KVDeviceBackend> backend;
@@ -84,6 +97,7 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
 
 KVMainController::~KVMainController() {
     m_dispatch.UnregisterHandlers(this);
+    m_paint.reset();
 }
 
 void KVMainController::LoadAndStart() {

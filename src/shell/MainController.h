@@ -16,6 +16,8 @@ class KVLayerCake;
 class KVLayersController;
 class KVLayoutLayers;
 class KVMainLoop;
+class KVOpenWith;
+class KVPaintEditor;
 class KVStoreFolders;
 class KVSystemHook;
 struct KVConditionEnvironment;
@@ -55,6 +57,8 @@ public:
     KVConditionEnvironment& conditionEnvironment() { return *m_environment; }
     KVLayersController& layersController() { return *m_layers; }
     KVDevice& device() { return *m_device; }
+    // The editor's "Paint" command.
+    KVPaintEditor& paintEditor() { return *m_paint; }
 
 private:
     KVServiceRegistry& m_services;
@@ -68,4 +72,6 @@ private:
     KVDevice* m_device = nullptr;
     std::unique_ptr<KVLayoutLayers> m_layoutLayers;
     std::unique_ptr<KVConfigurationStore> m_store;
+    std::unique_ptr<KVOpenWith> m_openWith;
+    std::unique_ptr<KVPaintEditor> m_paint;
 };
