@@ -56,6 +56,13 @@ private:
     std::string m_error;
 };
 
+// The staging folder of an export lives only until the archive is packed: flushing each of its files to
+// disk (what saves into the profile do) would cost a disk flush per picture for nothing.
+class UnflushedFileSystem final : public KVFileSystem {
+public:
+    int syncFile(int) override { return 0; }
+};
+
 bool holdsItem(const std::string& folder) {
     return pathExists(folder + kGroupDocument) || pathExists(folder + kLayerDocument);
 }
@@ -110,7 +117,8 @@ KVArchiveStatus exportItem(const KVLayersItem& item, const std::string& archiveP
     const StagingFolder staging(temporaryFolder);
     if (staging.path().empty())
         return fail(staging.error());
-    if (!saveItemToFolder(staging.path(), item, true))
+    UnflushedFileSystem unflushed;
+    if (!saveItemToFolder(staging.path(), item, true, unflushed))
         return fail("the item could not be written completely");
     auto status = packFolder(staging.path() + "/" + item.identifier(), archivePath);
     if (!status)
