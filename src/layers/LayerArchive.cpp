@@ -4,6 +4,7 @@
 #include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "images/KVImage.h"
+#include "images/PictureFormat.h"
 #include "layers/ArchiveWriter.h"
 #include "layers/ItemFolder.h"
 #include "layers/Layer.h"
@@ -13,9 +14,13 @@
 #include "store/FileTree.h"
 #include "store/ImageFiles.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <span>
 #include <sys/stat.h>
 
 namespace corvane::layers {
@@ -99,6 +104,32 @@ void dropUnreadablePictures(KVLayersItem& item) {
         dropUnreadablePictures(*child);
 }
 
+// Key pictures are 48 x 48; one of another size is taken as a black key anyway (KVImage::ensureKeySize).
+// An archive can declare thousands of pictures of 40 million pixels each in a few kilobytes apiece, so
+// such a picture is turned into that black key before anything decodes it.
+void blankOversizedPictures(const std::string& folder, const std::vector<std::uint8_t>& blackKeyPng) {
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        if (!it->is_regular_file() || it->path().extension() != ".png")
+            continue;
+        std::array<std::uint8_t, 64> header{};
+        std::ifstream file(it->path(), std::ios::binary);
+        file.read(reinterpret_cast<char*>(header.data()), header.size());
+        const std::span<const std::uint8_t> bytes(header.data(), static_cast<size_t>(file.gcount()));
+        const auto format = images::sniffPictureFormat(bytes);
+        const auto size = format ? images::declaredSize(*format, bytes) : std::nullopt;
+        if (!size || (size->width == KVImage::kKeySize && size->height == KVImage::kKeySize))
+            continue;
+        file.close();
+        spdlog::warn("archives: {} is {} x {}, not a key picture; taken as a black key", it->path().string(),
+                     size->width, size->height);
+        std::ofstream(it->path(), std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(blackKeyPng.data()),
+                   static_cast<std::streamsize>(blackKeyPng.size()));
+    }
+}
+
 KVImportResult importFailure(const std::string& archivePath, std::string why) {
     spdlog::error("archives: {} was not imported: {}", archivePath, why);
     return {nullptr, std::move(why)};
@@ -137,6 +168,7 @@ KVImportResult importArchive(const std::string& archivePath, const std::string& 
     const std::string folder = itemFolderIn(staging.path());
     if (folder.empty())
         return importFailure(archivePath, "it holds neither Group.plist nor Layer.plist");
+    blankOversizedPictures(folder, KVImage(KVImage::kKeySize, KVImage::kKeySize).encodePng());
     auto item = loadItemFromFolder(folder, newGuidString(), context);
     dropUnreadablePictures(*item);
     markPicturesChanged(*item);

@@ -261,6 +261,26 @@ TEST_F(ArchiveFixture, DamagedDataAndInconsistentDirectoriesAreRefused) {
     expectNothingLeftBehind();
 }
 
+TEST_F(ArchiveFixture, PicturesOfAnotherSizeBecomeBlackKeys) {
+    const std::string plist = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Buttons</key><dict>"
+                              "<key>Escape</key><dict/><key>F1</key><dict/></dict></dict></plist>";
+    KVImage large(3000, 2000);
+    large.pixels()[0] = 0xFF;
+    const auto largePng = large.encodePng();
+    const auto keyPng = solidPicture(0x42)->encodePng();
+    ZipBuilder(archive("sizes.layers"))
+        .file("Layer.plist", plist)
+        .file("Escape.png", std::string(largePng.begin(), largePng.end()))
+        .file("F1.png", std::string(keyPng.begin(), keyPng.end()))
+        .close();
+    const auto result = import(archive("sizes.layers"));
+    ASSERT_TRUE(result) << result.error;
+    const auto& layer = dynamic_cast<const KVLayer&>(*result.item);
+    ASSERT_TRUE(layer.binding(keyIndex("Escape")).image);
+    EXPECT_TRUE(layer.binding(keyIndex("Escape")).image->samePixels(*solidPicture(0)));
+    EXPECT_TRUE(layer.binding(keyIndex("F1")).image->samePixels(*solidPicture(0x42)));
+}
+
 TEST_F(ArchiveFixture, ReaderKeepsEntriesInsideAndRefusesDuplicatesOnDisk) {
     const fs::path destination = root.path() / "temp" / "out";
     fs::create_directories(destination);
