@@ -13,18 +13,22 @@ KVPluginBitmap bitmapOf(const KVPtr<KVImage>& image) {
 
 } // namespace
 
+KVDeviceBinding deviceBindingOf(const KVKeyBinding& binding) {
+    KVDeviceBinding result;
+    result.picture = binding.image;
+    result.hasViewPlugin = binding.viewPlugin != nullptr;
+    if (binding.viewPlugin)
+        result.viewBitmap = bitmapOf(binding.viewPlugin->KeyImage());
+    result.hasActionPlugin = binding.actionPlugin != nullptr;
+    result.scanCode = binding.scanCode;
+    return result;
+}
+
 std::optional<KVDeviceBinding> KVLayersDisplayBindings::DisplayBinding(unsigned key) {
     const KVKeyBinding* binding = m_layers.DisplayBinding(key);
     if (!binding)
         return std::nullopt;
-    KVDeviceBinding result;
-    result.picture = binding->image;
-    result.hasViewPlugin = binding->viewPlugin != nullptr;
-    if (binding->viewPlugin)
-        result.viewBitmap = bitmapOf(binding->viewPlugin->KeyImage());
-    result.hasActionPlugin = binding->actionPlugin != nullptr;
-    result.scanCode = binding->scanCode;
-    return result;
+    return deviceBindingOf(*binding);
 }
 
 KVPluginBitmap KVLayersDisplayBindings::PublishedBitmap(KVViewPluginInstance* instance) {

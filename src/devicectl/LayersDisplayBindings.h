@@ -3,6 +3,10 @@
 #include "devicectl/DeviceBinding.h"
 
 class KVLayersController;
+struct KVKeyBinding;
+
+// What of a layer's key binding reaches the keyboard.
+KVDeviceBinding deviceBindingOf(const KVKeyBinding& binding);
 
 // The layers controller's display composition (the layers shown for editing, then the active ones) as
 // the device controller reads it.

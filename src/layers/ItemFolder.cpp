@@ -30,10 +30,11 @@ KVPtr<KVLayersItem> loadItemFromFolder(const std::string& folder, const std::str
     return createItemFromNode(*node, context);
 }
 
-bool saveItemToFolder(const std::string& parentFolder, const KVLayersItem& item, bool writeAll) {
+bool saveItemToFolder(const std::string& parentFolder, const KVLayersItem& item, bool writeAll,
+                      KVFileSystem& fs) {
     auto parent = KVPropertyNode::create("parent");
     item.save(*parent);
-    return saveItemFolder(parentFolder, *parent->children().front(), writeAll);
+    return saveItemFolder(parentFolder, *parent->children().front(), writeAll, fs);
 }
 
 void markPicturesChanged(KVLayersItem& item) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "layers/LayersItem.h"
+#include "store/FileSystem.h"
 
 #include <string>
 
@@ -19,7 +20,8 @@ KVPtr<KVLayersItem> loadItemFromFolder(const std::string& folder, const std::str
 
 // Writes `item` as parentFolder/<identifier>: pictures all of them with `writeAll`, else only those
 // marked changed. Answers whether everything was written.
-bool saveItemToFolder(const std::string& parentFolder, const KVLayersItem& item, bool writeAll);
+bool saveItemToFolder(const std::string& parentFolder, const KVLayersItem& item, bool writeAll,
+                      KVFileSystem& fs = KVFileSystem::system());
 
 // Marks every picture of the item and everything below it changed, so that the next save writes it into
 // the profile (items that came from the program folder or an archive).

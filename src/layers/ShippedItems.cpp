@@ -193,7 +193,7 @@ void bindCaption(KVLayer& layer, std::string_view keyNameText, KVTextRenderer& r
     if (const auto index = matchKeyName(keyNameText))
         bindCaption(layer, keyNameText, captionFor(*index), renderer, color, bkColor);
     else
-        spdlog::error("shipped items: \"{}\" is not a key", keyNameText);
+        corvane::logger("layers").error("shipped items: \"{}\" is not a key", keyNameText);
 }
 
 KVPtr<KVLayer> newLayer(const char* identifier, const char* displayName) {

@@ -11,12 +11,17 @@
 #include "devicectl/XScreenSaverIdle.h"
 #include "hook/SystemHook.h"
 #include "images/KVGlobalImageList.h"
+#include "images/KVImage.h"
 #include "images/KVTextRenderer.h"
 #include "images/VipsRuntime.h"
 #include "layers/KeyNames.h"
+#include "layers/LayerArchive.h"
 #include "layers/LayerCake.h"
 #include "layers/LayersController.h"
 #include "layers/LayoutLayers.h"
+#include "layers/OpenWith.h"
+#include "layers/PaintEditor.h"
+#include "layers/PictureLayer.h"
 #include "shell/EditorHost.h"
 #include "store/ConfigurationStore.h"
 #include "store/StoreFolders.h"
@@ -68,6 +73,15 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
 
     // The layers controller, then the device controller and the keyboard.
     m_layers = &services.get<KVLayersController>(dispatch, *m_cake, m_environment);
+    m_openWith = std::make_unique<KVDesktopOpenWith>();
+    m_paint = std::make_unique<KVPaintEditor>(
+        loop, dispatch, m_folders->editorScratchFolder(),
+        corvane::layers::keyboardDrawingPath(m_folders->programFolder()), *m_openWith,
+        [this](const KVPtr<KVLayer>& layer, const KVImage& picture) {
+            // Every key of the painted picture changes at once.
+            corvane::layers::applyLayerPicture(*layer, picture);
+            m_layers->Recompose();
+        });
     m_deviceController = &services.get<KVDeviceController>(
         loop, dispatch, std::make_shared<KVLayersDisplayBindings>(*m_layers), KVXScreenSaverIdle::open());
     KVPtr<KVDeviceBackend> backend;
@@ -97,6 +111,7 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
 
 KVMainController::~KVMainController() {
     m_dispatch.UnregisterHandlers(this);
+    m_paint.reset();
 }
 
 void KVMainController::LoadAndStart() {
@@ -165,6 +180,14 @@ void KVMainController::RunUpdateCommand(const KVUpdateCommand& command) {
 }
 
 void KVMainController::OpenLayersFile(const char* path) {
-    corvane::logger("shell").info(
-        "asked to import the layers archive \"{}\"; importing archives is not available yet", path);
+    const std::string archive = path ? path : "";
+    const auto result = corvane::layers::openLayersFile(archive, m_folders->temporaryFolder(), *m_cake,
+                                                        *m_layers, m_dispatch);
+    if (!result) {
+        corvane::logger("shell").error("the layers file \"{}\" was not opened: {}", archive, result.error);
+        return;
+    }
+    corvane::logger("shell").info("the layers file \"{}\" was imported as \"{}\"", archive,
+                                  result.item->displayName());
+    ShowEditor();
 }

@@ -21,6 +21,8 @@ class KVLayerCake;
 class KVLayersController;
 class KVLayoutLayers;
 class KVMainLoop;
+class KVOpenWith;
+class KVPaintEditor;
 class KVStoreFolders;
 class KVSystemHook;
 struct KVConditionEnvironment;
@@ -67,6 +69,8 @@ public:
     KVLayersController& layersController() { return *m_layers; }
     KVDevice& device() { return *m_device; }
     KVFirmwareUpdateController& updateController() { return *m_updates; }
+    // The editor's "Paint" command.
+    KVPaintEditor& paintEditor() { return *m_paint; }
 
 private:
     KVServiceRegistry& m_services;
@@ -82,4 +86,6 @@ private:
     std::unique_ptr<KVProgressPrinter> m_progress;
     std::unique_ptr<KVLayoutLayers> m_layoutLayers;
     std::unique_ptr<KVConfigurationStore> m_store;
+    std::unique_ptr<KVOpenWith> m_openWith;
+    std::unique_ptr<KVPaintEditor> m_paint;
 };

@@ -44,15 +44,33 @@ TEST(ConfiguratorProcess, ASecondStartHandsOverAndEnds) {
     ASSERT_TRUE(first.waitFor("configurator running", std::chrono::seconds(20))) << first.log;
     ConfiguratorProcess second = startConfigurator({"--headless", "/tmp/Some.LAYERS"}, home);
     EXPECT_EQ(second.wait(), 0) << second.log;
-    EXPECT_TRUE(first.waitFor("importing archives is not available yet", std::chrono::seconds(20)))
-        << first.log;
-    EXPECT_NE(first.log.find("/tmp/Some.LAYERS"), std::string::npos);
+    EXPECT_TRUE(first.waitFor("\"/tmp/Some.LAYERS\" was not opened", std::chrono::seconds(20))) << first.log;
 
     ConfiguratorProcess restarted = startConfigurator({"--headless", "-minimized", "-RESTART"}, home);
     EXPECT_EQ(first.wait(), 0) << first.log;
     EXPECT_TRUE(restarted.waitFor("configurator running", std::chrono::seconds(20))) << restarted.log;
     ::kill(restarted.pid, SIGTERM);
     EXPECT_EQ(restarted.wait(), 0) << restarted.log;
+}
+
+// A layers file opened while an instance runs is imported there, whoever made the archive.
+TEST(ConfiguratorProcess, ALayersFileGivenToASecondStartIsImportedByTheFirst) {
+    const std::string home = privateFolder();
+    std::filesystem::create_directories(home + "/made/item");
+    std::ofstream(home + "/made/item/Layer.plist")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+           "<key>DisplayName</key><string>Made by hand</string><key>Buttons</key><string/></dict></plist>\n";
+    const std::string archive = home + "/Handmade.layers";
+    if (std::system(("cd '" + home + "/made' && zip -qr '" + archive + "' item").c_str()) != 0)
+        GTEST_SKIP() << "no zip program";
+
+    ConfiguratorProcess first = startConfigurator({"--headless", "-minimized"}, home);
+    ASSERT_TRUE(first.waitFor("configurator running", std::chrono::seconds(20))) << first.log;
+    ConfiguratorProcess second = startConfigurator({"--headless", archive}, home);
+    EXPECT_EQ(second.wait(), 0) << second.log;
+    EXPECT_TRUE(first.waitFor("was imported as \"Made by hand\"", std::chrono::seconds(20))) << first.log;
+    ::kill(first.pid, SIGTERM);
+    EXPECT_EQ(first.wait(), 0) << first.log;
 }
 
 TEST(ConfiguratorProcess, BadOptionsAreRefused) {

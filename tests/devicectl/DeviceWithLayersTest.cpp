@@ -4,6 +4,7 @@
 #include "conditions/ConditionList.h"
 #include "conditions/ModifierCondition.h"
 #include "devicectl/LayersDisplayBindings.h"
+#include "devicectl/LayoutDump.h"
 #include "layers/Layer.h"
 #include "layers/LayerCake.h"
 #include "layers/LayersController.h"
@@ -18,6 +19,7 @@ namespace {
 
 constexpr unsigned kEscape = 0, kF1 = 1, kA = 64;
 constexpr unsigned kEscapeDisplay = 99, kF1Display = 100, kADisplay = 83;
+constexpr unsigned kEscapeSlot = 8;
 
 KVPtr<KVLayer> makeLayer(const std::string& id) {
     auto layer = std::make_shared<KVLayer>();
@@ -99,4 +101,32 @@ TEST(DeviceWithLayers, TheKeyboardShowsTheCompositionAndItsOwnShiftSwitchesLayer
     EXPECT_EQ(stack.rig.record(kEscape), recordOf({1, 0x29}));
     stack.layers.StopShowing(stack.bottom);
     EXPECT_TRUE(stack.showsOn(kEscapeDisplay, red));
+}
+
+TEST(DeviceWithLayers, TheLayoutDumpHoldsTheStackAndTheLockVariantsInItsShiftSet) {
+    Stack stack;
+    const auto red = keyPicture(255, 0, 0), green = keyPicture(0, 255, 0), white = keyPicture(255, 255, 255);
+    bindKey(*stack.top, kEscape, red, 0x73);
+    bindKey(*stack.bottom, kA, green);
+    auto capsLit = makeLayer("control_buttons_caps_lock");
+    bindKey(*capsLit, kEscape, white);
+    auto controls = std::make_shared<KVLayersGroup>();
+    controls->setIdentifier(KVLayerCake::kControlButtonsId);
+    controls->items().add(capsLit);
+    auto system = std::make_shared<KVLayersGroup>();
+    system->setIdentifier(KVLayerCake::kSystemLayersId);
+    system->items().add(controls);
+    stack.cake.items().add(system);
+    stack.layers.Start();
+    ASSERT_TRUE(stack.rig.connect()); // the user's layers wait for a keyboard
+
+    ASSERT_TRUE(
+        DumpTavirexLayout(*stack.rig.device, stack.layers, stack.cake, stack.rig.folder.path() / "dump"));
+    EXPECT_EQ(stack.rig.read(fmt::format("dump/Tavirex/normal/{:03d}.sys", kEscapeDisplay)), converted(*red));
+    EXPECT_EQ(stack.rig.read(fmt::format("dump/Tavirex/shift/{:03d}.sys", kEscapeDisplay)),
+              converted(*white));
+    EXPECT_EQ(stack.rig.read(fmt::format("dump/Tavirex/shift/{:03d}.sys", kADisplay)), converted(*green));
+    EXPECT_EQ(stack.rig.read("dump/Tavirex/scancode.sys")[(kEscapeSlot - 1) * 64 + 1], 0x73);
+
+    EXPECT_FALSE(DumpTavirexLayout(*stack.rig.device, stack.layers, stack.cake, "/proc/no/such/place"));
 }

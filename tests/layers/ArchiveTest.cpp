@@ -1,0 +1,353 @@
+#include "LayersFixture.h"
+#include "ZipBuilder.h"
+#include "core/Guid.h"
+#include "layers/ArchiveReader.h"
+#include "layers/ArchiveWriter.h"
+#include "layers/ItemFolder.h"
+#include "layers/LayerArchive.h"
+#include "support/TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace corvane::layers;
+
+namespace {
+
+// A group holding a layer with pictures and codes, and a subgroup with one more layer.
+KVPtr<KVLayersGroup> sampleGroup() {
+    auto top = makeLayer("{11111111-1111-1111-1111-111111111111}");
+    top->setDisplayName("Top layer");
+    top->binding(keyIndex("Escape")).image = solidPicture(0x40);
+    top->binding(keyIndex("KeypadEnter")).image = solidPicture(0x80);
+    top->binding(keyIndex("Escape")).actionCode = 1;
+    top->binding(keyIndex("A")).scanCode = 28;
+    top->binding(keyIndex("A")).keystroke = "ctrl+a";
+    auto inner = makeLayer("inner-layer");
+    inner->binding(keyIndex("F1")).image = solidPicture(0x11);
+    auto group = makeGroup("{22222222-2222-2222-2222-222222222222}", {top, makeGroup("subgroup", {inner})});
+    group->setDisplayName("My group");
+    return group;
+}
+
+struct ArchiveFixture : ::testing::Test {
+    ArchiveFixture() {
+        fs::create_directories(temporary);
+        fs::create_directories(archives);
+    }
+
+    std::string archive(const std::string& name) const { return (archives / name).string(); }
+
+    KVImportResult import(const std::string& path, const KVArchiveLimits& limits = {}) {
+        return importArchive(path, temporary.string(), KVLayerLoadContext{}, limits);
+    }
+
+    // Nothing may remain of an import but the archives themselves: no staging folder, no escaped file.
+    void expectNothingLeftBehind() const {
+        EXPECT_TRUE(fs::is_empty(temporary)) << "a staging folder was left behind";
+        for (const auto& entry : fs::recursive_directory_iterator(root.path()))
+            EXPECT_TRUE(entry.path() == temporary || entry.path() == archives ||
+                        entry.path().parent_path() == archives)
+                << entry.path() << " was written outside the staging folder";
+    }
+
+    TempDir root;
+    fs::path temporary = root.path() / "temp";
+    fs::path archives = root.path() / "archives";
+};
+
+const KVLayer& layerAt(const KVLayersItem& group, size_t index) {
+    return dynamic_cast<const KVLayer&>(*group.children().items().at(index));
+}
+
+} // namespace
+
+TEST_F(ArchiveFixture, ExportedGroupComesBackWithItsContentUnderANewIdentifier) {
+    const auto original = sampleGroup();
+    ASSERT_TRUE(exportItem(*original, archive("group.layers"), temporary.string()));
+    EXPECT_TRUE(fs::is_empty(temporary));
+
+    const auto first = import(archive("group.layers"));
+    const auto second = import(archive("group.layers"));
+    ASSERT_TRUE(first) << first.error;
+    ASSERT_TRUE(second);
+    expectNothingLeftBehind();
+
+    const auto& item = *first.item;
+    ASSERT_TRUE(item.isGroup());
+    EXPECT_EQ(item.displayName(), "My group");
+    EXPECT_TRUE(corvane::isGuidString(item.identifier()));
+    EXPECT_NE(item.identifier(), original->identifier());
+    EXPECT_NE(item.identifier(), second.item->identifier());
+    ASSERT_EQ(item.children().size(), 2u);
+    EXPECT_EQ(item.children().items()[0]->identifier(), "{11111111-1111-1111-1111-111111111111}");
+    EXPECT_EQ(item.children().items()[1]->identifier(), "subgroup");
+
+    const auto& top = layerAt(item, 0);
+    EXPECT_EQ(top.displayName(), "Top layer");
+    const auto& escape = top.binding(keyIndex("Escape"));
+    ASSERT_TRUE(escape.image);
+    EXPECT_TRUE(escape.image->samePixels(*solidPicture(0x40)));
+    EXPECT_TRUE(escape.image->isChanged()) << "the next save must write imported pictures";
+    EXPECT_TRUE(escape.image->sourcePath().empty()) << "the staging folder is gone";
+    EXPECT_EQ(escape.actionCode, 1);
+    EXPECT_TRUE(top.binding(keyIndex("KeypadEnter")).image->samePixels(*solidPicture(0x80)));
+    EXPECT_EQ(top.binding(keyIndex("A")).scanCode, 28);
+    EXPECT_EQ(top.binding(keyIndex("A")).keystroke, "ctrl+a");
+    const auto& inner = layerAt(*item.children().items()[1], 0);
+    EXPECT_TRUE(inner.binding(keyIndex("F1")).image->samePixels(*solidPicture(0x11)));
+}
+
+TEST_F(ArchiveFixture, ExportLeavesTheLivePicturesAsTheyWere) {
+    const auto group = sampleGroup();
+    auto& picture = *dynamic_cast<KVLayer&>(*group->items().items()[0]).binding(0).image;
+    picture.setSourcePath("/profile/Escape.png");
+    ASSERT_TRUE(exportItem(*group, archive("group.layers"), temporary.string()));
+    EXPECT_FALSE(picture.isChanged());
+    EXPECT_EQ(picture.sourcePath(), "/profile/Escape.png");
+}
+
+TEST_F(ArchiveFixture, ZqlzFilesAndFoldersZippedByHandImport) {
+    const auto layer = makeLayer("plain");
+    layer->setDisplayName("By hand");
+    layer->binding(keyIndex("Q")).image = solidPicture(0x22);
+    ASSERT_TRUE(saveItemToFolder(root / "hand", *layer, true));
+    ASSERT_TRUE(exportItem(*layer, archive("old.zqlz"), temporary.string()));
+
+    // The usual way of zipping a folder keeps the folder's own name inside the archive.
+    const std::string command =
+        "cd '" + root / "hand" + "' && zip -qr '" + archive("hand.layers") + "' plain";
+    if (std::system(command.c_str()) != 0)
+        GTEST_SKIP() << "no zip program";
+    fs::remove_all(root.path() / "hand");
+
+    for (const char* name : {"old.zqlz", "hand.layers"}) {
+        const auto result = import(archive(name));
+        ASSERT_TRUE(result) << name << ": " << result.error;
+        EXPECT_EQ(result.item->displayName(), "By hand");
+        EXPECT_TRUE(layerAt(*makeGroup("g", {result.item}), 0).binding(keyIndex("Q")).image);
+    }
+    expectNothingLeftBehind();
+}
+
+TEST_F(ArchiveFixture, WrittenArchivesPassAnOrdinaryZipTool) {
+    ASSERT_TRUE(exportItem(*sampleGroup(), archive("group.layers"), temporary.string()));
+    const int status = std::system(("unzip -tq '" + archive("group.layers") + "' >/dev/null").c_str());
+    if (WEXITSTATUS(status) == 127)
+        GTEST_SKIP() << "no unzip program";
+    EXPECT_EQ(status, 0);
+    const std::string listing = root / "listing";
+    std::system(("unzip -Z1 '" + archive("group.layers") + "' > '" + listing + "'").c_str());
+    const std::string names = readWholeFile(listing);
+    fs::remove(listing);
+    EXPECT_NE(names.find("Group.plist\n"), std::string::npos) << "the item's own folder is not archived";
+    EXPECT_NE(names.find("subgroup/inner-layer/F1.png\n"), std::string::npos);
+}
+
+TEST_F(ArchiveFixture, ExportToAnUnwritablePlaceFailsAndCleansUp) {
+    const auto status =
+        exportItem(*sampleGroup(), (root.path() / "missing" / "x.layers").string(), temporary.string());
+    EXPECT_FALSE(status);
+    EXPECT_FALSE(status.error.empty());
+    EXPECT_FALSE(exportItem(*sampleGroup(), archive("x.layers"), ""));
+    expectNothingLeftBehind();
+}
+
+// Every archive of the hostile set is refused with its reason, writes nothing outside the staging folder
+// and leaves no staging folder behind.
+TEST_F(ArchiveFixture, HostileArchivesAreRefusedWithTheirReason) {
+    const std::string outside = (root.path() / "evil").string();
+    struct Case {
+        std::string name;
+        std::function<void(const std::string&)> build;
+        std::string reason;
+    };
+    const std::string plist = "<plist version=\"1.0\"><dict/></plist>";
+    const std::vector<Case> cases = {
+        {"traversal",
+         [&](auto& p) { ZipBuilder(p).file("Layer.plist", plist).file("../../evil", "x").close(); },
+         "climbs out"},
+        {"nested traversal",
+         [&](auto& p) { ZipBuilder(p).file("a/b/../../../../evil", "x").file("Layer.plist", plist).close(); },
+         "climbs out"},
+        {"backslash traversal", [&](auto& p) { ZipBuilder(p).file("..\\..\\evil", "x").close(); },
+         "climbs out"},
+        {"absolute", [&](auto& p) { ZipBuilder(p).file(outside, "x").close(); }, "absolute"},
+        {"drive letter", [&](auto& p) { ZipBuilder(p).file("C:\\evil", "x").close(); }, "absolute"},
+        {"symlink",
+         [&](auto& p) {
+             ZipBuilder(p).file("Layer.plist", plist).file("link", outside, S_IFLNK | 0777).close();
+         },
+         "symbolic link"},
+        {"device", [&](auto& p) { ZipBuilder(p).file("dev", "", S_IFCHR | 0666).close(); }, "device"},
+        {"fifo", [&](auto& p) { ZipBuilder(p).file("pipe", "", S_IFIFO | 0666).close(); }, "special file"},
+        {"not utf-8", [&](auto& p) { ZipBuilder(p).file("Esc\xff\xfe.png", "x").close(); }, "UTF-8"},
+        {"too deep",
+         [&](auto& p) {
+             std::string name;
+             for (int i = 0; i < 70; ++i)
+                 name += "d/";
+             ZipBuilder(p).file(name + "f", "x").close();
+         },
+         "nested deeper"},
+        {"bomb", [&](auto& p) { ZipBuilder(p).file("Layer.plist", std::string(8 << 20, '\0')).close(); },
+         "more than 1 MiB"},
+        {"bomb in many entries",
+         [&](auto& p) {
+             ZipBuilder zip(p);
+             for (int i = 0; i < 40; ++i)
+                 zip.file("f" + std::to_string(i), std::string(64 << 10, 'a'));
+             zip.close();
+         },
+         "more than 1 MiB"},
+        {"too many entries", [&](auto& p) { writeManyEmptyEntries(p, 100'000); }, "100000 entries"},
+        {"not a zip", [&](auto& p) { writeWholeFile(p, "<plist>this is no archive</plist>"); },
+         "not a readable zip"},
+        {"empty file", [&](auto& p) { writeWholeFile(p, ""); }, "not a readable zip"},
+        {"truncated",
+         [&](auto& p) {
+             ASSERT_TRUE(exportItem(*sampleGroup(), p, temporary.string()));
+             fs::resize_file(p, fs::file_size(p) / 2);
+         },
+         "not a readable zip"},
+        {"no item",
+         [&](auto& p) { ZipBuilder(p).file("readme.txt", "hello").folder("a/").folder("b/").close(); },
+         "neither Group.plist nor Layer.plist"},
+    };
+    KVArchiveLimits limits;
+    limits.maxTotalBytes = 1 << 20;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = archive(c.name + ".layers");
+        c.build(path);
+        const auto result = import(path, limits);
+        EXPECT_FALSE(result);
+        EXPECT_NE(result.error.find(c.reason), std::string::npos) << result.error;
+        expectNothingLeftBehind();
+    }
+}
+
+// The entry count is checked before the archive library builds its directory; this is the library's
+// view of the same archive, so the count is not something only our check believes.
+TEST_F(ArchiveFixture, TheManyEntriesArchiveIsARealArchive) {
+    const std::string path = archive("many.layers");
+    writeManyEmptyEntries(path, 70'000);
+    int error = 0;
+    zip_t* zip = zip_open(path.c_str(), ZIP_RDONLY, &error);
+    ASSERT_NE(zip, nullptr) << error;
+    EXPECT_EQ(zip_get_num_entries(zip, 0), 70'000);
+    zip_discard(zip);
+}
+
+TEST_F(ArchiveFixture, DamagedDataAndInconsistentDirectoriesAreRefused) {
+    const std::string path = archive("layer.layers");
+    ZipBuilder(path).file("Layer.plist", std::string(4000, 'p')).close();
+    std::string bytes = readWholeFile(path);
+    const std::string intact = bytes;
+
+    // The local header's name no longer matches the central directory's.
+    const auto local = bytes.find("Layer.plist");
+    bytes[local] = 'X';
+    writeWholeFile(path, bytes);
+    EXPECT_FALSE(import(path));
+
+    // The compressed data no longer matches its checksum.
+    bytes = intact;
+    bytes[local + 20] = static_cast<char>(bytes[local + 20] ^ 0x55);
+    writeWholeFile(path, bytes);
+    const auto damaged = import(path);
+    EXPECT_FALSE(damaged);
+    expectNothingLeftBehind();
+}
+
+TEST_F(ArchiveFixture, PicturesOfAnotherSizeBecomeBlackKeys) {
+    const std::string plist = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Buttons</key><dict>"
+                              "<key>Escape</key><dict/><key>F1</key><dict/></dict></dict></plist>";
+    KVImage large(3000, 2000);
+    large.pixels()[0] = 0xFF;
+    const auto largePng = large.encodePng();
+    const auto keyPng = solidPicture(0x42)->encodePng();
+    ZipBuilder(archive("sizes.layers"))
+        .file("Layer.plist", plist)
+        .file("Escape.png", std::string(largePng.begin(), largePng.end()))
+        .file("F1.png", std::string(keyPng.begin(), keyPng.end()))
+        .close();
+    const auto result = import(archive("sizes.layers"));
+    ASSERT_TRUE(result) << result.error;
+    const auto& layer = dynamic_cast<const KVLayer&>(*result.item);
+    ASSERT_TRUE(layer.binding(keyIndex("Escape")).image);
+    EXPECT_TRUE(layer.binding(keyIndex("Escape")).image->samePixels(*solidPicture(0)));
+    EXPECT_TRUE(layer.binding(keyIndex("F1")).image->samePixels(*solidPicture(0x42)));
+}
+
+TEST_F(ArchiveFixture, ReaderKeepsEntriesInsideAndRefusesDuplicatesOnDisk) {
+    const fs::path destination = root.path() / "temp" / "out";
+    fs::create_directories(destination);
+    // "./a/./b" is the same place as "a/b"; a second entry for it must not overwrite the first.
+    const std::string path = archive("dup.layers");
+    ZipBuilder(path).file("a/b", "first").file("./a/./b", "second").close();
+    const auto status = unpackArchive(path, destination.string());
+    EXPECT_FALSE(status);
+    EXPECT_NE(status.error.find("named twice"), std::string::npos) << status.error;
+
+    fs::remove_all(destination);
+    fs::create_directories(destination);
+    ZipBuilder(path).file("x\\y.png", "picture").folder("empty/").close();
+    ASSERT_TRUE(unpackArchive(path, destination.string()));
+    EXPECT_EQ(readWholeFile((destination / "x" / "y.png").string()), "picture");
+    EXPECT_TRUE(fs::is_directory(destination / "empty"));
+}
+
+TEST(OpenLayersFile, PlacesTheItemFirstAmongTheUserLayersAndAnnouncesIt) {
+    LayersStackFixture stack;
+    TempDir folder;
+    stack.cake.items().add(makeGroup(KVLayerCake::kUserLayersId, {makeLayer("existing")}));
+    stack.cake.setUpUserLayers("/nonexistent");
+    stack.keyboard.setOpen(true);
+    stack.controller.Start();
+    int announced = 0;
+    struct Counter {
+        int& count;
+        void onImported() { ++count; }
+    } counter{announced};
+    stack.dispatch.RegisterHandler<KVM_LAYERS_IMPORTED>(&counter, &Counter::onImported);
+
+    auto layer = makeLayer("exported");
+    layer->binding(keyIndex("Escape")).image = solidPicture(0x33);
+    ASSERT_TRUE(exportItem(*layer, folder / "x.layers", folder.path().string()));
+
+    EXPECT_FALSE(openLayersFile(folder / "missing.layers", folder.path().string(), stack.cake,
+                                stack.controller, stack.dispatch));
+    stack.loop.runOnce();
+    EXPECT_EQ(announced, 0);
+    EXPECT_EQ(stack.cake.userLayers()->children().size(), 2u);
+
+    const auto result = openLayersFile(folder / "x.layers", folder.path().string(), stack.cake,
+                                       stack.controller, stack.dispatch);
+    ASSERT_TRUE(result) << result.error;
+    stack.loop.runOnce();
+    EXPECT_EQ(announced, 1);
+    const auto& children = stack.cake.userLayers()->children().items();
+    ASSERT_EQ(children.size(), 3u);
+    EXPECT_EQ(children.front(), result.item);
+    EXPECT_TRUE(result.item->isActive());
+    const auto* shown = stack.controller.Binding(keyIndex("Escape"));
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->image->samePixels(*solidPicture(0x33)));
+    stack.dispatch.UnregisterHandlers(&counter);
+}
+
+TEST(FindItem, FindsByIdentifierBeforeDisplayNameAtAnyDepth) {
+    auto inner = makeLayer("inner");
+    inner->setDisplayName("Games");
+    auto named = makeLayer("Games");
+    named->setDisplayName("Other");
+    KVLayerCakeItemsStorage items;
+    items.add(makeGroup("outer", {inner}));
+    items.add(named);
+    EXPECT_EQ(findItem(items, "Games"), named);
+    EXPECT_EQ(findItem(items, "inner"), inner);
+    EXPECT_EQ(findItem(items, "Other"), named);
+    EXPECT_FALSE(findItem(items, "missing"));
+}

@@ -1,0 +1,134 @@
+#include "layers/PictureLayer.h"
+
+#include "LayersFixture.h"
+#include "core/Guid.h"
+#include "device/KeyTables.h"
+#include "support/TempDir.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+
+using namespace corvane::layers;
+
+namespace {
+
+const std::string kDrawing = std::string(CORVANE_KEYBOARD_DATA_DIR) + "/keyboard.png";
+
+// A key picture that differs from every other key's: a gradient seeded by the key.
+KVPtr<KVImage> keyPicture(unsigned key) {
+    auto image = std::make_shared<KVImage>(KVImage::kKeySize, KVImage::kKeySize);
+    auto pixels = image->pixels();
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<uint8_t>(1 + (i * 7 + key * 13) % 250);
+    return image;
+}
+
+// Paints the 48 x 48 square at (x, y) of a top-down picture in one colour.
+void paintSquare(KVImage& picture, int x, int y, uint8_t blue) {
+    for (int row = y; row < y + KVImage::kKeySize; ++row)
+        for (int column = x; column < x + KVImage::kKeySize; ++column)
+            picture.scanLine(picture.height() - 1 - row)[column * 3] = blue;
+}
+
+uint8_t ownCode(const char* key) {
+    return corvane::device::modelDescriptor(KeyboardModelMain).keys[keyIndex(key)].keyCode;
+}
+
+} // namespace
+
+TEST(PictureLayer, TilesLieAtTheKnownPlacesOfTheKeyboardPicture) {
+    EXPECT_EQ(tileOrigin(keyIndex("Escape")).x, 46 + 4);
+    EXPECT_EQ(tileOrigin(keyIndex("Escape")).y, 41 - 19);
+    EXPECT_EQ(tileOrigin(keyIndex("F2")).x, 190 + 4);
+    EXPECT_EQ(tileOrigin(keyIndex("KeypadEnter")).x, 1233 + 4);
+    EXPECT_EQ(tileOrigin(keyIndex("KeypadEnter")).y, 288 - 19);
+    for (unsigned key = 0; key < kLayerKeyCount; ++key) {
+        const auto origin = tileOrigin(key);
+        EXPECT_TRUE(origin.x >= 0 && origin.y >= 0 && origin.x + 48 <= kLayerPictureWidth &&
+                    origin.y + 48 <= kLayerPictureHeight)
+            << keyName(key);
+    }
+}
+
+TEST(PictureLayer, OnlyKeysWhoseTileIsNotBlackGetAPictureAndTheirOwnCode) {
+    KVImage picture(kLayerPictureWidth, kLayerPictureHeight);
+    const auto escape = tileOrigin(keyIndex("Escape"));
+    paintSquare(picture, escape.x, escape.y, 0xC0);
+    // One byte is enough to make a tile count; a pixel just beside a tile belongs to no key.
+    const auto f1 = tileOrigin(keyIndex("F1"));
+    picture.scanLine(picture.height() - 1 - (f1.y + 47))[(f1.x + 47) * 3 + 2] = 1;
+    const auto f2 = tileOrigin(keyIndex("F2"));
+    picture.scanLine(picture.height() - 1 - f2.y)[(f2.x - 1) * 3] = 0xFF;
+
+    const auto layer = layerFromPicture(picture, "Picture");
+    EXPECT_TRUE(corvane::isGuidString(layer->identifier()));
+    unsigned withPicture = 0;
+    for (unsigned key = 0; key < kLayerKeyCount; ++key)
+        withPicture += layer->binding(key).image ? 1 : 0;
+    EXPECT_EQ(withPicture, 2u);
+    const auto& bound = layer->binding(keyIndex("Escape"));
+    ASSERT_TRUE(bound.image);
+    EXPECT_TRUE(bound.image->isKeySized());
+    EXPECT_EQ(bound.image->pixels()[0], 0xC0);
+    EXPECT_TRUE(bound.image->isChanged());
+    EXPECT_EQ(bound.actionCode, ownCode("Escape"));
+    EXPECT_EQ(layer->binding(keyIndex("F1")).actionCode, ownCode("F1"));
+    EXPECT_EQ(layer->binding(keyIndex("F2")).actionCode, 0);
+}
+
+TEST(PictureLayer, AKeyWithAPictureAlwaysTakesItsTileAndAViewPluginKeyNone) {
+    LayersStackFixture stack;
+    auto layer = makeLayer("painted");
+    layer->binding(keyIndex("A")).image = solidPicture(0x55);
+    stack.bindView(*layer, keyIndex("B"), "clock");
+    KVImage picture(kLayerPictureWidth, kLayerPictureHeight);
+    const auto b = tileOrigin(keyIndex("B"));
+    paintSquare(picture, b.x, b.y, 0x77);
+
+    EXPECT_EQ(applyLayerPicture(*layer, picture), 1u);
+    ASSERT_TRUE(layer->binding(keyIndex("A")).image);
+    EXPECT_TRUE(layer->binding(keyIndex("A")).image->samePixels(*solidPicture(0)));
+    EXPECT_TRUE(layer->binding(keyIndex("A")).image->isChanged());
+    EXPECT_FALSE(layer->binding(keyIndex("B")).image);
+}
+
+TEST(PictureLayer, ExportThenImportGivesBackTheSamePictures) {
+    TempDir folder;
+    auto layer = makeLayer("round");
+    for (const char* key : {"Escape", "F12", "Spacebar", "KeypadEnter", "KeypadPlus", "ShiftLeft", "L10"})
+        layer->binding(keyIndex(key)).image = keyPicture(keyIndex(key));
+    ASSERT_TRUE(exportLayerPicture(*layer, folder / "round.png", kDrawing));
+
+    const auto imported = importLayerPicture(folder / "round.png");
+    ASSERT_TRUE(imported) << imported.error;
+    EXPECT_EQ(imported.layer->displayName(), "round");
+    for (unsigned key = 0; key < kLayerKeyCount; ++key) {
+        const auto& before = layer->binding(key).image;
+        const auto& after = imported.layer->binding(key).image;
+        ASSERT_EQ(before != nullptr, after != nullptr) << keyName(key);
+        if (before) {
+            EXPECT_TRUE(after->samePixels(*before)) << keyName(key);
+        }
+    }
+    EXPECT_EQ(importLayerPicture(folder / "round.png", "Named").layer->displayName(), "Named");
+}
+
+TEST(PictureLayer, TheExportedPictureShowsTheKeyboardDrawing) {
+    KVImage drawing;
+    ASSERT_TRUE(drawing.load(kDrawing));
+    const KVImage picture = composeLayerPicture(*makeLayer("empty"), &drawing);
+    EXPECT_EQ(picture.width(), kLayerPictureWidth);
+    // The drawing is shifted with the tiles: a pixel of the drawing reappears 4 right and 19 up.
+    const int x = 600, y = 400;
+    EXPECT_EQ(0, std::memcmp(picture.scanLine(picture.height() - 1 - (y - 19)) + (x + 4) * 3,
+                             drawing.scanLine(drawing.height() - 1 - y) + x * 3, 3));
+}
+
+TEST(PictureLayer, APictureThatCannotBeReadMakesNoLayer) {
+    TempDir folder;
+    writeWholeFile(folder / "notes.png", "not a picture");
+    const auto result = importLayerPicture(folder / "notes.png");
+    EXPECT_FALSE(result);
+    EXPECT_FALSE(result.error.empty());
+    EXPECT_FALSE(exportLayerPicture(*makeLayer("x"), folder / "missing/x.png", ""));
+}
