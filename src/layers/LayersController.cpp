@@ -148,6 +148,8 @@ void KVLayersController::RefreshKeyPictures() {
 }
 
 void KVLayersController::Shutdown() {
+    // The history holds deleted items and their plug-in instances; they go before the plug-ins do.
+    m_editing->ClearHistory();
     for (auto& pressed : m_pressed)
         if (auto action = std::move(pressed))
             action->KeyUp();
