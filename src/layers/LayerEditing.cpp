@@ -159,8 +159,12 @@ void KVLayerEditing::place(const KVPtr<KVLayersItem>& item, const std::optional<
     if (from) {
         if (!to)
             m_host.ItemLeaving(item);
-        if (!listOf(from->parent).remove(item))
-            spdlog::error("\"{}\" was not where the edit history had it", item->displayName());
+        // Something outside the history moved it; putting it in again would show it twice.
+        if (!listOf(from->parent).remove(item)) {
+            spdlog::error("\"{}\" was not where the edit history had it; left alone", item->displayName());
+            m_host.TreeChanged(true);
+            return;
+        }
     }
     if (to)
         listOf(to->parent).insert(to->index, item);
