@@ -14,6 +14,7 @@ KVLayersController::KVLayersController(CKVMessageDispatch& dispatch, KVLayerCake
                                        KVPtr<const KVConditionEnvironment> environment)
     : m_dispatch(dispatch), m_cake(cake), m_environment(std::move(environment)) {
     m_events = std::make_unique<KVConditionEvents>(m_dispatch, [this] { ReEvaluate(); });
+    m_editing = std::make_unique<KVLayerEditing>(m_cake, static_cast<KVLayerEditHost&>(*this));
     m_dispatch.RegisterHandler<KVM_KEY_EVENT>(this, &KVLayersController::KeyEvent);
 }
 
@@ -142,6 +143,8 @@ void KVLayersController::RefreshKeyPictures() {
 }
 
 void KVLayersController::Shutdown() {
+    // The history holds deleted items and their plug-in instances; they go before the plug-ins do.
+    m_editing->ClearHistory();
     for (auto& pressed : m_pressed)
         if (auto action = std::move(pressed))
             action->KeyUp();
@@ -175,4 +178,45 @@ const KVConditionList& KVLayersController::ItemConditions() const {
 
 bool KVLayersController::DeactivateItem() {
     return m_editedItem && corvane::layers::deactivateItem(m_editedItem, m_active);
+}
+
+void KVLayersController::TreeChanged(bool reordered) {
+    const bool changed = corvane::layers::evaluateItems(m_cake.items(), m_active);
+    rebuildShownLayers();
+    if (changed || reordered)
+        Recompose();
+}
+
+void KVLayersController::ItemLeaving(const KVPtr<KVLayersItem>& item) {
+    // Shown items below a deleted group would otherwise stay on the keyboard with nothing to select them.
+    auto forget = [this](const KVPtr<KVLayersItem>& each) {
+        each->setFlag(KV_ITEM_SHOWN, false);
+        std::erase(m_shownItems, each);
+        if (m_editedItem == each)
+            m_editedItem.reset();
+    };
+    forget(item);
+    corvane::layers::forEachItem(item->children(), forget);
+    corvane::layers::deactivateItem(item, m_active);
+}
+
+void KVLayersController::BindingChanged(unsigned key) {
+    RefreshKeyPictures();
+    m_dispatch.send<KVM_KEY_CHANGED>(key);
+}
+
+const KVKeyBinding* KVLayersController::BindingBesides(const KVLayer& layer, unsigned key) const {
+    if (key >= kLayerKeyCount)
+        return nullptr;
+    for (const auto* layers : {&m_shownLayers, &m_active})
+        for (const auto& each : layers->layers())
+            if (each.get() != &layer && each->binding(key).isSet())
+                return &each->binding(key);
+    return nullptr;
+}
+
+void KVLayersController::EditsReplayed() {
+    // The tree and the key panels rebuild on this one, the keyboard picture on the other.
+    m_dispatch.send<KVM_KEYS_EDITED>();
+    m_dispatch.send<KVM_BINDING_EDITED>();
 }

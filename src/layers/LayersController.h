@@ -5,6 +5,7 @@
 #include "layers/CompositeLayer.h"
 #include "layers/KeyNames.h"
 #include "layers/LayerCake.h"
+#include "layers/LayerEditing.h"
 
 #include <array>
 #include <memory>
@@ -17,8 +18,9 @@ class KVActionPluginInstance;
 // Owns which items are active and what every key is bound to. It re-evaluates the cake whenever
 // something conditions test has changed (2025, 2029, 2030, 2031, 2040, 2046), recomposes the active
 // layers, and tells the device side with 2036 (everything) and 2043 (one key). Key events (2045) reach
-// the action plug-in of the binding in force. Main thread only.
-class KVLayersController final : public KVConditionEditHost {
+// the action plug-in of the binding in force. The editor and the command-line tool change the tree and
+// the bindings only through Editing(), which keeps this state in step. Main thread only.
+class KVLayersController final : public KVConditionEditHost, private KVLayerEditHost {
 public:
     KVLayersController(CKVMessageDispatch& dispatch, KVLayerCake& cake,
                        KVPtr<const KVConditionEnvironment> environment);
@@ -56,6 +58,13 @@ public:
     // Shutdown: every active item is deactivated and the lists are emptied.
     void Shutdown();
 
+    // The undoable edit operations on the tree and the bindings.
+    KVLayerEditing& Editing() { return *m_editing; }
+    const KVLayerEditing& Editing() const { return *m_editing; }
+    // The configuration was written (or tried to be): the edit history ends here, as stale folders
+    // are gone from the disk.
+    void ConfigurationSaved() { m_editing->ClearHistory(); }
+
     // The item whose conditions the editor is editing (the condition edit host works on it).
     void SetEditedItem(KVPtr<KVLayersItem> item) { m_editedItem = std::move(item); }
     const KVPtr<KVLayersItem>& EditedItem() const { return m_editedItem; }
@@ -67,6 +76,12 @@ public:
     bool DeactivateItem() override;
 
 private:
+    void TreeChanged(bool reordered) override;
+    void ItemLeaving(const KVPtr<KVLayersItem>& item) override;
+    void BindingChanged(unsigned key) override;
+    const KVKeyBinding* BindingBesides(const KVLayer& layer, unsigned key) const override;
+    void EditsReplayed() override;
+
     void rebuildShownLayers();
     void sendActiveLayersChanged();
 
@@ -80,4 +95,5 @@ private:
     std::array<KVPtr<KVViewPluginInstance>, corvane::layers::kLayerKeyCount> m_drawing;
     std::array<KVPtr<KVActionPluginInstance>, corvane::layers::kLayerKeyCount> m_pressed;
     std::unique_ptr<KVConditionEvents> m_events;
+    std::unique_ptr<KVLayerEditing> m_editing;
 };

@@ -136,6 +136,8 @@ void KVMainController::LoadAndStart() {
 bool KVMainController::EditorClosed() {
     m_layers->EditorClosed();
     const bool saved = m_store && m_store->saveConfiguration();
+    // Even a partial save may have removed the folders of deleted items, so no undo may bring them back.
+    m_layers->ConfigurationSaved();
     if (!saved)
         corvane::logger("shell").error("the configuration was not saved completely");
     return saved;

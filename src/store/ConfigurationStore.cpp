@@ -67,8 +67,9 @@ bool KVConfigurationStore::saveConfiguration() {
     bool ok = corvane::ensureFolder(profile);
 
     if (const auto layers = root->findChild("Layers")) {
-        ok = removeStaleItemFolders(*layers, m_folders.layersFolder()) && ok;
+        // Written first: a layer moved to another group may still need picture files from its old folder.
         ok = corvane::saveItemFolder(profile, *layers, false, m_fs) && ok;
+        ok = removeStaleItemFolders(*layers, m_folders.layersFolder()) && ok;
     }
     if (const auto device = root->findChild("Device"))
         ok = corvane::savePropertyList(*device, profile + kDeviceDocument, m_fs) && ok;

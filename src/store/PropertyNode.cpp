@@ -62,3 +62,12 @@ KVPtr<KVPropertyNode> KVPropertyNode::copy() const {
     node->m_children = m_children;
     return node;
 }
+
+KVPtr<KVPropertyNode> KVPropertyNode::deepCopy() const {
+    auto node = create(m_name, m_value, m_image ? std::make_shared<KVImage>(*m_image) : nullptr);
+    node->m_children.reserve(m_children.size());
+    for (const auto& child : m_children)
+        if (child)
+            node->m_children.push_back(child->deepCopy());
+    return node;
+}

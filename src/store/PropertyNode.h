@@ -45,6 +45,9 @@ public:
 
     // Same name and value, its own copy of the image, and the same (shared) children.
     KVPtr<KVPropertyNode> copy() const;
+    // The whole tree copied, pictures included: nothing is shared with the original, and the order of
+    // children (an array's items may share a name) is kept.
+    KVPtr<KVPropertyNode> deepCopy() const;
 
 private:
     std::string m_name;

@@ -3,7 +3,10 @@
 #include "store/FileTree.h"
 #include "support/TempDir.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
+#include <regex>
 #include <unistd.h>
 
 using namespace corvane::layers;
@@ -38,7 +41,9 @@ struct Session : LayersStackFixture {
     }
     bool closeEditorAndSave() {
         controller.EditorClosed();
-        return store->saveConfiguration();
+        const bool saved = store->saveConfiguration();
+        controller.ConfigurationSaved();
+        return saved;
     }
     NoPlugins registry;
     NoSettings device;
@@ -86,6 +91,122 @@ TEST(ProfileTest, AFreshProfileKeepsTheShippedItemsAndTheUsersLayerAcrossStarts)
     EXPECT_EQ(f1->keystroke, "F1");
     // Pictures read from the profile are not written again.
     EXPECT_FALSE(f1->image->isChanged());
+}
+
+// Every file of the profile by its relative path, with its bytes. Conditions are stored under keys made
+// afresh at every save (nothing reads them), so those keys alone are blanked out.
+std::map<std::string, std::string> profileFiles(const TempDir& dir) {
+    static const std::regex conditionKey("<key>\\{[0-9A-F-]{36}\\}</key>");
+    std::map<std::string, std::string> files;
+    const auto root = std::filesystem::path(dir / "config/TavirexCorvane");
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file())
+            continue;
+        auto bytes = readWholeFile(entry.path().string());
+        if (entry.path().extension() == ".plist")
+            bytes = std::regex_replace(bytes, conditionKey, "<key>condition</key>");
+        files[std::filesystem::relative(entry.path(), root).string()] = bytes;
+    }
+    return files;
+}
+
+constexpr const char* kMine = "{0123ABCD-0000-0000-0000-000000000001}";
+constexpr const char* kGroup = "{0123ABCD-0000-0000-0000-000000000002}";
+constexpr const char* kInner = "{0123ABCD-0000-0000-0000-000000000003}";
+
+// A profile holding a layer with a picture and a plug-in, and a group holding another layer.
+void storeUsersLayers(const TempDir& dir) {
+    Session first(dir);
+    auto mine = makeLayer(kMine);
+    auto picture = solidPicture(0x33);
+    picture->setChanged(true);
+    mine->binding(keyIndex("Escape")).image = picture;
+    mine->binding(keyIndex("Escape")).scanCode = 28;
+    first.bindAction(*mine, keyIndex("F1"), "launcher");
+    auto inner = makeLayer(kInner);
+    inner->binding(keyIndex("F2")).keystroke = "two";
+    first.cake.userLayers()->items().insert(0, mine);
+    first.cake.userLayers()->items().insert(1, makeGroup(kGroup, {inner}));
+    ASSERT_TRUE(first.closeEditorAndSave());
+}
+
+TEST(ProfileTest, EditsDoneAndUndoneLeaveTheSavedProfileByteForByte) {
+    TempDir dir;
+    storeUsersLayers(dir);
+    Session session(dir);
+    ASSERT_TRUE(session.closeEditorAndSave());
+    const auto before = profileFiles(dir);
+    ASSERT_TRUE(before.count("Layers/user_layers/" + std::string(kMine) + "/Escape.png"));
+
+    auto& edit = session.controller.Editing();
+    const auto user = session.cake.userLayers();
+    const auto mine = std::static_pointer_cast<KVLayer>(user->children().find(kMine));
+    const auto group = user->children().find(kGroup);
+    const auto inner = std::static_pointer_cast<KVLayer>(group->children().find(kInner));
+    const unsigned escape = keyIndex("Escape"), f1 = keyIndex("F1"), f2 = keyIndex("F2");
+    session.controller.ShowForEditing(mine);
+    auto fresh = edit.NewLayer(user, mine);
+    ASSERT_TRUE(edit.CopyBinding(mine->binding(escape), fresh, f2));
+    ASSERT_TRUE(edit.NewGroup(nullptr, nullptr));
+    ASSERT_TRUE(edit.Rename(mine, "Renamed"));
+    ASSERT_TRUE(edit.SwapBindings(mine, escape, inner, f2));
+    ASSERT_TRUE(edit.SwapBindings(mine, f1, mine, f2));
+    ASSERT_TRUE(edit.Move(mine, group, nullptr));
+    ASSERT_TRUE(edit.Disable(group));
+    ASSERT_TRUE(edit.PushBinding(fresh, escape));
+    ASSERT_TRUE(edit.SetKeyImage(inner, f1, solidPicture(0x44)));
+    ASSERT_TRUE(edit.SetKeyCode(mine, escape, 30, 0));
+    ASSERT_TRUE(edit.SetViewPlugin(inner, escape, "clock", "digital"));
+    const unsigned keys[] = {escape, f1, f2};
+    ASSERT_TRUE(edit.ClearBindings(inner, keys));
+    ASSERT_TRUE(edit.Delete(group));
+    ASSERT_EQ(edit.history().count(), 14u);
+    EXPECT_FALSE(user->children().find(kGroup));
+
+    // All the way back, forth again, and back.
+    while (edit.Undo())
+        ;
+    while (edit.Redo())
+        ;
+    EXPECT_FALSE(user->children().find(kGroup));
+    while (edit.Undo())
+        ;
+    ASSERT_TRUE(session.closeEditorAndSave());
+    EXPECT_FALSE(edit.CanUndo()) << "saving ends the history";
+    const auto after = profileFiles(dir);
+    EXPECT_EQ(after.size(), before.size());
+    for (const auto& [path, bytes] : before) {
+        const auto found = after.find(path);
+        ASSERT_NE(found, after.end()) << path << " is gone";
+        EXPECT_EQ(found->second, bytes) << path << " differs";
+    }
+}
+
+TEST(ProfileTest, ALayerMovedToAnotherGroupKeepsItsPicturesEvenUnreadableOnes) {
+    TempDir dir;
+    storeUsersLayers(dir);
+    const std::string layers = dir / "config/TavirexCorvane/Layers";
+    const std::string oldFolder = layers + "/user_layers/" + kMine;
+    // A picture this version cannot decode is still the user's file.
+    writeWholeFile(oldFolder + "/F3.png", "not a picture");
+    {
+        Session session(dir);
+        const auto user = session.cake.userLayers();
+        const auto mine = std::static_pointer_cast<KVLayer>(user->children().find(kMine));
+        mine->binding(keyIndex("F3")).image = std::make_shared<KVImage>();
+        mine->binding(keyIndex("F3")).image->setSourcePath(oldFolder + "/F3.png");
+        ASSERT_TRUE(session.controller.Editing().Move(mine, user->children().find(kGroup), nullptr));
+        ASSERT_TRUE(session.closeEditorAndSave());
+    }
+    const std::string newFolder = layers + "/user_layers/" + kGroup + "/" + kMine;
+    EXPECT_FALSE(corvane::pathExists(oldFolder));
+    EXPECT_EQ(readWholeFile(newFolder + "/F3.png"), "not a picture");
+    Session again(dir);
+    const auto moved = again.cake.userLayers()->children().find(kGroup)->children().find(kMine);
+    ASSERT_TRUE(moved);
+    const auto* escape = &std::static_pointer_cast<KVLayer>(moved)->binding(keyIndex("Escape"));
+    ASSERT_TRUE(escape->image);
+    EXPECT_TRUE(escape->image->samePixels(*solidPicture(0x33)));
 }
 
 } // namespace

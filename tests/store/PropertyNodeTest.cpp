@@ -46,3 +46,19 @@ TEST(PropertyNode, CopySharesChildrenButNotTheImage) {
     EXPECT_FALSE(node->findChild("Keystroke")) << "the list itself is the copy's own";
     EXPECT_FALSE(KVPropertyNode::create("plain")->copy()->image());
 }
+
+TEST(PropertyNode, DeepCopySharesNothingAndKeepsArrayItemsInOrder) {
+    auto node = KVPropertyNode::create("PluginProperties");
+    auto list = node->addChild("Recent");
+    list->appendNewChild(KVPropertyNode::create("string", "one"));
+    list->appendNewChild(KVPropertyNode::create("string", "two"));
+    node->addChild("Picture", "p", std::make_shared<KVImage>(KVImage::kKeySize, KVImage::kKeySize));
+
+    const auto copy = node->deepCopy();
+    ASSERT_EQ(copy->findChild("Recent")->children().size(), 2u);
+    EXPECT_EQ(copy->findChild("Recent")->children()[1]->value(), "two");
+    EXPECT_NE(copy->findChild("Recent"), list);
+    EXPECT_NE(copy->childImage("Picture"), node->childImage("Picture"));
+    copy->findChild("Recent")->children()[0]->setValue("changed");
+    EXPECT_EQ(list->children()[0]->value(), "one");
+}

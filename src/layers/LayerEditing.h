@@ -1,0 +1,120 @@
+#pragma once
+
+#include "layers/BindingEdit.h"
+#include "layers/Layer.h"
+#include "layers/LayersGroup.h"
+#include "layers/UndoStack.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+class KVImage;
+class KVLayerCake;
+
+// What the editing operations need from the owner of the active state (the layers controller).
+class KVLayerEditHost {
+public:
+    virtual ~KVLayerEditHost() = default;
+    // An item came, went, moved or was switched on or off: bring the active state in line with the tree
+    // and recompose when it changed or when the order of layers may have changed.
+    virtual void TreeChanged(bool reordered) = 0;
+    // `item` and everything below it leave the tree: nothing of it stays shown, active or running.
+    virtual void ItemLeaving(const KVPtr<KVLayersItem>& item) = 0;
+    // The binding of `key` changed in some layer: key pictures refreshed and the device told.
+    virtual void BindingChanged(unsigned key) = 0;
+    // What `key` shows from the layers other than `layer` (the source of "Push"); null when none.
+    virtual const KVKeyBinding* BindingBesides(const KVLayer& layer, unsigned key) const = 0;
+    // An undo or redo changed the model behind the editor's back: its windows must look again.
+    virtual void EditsReplayed() = 0;
+};
+
+// Where an item sits: its parent group (none for the top of the cake) and its index in that list.
+struct KVItemPlace {
+    KVPtr<KVLayersGroup> parent;
+    size_t index = 0;
+};
+
+// The operations through which the editor and the command-line tool change the layer tree and the key
+// bindings, each one recorded as an undoable step. Nothing is written to disk here; the history is
+// cleared when the configuration is saved. Every operation answers whether it changed anything; empty
+// references, keys past the table and refused edits (built-in items, a group moved into itself) change
+// nothing and are logged.
+class KVLayerEditing {
+public:
+    KVLayerEditing(KVLayerCake& cake, KVLayerEditHost& host);
+
+    // New items go into `parent` (none: the top of the cake) just after `after`: first when `after` is
+    // empty, last when `after` is not in that list.
+    KVPtr<KVLayer> NewLayer(const KVPtr<KVLayersItem>& parent, const KVPtr<KVLayersItem>& after);
+    KVPtr<KVLayersGroup> NewGroup(const KVPtr<KVLayersItem>& parent, const KVPtr<KVLayersItem>& after);
+    bool Delete(const KVPtr<KVLayersItem>& item);
+    bool Move(const KVPtr<KVLayersItem>& item, const KVPtr<KVLayersItem>& newParent,
+              const KVPtr<KVLayersItem>& after);
+    bool Enable(const KVPtr<KVLayersItem>& item);
+    bool Disable(const KVPtr<KVLayersItem>& item);
+    bool Rename(const KVPtr<KVLayersItem>& item, const std::string& displayName);
+
+    // The editor's "Paste" (all fields) and "Partial..." (the fields chosen there).
+    bool CopyBinding(const KVKeyBinding& source, const KVPtr<KVLayer>& target, unsigned key,
+                     unsigned fields = corvane::layers::KV_FIELD_ALL);
+    bool SwapBindings(const KVPtr<KVLayer>& layerA, unsigned keyA, const KVPtr<KVLayer>& layerB,
+                      unsigned keyB);
+    bool ClearBinding(const KVPtr<KVLayer>& layer, unsigned key);
+    // The editor's "Push": the layer takes over what the key shows now from the other layers, so that
+    // it can be changed from there.
+    bool PushBinding(const KVPtr<KVLayer>& layer, unsigned key);
+    // Several keys at once, as one step.
+    bool ClearBindings(const KVPtr<KVLayer>& layer, std::span<const unsigned> keys);
+    bool PushBindings(const KVPtr<KVLayer>& layer, std::span<const unsigned> keys);
+
+    // The key property panels. An empty picture or plug-in id removes it.
+    bool SetKeyImage(const KVPtr<KVLayer>& layer, unsigned key, KVPtr<KVImage> image);
+    // The key's own code and action code; an action plug-in gives way to them.
+    bool SetKeyCode(const KVPtr<KVLayer>& layer, unsigned key, uint8_t scanCode, uint8_t actionCode);
+    bool SetViewPlugin(const KVPtr<KVLayer>& layer, unsigned key, const std::string& pluginId,
+                       const std::string& subPluginId);
+    bool SetActionPlugin(const KVPtr<KVLayer>& layer, unsigned key, const std::string& pluginId,
+                         const std::string& subPluginId);
+
+    // Groups the operations in between into one step ("Paste to 4 keys").
+    void BeginMacro(std::string text) { m_history.beginMacro(std::move(text)); }
+    void EndMacro() { m_history.endMacro(); }
+
+    bool Undo();
+    bool Redo();
+    bool CanUndo() const { return m_history.canUndo(); }
+    bool CanRedo() const { return m_history.canRedo(); }
+    std::string UndoText() const { return m_history.undoText(); }
+    std::string RedoText() const { return m_history.redoText(); }
+    // The configuration was saved: stored folders of deleted items are gone, so nothing before this
+    // point can be taken back safely.
+    void ClearHistory() { m_history.clear(); }
+    const KVUndoStack& history() const { return m_history; }
+
+    // Used by the recorded steps to replay themselves.
+    void place(const KVPtr<KVLayersItem>& item, const std::optional<KVItemPlace>& from,
+               const std::optional<KVItemPlace>& to);
+    void setEnabled(const KVPtr<KVLayersItem>& item, bool enabled);
+    void putBinding(KVLayer& layer, unsigned key, const KVKeyBinding& value);
+
+private:
+    template <class Item>
+    KVPtr<Item> newItem(const KVPtr<KVLayersItem>& parent, const KVPtr<KVLayersItem>& after,
+                        const char* displayName);
+    // The item's place in the cake; none when it is not in it.
+    std::optional<KVItemPlace> placeOf(const KVLayersItem& item) const;
+    // A group (or the top of the cake) that user items may go into; logs why not.
+    bool acceptsItems(const KVPtr<KVLayersItem>& parent) const;
+    // Built-in items and everything inside the system layers stay where and what they are.
+    bool isProtected(const KVLayersItem& item) const;
+    KVLayerCakeItemsStorage& listOf(const KVPtr<KVLayersGroup>& parent);
+    bool changeBinding(const KVPtr<KVLayer>& layer, unsigned key, const KVKeyBinding& value,
+                       std::string text);
+    bool validKey(const KVPtr<KVLayer>& layer, unsigned key) const;
+
+    KVLayerCake& m_cake;
+    KVLayerEditHost& m_host;
+    KVUndoStack m_history;
+};

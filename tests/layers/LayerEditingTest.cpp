@@ -1,0 +1,405 @@
+#include "layers/LayerEditing.h"
+
+#include "LayersFixture.h"
+#include "core/Guid.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane::layers;
+
+namespace {
+
+struct LayerEditingTest : ::testing::Test, LayersStackFixture {
+    LayerEditingTest() { dispatch.RegisterHandler(KVM_KEYS_EDITED, this, &LayerEditingTest::onKeysEdited); }
+    void onKeysEdited() { ++keysEdited; }
+
+    // user_layers {work, games}, then system_layers {control_buttons}; started with the keyboard there.
+    void SetUp() override {
+        work = makeLayer("work");
+        games = makeLayer("games");
+        user = makeGroup(KVLayerCake::kUserLayersId, {work, games});
+        cake.items().add(user);
+        cake.setUpUserLayers("/nonexistent");
+        cake.setUpSystemLayers("/nonexistent");
+        user->items().remove(user->children().find(KVLayerCake::kDefaultButtonsId));
+        keyboard.setOpen(true);
+        controller.Start();
+    }
+    KVLayerEditing& edit() { return controller.Editing(); }
+    std::vector<std::string> childIds(const KVLayersItem& group) const {
+        std::vector<std::string> ids;
+        for (const auto& child : group.children())
+            ids.push_back(child->identifier());
+        return ids;
+    }
+
+    static constexpr unsigned kEscape = 0;
+    static constexpr unsigned kF1 = 1;
+    static constexpr unsigned kF2 = 2;
+    KVPtr<KVLayer> work, games;
+    KVPtr<KVLayersGroup> user;
+    int keysEdited = 0;
+};
+
+TEST_F(LayerEditingTest, NewItemsGoAfterTheirNeighbourAndUndoAndRedoKeepTheSameItem) {
+    games->binding(kEscape).image = solidPicture(2);
+    auto top = edit().NewLayer(nullptr, nullptr);
+    ASSERT_TRUE(top);
+    EXPECT_EQ(cake.items().items().front(), top) << "no neighbour: first in the cake";
+    EXPECT_TRUE(corvane::isGuidString(top->identifier()));
+    EXPECT_EQ(top->displayName(), "New layer");
+    EXPECT_TRUE(top->isEnabled());
+    EXPECT_TRUE(top->isActive());
+    EXPECT_EQ(edit().UndoText(), "New layer");
+    // First in the cake, its bindings win over every other layer.
+    ASSERT_TRUE(edit().SetKeyImage(top, kEscape, solidPicture(9)));
+    EXPECT_EQ(controller.Binding(kEscape), &top->binding(kEscape));
+
+    // A neighbour from another list puts the group at the end of the list it was asked into.
+    auto group = edit().NewGroup(user, cake.systemLayers());
+    ASSERT_TRUE(group);
+    EXPECT_EQ(user->children().items().back(), group);
+    EXPECT_EQ(group->displayName(), "New group");
+    EXPECT_TRUE(group->isActive());
+    auto inside = edit().NewLayer(group, nullptr);
+    auto second = edit().NewLayer(group, inside);
+    EXPECT_EQ(childIds(*group), (std::vector<std::string>{inside->identifier(), second->identifier()}));
+
+    // Undo takes them out in reverse, redo puts the very same items back.
+    const int changesBefore = activeLayersChanged;
+    ASSERT_TRUE(edit().Undo());
+    ASSERT_TRUE(edit().Undo());
+    EXPECT_TRUE(group->children().empty());
+    EXPECT_GT(activeLayersChanged, changesBefore);
+    EXPECT_GT(keysEdited, 0) << "the tree hears of changes it did not make";
+    ASSERT_TRUE(edit().Redo());
+    ASSERT_TRUE(edit().Redo());
+    EXPECT_EQ(childIds(*group), (std::vector<std::string>{inside->identifier(), second->identifier()}));
+    EXPECT_TRUE(second->isActive());
+
+    while (edit().Undo())
+        ;
+    EXPECT_EQ(cake.items().find(top->identifier()), nullptr);
+    EXPECT_EQ(childIds(*user), (std::vector<std::string>{"work", "games"}));
+    EXPECT_FALSE(controller.ActiveLayers().contains(top.get()));
+    EXPECT_EQ(controller.Binding(kEscape), &games->binding(kEscape));
+}
+
+TEST_F(LayerEditingTest, NothingGoesIntoALayerOrTheSystemLayers) {
+    EXPECT_FALSE(edit().NewLayer(work, nullptr));
+    EXPECT_FALSE(edit().NewLayer(cake.systemLayers(), nullptr));
+    EXPECT_FALSE(edit().NewGroup(makeGroup("detached"), nullptr));
+    EXPECT_FALSE(edit().Move(work, cake.systemLayers(), nullptr));
+    EXPECT_FALSE(edit().CanUndo());
+}
+
+TEST_F(LayerEditingTest, DeletingAGroupStopsEverythingBelowItEvenWhatTheEditorShows) {
+    auto shown = makeLayer("shown");
+    shown->binding(kEscape).image = solidPicture(5);
+    auto view = bindView(*shown, kF1, "clock");
+    auto group = makeGroup("group", {shown});
+    user->items().insert(0, group);
+    controller.ReEvaluate();
+    controller.ShowForEditing(shown);
+    controller.SetEditedItem(shown);
+    ASSERT_TRUE(shown->isActive());
+    ASSERT_TRUE(view->IsDrawing());
+    const int changesBefore = activeLayersChanged;
+
+    ASSERT_TRUE(edit().Delete(group));
+    EXPECT_EQ(edit().UndoText(), "Delete group group");
+    EXPECT_EQ(childIds(*user), (std::vector<std::string>{"work", "games"}));
+    EXPECT_FALSE(shown->isActive());
+    EXPECT_FALSE(shown->isShownForEditing());
+    EXPECT_TRUE(controller.ShownItems().empty());
+    EXPECT_FALSE(controller.EditedItem());
+    EXPECT_EQ(controller.DisplayBinding(kEscape), nullptr) << "a deleted layer must leave the keyboard";
+    EXPECT_FALSE(view->IsDrawing());
+    EXPECT_FALSE(view->HasObject());
+    EXPECT_GT(activeLayersChanged, changesBefore);
+
+    // Undo puts the group back at its place, switched on again, its view plug-in running.
+    ASSERT_TRUE(edit().Undo());
+    EXPECT_EQ(user->children().items().front(), group);
+    EXPECT_TRUE(shown->isActive());
+    EXPECT_EQ(controller.Binding(kEscape), &shown->binding(kEscape));
+    EXPECT_TRUE(view->IsDrawing());
+    ASSERT_TRUE(edit().Redo());
+    EXPECT_FALSE(controller.ActiveLayers().contains(shown.get()));
+}
+
+TEST_F(LayerEditingTest, BuiltInItemsCannotBeDeletedRenamedOrMoved) {
+    const auto system = cake.systemLayers();
+    const auto control = cake.controlButtons();
+    for (const KVPtr<KVLayersItem>& item :
+         {KVPtr<KVLayersItem>(user), KVPtr<KVLayersItem>(system), control}) {
+        ASSERT_TRUE(item);
+        EXPECT_FALSE(edit().Delete(item)) << item->identifier();
+        EXPECT_FALSE(edit().Rename(item, "Mine")) << item->identifier();
+        EXPECT_FALSE(edit().Move(item, nullptr, nullptr)) << item->identifier();
+    }
+    EXPECT_FALSE(edit().Rename(work, "  ")) << "an empty name is refused";
+    EXPECT_FALSE(edit().Delete(nullptr));
+    EXPECT_FALSE(edit().Delete(makeLayer("not-in-the-cake")));
+    EXPECT_FALSE(edit().CanUndo());
+    EXPECT_EQ(cake.systemLayers(), system);
+
+    ASSERT_TRUE(edit().Rename(work, "Office"));
+    EXPECT_EQ(edit().UndoText(), "Rename layer work");
+    ASSERT_TRUE(edit().Undo());
+    EXPECT_EQ(work->displayName(), "work");
+}
+
+TEST_F(LayerEditingTest, MovingChangesPriorityAndFollowsTheGroupsConditions) {
+    work->binding(kEscape).image = solidPicture(1);
+    games->binding(kEscape).image = solidPicture(2);
+    ASSERT_EQ(controller.Binding(kEscape), &work->binding(kEscape));
+
+    // Nothing comes on or goes off, yet the order of the stack changed: the keyboard must follow.
+    ASSERT_TRUE(edit().Move(work, user, games));
+    EXPECT_EQ(childIds(*user), (std::vector<std::string>{"games", "work"}));
+    EXPECT_EQ(controller.Binding(kEscape), &games->binding(kEscape));
+    EXPECT_EQ(edit().UndoText(), "Move layer work");
+    EXPECT_FALSE(edit().Move(work, user, games)) << "already there";
+
+    // Into a group whose condition fails: the layer goes off.
+    auto shiftOnly = makeGroup("shift-only");
+    shiftOnly->conditions().push_back(modifierCondition(4));
+    user->items().add(shiftOnly);
+    controller.ReEvaluate();
+    ASSERT_TRUE(edit().Move(games, shiftOnly, nullptr));
+    EXPECT_FALSE(games->isActive());
+    EXPECT_EQ(controller.Binding(kEscape), &work->binding(kEscape));
+    // A group never goes inside itself or below itself.
+    EXPECT_FALSE(edit().Move(shiftOnly, shiftOnly, nullptr));
+    auto inner = edit().NewGroup(shiftOnly, nullptr);
+    EXPECT_FALSE(edit().Move(shiftOnly, inner, nullptr));
+
+    while (edit().Undo())
+        ;
+    EXPECT_EQ(childIds(*user), (std::vector<std::string>{"work", "games", "shift-only"}));
+    EXPECT_TRUE(games->isActive());
+    EXPECT_EQ(controller.Binding(kEscape), &work->binding(kEscape));
+}
+
+TEST_F(LayerEditingTest, MovingToAnotherFolderMarksPicturesAndUndoTakesTheMarksBack) {
+    work->binding(kEscape).image = solidPicture(1);
+    auto alreadyChanged = solidPicture(2);
+    alreadyChanged->setChanged(true);
+    work->binding(kF1).image = alreadyChanged;
+    auto group = makeGroup("group");
+    user->items().add(group);
+
+    ASSERT_TRUE(edit().Move(work, user, games)); // same folder: nothing to write
+    EXPECT_FALSE(work->binding(kEscape).image->isChanged());
+    ASSERT_TRUE(edit().Move(work, group, nullptr));
+    EXPECT_TRUE(work->binding(kEscape).image->isChanged()) << "the new folder needs the picture file";
+    ASSERT_TRUE(edit().Undo());
+    EXPECT_FALSE(work->binding(kEscape).image->isChanged());
+    EXPECT_TRUE(alreadyChanged->isChanged());
+    ASSERT_TRUE(edit().Redo());
+    EXPECT_TRUE(work->binding(kEscape).image->isChanged());
+}
+
+TEST_F(LayerEditingTest, EnableAndDisableKeepTheStackConsistent) {
+    work->binding(kEscape).image = solidPicture(1);
+    // A layer the editor shows stays on the keyboard while disabled, until the editor leaves it.
+    controller.ShowForEditing(work);
+    ASSERT_TRUE(edit().Disable(work));
+    EXPECT_EQ(edit().UndoText(), "Disable layer work");
+    EXPECT_FALSE(edit().Disable(work)) << "already disabled";
+    EXPECT_TRUE(work->isActive());
+    EXPECT_EQ(controller.Binding(kEscape), &work->binding(kEscape));
+    controller.StopShowing(work);
+    EXPECT_FALSE(work->isActive());
+    EXPECT_EQ(controller.Binding(kEscape), nullptr);
+    ASSERT_TRUE(edit().Undo());
+    EXPECT_TRUE(work->isEnabled());
+    EXPECT_TRUE(work->isActive());
+
+    // Enabling a layer inside a group that is off does not bring it on behind the group's back.
+    auto off = makeGroup("off", {makeLayer("inner")});
+    off->conditions().push_back(modifierCondition(4));
+    user->items().insert(0, off);
+    controller.ReEvaluate();
+    auto inner = off->children().items().front();
+    ASSERT_TRUE(edit().Disable(inner));
+    ASSERT_TRUE(edit().Enable(inner));
+    EXPECT_FALSE(inner->isActive());
+    keyboard.setModifierMask(4);
+    dispatch.send<KVM_DEVICE_MODIFIERS_CHANGED>(4);
+    EXPECT_TRUE(inner->isActive());
+
+    // Disabling a group switches off what is below it.
+    ASSERT_TRUE(edit().Disable(user));
+    EXPECT_FALSE(work->isActive());
+    EXPECT_FALSE(inner->isActive());
+    ASSERT_TRUE(edit().Undo());
+    EXPECT_TRUE(work->isActive());
+}
+
+TEST_F(LayerEditingTest, PasteGivesTheTargetItsOwnPictureAndPlugInsOnItsKey) {
+    auto source = games->binding(kEscape);
+    source.image = solidPicture(7);
+    source.scanCode = 28;
+    source.properties = KVPropertyNode::create("Properties");
+    source.properties->addChild("FontFace", "Tahoma");
+    games->binding(kEscape) = source;
+    auto sourceAction = bindAction(*games, kEscape, "launcher");
+    sourceAction->Activate();
+    auto oldTargetAction = bindAction(*work, kF1, "old");
+    oldTargetAction->Activate();
+    const auto oldTarget = work->binding(kF1);
+    keysChanged.clear();
+
+    ASSERT_TRUE(edit().CopyBinding(games->binding(kEscape), work, kF1));
+    EXPECT_EQ(edit().UndoText(), "Paste to F1");
+    const auto& pasted = work->binding(kF1);
+    ASSERT_TRUE(pasted.image);
+    EXPECT_NE(pasted.image, games->binding(kEscape).image);
+    EXPECT_TRUE(pasted.image->samePixels(*solidPicture(7)));
+    EXPECT_TRUE(pasted.image->isChanged()) << "the target layer writes its own file";
+    EXPECT_FALSE(games->binding(kEscape).image->isChanged());
+    EXPECT_EQ(pasted.scanCode, 28);
+    ASSERT_TRUE(pasted.actionPlugin);
+    EXPECT_NE(pasted.actionPlugin, sourceAction);
+    EXPECT_EQ(pasted.actionPlugin->KeyIndex(), kF1);
+    EXPECT_EQ(pasted.actionPlugin->PluginID(), "launcher");
+    EXPECT_TRUE(pasted.actionPlugin->IsActive()) << "the target layer is active";
+    EXPECT_FALSE(oldTargetAction->IsActive());
+    EXPECT_NE(pasted.properties, games->binding(kEscape).properties);
+    EXPECT_EQ(pasted.properties->childValue("FontFace"), "Tahoma");
+    EXPECT_NE(std::find(keysChanged.begin(), keysChanged.end(), kF1), keysChanged.end());
+
+    // Undo brings back the very binding that was there, its plug-in running again.
+    ASSERT_TRUE(edit().Undo());
+    EXPECT_EQ(work->binding(kF1).actionPlugin, oldTargetAction);
+    EXPECT_TRUE(oldTargetAction->IsActive());
+    EXPECT_FALSE(work->binding(kF1).image);
+    EXPECT_EQ(work->binding(kF1).scanCode, oldTarget.scanCode);
+}
+
+TEST_F(LayerEditingTest, PartialPasteTakesOnlyTheChosenFields) {
+    games->binding(kEscape).image = solidPicture(7);
+    games->binding(kEscape).scanCode = 28;
+    games->binding(kEscape).keystroke = "Esc";
+    work->binding(kF1).image = solidPicture(3);
+    work->binding(kF1).actionCode = 0x7B;
+
+    ASSERT_TRUE(
+        edit().CopyBinding(games->binding(kEscape), work, kF1, KV_FIELD_SCAN_CODE | KV_FIELD_KEYSTROKE));
+    EXPECT_EQ(edit().UndoText(), "Partial paste to F1");
+    EXPECT_TRUE(work->binding(kF1).image->samePixels(*solidPicture(3)));
+    EXPECT_EQ(work->binding(kF1).scanCode, 28);
+    EXPECT_EQ(work->binding(kF1).keystroke, "Esc");
+    EXPECT_EQ(work->binding(kF1).actionCode, 0x7B);
+    EXPECT_FALSE(edit().CopyBinding(games->binding(kEscape), work, kF1, 0));
+    EXPECT_FALSE(edit().CopyBinding(games->binding(kEscape), work, kLayerKeyCount));
+    EXPECT_FALSE(edit().CopyBinding(games->binding(kEscape), nullptr, kF1));
+}
+
+TEST_F(LayerEditingTest, SwapExchangesPicturesAndActionsAndUndoRestoresTheOriginals) {
+    auto f1Picture = solidPicture(1);
+    auto f2Picture = solidPicture(2);
+    work->binding(kF1).image = f1Picture;
+    work->binding(kF2).image = f2Picture;
+    auto f1Action = bindAction(*work, kF1, "f1-action");
+    work->deactivate();
+    work->activate();
+    keysChanged.clear();
+
+    ASSERT_TRUE(edit().SwapBindings(work, kF1, work, kF2));
+    EXPECT_EQ(edit().UndoText(), "Swap F1 and F2");
+    EXPECT_TRUE(work->binding(kF1).image->samePixels(*f2Picture));
+    EXPECT_TRUE(work->binding(kF2).image->samePixels(*f1Picture));
+    EXPECT_TRUE(work->binding(kF1).image->isChanged());
+    EXPECT_TRUE(work->binding(kF2).image->isChanged());
+    EXPECT_FALSE(work->binding(kF1).actionPlugin);
+    ASSERT_TRUE(work->binding(kF2).actionPlugin);
+    EXPECT_EQ(work->binding(kF2).actionPlugin->KeyIndex(), kF2);
+    EXPECT_TRUE(work->binding(kF2).actionPlugin->IsActive());
+    EXPECT_FALSE(f1Action->IsActive());
+    EXPECT_NE(std::find(keysChanged.begin(), keysChanged.end(), kF1), keysChanged.end());
+    EXPECT_NE(std::find(keysChanged.begin(), keysChanged.end(), kF2), keysChanged.end());
+    EXPECT_FALSE(edit().SwapBindings(work, kF1, work, kF1));
+
+    ASSERT_TRUE(edit().Undo());
+    EXPECT_EQ(work->binding(kF1).image, f1Picture);
+    EXPECT_EQ(work->binding(kF2).image, f2Picture);
+    EXPECT_FALSE(f1Picture->isChanged()) << "the undo leaves nothing to rewrite";
+    EXPECT_EQ(work->binding(kF1).actionPlugin, f1Action);
+    EXPECT_TRUE(f1Action->IsActive());
+    EXPECT_FALSE(work->binding(kF2).actionPlugin);
+}
+
+TEST_F(LayerEditingTest, ClearAndPushOnSeveralKeysAreOneStep) {
+    games->binding(kEscape).image = solidPicture(4);
+    games->binding(kF1).keystroke = "F1";
+    work->binding(kF2).scanCode = 5;
+    auto view = bindView(*work, kF2, "clock");
+    work->deactivate();
+    work->activate();
+    controller.RefreshKeyPictures();
+    ASSERT_TRUE(view->IsDrawing());
+
+    const unsigned keys[] = {kEscape, kF1, kF2};
+    ASSERT_TRUE(edit().PushBindings(work, keys));
+    EXPECT_EQ(edit().UndoText(), "Push 3 keys");
+    EXPECT_TRUE(work->binding(kEscape).image->samePixels(*solidPicture(4)));
+    EXPECT_EQ(work->binding(kF1).keystroke, "F1");
+    EXPECT_EQ(work->binding(kF2).scanCode, 5) << "nothing below F2: it keeps its own binding";
+
+    ASSERT_TRUE(edit().ClearBindings(work, keys));
+    EXPECT_EQ(edit().UndoText(), "Clear 3 keys");
+    for (const unsigned key : keys)
+        EXPECT_FALSE(work->binding(key).isSet());
+    EXPECT_FALSE(view->IsDrawing());
+    EXPECT_EQ(controller.Binding(kEscape), &games->binding(kEscape));
+
+    ASSERT_TRUE(edit().Undo());
+    EXPECT_EQ(work->binding(kF2).viewPlugin, view);
+    EXPECT_TRUE(view->IsDrawing());
+    EXPECT_EQ(work->binding(kF1).keystroke, "F1");
+    ASSERT_TRUE(edit().Undo());
+    EXPECT_FALSE(work->binding(kEscape).isSet());
+    EXPECT_EQ(edit().UndoText(), "");
+}
+
+TEST_F(LayerEditingTest, KeyPanelOperationsReplaceTheirPartOnly) {
+    auto action = bindAction(*work, kF1, "launcher");
+    work->binding(kF1).image = solidPicture(1);
+    work->deactivate();
+    work->activate();
+
+    ASSERT_TRUE(edit().SetKeyCode(work, kF1, 0, 0x7B));
+    EXPECT_EQ(edit().UndoText(), "Set key code of F1");
+    EXPECT_FALSE(work->binding(kF1).actionPlugin) << "a key code replaces the action plug-in";
+    EXPECT_FALSE(action->IsActive());
+    EXPECT_EQ(work->binding(kF1).actionCode, 0x7B);
+    EXPECT_TRUE(work->binding(kF1).image);
+
+    ASSERT_TRUE(edit().SetViewPlugin(work, kF1, "clock", "analogue"));
+    const auto view = work->binding(kF1).viewPlugin;
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->KeyIndex(), kF1);
+    EXPECT_EQ(view->SubPluginID(), "analogue");
+    EXPECT_TRUE(view->IsActive());
+    ASSERT_TRUE(edit().SetViewPlugin(work, kF1, "", ""));
+    EXPECT_FALSE(work->binding(kF1).viewPlugin);
+    EXPECT_FALSE(view->IsActive());
+
+    auto picture = solidPicture(8);
+    ASSERT_TRUE(edit().SetKeyImage(work, kF1, picture));
+    EXPECT_TRUE(picture->isChanged());
+    ASSERT_TRUE(edit().SetActionPlugin(work, kF2, "launcher", "run"));
+    EXPECT_TRUE(work->binding(kF2).actionPlugin->IsActive());
+
+    while (edit().Undo())
+        ;
+    EXPECT_EQ(work->binding(kF1).actionPlugin, action);
+    EXPECT_TRUE(action->IsActive());
+    EXPECT_EQ(work->binding(kF1).actionCode, 0);
+    EXPECT_FALSE(work->binding(kF2).isSet());
+}
+
+} // namespace
