@@ -198,23 +198,14 @@ KVPtr<KVLayersItem> findItem(const KVLayerCakeItemsStorage& items, std::string_v
     return findWhere(items, [&](const KVLayersItem& item) { return item.displayName() == text; });
 }
 
-bool placeInUserLayers(KVLayerCake& cake, const KVPtr<KVLayersItem>& item) {
-    const auto user = cake.userLayers();
-    if (!user || !item)
-        return false;
-    user->items().insert(0, item);
-    return true;
-}
-
 KVImportResult openLayersFile(const std::string& archivePath, const std::string& temporaryFolder,
                               KVLayerCake& cake, KVLayersController& controller,
                               CKVMessageDispatch& dispatch) {
     auto result = importArchive(archivePath, temporaryFolder, cake.loadContext());
     if (!result)
         return result;
-    if (!placeInUserLayers(cake, result.item))
+    if (!controller.Editing().Insert(result.item, cake.userLayers(), nullptr))
         return importFailure(archivePath, "there is no group of user layers to put it in");
-    controller.ReEvaluate();
     dispatch.post<KVM_LAYERS_IMPORTED>();
     return result;
 }

@@ -37,10 +37,6 @@ KVImportResult importArchive(const std::string& archivePath, const std::string& 
 // depth-first). Empty when none is.
 KVPtr<KVLayersItem> findItem(const KVLayerCakeItemsStorage& items, std::string_view text);
 
-// Puts a new item first among the user's layers, where it wins over the others. False when there is no
-// group of user layers.
-bool placeInUserLayers(KVLayerCake& cake, const KVPtr<KVLayersItem>& item);
-
 // A ".layers" file given on the command line or by a second instance: imports it, places the item among
 // the user's layers, re-evaluates, and posts KVM_LAYERS_IMPORTED so an open editor rebuilds its tree.
 // Nothing changes when the import fails.

@@ -107,6 +107,16 @@ KVPtr<KVLayersGroup> KVLayerEditing::NewGroup(const KVPtr<KVLayersItem>& parent,
     return newItem<KVLayersGroup>(parent, after, "New group");
 }
 
+bool KVLayerEditing::Insert(const KVPtr<KVLayersItem>& item, const KVPtr<KVLayersItem>& parent,
+                            const KVPtr<KVLayersItem>& after) {
+    if (!item || placeOf(*item) || !acceptsItems(parent))
+        return false;
+    KVItemPlace to{std::static_pointer_cast<KVLayersGroup>(parent), 0};
+    to.index = indexAfter(listOf(to.parent), after);
+    return m_history.push(
+        std::make_unique<KVPlaceItemCommand>(*this, itemText("Import", *item), item, std::nullopt, to));
+}
+
 bool KVLayerEditing::Delete(const KVPtr<KVLayersItem>& item) {
     if (!item)
         return false;

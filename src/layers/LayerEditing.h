@@ -49,6 +49,9 @@ public:
     // empty, last when `after` is not in that list.
     KVPtr<KVLayer> NewLayer(const KVPtr<KVLayersItem>& parent, const KVPtr<KVLayersItem>& after);
     KVPtr<KVLayersGroup> NewGroup(const KVPtr<KVLayersItem>& parent, const KVPtr<KVLayersItem>& after);
+    // An item made elsewhere (an imported archive, a layer cut from a picture) goes into the tree.
+    bool Insert(const KVPtr<KVLayersItem>& item, const KVPtr<KVLayersItem>& parent,
+                const KVPtr<KVLayersItem>& after);
     bool Delete(const KVPtr<KVLayersItem>& item);
     bool Move(const KVPtr<KVLayersItem>& item, const KVPtr<KVLayersItem>& newParent,
               const KVPtr<KVLayersItem>& after);

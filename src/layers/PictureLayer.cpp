@@ -5,6 +5,7 @@
 #include "device/KeyTables.h"
 #include "images/KVImage.h"
 #include "keyboard/KeyboardGeometry.h"
+#include "layers/LayerEditing.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -77,6 +78,29 @@ unsigned applyLayerPicture(KVLayer& layer, const KVImage& picture) {
         binding.image->setChanged(true);
         ++set;
     }
+    return set;
+}
+
+unsigned paintLayer(KVLayerEditing& editing, const KVPtr<KVLayer>& layer, const KVImage& picture) {
+    if (!layer)
+        return 0;
+    unsigned set = 0;
+    editing.BeginMacro("Paint " + layer->displayName());
+    for (unsigned key = 0; key < kLayerKeyCount; ++key) {
+        const auto& binding = layer->binding(key);
+        KVImage tile = cutTile(picture, key);
+        const bool takesPicture = binding.image || (!binding.viewPlugin && !completelyBlack(tile));
+        if (!takesPicture)
+            continue;
+        auto image = std::make_shared<KVImage>(std::move(tile));
+        image->setChanged(true);
+        const bool hadPicture = binding.image != nullptr;
+        const auto scanCode = binding.scanCode;
+        set += editing.SetKeyImage(layer, key, std::move(image));
+        if (!hadPicture)
+            editing.SetKeyCode(layer, key, scanCode, ownKeyCode(key));
+    }
+    editing.EndMacro();
     return set;
 }
 

@@ -4,6 +4,8 @@
 #include "layers/Layer.h"
 
 #include <optional>
+
+class KVLayerEditing;
 #include <string>
 
 class KVImage;
@@ -35,6 +37,8 @@ KVImage cutTile(const KVImage& picture, unsigned key);
 // not completely black, and then sends its own key code as its action code. Every picture it sets is
 // marked changed. Answers the number of keys whose picture was set.
 unsigned applyLayerPicture(KVLayer& layer, const KVImage& picture);
+// The same on a layer in the tree, as one undoable step ("Paint Work"); answers how many keys changed.
+unsigned paintLayer(KVLayerEditing& editing, const KVPtr<KVLayer>& layer, const KVImage& picture);
 
 // A new layer with a fresh identifier made from a keyboard picture.
 KVPtr<KVLayer> layerFromPicture(const KVImage& picture, std::string displayName);

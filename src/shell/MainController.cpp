@@ -78,9 +78,8 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
         loop, dispatch, m_folders->editorScratchFolder(),
         corvane::layers::keyboardDrawingPath(m_folders->programFolder()), *m_openWith,
         [this](const KVPtr<KVLayer>& layer, const KVImage& picture) {
-            // Every key of the painted picture changes at once.
-            corvane::layers::applyLayerPicture(*layer, picture);
-            m_layers->Recompose();
+            // Every key of the painted picture changes at once, as one step that can be undone.
+            corvane::layers::paintLayer(m_layers->Editing(), layer, picture);
         });
     m_deviceController = &services.get<KVDeviceController>(
         loop, dispatch, std::make_shared<KVLayersDisplayBindings>(*m_layers), KVXScreenSaverIdle::open());
