@@ -4,7 +4,8 @@
 #include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "layers/LayerEvaluation.h"
-#include "layers/PluginInstance.h"
+#include "plugins/ActionPluginInstance.h"
+#include "plugins/ViewPluginInstance.h"
 
 #include <algorithm>
 

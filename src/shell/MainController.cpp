@@ -12,8 +12,11 @@
 #include "images/KVGlobalImageList.h"
 #include "images/KVTextRenderer.h"
 #include "images/VipsRuntime.h"
+#include "plugins/PluginInstanceFactory.h"
+#include "plugins/PluginRegistry.h"
 #include "layers/KeyNames.h"
 #include "layers/LayerCake.h"
+#include "layers/LayerPluginHolders.h"
 #include "layers/LayersController.h"
 #include "shell/EditorHost.h"
 #include "store/ConfigurationStore.h"
@@ -53,13 +56,22 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
         dispatch, hook, std::make_shared<KVProcProcessTable>(), KVApplicationSources::fromEnvironment());
     m_environment->applications = &applications;
 
-    // The layer cake. Plug-ins are not loaded yet, so bindings keep their plug-in entries as data.
-    m_cake = &services.get<KVLayerCake>(KVLayerLoadContext{m_environment, nullptr});
+    // The plug-in registry (filled when the configuration loads) and the plug-in instance factory. They
+    // come before the layer cake because its bindings and conditions hold instances that use them, so
+    // they must go after it.
+    m_plugins = &services.get<KVPluginRegistry>();
+    auto& instances = services.get<KVPluginInstanceFactory>(m_plugins, &dispatch);
+    m_environment->plugins = &instances;
+
+    // The layer cake.
+    m_cake = &services.get<KVLayerCake>(KVLayerLoadContext{m_environment, &instances});
 
     // The temporary folder.
     m_folders = &services.get<KVStoreFolders>();
     if (m_folders->temporaryFolder().empty())
         spdlog::error("no private temporary folder: archives and the editor's scratch files are unavailable");
+    m_pluginHolders = std::make_unique<KVLayerPluginHolders>(*m_cake, m_folders->layersFolder());
+    instances.setHolders(m_pluginHolders.get());
 
     // The layers controller, then the device controller and the keyboard.
     m_layers = &services.get<KVLayersController>(dispatch, *m_cake, m_environment);
@@ -83,12 +95,14 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
 
 KVMainController::~KVMainController() {
     m_dispatch.UnregisterHandlers(this);
+    if (auto* instances = m_services.find<KVPluginInstanceFactory>())
+        instances->setHolders(nullptr);
 }
 
 void KVMainController::LoadAndStart() {
     m_store = std::make_unique<KVConfigurationStore>(
         *m_folders,
-        KVConfigurationControllers{*m_cake, nullptr, *m_deviceController,
+        KVConfigurationControllers{*m_cake, m_plugins, *m_deviceController,
                                    *m_services.find<KVSysApplicationsController>()},
         corvane::layers::keyNamePredicate());
     m_store->loadConfiguration();
