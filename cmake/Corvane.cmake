@@ -63,14 +63,18 @@ set(CORVANE_BUILD_PLUGINS_DIR ${PROJECT_BINARY_DIR}/lib/corvane/Plugins)
 # <Name>.so (no "lib" prefix) against the public interface in include/ only, with hidden symbols so only
 # the factories and the interface version are exported. Its Info.plist is copied next to it, in the build
 # tree and when installed. DEPS are what the plug-in itself links (e.g. cairo, or Qt 6 Widgets for a
-# settings panel).
+# settings panel). Tests build their own plug-ins with PLUGINS_DIR <folder> (instead of the program's) and
+# NO_INSTALL.
 function(corvane_plugin name)
-    cmake_parse_arguments(ARG "" "INFO" "SOURCES;DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "NO_INSTALL" "INFO;PLUGINS_DIR" "SOURCES;DEPS" ${ARGN})
     if(NOT ARG_SOURCES OR NOT ARG_INFO)
         message(FATAL_ERROR "corvane_plugin(${name}) needs SOURCES and INFO")
     endif()
     set(target corvane_plugin_${name})
-    set(folder ${CORVANE_BUILD_PLUGINS_DIR}/${name})
+    if(NOT ARG_PLUGINS_DIR)
+        set(ARG_PLUGINS_DIR ${CORVANE_BUILD_PLUGINS_DIR})
+    endif()
+    set(folder ${ARG_PLUGINS_DIR}/${name})
     add_library(${target} MODULE ${ARG_SOURCES})
     target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/include)
     target_compile_options(${target} PRIVATE ${CORVANE_WARNINGS})
@@ -92,7 +96,9 @@ function(corvane_plugin name)
         COMMENT "Placing the Info.plist of plug-in ${name}")
     add_custom_target(${target}_info ALL DEPENDS ${folder}/Info.plist)
     add_dependencies(${target} ${target}_info)
-    # The program finds its folder as <prefix>/lib/corvane, whatever the platform's library folder is.
-    install(TARGETS ${target} LIBRARY DESTINATION lib/corvane/Plugins/${name})
-    install(FILES ${info} DESTINATION lib/corvane/Plugins/${name})
+    if(NOT ARG_NO_INSTALL)
+        # The program finds its folder as <prefix>/lib/corvane, whatever the platform's library folder is.
+        install(TARGETS ${target} LIBRARY DESTINATION lib/corvane/Plugins/${name})
+        install(FILES ${info} DESTINATION lib/corvane/Plugins/${name})
+    endif()
 endfunction()

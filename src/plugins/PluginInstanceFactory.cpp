@@ -21,6 +21,8 @@ KVPluginInstanceFactory::KVPluginInstanceFactory(KVPluginRegistry* registry, CKV
 
 KVPluginInstanceFactory::~KVPluginInstanceFactory() {
     for (auto* instances : {&m_views, &m_actions, &m_conditions})
+        instances->dropFailed();
+    for (auto* instances : {&m_views, &m_actions, &m_conditions})
         if (!instances->waitUntilEmpty(kExitWait))
             spdlog::warn("plugins: {} plug-in instance(s) were not released by their plug-ins in time",
                          instances->size());

@@ -3,6 +3,7 @@
 #include "plugins/PluginInstance.h"
 
 #include <thread>
+#include <vector>
 
 void KVPluginInstanceRegister::insert(KVPtr<KVKeyPluginInstance> instance) {
     if (!instance)
@@ -40,6 +41,22 @@ bool KVPluginInstanceRegister::waitUntilEmpty(std::chrono::milliseconds limit) c
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+void KVPluginInstanceRegister::dropFailed() {
+    std::vector<KVPtr<KVKeyPluginInstance>> dropped;
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto it = m_instances.begin(); it != m_instances.end();) {
+            const auto& plugin = it->second->Plugin();
+            if (plugin && plugin->hasFailed()) {
+                dropped.push_back(std::move(it->second));
+                it = m_instances.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
 }
 
 void KVPluginInstanceRegister::clear() {

@@ -26,6 +26,9 @@ public:
     // Exit: waits until the plug-ins have let go of every instance, for at most `limit`, and answers
     // whether they did.
     bool waitUntilEmpty(std::chrono::milliseconds limit) const;
+    // Lets go of the instances of plug-ins that crashed: they are never called again, so they will never
+    // release anything.
+    void dropFailed();
     // Drops every reference (after the exit wait).
     void clear();
 
