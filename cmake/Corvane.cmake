@@ -63,14 +63,17 @@ set(CORVANE_BUILD_PLUGINS_DIR ${PROJECT_BINARY_DIR}/lib/corvane/Plugins)
 # <Name>.so (no "lib" prefix) against the public interface in include/ only, with hidden symbols so only
 # the factories and the interface version are exported. Its Info.plist is copied next to it, in the build
 # tree and when installed. DEPS are what the plug-in itself links (e.g. cairo, or Qt 6 Widgets for a
-# settings panel). Tests build their own plug-ins with PLUGINS_DIR <folder> (instead of the program's) and
-# NO_INSTALL.
+# settings panel). Tests build their own plug-ins with PLUGINS_DIR <folder> (instead of the program's),
+# NO_INSTALL and, when a shipped plug-in has the same name, TARGET <target name>.
 function(corvane_plugin name)
-    cmake_parse_arguments(ARG "NO_INSTALL" "INFO;PLUGINS_DIR" "SOURCES;DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "NO_INSTALL" "INFO;PLUGINS_DIR;TARGET" "SOURCES;DEPS" ${ARGN})
     if(NOT ARG_SOURCES OR NOT ARG_INFO)
         message(FATAL_ERROR "corvane_plugin(${name}) needs SOURCES and INFO")
     endif()
     set(target corvane_plugin_${name})
+    if(ARG_TARGET)
+        set(target ${ARG_TARGET})
+    endif()
     if(NOT ARG_PLUGINS_DIR)
         set(ARG_PLUGINS_DIR ${CORVANE_BUILD_PLUGINS_DIR})
     endif()
