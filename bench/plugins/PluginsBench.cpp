@@ -25,7 +25,8 @@ struct InstalledPlugins {
         for (int i = 0; i < kPluginCount; ++i) {
             const auto folder = dir.path() / ("Sample" + std::to_string(i));
             std::filesystem::create_directories(folder);
-            std::filesystem::copy_file(std::string(CORVANE_BENCH_PLUGIN_DIR) + "/Info.plist", folder / "Info.plist");
+            std::filesystem::copy_file(std::string(CORVANE_BENCH_PLUGIN_DIR) + "/Info.plist",
+                                       folder / "Info.plist");
             std::filesystem::copy_file(std::string(CORVANE_BENCH_PLUGIN_DIR) + "/Sample.so",
                                        folder / ("Sample" + std::to_string(i) + ".so"));
             // Each folder declares its own identity.

@@ -1,8 +1,8 @@
 #include "conditions/ConditionStore.h"
 
 #include "conditions/ApplicationCondition.h"
-#include "conditions/StoredPluginCondition.h"
 #include "conditions/ModifierCondition.h"
+#include "conditions/StoredPluginCondition.h"
 #include "conditions/SysLayoutCondition.h"
 #include "core/Guid.h"
 #include "core/Log.h"

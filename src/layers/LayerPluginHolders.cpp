@@ -29,7 +29,8 @@ const KVKeyBinding* KVLayerPluginHolders::bindingOf(const KVKeyPluginInstance& i
     return found;
 }
 
-std::optional<KVPluginHolders::Holder> KVLayerPluginHolders::holderOf(const KVKeyPluginInstance& instance) const {
+std::optional<KVPluginHolders::Holder>
+KVLayerPluginHolders::holderOf(const KVKeyPluginInstance& instance) const {
     const KVLayersItem* holder = nullptr;
     if (instance.kind() == KVSubPluginKind::Condition) {
         const auto* condition = dynamic_cast<const KVCondition*>(&instance);

@@ -29,8 +29,8 @@ const IKVConditionPluginContextVtbl kConditionContextTable = {
 
 KVConditionPluginInstance::KVConditionPluginInstance(KVPluginInstanceFactory* host,
                                                      KVPtr<const KVConditionEnvironment> environment)
-    : KVCondition(corvane::kPluginConditionType, std::move(environment)), KVKeyPluginInstance(host, 0),
-      m_handle{{&kConditionContextTable}, this} {}
+    : KVCondition(corvane::kPluginConditionType, std::move(environment)),
+      KVKeyPluginInstance(host, 0), m_handle{{&kConditionContextTable}, this} {}
 
 KVConditionPluginInstance::~KVConditionPluginInstance() {
     Deactivate();

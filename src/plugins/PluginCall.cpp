@@ -7,7 +7,8 @@
 
 namespace corvane::plugins {
 
-std::string describeCall(std::string_view operation, std::string_view pluginId, std::string_view subPluginId) {
+std::string describeCall(std::string_view operation, std::string_view pluginId,
+                         std::string_view subPluginId) {
     if (subPluginId.empty())
         return fmt::format("{} of {}", operation, pluginId);
     return fmt::format("{} of {}/{}", operation, pluginId, subPluginId);

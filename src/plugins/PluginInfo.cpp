@@ -96,14 +96,16 @@ void KVPluginInfo::addSubPlugin(KVSubPluginKind kind, KVPtr<KVSubPluginInfo> sub
     if (!subPlugin)
         return;
     auto& list = const_cast<SubPlugins&>(subPlugins(kind));
-    std::erase_if(list, [&](const auto& existing) { return existing->SubPluginID == subPlugin->SubPluginID; });
+    std::erase_if(list,
+                  [&](const auto& existing) { return existing->SubPluginID == subPlugin->SubPluginID; });
     list.push_back(std::move(subPlugin));
 }
 
-KVPtr<KVSubPluginInfo> KVPluginInfo::findSubPlugin(KVSubPluginKind kind, const std::string& subPluginId) const {
+KVPtr<KVSubPluginInfo> KVPluginInfo::findSubPlugin(KVSubPluginKind kind,
+                                                   const std::string& subPluginId) const {
     const auto& list = subPlugins(kind);
-    const auto it =
-        std::find_if(list.begin(), list.end(), [&](const auto& sub) { return sub->SubPluginID == subPluginId; });
+    const auto it = std::find_if(list.begin(), list.end(),
+                                 [&](const auto& sub) { return sub->SubPluginID == subPluginId; });
     return it == list.end() ? nullptr : *it;
 }
 

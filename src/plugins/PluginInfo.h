@@ -3,7 +3,6 @@
 #include "core/KVPtr.h"
 
 #include <corvane/plugin.h>
-
 #include <string>
 #include <vector>
 

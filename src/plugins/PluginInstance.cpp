@@ -117,21 +117,24 @@ void KVKeyPluginInstance::createObject() {
     switch (kind()) {
     case KVSubPluginKind::View:
         if (entry.createView)
-            object = corvane::plugins::guardedCall<IKVPluginObject*>(*plugin, "createView", m_subPluginId, [&] {
-                return entry.createView(subId, static_cast<IKVViewPluginContext*>(context));
-            });
+            object =
+                corvane::plugins::guardedCall<IKVPluginObject*>(*plugin, "createView", m_subPluginId, [&] {
+                    return entry.createView(subId, static_cast<IKVViewPluginContext*>(context));
+                });
         break;
     case KVSubPluginKind::Action:
         if (entry.createAction)
-            object = corvane::plugins::guardedCall<IKVPluginObject*>(
-                *plugin, "createAction", m_subPluginId,
-                [&] { return entry.createAction(subId, static_cast<IKVActionPluginContext*>(context)); });
+            object =
+                corvane::plugins::guardedCall<IKVPluginObject*>(*plugin, "createAction", m_subPluginId, [&] {
+                    return entry.createAction(subId, static_cast<IKVActionPluginContext*>(context));
+                });
         break;
     case KVSubPluginKind::Condition:
         if (entry.createCondition)
             object = corvane::plugins::guardedCall<IKVPluginObject*>(
-                *plugin, "createCondition", m_subPluginId,
-                [&] { return entry.createCondition(subId, static_cast<IKVConditionPluginContext*>(context)); });
+                *plugin, "createCondition", m_subPluginId, [&] {
+                    return entry.createCondition(subId, static_cast<IKVConditionPluginContext*>(context));
+                });
         break;
     }
     afterCall();
@@ -180,7 +183,8 @@ void* KVKeyPluginInstance::CreatePanel(void* parent) {
     IKVPluginPanel* settings = panel();
     if (!settings || !settings->vtbl->CreatePanel)
         return nullptr;
-    m_panel = callObject<void*>("CreatePanel", [&](IKVPluginObject*) { return settings->vtbl->CreatePanel(settings, parent); });
+    m_panel = callObject<void*>(
+        "CreatePanel", [&](IKVPluginObject*) { return settings->vtbl->CreatePanel(settings, parent); });
     return m_panel;
 }
 

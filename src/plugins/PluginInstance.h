@@ -5,7 +5,6 @@
 #include "plugins/PluginInfo.h"
 
 #include <corvane/plugin.h>
-
 #include <memory>
 #include <string>
 #include <string_view>
@@ -98,12 +97,13 @@ private:
     bool m_active = false;
 };
 
-template <class R, class F> R KVKeyPluginInstance::callObject(std::string_view operation, F&& call, R failed) {
+template <class R, class F>
+R KVKeyPluginInstance::callObject(std::string_view operation, F&& call, R failed) {
     IKVPluginObject* object = Object();
     if (!object)
         return failed;
-    const R result =
-        corvane::plugins::guardedCall<R>(*m_plugin, operation, m_subPluginId, [&] { return call(object); }, failed);
+    const R result = corvane::plugins::guardedCall<R>(
+        *m_plugin, operation, m_subPluginId, [&] { return call(object); }, failed);
     afterCall();
     return result;
 }

@@ -53,7 +53,8 @@ KVPtr<KVActionPluginInstance> KVPluginInstanceFactory::CreateActionInstance(cons
 }
 
 KVPtr<KVConditionPluginInstance>
-KVPluginInstanceFactory::CreateConditionInstance(const KVPtr<KVPluginInfo>& plugin, const std::string& subPluginId,
+KVPluginInstanceFactory::CreateConditionInstance(const KVPtr<KVPluginInfo>& plugin,
+                                                 const std::string& subPluginId,
                                                  KVPtr<const KVConditionEnvironment> environment) {
     if (!canCreate(plugin, &KVPluginEntryPoints::createCondition))
         return nullptr;
@@ -63,7 +64,8 @@ KVPluginInstanceFactory::CreateConditionInstance(const KVPtr<KVPluginInfo>& plug
     return instance;
 }
 
-KVPtr<KVCondition> KVPluginInstanceFactory::CreatePluginCondition(KVPtr<const KVConditionEnvironment> environment) {
+KVPtr<KVCondition>
+KVPluginInstanceFactory::CreatePluginCondition(KVPtr<const KVConditionEnvironment> environment) {
     return std::make_shared<KVConditionPluginInstance>(this, std::move(environment));
 }
 

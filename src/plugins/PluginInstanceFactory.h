@@ -7,8 +7,8 @@
 
 #include <chrono>
 #include <set>
-#include <vector>
 #include <string>
+#include <vector>
 
 class CKVMessageDispatch;
 class KVActionPluginInstance;
@@ -52,7 +52,6 @@ public:
     KVPtr<KVConditionPluginInstance> CreateConditionInstance(const KVPtr<KVPluginInfo>& plugin,
                                                              const std::string& subPluginId,
                                                              KVPtr<const KVConditionEnvironment> environment);
-
 
     // The conditions' stored "plugin" entries become instances through this.
     KVPtr<KVCondition> CreatePluginCondition(KVPtr<const KVConditionEnvironment> environment) override;

@@ -61,7 +61,8 @@ void KVPluginRegistry::fillRegistry(const KVPtr<KVPropertyNode>& root) {
 void KVPluginRegistry::add(KVPtr<KVPluginInfo> plugin) {
     if (!plugin)
         return;
-    std::erase_if(m_plugins, [&](const auto& existing) { return existing->PluginID() == plugin->PluginID(); });
+    std::erase_if(m_plugins,
+                  [&](const auto& existing) { return existing->PluginID() == plugin->PluginID(); });
     m_plugins.push_back(std::move(plugin));
 }
 

@@ -1,7 +1,6 @@
 #include "plugins/PluginText.h"
 
 #include <corvane/plugin.h>
-
 #include <cstring>
 
 namespace corvane::plugins {

@@ -24,7 +24,8 @@ IKVPluginObject* getPairedActionObject(IKVViewPluginContext* self) {
 
 corvane::plugins::KVPluginKeyPlace placeOf(IKVViewPluginContext* self) {
     auto* instance = Thunks::owner(self);
-    return instance ? corvane::plugins::pluginKeyPlace(instance->KeyIndex()) : corvane::plugins::KVPluginKeyPlace{};
+    return instance ? corvane::plugins::pluginKeyPlace(instance->KeyIndex())
+                    : corvane::plugins::KVPluginKeyPlace{};
 }
 
 uint8_t getKeyRow(IKVViewPluginContext* self) {

@@ -2,8 +2,8 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 #include <sys/types.h>
+#include <vector>
 
 // What the folders are derived from, taken from the process once; tests fill it themselves.
 struct KVFolderEnvironment {

@@ -1,9 +1,8 @@
 // The headless program with plug-ins a user installed: views drawing keys from their own threads, a
 // plug-in condition deciding which layers show, and a crashing plug-in that only loses its own key.
 
-#include "support/ConfiguratorProcess.h"
-
 #include "device/KeyTables.h"
+#include "support/ConfiguratorProcess.h"
 
 #include <algorithm>
 #include <atomic>
@@ -40,20 +39,20 @@ std::string picture(const std::filesystem::path& folder, const std::string& key)
 // A group holding one layer that binds `key`, shown while the time of day lies in [from, to).
 void writeTimedGroup(const std::filesystem::path& layers, const std::string& id, const std::string& from,
                      const std::string& to, const std::string& key) {
-    writePlist(layers / id / "Group.plist",
-               fmt::format("<key>ItemOrder</key><array><string>{0}_layer</string></array>"
-                           "<key>DisplayName</key><string>{0}</string>"
-                           "<key>Conditions</key><dict><key>{{00000000-0000-0000-0000-000000000001}}</key><dict>"
-                           "<key>Type</key><string>plugin</string>"
-                           "<key>PluginID</key><string>TimeOfDay</string>"
-                           "<key>SubPluginID</key><string>Between</string>"
-                           "<key>PluginProperties</key><dict><key>From</key><string>{1}</string>"
-                           "<key>To</key><string>{2}</string></dict></dict></dict>",
-                           id, from, to));
+    writePlist(
+        layers / id / "Group.plist",
+        fmt::format("<key>ItemOrder</key><array><string>{0}_layer</string></array>"
+                    "<key>DisplayName</key><string>{0}</string>"
+                    "<key>Conditions</key><dict><key>{{00000000-0000-0000-0000-000000000001}}</key><dict>"
+                    "<key>Type</key><string>plugin</string>"
+                    "<key>PluginID</key><string>TimeOfDay</string>"
+                    "<key>SubPluginID</key><string>Between</string>"
+                    "<key>PluginProperties</key><dict><key>From</key><string>{1}</string>"
+                    "<key>To</key><string>{2}</string></dict></dict></dict>",
+                    id, from, to));
     const auto layer = layers / id / (id + "_layer");
-    writePlist(layer / "Layer.plist",
-               "<key>DisplayName</key><string>timed</string><key>Buttons</key><dict>" + picture(layer, key) +
-                   "</dict>");
+    writePlist(layer / "Layer.plist", "<key>DisplayName</key><string>timed</string><key>Buttons</key><dict>" +
+                                          picture(layer, key) + "</dict>");
 }
 
 std::string hoursFromNow(int hours) {
@@ -64,7 +63,8 @@ std::string hoursFromNow(int hours) {
 }
 
 bool nonBlack(const std::string& display) {
-    return display.size() == 48 * 48 * 2 && std::any_of(display.begin(), display.end(), [](char c) { return c != 0; });
+    return display.size() == 48 * 48 * 2 &&
+           std::any_of(display.begin(), display.end(), [](char c) { return c != 0; });
 }
 
 TEST(PluginEndToEnd, ViewsDrawConditionsDecideAndACrashLosesOnlyItsKey) {
@@ -73,10 +73,11 @@ TEST(PluginEndToEnd, ViewsDrawConditionsDecideAndACrashLosesOnlyItsKey) {
     ASSERT_EQ(runKeyboardTool("init " + keyboard), 0);
     const auto& model = corvane::device::modelDescriptor(KeyboardModelMain);
     auto display = [&](const char* key) {
-        return readFile(keyboard + fmt::format("/vTavirex/dynamic/{:03}.sys",
-                                               unsigned(model.keys[*corvane::device::findKeyByName(
-                                                                       KeyboardModelMain, key)]
-                                                            .display)));
+        return readFile(
+            keyboard +
+            fmt::format(
+                "/vTavirex/dynamic/{:03}.sys",
+                unsigned(model.keys[*corvane::device::findKeyByName(KeyboardModelMain, key)].display)));
     };
 
     const std::filesystem::path layers = home + "/config/TavirexCorvane/Layers";

@@ -2,8 +2,8 @@
 
 #include "ConditionFixture.h"
 #include "conditions/ApplicationCondition.h"
-#include "conditions/StoredPluginCondition.h"
 #include "conditions/ModifierCondition.h"
+#include "conditions/StoredPluginCondition.h"
 #include "conditions/SysCondition.h"
 #include "conditions/SysLayoutCondition.h"
 #include "core/Guid.h"

@@ -1,8 +1,8 @@
 #include "ConditionFixture.h"
 #include "conditions/ApplicationCondition.h"
 #include "conditions/ConditionList.h"
-#include "conditions/StoredPluginCondition.h"
 #include "conditions/ModifierCondition.h"
+#include "conditions/StoredPluginCondition.h"
 #include "conditions/SysCondition.h"
 #include "conditions/SysLayoutCondition.h"
 

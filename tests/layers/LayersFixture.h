@@ -56,13 +56,16 @@ struct RecordingPlugins {
         return &(new Object{{&table}, std::move(name)})->base;
     }
     static IKVPluginObject* createView(const char*, IKVViewPluginContext* context) {
-        return make("view " + corvane::plugins::ContextThunks<IKVViewPluginContext, KVViewPluginInstance>::owner(context)
-                                  ->PluginID());
+        return make(
+            "view " +
+            corvane::plugins::ContextThunks<IKVViewPluginContext, KVViewPluginInstance>::owner(context)
+                ->PluginID());
     }
     static IKVPluginObject* createAction(const char*, IKVActionPluginContext* context) {
-        return make("action " +
-                    corvane::plugins::ContextThunks<IKVActionPluginContext, KVActionPluginInstance>::owner(context)
-                        ->PluginID());
+        return make(
+            "action " +
+            corvane::plugins::ContextThunks<IKVActionPluginContext, KVActionPluginInstance>::owner(context)
+                ->PluginID());
     }
 
     inline static RecordingPlugins* s_current = nullptr;

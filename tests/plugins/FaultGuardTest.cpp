@@ -1,5 +1,6 @@
-#include "plugins/CallWatchdog.h"
 #include "plugins/FaultGuard.h"
+
+#include "plugins/CallWatchdog.h"
 
 #include <csignal>
 #include <gtest/gtest.h>

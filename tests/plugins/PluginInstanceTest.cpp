@@ -1,5 +1,4 @@
 #include "TestPlugins.h"
-
 #include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "images/KVImage.h"
@@ -51,7 +50,8 @@ protected:
         entry->addChild("SubPluginID", "Flag");
         if (!body.empty())
             entry->addChild("PluginProperties")->addChild("Initial", body);
-        auto condition = std::static_pointer_cast<KVConditionPluginInstance>(factory.CreatePluginCondition(nullptr));
+        auto condition =
+            std::static_pointer_cast<KVConditionPluginInstance>(factory.CreatePluginCondition(nullptr));
         condition->Load(*entry);
         return condition;
     }

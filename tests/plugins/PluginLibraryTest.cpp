@@ -1,5 +1,4 @@
 #include "TestPlugins.h"
-
 #include "plugins/ActionPluginInstance.h"
 #include "plugins/ConditionPluginInstance.h"
 #include "plugins/PluginInstanceFactory.h"
@@ -92,7 +91,8 @@ TEST(PluginLibraryTest, APluginThatCrashesIsDisabledAndTheOthersGoOn) {
     action->Activate();
     EXPECT_TRUE(action->HasObject());
     EXPECT_FALSE(startView->StartView());
-    EXPECT_EQ(starting->loadError().rfind("crashed in Start of CrashInStart/Fill", 0), 0u) << starting->loadError();
+    EXPECT_EQ(starting->loadError().rfind("crashed in Start of CrashInStart/Fill", 0), 0u)
+        << starting->loadError();
     EXPECT_FALSE(startView->IsDrawing());
     EXPECT_FALSE(startView->KeyImage());
     // The action of the same library falls back as for a missing plug-in: nothing reaches it.

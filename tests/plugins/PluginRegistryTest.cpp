@@ -1,4 +1,5 @@
 #include "plugins/PluginRegistry.h"
+
 #include "plugins/PluginText.h"
 #include "store/PropertyNode.h"
 #include "support/TempDir.h"
@@ -11,8 +12,9 @@ namespace {
 
 void writeInfo(const std::filesystem::path& folder, const std::string& body) {
     std::filesystem::create_directories(folder);
-    std::ofstream(folder / "Info.plist") << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n"
-                                         << body << "\n</plist>\n";
+    std::ofstream(folder / "Info.plist")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n"
+        << body << "\n</plist>\n";
 }
 
 std::string pluginDict(const std::string& id, const std::string& displayName, const std::string& inner = {}) {

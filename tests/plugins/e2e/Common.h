@@ -1,6 +1,5 @@
 /* What the end-to-end test plug-ins share: an object with a context, and a drawing thread. */
 #include <corvane/plugin.h>
-
 #include <pthread.h>
 #include <stdlib.h>
 #include <time.h>
