@@ -95,7 +95,8 @@ KVPluginInstanceRegister* KVKeyPluginInstance::instanceRegister() const {
 
 void KVKeyPluginInstance::activateInstance() {
     m_active = true;
-    auto* instances = instanceRegister();
+    // Only an instance owned through KVPtr can be kept alive for its plug-in.
+    auto* instances = weak_from_this().expired() ? nullptr : instanceRegister();
     if (instances)
         instances->insert(shared_from_this());
     createObject();
