@@ -54,3 +54,54 @@ function(corvane_add_subfolders)
         endif()
     endforeach()
 endfunction()
+
+# Where plug-ins sit in the build tree: the same layout as the installed program folder, so the program
+# run from the build tree finds them (<build>/lib/corvane/Plugins/<Name>/).
+set(CORVANE_BUILD_PLUGINS_DIR ${PROJECT_BINARY_DIR}/lib/corvane/Plugins)
+
+# corvane_plugin(<Name> SOURCES <files...> INFO <Info.plist> [DEPS <libraries...>]): one plug-in, built as
+# <Name>.so (no "lib" prefix) against the public interface in include/ only, with hidden symbols so only
+# the factories and the interface version are exported. Its Info.plist is copied next to it, in the build
+# tree and when installed. DEPS are what the plug-in itself links (e.g. cairo, or Qt 6 Widgets for a
+# settings panel). Tests build their own plug-ins with PLUGINS_DIR <folder> (instead of the program's),
+# NO_INSTALL and, when a shipped plug-in has the same name, TARGET <target name>.
+function(corvane_plugin name)
+    cmake_parse_arguments(ARG "NO_INSTALL" "INFO;PLUGINS_DIR;TARGET" "SOURCES;DEPS" ${ARGN})
+    if(NOT ARG_SOURCES OR NOT ARG_INFO)
+        message(FATAL_ERROR "corvane_plugin(${name}) needs SOURCES and INFO")
+    endif()
+    set(target corvane_plugin_${name})
+    if(ARG_TARGET)
+        set(target ${ARG_TARGET})
+    endif()
+    if(NOT ARG_PLUGINS_DIR)
+        set(ARG_PLUGINS_DIR ${CORVANE_BUILD_PLUGINS_DIR})
+    endif()
+    set(folder ${ARG_PLUGINS_DIR}/${name})
+    add_library(${target} MODULE ${ARG_SOURCES})
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/include)
+    target_compile_options(${target} PRIVATE ${CORVANE_WARNINGS})
+    target_link_libraries(${target} PRIVATE ${ARG_DEPS})
+    set_target_properties(${target} PROPERTIES
+        OUTPUT_NAME ${name}
+        PREFIX ""
+        SUFFIX ".so"
+        LIBRARY_OUTPUT_DIRECTORY ${folder}
+        C_VISIBILITY_PRESET hidden
+        CXX_VISIBILITY_PRESET hidden
+        VISIBILITY_INLINES_HIDDEN ON)
+    get_filename_component(info ${ARG_INFO} ABSOLUTE)
+    add_custom_command(
+        OUTPUT ${folder}/Info.plist
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+        COMMAND ${CMAKE_COMMAND} -E copy_if_different ${info} ${folder}/Info.plist
+        DEPENDS ${info}
+        COMMENT "Placing the Info.plist of plug-in ${name}")
+    add_custom_target(${target}_info ALL DEPENDS ${folder}/Info.plist)
+    add_dependencies(${target} ${target}_info)
+    if(NOT ARG_NO_INSTALL)
+        # The program finds its folder as <prefix>/lib/corvane, whatever the platform's library folder is.
+        install(TARGETS ${target} LIBRARY DESTINATION lib/corvane/Plugins/${name})
+        install(FILES ${info} DESTINATION lib/corvane/Plugins/${name})
+    endif()
+endfunction()

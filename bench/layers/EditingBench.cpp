@@ -5,7 +5,7 @@
 #include "core/MessageDispatch.h"
 #include "images/KVImage.h"
 #include "layers/LayersController.h"
-#include "layers/PluginInstance.h"
+#include "plugins/ActionPluginInstance.h"
 #include "support/FakeSources.h"
 #include "support/ManualLoop.h"
 
@@ -26,7 +26,7 @@ KVPtr<KVLayer> boundLayer(const std::string& id, const KVPtr<KVImage>& picture, 
         binding.image = std::make_shared<KVImage>(*picture);
         binding.keystroke = "k";
         if (key % 10 == 0) {
-            binding.actionPlugin = std::make_shared<KVActionPluginInstance>(key, nullptr);
+            binding.actionPlugin = std::make_shared<KVActionPluginInstance>(nullptr, key);
             binding.actionPlugin->SetIds("launcher", "run");
         }
     }

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "core/KVPtr.h"
+
 #include <cstdint>
 #include <string_view>
 
+class KVCondition;
 class KVSystemHook;
+struct KVConditionEnvironment;
 
 // What conditions read from the running system. Each source is a narrow interface that the service
 // owning that state implements (the application catalogue, the keyboard-layout catalogue, the keyboard
@@ -41,6 +45,13 @@ public:
     virtual uint32_t KeyboardModifierMask() const = 0;
 };
 
+// Implemented by the plug-in side: makes the condition of a stored "plugin" entry.
+class KVPluginConditionSource {
+public:
+    virtual ~KVPluginConditionSource() = default;
+    virtual KVPtr<KVCondition> CreatePluginCondition(KVPtr<const KVConditionEnvironment> environment) = 0;
+};
+
 // The sources a condition reads at each evaluation. Owned by whoever sets up the services (one for the
 // process) and shared with every condition, so a source set after conditions were loaded is still seen.
 // An absent source reads as nothing: no modifiers, no application, layout 0, keyboard closed.
@@ -49,6 +60,8 @@ struct KVConditionEnvironment {
     const KVKeyboardStateSource* keyboard = nullptr;
     KVApplicationStateSource* applications = nullptr;
     KVLayoutSource* layouts = nullptr;
+    // Without it a "plugin" entry is kept as stored data and does not hold.
+    KVPluginConditionSource* plugins = nullptr;
 
     // The modifier and lock state right now: what the session's hook reports OR what is held on the
     // keyboard itself, which the hook may not know as a modifier since any key can send any code.

@@ -1,8 +1,8 @@
 #include "conditions/ConditionStore.h"
 
 #include "conditions/ApplicationCondition.h"
-#include "conditions/ConditionPluginInstance.h"
 #include "conditions/ModifierCondition.h"
+#include "conditions/StoredPluginCondition.h"
 #include "conditions/SysLayoutCondition.h"
 #include "core/Guid.h"
 #include "core/Log.h"
@@ -22,8 +22,12 @@ KVPtr<KVCondition> newConditionOfType(std::string_view type,
         return std::make_shared<KVLockCondition>(std::move(environment));
     if (type == kApplicationConditionType)
         return std::make_shared<KVApplicationCondition>(std::move(environment));
-    if (type == kPluginConditionType)
-        return std::make_shared<KVConditionPluginInstance>(std::move(environment));
+    if (type == kPluginConditionType) {
+        if (environment && environment->plugins)
+            if (auto condition = environment->plugins->CreatePluginCondition(environment))
+                return condition;
+        return std::make_shared<KVStoredPluginCondition>(std::move(environment));
+    }
     return nullptr;
 }
 

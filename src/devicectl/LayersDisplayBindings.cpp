@@ -1,7 +1,8 @@
 #include "devicectl/LayersDisplayBindings.h"
 
 #include "layers/LayersController.h"
-#include "layers/PluginInstance.h"
+#include "plugins/ActionPluginInstance.h"
+#include "plugins/ViewPluginInstance.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 #include "layers/BindingEdit.h"
 
 #include "images/KVImage.h"
-#include "layers/PluginInstance.h"
+#include "plugins/ActionPluginInstance.h"
+#include "plugins/ViewPluginInstance.h"
 #include "store/PropertyNode.h"
 
 namespace corvane::layers {
@@ -11,22 +12,22 @@ namespace {
 // plug-in that is not installed) and shares no settings with the original.
 template <class Instance>
 KVPtr<Instance> copyInstance(const KVPtr<Instance>& source, unsigned keyIndex,
-                             KVPluginObjectFactory* plugins) {
+                             KVPluginInstanceFactory* plugins) {
     if (!source)
         return nullptr;
     auto stored = KVPropertyNode::create("Plugin");
     source->Save(*stored);
-    auto copy = std::make_shared<Instance>(keyIndex, plugins);
+    auto copy = std::make_shared<Instance>(plugins, keyIndex);
     copy->Load(*stored->deepCopy());
     return copy;
 }
 
 template <class Instance>
-KVPtr<Instance> newInstance(unsigned keyIndex, KVPluginObjectFactory* plugins, const std::string& pluginId,
+KVPtr<Instance> newInstance(unsigned keyIndex, KVPluginInstanceFactory* plugins, const std::string& pluginId,
                             const std::string& subPluginId) {
     if (pluginId.empty())
         return nullptr;
-    auto instance = std::make_shared<Instance>(keyIndex, plugins);
+    auto instance = std::make_shared<Instance>(plugins, keyIndex);
     instance->SetIds(pluginId, subPluginId);
     return instance;
 }
@@ -34,7 +35,7 @@ KVPtr<Instance> newInstance(unsigned keyIndex, KVPluginObjectFactory* plugins, c
 } // namespace
 
 KVKeyBinding copiedBinding(const KVKeyBinding& target, const KVKeyBinding& source, unsigned fields,
-                           unsigned keyIndex, KVPluginObjectFactory* plugins) {
+                           unsigned keyIndex, KVPluginInstanceFactory* plugins) {
     KVKeyBinding result = target;
     if (fields & KV_FIELD_IMAGE) {
         result.image = source.image ? std::make_shared<KVImage>(*source.image) : nullptr;
@@ -56,12 +57,12 @@ KVKeyBinding copiedBinding(const KVKeyBinding& target, const KVKeyBinding& sourc
     return result;
 }
 
-KVPtr<KVViewPluginInstance> newViewPlugin(unsigned keyIndex, KVPluginObjectFactory* plugins,
+KVPtr<KVViewPluginInstance> newViewPlugin(unsigned keyIndex, KVPluginInstanceFactory* plugins,
                                           const std::string& pluginId, const std::string& subPluginId) {
     return newInstance<KVViewPluginInstance>(keyIndex, plugins, pluginId, subPluginId);
 }
 
-KVPtr<KVActionPluginInstance> newActionPlugin(unsigned keyIndex, KVPluginObjectFactory* plugins,
+KVPtr<KVActionPluginInstance> newActionPlugin(unsigned keyIndex, KVPluginInstanceFactory* plugins,
                                               const std::string& pluginId, const std::string& subPluginId) {
     return newInstance<KVActionPluginInstance>(keyIndex, plugins, pluginId, subPluginId);
 }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-class KVPluginObjectFactory;
+class KVPluginInstanceFactory;
 
 // Building the new contents of a key binding for the editing operations. These are the only places where
 // editing makes, copies, starts and stops plug-in instances.
@@ -29,12 +29,12 @@ enum KVBindingField : unsigned {
 // instances on that key made from the source instances' stored form. Nothing is shared with `source`
 // that either side could change later.
 KVKeyBinding copiedBinding(const KVKeyBinding& target, const KVKeyBinding& source, unsigned fields,
-                           unsigned keyIndex, KVPluginObjectFactory* plugins);
+                           unsigned keyIndex, KVPluginInstanceFactory* plugins);
 
 // New plug-in instances of one sub-plug-in on `keyIndex`; empty when `pluginId` is empty.
-KVPtr<KVViewPluginInstance> newViewPlugin(unsigned keyIndex, KVPluginObjectFactory* plugins,
+KVPtr<KVViewPluginInstance> newViewPlugin(unsigned keyIndex, KVPluginInstanceFactory* plugins,
                                           const std::string& pluginId, const std::string& subPluginId);
-KVPtr<KVActionPluginInstance> newActionPlugin(unsigned keyIndex, KVPluginObjectFactory* plugins,
+KVPtr<KVActionPluginInstance> newActionPlugin(unsigned keyIndex, KVPluginInstanceFactory* plugins,
                                               const std::string& pluginId, const std::string& subPluginId);
 
 // Puts `value` into `binding`: instances that leave are deactivated, and the ones it holds now are

@@ -1,27 +1,29 @@
 #include "layers/KeyBinding.h"
 
 #include "core/StoredNumbers.h"
-#include "layers/PluginInstance.h"
+#include "plugins/ActionPluginInstance.h"
+#include "plugins/ViewPluginInstance.h"
 #include "store/PropertyNode.h"
 
 #include <fmt/format.h>
 
 namespace {
 
+// Without a plug-in factory (tools, tests) the instance is kept as stored data.
 template <class Instance>
 KVPtr<Instance> loadInstance(const KVPropertyNode& entry, const char* key, unsigned keyIndex,
-                             KVPluginObjectFactory* plugins) {
+                             KVPluginInstanceFactory* plugins) {
     const auto dictionary = entry.findChild(key);
     if (!dictionary)
         return nullptr;
-    auto instance = std::make_shared<Instance>(keyIndex, plugins);
+    auto instance = std::make_shared<Instance>(plugins, keyIndex);
     instance->Load(*dictionary);
     return instance;
 }
 
 } // namespace
 
-void KVKeyBinding::load(const KVPropertyNode& entry, unsigned keyIndex, KVPluginObjectFactory* plugins) {
+void KVKeyBinding::load(const KVPropertyNode& entry, unsigned keyIndex, KVPluginInstanceFactory* plugins) {
     viewPlugin = loadInstance<KVViewPluginInstance>(entry, "ViewPlugin", keyIndex, plugins);
     actionPlugin = loadInstance<KVActionPluginInstance>(entry, "ActionPlugin", keyIndex, plugins);
     image = entry.childImage("Image");

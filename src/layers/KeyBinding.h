@@ -8,7 +8,7 @@
 
 class KVImage;
 class KVPropertyNode;
-class KVPluginObjectFactory;
+class KVPluginInstanceFactory;
 class KVViewPluginInstance;
 class KVActionPluginInstance;
 
@@ -27,7 +27,7 @@ struct KVKeyBinding {
 
     // Fills the binding from its "Buttons" entry. Missing numbers read as 0; "ScanCode" keeps its low
     // 8 bits.
-    void load(const KVPropertyNode& entry, unsigned keyIndex, KVPluginObjectFactory* plugins);
+    void load(const KVPropertyNode& entry, unsigned keyIndex, KVPluginInstanceFactory* plugins);
     // Adds the entry `keyName` to `buttons` when the binding is set; its picture rides on an "Image"
     // child that the layer writer stores as <keyName>.png.
     void save(KVPropertyNode& buttons, std::string_view keyName) const;

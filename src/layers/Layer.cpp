@@ -17,7 +17,7 @@ void KVLayer::load(const std::string& identifier, const KVPropertyNode& node,
         loadButtons(*buttons, context.plugins);
 }
 
-void KVLayer::loadButtons(const KVPropertyNode& buttons, KVPluginObjectFactory* plugins) {
+void KVLayer::loadButtons(const KVPropertyNode& buttons, KVPluginInstanceFactory* plugins) {
     std::optional<unsigned> previous;
     for (const auto& entry : buttons.children()) {
         const auto index = corvane::layers::matchKeyName(entry->name(), previous);

@@ -27,7 +27,7 @@ public:
     void deactivate() override;
 
 private:
-    void loadButtons(const KVPropertyNode& buttons, KVPluginObjectFactory* plugins);
+    void loadButtons(const KVPropertyNode& buttons, KVPluginInstanceFactory* plugins);
 
     Bindings m_bindings;
 };

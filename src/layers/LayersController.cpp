@@ -4,7 +4,8 @@
 #include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "layers/LayerEvaluation.h"
-#include "layers/PluginInstance.h"
+#include "plugins/ActionPluginInstance.h"
+#include "plugins/ViewPluginInstance.h"
 
 #include <algorithm>
 
@@ -102,6 +103,12 @@ const KVKeyBinding* KVLayersController::DisplayBinding(unsigned key) const {
     if (const auto* shown = m_shownLayers.binding(key))
         return shown;
     return m_active.binding(key);
+}
+
+KVPtr<KVCompositeLayer> KVLayersController::DisplayComposition() const {
+    auto composition = std::make_shared<KVCompositeLayer>(m_shownLayers.layers());
+    composition->appendAll(m_active);
+    return composition;
 }
 
 void KVLayersController::KeyEvent(unsigned key, int state) {

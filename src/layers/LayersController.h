@@ -45,6 +45,8 @@ public:
     // What the keyboard shows for `key`: the shown layers first, then the active ones. Allocation-free;
     // the pointer stays valid until the next change of the cake.
     const KVKeyBinding* DisplayBinding(unsigned key) const;
+    // The same as one stack: the shown layers followed by the active ones (the keyboard dump's order).
+    KVPtr<KVCompositeLayer> DisplayComposition() const;
     const KVCompositeLayer& ActiveLayers() const { return m_active; }
     const std::vector<KVPtr<KVLayersItem>>& ShownItems() const { return m_shownItems; }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 class KVPropertyNode;
-class KVPluginObjectFactory;
+class KVPluginInstanceFactory;
 class KVLayersItem;
 
 // Flags of a layers item. Only "Disabled" is stored; the others are the running state.
@@ -26,7 +26,7 @@ enum KVItemFlag : uint32_t {
 // plug-in library that gives their plug-in instances objects (either may be absent).
 struct KVLayerLoadContext {
     KVPtr<const KVConditionEnvironment> conditions;
-    KVPluginObjectFactory* plugins = nullptr;
+    KVPluginInstanceFactory* plugins = nullptr;
 };
 
 // An ordered list of items: a group's children, or the top level of the layer cake. The order is the

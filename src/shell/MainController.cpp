@@ -17,11 +17,14 @@
 #include "layers/KeyNames.h"
 #include "layers/LayerArchive.h"
 #include "layers/LayerCake.h"
+#include "layers/LayerPluginHolders.h"
 #include "layers/LayersController.h"
 #include "layers/LayoutLayers.h"
 #include "layers/OpenWith.h"
 #include "layers/PaintEditor.h"
 #include "layers/PictureLayer.h"
+#include "plugins/PluginInstanceFactory.h"
+#include "plugins/PluginRegistry.h"
 #include "shell/EditorHost.h"
 #include "store/ConfigurationStore.h"
 #include "store/StoreFolders.h"
@@ -62,14 +65,23 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
         dispatch, hook, std::make_shared<KVProcProcessTable>(), KVApplicationSources::fromEnvironment());
     m_environment->applications = &applications;
 
-    // The layer cake. Plug-ins are not loaded yet, so bindings keep their plug-in entries as data.
-    m_cake = &services.get<KVLayerCake>(KVLayerLoadContext{m_environment, nullptr});
+    // The plug-in registry (filled when the configuration loads) and the plug-in instance factory. They
+    // come before the layer cake because its bindings and conditions hold instances that use them, so
+    // they must go after it.
+    m_plugins = &services.get<KVPluginRegistry>();
+    auto& instances = services.get<KVPluginInstanceFactory>(m_plugins, &dispatch);
+    m_environment->plugins = &instances;
+
+    // The layer cake.
+    m_cake = &services.get<KVLayerCake>(KVLayerLoadContext{m_environment, &instances});
 
     // The temporary folder.
     m_folders = &services.get<KVStoreFolders>();
     if (m_folders->temporaryFolder().empty())
         corvane::logger("shell").error(
             "no private temporary folder: archives and the editor's scratch files are unavailable");
+    m_pluginHolders = std::make_unique<KVLayerPluginHolders>(*m_cake, m_folders->layersFolder());
+    instances.setHolders(m_pluginHolders.get());
 
     // The layers controller, then the device controller and the keyboard.
     m_layers = &services.get<KVLayersController>(dispatch, *m_cake, m_environment);
@@ -98,7 +110,7 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
     // The update controller: its handler of KVM_DEVICE_STATE runs after the device controller's.
     if (!updateDesktop)
         updateDesktop = &services.get<KVUpdateDesktop>();
-    auto& firmwareKeyboard = services.get<KVCorvaneFirmwareKeyboard>(*m_device);
+    auto& firmwareKeyboard = services.get<KVCorvaneFirmwareKeyboard>(m_device->Keyboard());
     m_updates = &services.get<KVFirmwareUpdateController>(
         loop, dispatch, firmwareKeyboard, *updateDesktop,
         KVUpdateSettings::load(m_folders->programFolder(), KVUpdateSettings::processEnvironment()),
@@ -111,12 +123,14 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
 KVMainController::~KVMainController() {
     m_dispatch.UnregisterHandlers(this);
     m_paint.reset();
+    if (auto* instances = m_services.find<KVPluginInstanceFactory>())
+        instances->setHolders(nullptr);
 }
 
 void KVMainController::LoadAndStart() {
     m_store = std::make_unique<KVConfigurationStore>(
         *m_folders,
-        KVConfigurationControllers{*m_cake, nullptr, *m_deviceController,
+        KVConfigurationControllers{*m_cake, m_plugins, *m_deviceController,
                                    *m_services.find<KVSysApplicationsController>()},
         corvane::layers::keyNamePredicate());
     m_store->loadConfiguration();

@@ -19,6 +19,8 @@ class KVDevice;
 class KVDeviceController;
 class KVLayerCake;
 class KVLayersController;
+class KVLayerPluginHolders;
+class KVPluginRegistry;
 class KVLayoutLayers;
 class KVMainLoop;
 class KVOpenWith;
@@ -78,6 +80,7 @@ private:
     IKVEditorHost* m_editor;
     KVPtr<KVConditionEnvironment> m_environment;
     KVStoreFolders* m_folders = nullptr;
+    KVPluginRegistry* m_plugins = nullptr;
     KVLayerCake* m_cake = nullptr;
     KVLayersController* m_layers = nullptr;
     KVDeviceController* m_deviceController = nullptr;
@@ -88,4 +91,5 @@ private:
     std::unique_ptr<KVConfigurationStore> m_store;
     std::unique_ptr<KVOpenWith> m_openWith;
     std::unique_ptr<KVPaintEditor> m_paint;
+    std::unique_ptr<KVLayerPluginHolders> m_pluginHolders;
 };

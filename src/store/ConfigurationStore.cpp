@@ -41,7 +41,8 @@ KVPtr<KVPropertyNode> KVConfigurationStore::loadConfiguration() {
 
     auto plugins = root->addChild("Plugins");
     if (m_controllers.pluginRegistry)
-        m_controllers.pluginRegistry->scanPluginFolders(m_folders.pluginsFolder(), *plugins);
+        for (const auto& folder : m_folders.pluginsFolders())
+            m_controllers.pluginRegistry->scanPluginFolders(folder, *plugins);
 
     const std::string profile = m_folders.profileFolder();
     if (auto device = corvane::loadPropertyList(profile + kDeviceDocument, "Device"))

@@ -52,6 +52,7 @@ bool isOwnPrivateFolder(const std::string& path, uid_t uid) {
 KVFolderEnvironment KVFolderEnvironment::fromProcess() {
     KVFolderEnvironment environment;
     environment.configHome = environmentValue("XDG_CONFIG_HOME");
+    environment.dataHome = environmentValue("XDG_DATA_HOME");
     environment.home = environmentValue("HOME");
     if (environment.home.empty()) {
         if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
@@ -88,6 +89,16 @@ std::string KVStoreFolders::programFolder() const {
 
 std::string KVStoreFolders::pluginsFolder() const {
     return programFolder() + "/Plugins";
+}
+
+std::string KVStoreFolders::userPluginsFolder() const {
+    const std::string base =
+        isAbsolute(m_environment.dataHome) ? m_environment.dataHome : m_environment.home + "/.local/share";
+    return base + "/corvane/Plugins";
+}
+
+std::vector<std::string> KVStoreFolders::pluginsFolders() const {
+    return {pluginsFolder(), userPluginsFolder()};
 }
 
 const std::string& KVStoreFolders::temporaryFolder() {

@@ -3,10 +3,12 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 // What the folders are derived from, taken from the process once; tests fill it themselves.
 struct KVFolderEnvironment {
     std::string configHome;         // $XDG_CONFIG_HOME
+    std::string dataHome;           // $XDG_DATA_HOME
     std::string home;               // $HOME, else the password database
     std::string runtimeDir;         // $XDG_RUNTIME_DIR
     std::string tmpDir = "/tmp";    // where the temporary folder goes without a runtime folder
@@ -26,7 +28,8 @@ struct KVFolderEnvironment {
 //   editor scratch folder  temporary folder/Editor Layots
 //   program folder         $CORVANE_PROGRAM_DIR, else <prefix>/lib/corvane for a program in <prefix>/bin
 //                          (installed: /usr/lib/corvane; build tree: build/<preset>/lib/corvane)
-//   plug-ins folder        program folder/Plugins
+//   plug-ins folders       program folder/Plugins, then $XDG_DATA_HOME/corvane/Plugins (else
+//                          ~/.local/share/corvane/Plugins), where a user installs plug-ins without root
 class KVStoreFolders {
 public:
     explicit KVStoreFolders(KVFolderEnvironment environment = KVFolderEnvironment::fromProcess());
@@ -35,6 +38,9 @@ public:
     std::string layersFolder() const;
     std::string programFolder() const;
     std::string pluginsFolder() const;
+    std::string userPluginsFolder() const;
+    // Both, in the order they are scanned: of two plug-ins with one identity the later one wins.
+    std::vector<std::string> pluginsFolders() const;
 
     // Created on the first call and kept for the life of the object; empty (and logged) when no private
     // folder could be made.

@@ -2,8 +2,8 @@
 
 #include "ConditionFixture.h"
 #include "conditions/ApplicationCondition.h"
-#include "conditions/ConditionPluginInstance.h"
 #include "conditions/ModifierCondition.h"
+#include "conditions/StoredPluginCondition.h"
 #include "conditions/SysCondition.h"
 #include "conditions/SysLayoutCondition.h"
 #include "core/Guid.h"
@@ -116,7 +116,7 @@ TEST_F(ConditionStoreTest, PluginConditionKeepsItsStoredEntryWholeAndIndependent
     properties->addChild("Enabled", "true");
 
     auto condition = createCondition(*stored, environment);
-    ASSERT_TRUE(as<KVConditionPluginInstance>(condition));
+    ASSERT_TRUE(as<KVStoredPluginCondition>(condition));
     EXPECT_FALSE(condition->IsTrue());
     // Changing the loaded document afterwards must not reach the condition.
     properties->addChild("City", "Wien");

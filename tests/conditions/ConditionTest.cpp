@@ -1,8 +1,8 @@
 #include "ConditionFixture.h"
 #include "conditions/ApplicationCondition.h"
 #include "conditions/ConditionList.h"
-#include "conditions/ConditionPluginInstance.h"
 #include "conditions/ModifierCondition.h"
+#include "conditions/StoredPluginCondition.h"
 #include "conditions/SysCondition.h"
 #include "conditions/SysLayoutCondition.h"
 
@@ -55,7 +55,7 @@ TEST_F(ConditionTest, WithoutEnvironmentOrPluginConditionsSeeNothingAndSysFollow
     EXPECT_FALSE(KVModifierCondition(nullptr, KV_MOD_ALT).IsTrue());
     EXPECT_FALSE(KVApplicationCondition(nullptr, "a.exe").IsTrue());
     EXPECT_EQ(KVSysLayoutCondition(nullptr, 0x409).ImageIndex(), -1);
-    EXPECT_FALSE(KVConditionPluginInstance(environment).IsTrue()) << "no plug-in loaded";
+    EXPECT_FALSE(KVStoredPluginCondition(environment).IsTrue()) << "no plug-in loaded";
     KVSysCondition sys(environment);
     EXPECT_FALSE(sys.IsTrue());
     keyboard.setOpen(true);

@@ -10,7 +10,7 @@ using namespace corvane::layers;
 namespace {
 
 struct LayerEditingTest : ::testing::Test, LayersStackFixture {
-    LayerEditingTest() { dispatch.RegisterHandler(KVM_KEYS_EDITED, this, &LayerEditingTest::onKeysEdited); }
+    LayerEditingTest() { dispatch.RegisterHandler<KVM_KEYS_EDITED>(this, &LayerEditingTest::onKeysEdited); }
     void onKeysEdited() { ++keysEdited; }
 
     // user_layers {work, games}, then system_layers {control_buttons}; started with the keyboard there.

@@ -242,7 +242,7 @@ TEST_F(LayerStackTest, ShutdownReleasesEveryPluginAndList) {
     EXPECT_TRUE(controller.ActiveLayers().empty());
     EXPECT_TRUE(controller.ShownItems().empty());
     for (const char* expected :
-         {"action tool stop", "action tool destroyed", "view meter stop", "view meter destroyed"})
+         {"action tool stop", "action tool destroyed", "view meter start", "view meter destroyed"})
         EXPECT_EQ(std::count(plugins.log.begin(), plugins.log.end(), expected), 1) << expected;
     cake.clear();
     EXPECT_EQ(layer.use_count(), 1);
@@ -252,25 +252,31 @@ TEST_F(LayerStackTest, ShutdownReleasesEveryPluginAndList) {
 
 namespace {
 
-struct FailingPlugins final : KVPluginObjectFactory {
-    std::unique_ptr<KVPluginObject> createView(KVViewPluginInstance&) override {
-        throw std::runtime_error("no");
-    }
-    std::unique_ptr<KVPluginObject> createAction(KVActionPluginInstance&) override { throw 42; }
-};
+// A plug-in whose factories throw: the instances stay without objects and do nothing.
+IKVPluginObject* throwingView(const char*, IKVViewPluginContext*) {
+    throw std::runtime_error("no");
+}
+IKVPluginObject* throwingAction(const char*, IKVActionPluginContext*) {
+    throw 42;
+}
 
 TEST(PluginInstanceTest, APluginThatFailsToCreateLeavesAnInertInstance) {
-    FailingPlugins failing;
-    KVActionPluginInstance action(3, &failing);
-    KVViewPluginInstance view(3, &failing);
-    action.Activate();
-    view.Activate();
-    EXPECT_TRUE(action.IsActive());
-    EXPECT_FALSE(action.HasObject());
-    action.KeyDown();
-    EXPECT_FALSE(action.IsPressed());
-    EXPECT_FALSE(view.StartView());
-    EXPECT_FALSE(view.IsDrawing());
+    KVPluginRegistry registry;
+    registry.add(KVPluginInfo::inProcess("failing", {&throwingView, &throwingAction, nullptr}));
+    KVPluginInstanceFactory factory(&registry, nullptr);
+    auto action = factory.CreateActionInstance(registry.find("failing"), "sub", 3);
+    auto view = factory.CreateViewInstance(registry.find("failing"), "sub", 3);
+    ASSERT_TRUE(action && view);
+    action->Activate();
+    view->Activate();
+    EXPECT_TRUE(action->IsActive());
+    EXPECT_FALSE(action->HasObject());
+    action->KeyDown();
+    EXPECT_FALSE(action->IsPressed());
+    EXPECT_FALSE(view->StartView());
+    EXPECT_FALSE(view->IsDrawing());
+    // An exception is not a crash: the plug-in stays usable for its other instances.
+    EXPECT_TRUE(registry.find("failing")->isUsable());
 }
 
 } // namespace

@@ -32,7 +32,7 @@ struct LayerStoreTest : ::testing::Test {
 
     TempDir dir;
     RecordingPlugins plugins;
-    KVLayerLoadContext context{nullptr, &plugins};
+    KVLayerLoadContext context{nullptr, &plugins.factory};
 };
 
 TEST_F(LayerStoreTest, PictureOnlyOnKeypadEnterWritesOneEntryAndItsFile) {

@@ -8,7 +8,10 @@
 #include "layers/LayerCake.h"
 #include "layers/LayersController.h"
 #include "layers/LayersGroup.h"
-#include "layers/PluginInstance.h"
+#include "plugins/ActionPluginInstance.h"
+#include "plugins/PluginInstanceFactory.h"
+#include "plugins/PluginRegistry.h"
+#include "plugins/ViewPluginInstance.h"
 #include "support/FakeHook.h"
 #include "support/FakeSources.h"
 #include "support/ManualLoop.h"
@@ -16,22 +19,58 @@
 #include <string>
 #include <vector>
 
-// A plug-in library that records what its objects are asked to do.
-struct RecordingPlugins final : KVPluginObjectFactory {
-    struct Object final : KVPluginObject {
-        Object(std::vector<std::string>& log, std::string name) : m_log(log), m_name(std::move(name)) {}
-        ~Object() override { m_log.push_back(m_name + " destroyed"); }
-        void Start() override { m_log.push_back(m_name + " start"); }
-        void Stop() override { m_log.push_back(m_name + " stop"); }
-        std::vector<std::string>& m_log;
-        std::string m_name;
+// Plug-ins living in the test program, behind the same C interface as a library: their objects record
+// what they are asked to do, named by kind and plug-in.
+struct RecordingPlugins {
+    struct Object {
+        IKVPluginObject base;
+        std::string name;
     };
-    std::unique_ptr<KVPluginObject> createView(KVViewPluginInstance& instance) override {
-        return std::make_unique<Object>(log, "view " + instance.PluginID());
+
+    RecordingPlugins() { s_current = this; }
+    ~RecordingPlugins() { s_current = nullptr; }
+    RecordingPlugins(const RecordingPlugins&) = delete;
+    RecordingPlugins& operator=(const RecordingPlugins&) = delete;
+
+    // Registers the plug-in `pluginId` the first time it is named.
+    void install(const std::string& pluginId) {
+        if (!registry.find(pluginId))
+            registry.add(KVPluginInfo::inProcess(pluginId, {&createView, &createAction, nullptr}));
     }
-    std::unique_ptr<KVPluginObject> createAction(KVActionPluginInstance& instance) override {
-        return std::make_unique<Object>(log, "action " + instance.PluginID());
+
+    static void record(IKVPluginObject* self, const char* what) {
+        if (s_current)
+            s_current->log.push_back(reinterpret_cast<Object*>(self)->name + what);
     }
+    static IKVPluginObject* make(std::string name) {
+        static const IKVPluginObjectVtbl table = {
+            .GetPanel = [](IKVPluginObject*) -> IKVPluginPanel* { return nullptr; },
+            .Destroy =
+                [](IKVPluginObject* self) {
+                    record(self, " destroyed");
+                    delete reinterpret_cast<Object*>(self);
+                },
+            .Start = [](IKVPluginObject* self) { record(self, " start"); },
+            .Stop = [](IKVPluginObject* self) { record(self, " stop"); },
+        };
+        return &(new Object{{&table}, std::move(name)})->base;
+    }
+    static IKVPluginObject* createView(const char*, IKVViewPluginContext* context) {
+        return make(
+            "view " +
+            corvane::plugins::ContextThunks<IKVViewPluginContext, KVViewPluginInstance>::owner(context)
+                ->PluginID());
+    }
+    static IKVPluginObject* createAction(const char*, IKVActionPluginContext* context) {
+        return make(
+            "action " +
+            corvane::plugins::ContextThunks<IKVActionPluginContext, KVActionPluginInstance>::owner(context)
+                ->PluginID());
+    }
+
+    inline static RecordingPlugins* s_current = nullptr;
+    KVPluginRegistry registry;
+    KVPluginInstanceFactory factory{&registry, nullptr};
     std::vector<std::string> log;
 };
 
@@ -77,13 +116,15 @@ struct LayersStackFixture {
 
     // An action plug-in instance on `key` of `layer`.
     KVPtr<KVActionPluginInstance> bindAction(KVLayer& layer, unsigned key, const std::string& pluginId) {
-        auto action = std::make_shared<KVActionPluginInstance>(key, &plugins);
+        plugins.install(pluginId);
+        auto action = std::make_shared<KVActionPluginInstance>(&plugins.factory, key);
         action->SetIds(pluginId, "sub");
         layer.binding(key).actionPlugin = action;
         return action;
     }
     KVPtr<KVViewPluginInstance> bindView(KVLayer& layer, unsigned key, const std::string& pluginId) {
-        auto view = std::make_shared<KVViewPluginInstance>(key, &plugins);
+        plugins.install(pluginId);
+        auto view = std::make_shared<KVViewPluginInstance>(&plugins.factory, key);
         view->SetIds(pluginId, "sub");
         layer.binding(key).viewPlugin = view;
         return view;
@@ -98,7 +139,7 @@ struct LayersStackFixture {
     KVFakeKeyboardState keyboard;
     KVPtr<KVConditionEnvironment> environment = std::make_shared<KVConditionEnvironment>();
     RecordingPlugins plugins;
-    KVLayerCake cake{KVLayerLoadContext{environment, &plugins}};
+    KVLayerCake cake{KVLayerLoadContext{environment, &plugins.factory}};
     KVLayersController controller{dispatch, cake, environment};
     int activeLayersChanged = 0;
     std::vector<unsigned> keysChanged;

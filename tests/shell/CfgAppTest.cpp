@@ -8,6 +8,8 @@
 #include "images/KVTextRenderer.h"
 #include "layers/LayerCake.h"
 #include "layers/LayersController.h"
+#include "plugins/PluginInstanceFactory.h"
+#include "plugins/PluginRegistry.h"
 #include "shell/EditorHost.h"
 #include "shell/MainController.h"
 #include "store/StoreFolders.h"
@@ -94,6 +96,8 @@ TEST_F(CfgAppTest, StartUpCreatesTheDispatchFirstThenHooksAndShowsTheEditor) {
                                                 typeid(KVSessionLayouts),
                                                 typeid(KVKeyboardLayouts),
                                                 typeid(KVSysApplicationsController),
+                                                typeid(KVPluginRegistry),
+                                                typeid(KVPluginInstanceFactory),
                                                 typeid(KVLayerCake),
                                                 typeid(KVStoreFolders),
                                                 typeid(KVLayersController),

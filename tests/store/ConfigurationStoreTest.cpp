@@ -124,8 +124,10 @@ TEST(ConfigurationStore, FirstStartLoadsDefaultsAndTheFirstSaveCreatesTheProfile
     EXPECT_EQ(childNames(root), (std::vector<std::string>{"Layers", "Plugins"}));
     EXPECT_EQ(f.layerCake.loaded, root->findChild("Layers"));
     EXPECT_EQ(f.device.loaded, nullptr);
-    EXPECT_EQ(f.log, (CallLog{"Plugins.scan " + dir / "program/Plugins", "Layers.load", "Plugins.fill",
-                              "Device.load", "Applications.load"}));
+    // The program's plug-ins first, then the user's, so a user's copy wins.
+    EXPECT_EQ(f.log, (CallLog{"Plugins.scan " + dir / "program/Plugins",
+                              "Plugins.scan " + dir / "home/.local/share/corvane/Plugins", "Layers.load",
+                              "Plugins.fill", "Device.load", "Applications.load"}));
     EXPECT_TRUE(f.registry.loaded->findChild("com.example.clock"));
     EXPECT_FALSE(pathExists(f.folders->profileFolder())) << "loading writes nothing";
 

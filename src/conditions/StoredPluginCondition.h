@@ -4,12 +4,12 @@
 
 class KVPropertyNode;
 
-// A condition supplied by a condition plug-in. Until a plug-in object is bound to it, it reports false
+// A "plugin" condition read where no plug-ins are available (tools, tests). It reports false
 // (also what a missing plug-in gives) and keeps its stored entry whole, so that "PluginID",
 // "SubPluginID", "PluginProperties" and any key it does not know are saved again unchanged.
-class KVConditionPluginInstance final : public KVCondition {
+class KVStoredPluginCondition final : public KVCondition {
 public:
-    explicit KVConditionPluginInstance(KVPtr<const KVConditionEnvironment> environment);
+    explicit KVStoredPluginCondition(KVPtr<const KVConditionEnvironment> environment);
 
     bool IsTrue() override { return m_state; }
     void Load(const KVPropertyNode& entry) override;

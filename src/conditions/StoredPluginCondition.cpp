@@ -1,4 +1,4 @@
-#include "conditions/ConditionPluginInstance.h"
+#include "conditions/StoredPluginCondition.h"
 
 #include "store/PropertyNode.h"
 
@@ -16,15 +16,15 @@ KVPtr<KVPropertyNode> deepCopy(const KVPropertyNode& node) {
 
 } // namespace
 
-KVConditionPluginInstance::KVConditionPluginInstance(KVPtr<const KVConditionEnvironment> environment)
+KVStoredPluginCondition::KVStoredPluginCondition(KVPtr<const KVConditionEnvironment> environment)
     : KVCondition(corvane::kPluginConditionType, std::move(environment)),
       m_stored(KVPropertyNode::create({})) {}
 
-void KVConditionPluginInstance::Load(const KVPropertyNode& entry) {
+void KVStoredPluginCondition::Load(const KVPropertyNode& entry) {
     m_stored = deepCopy(entry);
 }
 
-bool KVConditionPluginInstance::Save(KVPropertyNode& entry) const {
+bool KVStoredPluginCondition::Save(KVPropertyNode& entry) const {
     KVCondition::Save(entry);
     for (const auto& child : m_stored->children())
         if (child && child->name() != "Type")

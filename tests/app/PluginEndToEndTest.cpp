@@ -1,0 +1,137 @@
+// The headless program with plug-ins a user installed: views drawing keys from their own threads, a
+// plug-in condition deciding which layers show, and a crashing plug-in that only loses its own key.
+
+#include "device/KeyTables.h"
+#include "support/ConfiguratorProcess.h"
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <ctime>
+#include <filesystem>
+#include <fmt/format.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+void writePlist(const std::filesystem::path& path, const std::string& dict) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+                        << dict << "\n</dict>\n</plist>\n";
+}
+
+std::string viewBinding(const std::string& key, const std::string& plugin, const std::string& sub) {
+    return fmt::format("<key>{}</key><dict><key>ViewPlugin</key><dict><key>PluginID</key><string>{}</string>"
+                       "<key>SubPluginID</key><string>{}</string></dict></dict>",
+                       key, plugin, sub);
+}
+
+// A picture on `key` of the layer in `folder`: a shipped picture copied beside its document.
+std::string picture(const std::filesystem::path& folder, const std::string& key) {
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(std::string(CORVANE_BIN_DIR) + "/../lib/corvane/default_buttons/L4.png",
+                               folder / (key + ".png"), std::filesystem::copy_options::overwrite_existing);
+    return fmt::format("<key>{}</key><dict/>", key);
+}
+
+// A group holding one layer that binds `key`, shown while the time of day lies in [from, to).
+void writeTimedGroup(const std::filesystem::path& layers, const std::string& id, const std::string& from,
+                     const std::string& to, const std::string& key) {
+    writePlist(
+        layers / id / "Group.plist",
+        fmt::format("<key>ItemOrder</key><array><string>{0}_layer</string></array>"
+                    "<key>DisplayName</key><string>{0}</string>"
+                    "<key>Conditions</key><dict><key>{{00000000-0000-0000-0000-000000000001}}</key><dict>"
+                    "<key>Type</key><string>plugin</string>"
+                    "<key>PluginID</key><string>TimeOfDay</string>"
+                    "<key>SubPluginID</key><string>Between</string>"
+                    "<key>PluginProperties</key><dict><key>From</key><string>{1}</string>"
+                    "<key>To</key><string>{2}</string></dict></dict></dict>",
+                    id, from, to));
+    const auto layer = layers / id / (id + "_layer");
+    writePlist(layer / "Layer.plist", "<key>DisplayName</key><string>timed</string><key>Buttons</key><dict>" +
+                                          picture(layer, key) + "</dict>");
+}
+
+std::string hoursFromNow(int hours) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return fmt::format("{:02}:{:02}", (local.tm_hour + hours + 24) % 24, local.tm_min);
+}
+
+bool nonBlack(const std::string& display) {
+    return display.size() == 48 * 48 * 2 &&
+           std::any_of(display.begin(), display.end(), [](char c) { return c != 0; });
+}
+
+TEST(PluginEndToEnd, ViewsDrawConditionsDecideAndACrashLosesOnlyItsKey) {
+    const std::string home = privateFolder();
+    const std::string keyboard = home + "/keyboard";
+    ASSERT_EQ(runKeyboardTool("init " + keyboard), 0);
+    const auto& model = corvane::device::modelDescriptor(KeyboardModelMain);
+    auto display = [&](const char* key) {
+        return readFile(
+            keyboard +
+            fmt::format(
+                "/vTavirex/dynamic/{:03}.sys",
+                unsigned(model.keys[*corvane::device::findKeyByName(KeyboardModelMain, key)].display)));
+    };
+
+    const std::filesystem::path layers = home + "/config/TavirexCorvane/Layers";
+    writePlist(layers / "Group.plist", "<key>ItemOrder</key><array><string>user_layers</string></array>");
+    writePlist(layers / "user_layers" / "Group.plist",
+               "<key>ItemOrder</key><array><string>plugged</string><string>now</string><string>later</string>"
+               "</array><key>DisplayName</key><string>User layers</string>");
+    writePlist(layers / "user_layers" / "plugged" / "Layer.plist",
+               "<key>DisplayName</key><string>plugged</string><key>Buttons</key><dict>" +
+                   viewBinding("Escape", "Clock", "Time") + viewBinding("F1", "SystemMonitor", "CPU") +
+                   viewBinding("F2", "Crasher", "Boom") + picture(layers / "user_layers" / "plugged", "F7") +
+                   "</dict>");
+    writeTimedGroup(layers / "user_layers", "now", hoursFromNow(-1), hoursFromNow(1), "F5");
+    writeTimedGroup(layers / "user_layers", "later", hoursFromNow(2), hoursFromNow(3), "F6");
+
+    ConfiguratorProcess process =
+        startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard}, home,
+                          {{"CORVANE_XKB_LAYOUTS", "us"}, {"XDG_DATA_HOME", CORVANE_E2E_DATA_HOME}});
+    ASSERT_TRUE(process.waitFor("configurator running", std::chrono::seconds(30))) << process.log;
+
+    EXPECT_TRUE(waitUntil([&] { return nonBlack(display("Escape")); }, std::chrono::seconds(10)))
+        << "the clock drew nothing\n"
+        << process.log;
+    ASSERT_TRUE(waitUntil([&] { return nonBlack(display("F1")); }, std::chrono::seconds(10)))
+        << "the processor monitor drew nothing\n"
+        << process.log;
+
+    // The processor monitor follows the load.
+    const std::string quiet = display("F1");
+    std::atomic<bool> burning{true};
+    std::thread burner([&] {
+        volatile unsigned long sink = 0;
+        while (burning)
+            sink = sink + 1;
+    });
+    const bool moved = waitUntil([&] { return display("F1") != quiet; }, std::chrono::seconds(3));
+    burning = false;
+    burner.join();
+    EXPECT_TRUE(moved) << "the processor picture did not change within 3 s\n" << process.log;
+
+    // The group whose time window covers now is shown; the other is not.
+    ASSERT_TRUE(waitUntil([&] { return display("F7").size() == 48 * 48 * 2; }, std::chrono::seconds(10)));
+    EXPECT_EQ(display("F5"), display("F7")) << "the layer of the current time is not shown";
+    EXPECT_NE(display("F6"), display("F7")) << "the layer of a later time is shown";
+
+    // The crash is contained and named; the program and the other keys go on.
+    EXPECT_TRUE(process.waitFor("crashed in Start of Crasher/Boom", std::chrono::seconds(10))) << process.log;
+    const std::string clock = display("Escape");
+    EXPECT_TRUE(nonBlack(clock));
+
+    ::kill(process.pid, SIGTERM);
+    EXPECT_EQ(process.wait(), 0) << process.log;
+    EXPECT_NE(process.log.find("shut down"), std::string::npos) << process.log;
+    std::filesystem::remove_all(home);
+}
+
+} // namespace
