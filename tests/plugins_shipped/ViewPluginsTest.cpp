@@ -23,6 +23,17 @@ Picture firstPicture(const char* plugin, const char* id, std::map<std::string, s
     return view.lastPicture();
 }
 
+// Pango leaves GLib worker threads running; a library unloaded under them would crash the process.
+TEST(DrawingPlugins, StayLoadedOnceLoaded) {
+    for (const char* name : {"Clock", "Launcher", "SystemMonitor", "Timer"}) {
+        EXPECT_TRUE(PluginLibrary(name).loaded());
+        void* handle = dlopen(pluginLibrary(name).c_str(), RTLD_NOW | RTLD_NOLOAD);
+        EXPECT_NE(handle, nullptr) << name;
+        if (handle != nullptr)
+            dlclose(handle);
+    }
+}
+
 TEST(Clock, DrawsTheTimeInTheFormatGiven) {
     Picture time = firstPicture("Clock", "Time", {});
     ASSERT_EQ(time.size(), size_t(CORVANE_KEY_SIZE * CORVANE_KEY_SIZE));
