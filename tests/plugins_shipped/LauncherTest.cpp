@@ -33,13 +33,6 @@ TEST(LauncherCommandLine, SplitsLikeAShellWithoutRunningOne) {
         EXPECT_TRUE(split(refused).empty()) << refused;
 }
 
-TEST(LauncherCommandLine, FindsProgramsOnThePath) {
-    EXPECT_EQ(corvane_plugins::findProgram("sh").back(), 'h');
-    EXPECT_EQ(corvane_plugins::findProgram("/bin/sh"), "/bin/sh");
-    EXPECT_EQ(corvane_plugins::findProgram("no-such-program-here"), "");
-    EXPECT_EQ(corvane_plugins::findProgram("/etc"), "") << "a folder is not a program";
-}
-
 class LauncherFiles : public testing::Test {
 protected:
     void SetUp() override {
