@@ -20,6 +20,7 @@ protected:
     virtual Ticker::Delay nextDelay() = 0;
 
     void start() override {
+        ticker_.stop(); // a second start must not change the canvas under a running tick
         canvas_ = context_->vtbl->GetCanvas(context_);
         if (canvas_ == nullptr)
             return;
