@@ -58,6 +58,9 @@ bool CKVCfgApp::InitInstance() {
     auto& controller =
         m_services.get<KVMainController>(m_services, m_loop, dispatch, hook, m_editor, keyboard);
     controller.LoadAndStart();
+    if (m_instance)
+        m_instance->setControlHandler(
+            [&controller](std::string_view request) { return controller.HandleControlRequest(request); });
 
     if (!m_commandLine.minimized)
         dispatch.send<KVM_SHOW_EDITOR>();

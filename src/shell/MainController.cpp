@@ -1,6 +1,7 @@
 #include "shell/MainController.h"
 
 #include "conditions/ConditionEnvironment.h"
+#include "control/ControlCommands.h"
 #include "core/MessageDispatch.h"
 #include "device/UdevBackend.h"
 #include "device/VirtualKeyboardBackend.h"
@@ -100,6 +101,10 @@ void KVMainController::LoadAndStart() {
     m_cake->setUpSystemLayers(programFolder, m_layoutLayers->builder());
     m_layers->Start();
 
+    KVControlServices control{*m_cake, *m_layers, [this] { return keyboardStatus(); },
+                              [this] { return m_store->saveConfiguration(); }, "configurator"};
+    m_control = std::make_unique<KVControlCommands>(std::move(control));
+
     if (!m_device->ConnectAtStartUp())
         spdlog::info("no keyboard yet; it is brought up to date when it arrives");
 }
@@ -134,6 +139,22 @@ void KVMainController::ShowEditor() {
     }
     if (!m_editor->ShowEditor())
         spdlog::error("the editor window could not be created; the next request tries again");
+}
+
+std::string KVMainController::HandleControlRequest(std::string_view line) {
+    const auto request = corvane::control::decodeRequest(line);
+    const KVControlAnswer answer = !request    ? KVControlAnswer::refused("the request is not understood")
+                                   : m_control ? m_control->execute(*request)
+                                               : KVControlAnswer::refused("the configurator is starting");
+    return corvane::control::encodeAnswer(answer);
+}
+
+nlohmann::json KVMainController::keyboardStatus() const {
+    if (!m_device || !m_device->IsConnected())
+        return {{"connected", false}};
+    return {{"connected", true},
+            {"model", m_device->Model() == 0 ? "keyboard" : "keypad"},
+            {"firmware", m_device->VersionText()}};
 }
 
 void KVMainController::OpenLayersFile(const char* path) {

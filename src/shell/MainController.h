@@ -4,12 +4,15 @@
 #include "core/ServiceRegistry.h"
 
 #include <memory>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 
 class CKVMessageDispatch;
 class IKVEditorHost;
 class KVConfigurationStore;
+class KVControlCommands;
 class KVDevice;
 class KVDeviceController;
 class KVLayerCake;
@@ -51,12 +54,17 @@ public:
     void ShowEditor();
     void OpenLayersFile(const char* path);
 
+    // A request of corvane-ctl (one JSON line) and its answer line. Changes are saved at once.
+    std::string HandleControlRequest(std::string_view request);
+
     // What conditions read; its sources are filled in as the services come up.
     KVConditionEnvironment& conditionEnvironment() { return *m_environment; }
     KVLayersController& layersController() { return *m_layers; }
     KVDevice& device() { return *m_device; }
 
 private:
+    nlohmann::json keyboardStatus() const;
+
     KVServiceRegistry& m_services;
     CKVMessageDispatch& m_dispatch;
     IKVEditorHost* m_editor;
@@ -68,4 +76,5 @@ private:
     KVDevice* m_device = nullptr;
     std::unique_ptr<KVLayoutLayers> m_layoutLayers;
     std::unique_ptr<KVConfigurationStore> m_store;
+    std::unique_ptr<KVControlCommands> m_control;
 };

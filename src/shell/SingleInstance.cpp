@@ -1,5 +1,6 @@
 #include "shell/SingleInstance.h"
 
+#include "control/ControlProtocol.h"
 #include "core/MessageDispatch.h"
 #include "shell/CommandLine.h"
 
@@ -19,8 +20,10 @@ namespace {
 
 constexpr const char* kLockName = "instance.lock";
 constexpr const char* kSocketName = "dispatch.sock";
-// A request is one short line; anything longer is not from us.
-constexpr size_t kMaxRequest = 16 * 1024;
+// A request is one line; anything longer is not from us.
+constexpr size_t kMaxRequest = 64 * 1024;
+// How long a tool that sent a request may take to read its answer.
+constexpr timeval kAnswerTimeout{5, 0};
 
 bool socketAddress(const std::string& path, sockaddr_un& address) {
     address = {};
@@ -193,11 +196,37 @@ void KVSingleInstance::readRequest(int fd) {
         return;
     std::string request = client.text.size() > kMaxRequest ? std::string() : client.text;
     m_loop->unwatchFd(client.watch);
-    ::close(fd);
     m_clients.erase(it);
     if (auto end = request.find('\n'); end != std::string::npos)
         request.resize(end);
-    handleRequest(request);
+    if (corvane::control::isControlLine(request))
+        answerControlRequest(fd, request);
+    else
+        handleRequest(request);
+    ::close(fd);
+}
+
+void KVSingleInstance::answerControlRequest(int fd, const std::string& request) {
+    const std::string answer =
+        (m_controlHandler
+             ? m_controlHandler(request)
+             : corvane::control::encodeAnswer(KVControlAnswer::refused("the configurator is starting"))) +
+        "\n";
+    // The answer may be larger than the socket buffer: write it out, waiting a bounded time for a reader.
+    const int flags = ::fcntl(fd, F_GETFL);
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &kAnswerTimeout, sizeof kAnswerTimeout);
+    std::string_view rest = answer;
+    while (!rest.empty()) {
+        const ssize_t sent = ::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent <= 0) {
+            spdlog::warn("the answer to a control request was not delivered: {}", std::strerror(errno));
+            return;
+        }
+        rest.remove_prefix(size_t(sent));
+    }
 }
 
 void KVSingleInstance::handleRequest(const std::string& request) {
