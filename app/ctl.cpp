@@ -4,8 +4,8 @@
 
 #include "control/ControlClient.h"
 #include "control/OfflineProfile.h"
+#include "control/OneShotLoop.h"
 #include "core/Log.h"
-#include "core/ManualLoop.h"
 #include "store/StoreFolders.h"
 
 #include <cerrno>
@@ -133,10 +133,10 @@ int main(int argc, char** argv) {
         else
             answer = sent.answer;
     } else {
-        KVManualLoop loop;
+        KVOneShotLoop loop;
         KVOfflineProfile profile(folders, loop);
         answer = profile.commands().execute(request);
-        loop.runOnce();
+        loop.run();
     }
 
     if (!answer.ok) {

@@ -1,9 +1,9 @@
 // Evaluating the conditions of a large layer tree: what every state message costs before composition.
 #include "conditions/ApplicationCondition.h"
 #include "conditions/ConditionList.h"
-#include "conditions/FakeSources.h"
 #include "conditions/ModifierCondition.h"
-#include "hook/FakeHook.h"
+#include "support/FakeHook.h"
+#include "support/FakeSources.h"
 
 #include <benchmark/benchmark.h>
 #include <set>

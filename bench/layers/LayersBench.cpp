@@ -1,12 +1,12 @@
 // One event through the layer stack: a modifier change re-evaluates 200 layers in 20 groups, recomposes,
 // and the keyboard side reads every key's binding in force and its picture, as a full update does.
 
-#include "conditions/FakeSources.h"
 #include "conditions/ModifierCondition.h"
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "images/KVImage.h"
 #include "layers/LayersController.h"
+#include "support/FakeSources.h"
+#include "support/ManualLoop.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,7 +20,7 @@ constexpr uint32_t kShift = 4;
 struct FullUpdateReader {
     explicit FullUpdateReader(CKVMessageDispatch& dispatch, KVLayersController& controller)
         : m_dispatch(dispatch), m_controller(controller) {
-        dispatch.RegisterHandler(KVM_ACTIVE_LAYERS_CHANGED, this, &FullUpdateReader::onActiveLayersChanged);
+        dispatch.RegisterHandler<KVM_ACTIVE_LAYERS_CHANGED>(this, &FullUpdateReader::onActiveLayersChanged);
     }
     ~FullUpdateReader() { m_dispatch.UnregisterHandlers(this); }
 

@@ -1,9 +1,9 @@
 // Start-up cost of the keyboard-layout part of the system layers.
 #include "images/KVTextRenderer.h"
 #include "layers/LayersGroup.h"
+#include "layers/LayoutLayers.h"
 #include "system/KeyboardLayouts.h"
 #include "system/LayoutKeyLabels.h"
-#include "system/LayoutLayers.h"
 
 #include <benchmark/benchmark.h>
 

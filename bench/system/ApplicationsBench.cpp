@@ -1,11 +1,11 @@
 // What the application watcher costs: a /proc snapshot is taken for every process start or end, the
 // desktop entries are read once at start-up, and conditions ask IsRunning / IsForeground at every
 // evaluation.
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
-#include "hook/FakeHook.h"
+#include "support/FakeHook.h"
+#include "support/FakeProcessTable.h"
+#include "support/ManualLoop.h"
 #include "system/ApplicationsController.h"
-#include "system/FakeProcessTable.h"
 #include "system/linux/ProcProcessTable.h"
 
 #include <benchmark/benchmark.h>

@@ -7,7 +7,7 @@ class KVSystemHook;
 
 // What conditions read from the running system. Each source is a narrow interface that the service
 // owning that state implements (the application catalogue, the keyboard-layout catalogue, the keyboard
-// device), so this library depends on none of them and tests use the fakes of FakeSources.h.
+// device), so this library depends on none of them and tests use the fakes of tests/support/FakeSources.h.
 
 // Implemented by the application catalogue. Identifiers are lower-case executable file names.
 class KVApplicationStateSource {

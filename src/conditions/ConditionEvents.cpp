@@ -8,10 +8,13 @@ namespace {
 constexpr int kMaxPasses = 8;
 } // namespace
 
+template <size_t... I> void KVConditionEvents::registerAll(std::index_sequence<I...>) {
+    (m_dispatch.RegisterHandler<kMessages[I]>(this, &KVConditionEvents::onStateChanged), ...);
+}
+
 KVConditionEvents::KVConditionEvents(CKVMessageDispatch& dispatch, std::function<void()> reEvaluate)
     : m_dispatch(dispatch), m_reEvaluate(std::move(reEvaluate)) {
-    for (KVMessage message : kMessages)
-        m_dispatch.RegisterHandler(message, this, &KVConditionEvents::onStateChanged);
+    registerAll(std::make_index_sequence<kMessages.size()>());
 }
 
 KVConditionEvents::~KVConditionEvents() {
@@ -34,8 +37,8 @@ void KVConditionEvents::onStateChanged() {
         m_reEvaluate();
     } while (m_again && ++passes < kMaxPasses);
     if (m_again)
-        spdlog::warn("conditions: state still changing after {} evaluations; waiting for the next event",
-                     kMaxPasses);
+        corvane::logger("conditions")
+            .warn("state still changing after {} evaluations; waiting for the next event", kMaxPasses);
     m_again = false;
     m_evaluating = false;
 }

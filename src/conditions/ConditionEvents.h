@@ -4,6 +4,7 @@
 
 #include <array>
 #include <functional>
+#include <utility>
 
 class CKVMessageDispatch;
 
@@ -27,6 +28,7 @@ public:
     KVConditionEvents& operator=(const KVConditionEvents&) = delete;
 
 private:
+    template <size_t... I> void registerAll(std::index_sequence<I...>);
     void onStateChanged();
 
     CKVMessageDispatch& m_dispatch;

@@ -34,8 +34,8 @@ KVPtr<KVCondition> createCondition(const KVPropertyNode& entry,
     const std::string type = entry.childValue("Type");
     auto condition = newConditionOfType(type, std::move(environment));
     if (!condition) {
-        spdlog::warn("conditions: skipping stored condition \"{}\" of unknown type \"{}\"", entry.name(),
-                     type);
+        corvane::logger("conditions")
+            .warn("skipping stored condition \"{}\" of unknown type \"{}\"", entry.name(), type);
         return nullptr;
     }
     condition->Load(entry);

@@ -1,8 +1,8 @@
 #include "conditions/SysLayoutCondition.h"
 
+#include "core/StoredNumbers.h"
 #include "store/PropertyNode.h"
 
-#include <charconv>
 #include <fmt/format.h>
 
 namespace corvane {
@@ -12,10 +12,7 @@ std::string layoutText(uint32_t layout) {
 }
 
 uint32_t parseLayoutText(std::string_view text) {
-    uint32_t layout = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), layout, 16);
-    (void)end;
-    return error == std::errc() ? layout : 0;
+    return readStoredHex(text).value_or(0);
 }
 
 } // namespace corvane

@@ -29,7 +29,6 @@ private:
 namespace corvane {
 // "00000409" for 0x409.
 std::string layoutText(uint32_t layout);
-// Hexadecimal in either case, read up to the first other character; nothing readable, or more than 32
-// bits, gives 0.
+// Hexadecimal in either case, read as every stored number is; nothing readable gives 0.
 uint32_t parseLayoutText(std::string_view text);
 } // namespace corvane

@@ -1,9 +1,10 @@
 #include "control/ControlClient.h"
 
+#include "core/Log.h"
+
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
-#include <spdlog/spdlog.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -49,7 +50,7 @@ KVControlClient::Result KVControlClient::send(const KVControlRequest& request) c
 
     Result result{Reach::Broken, KVControlAnswer::refused("the running configurator gave no answer")};
     if (!writeAll(socket.fd, corvane::control::encodeRequest(request) + "\n")) {
-        spdlog::warn("ctl: cannot send the request: {}", std::strerror(errno));
+        corvane::logger("control").warn("cannot send the request: {}", std::strerror(errno));
         return result;
     }
     ::shutdown(socket.fd, SHUT_WR);
@@ -65,7 +66,8 @@ KVControlClient::Result KVControlClient::send(const KVControlRequest& request) c
         if (polled < 0 && errno == EINTR)
             continue;
         if (polled <= 0) {
-            spdlog::warn("ctl: no answer from the running configurator within {} ms", m_timeout.count());
+            corvane::logger("control").warn("no answer from the running configurator within {} ms",
+                                            m_timeout.count());
             return result;
         }
         const ssize_t got = ::read(socket.fd, buffer, sizeof buffer);

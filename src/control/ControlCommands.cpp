@@ -1,9 +1,8 @@
 #include "control/ControlCommands.h"
 
+#include "core/Log.h"
 #include "layers/LayerCake.h"
 #include "layers/LayersController.h"
-
-#include <spdlog/spdlog.h>
 
 using nlohmann::json;
 
@@ -55,7 +54,7 @@ KVControlAnswer KVControlCommands::execute(const KVControlRequest& request) {
     else if (command == "delete")
         answer = remove(args[0]);
     if (!answer.ok)
-        spdlog::warn("ctl: refused \"{}\": {}", request.command, answer.error);
+        corvane::logger("control").warn("refused \"{}\": {}", request.command, answer.error);
     return answer;
 }
 

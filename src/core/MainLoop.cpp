@@ -1,6 +1,6 @@
 #include "core/MainLoop.h"
 
-#include <spdlog/spdlog.h>
+#include "core/Log.h"
 
 struct KVMainLoop::PendingSend {
     Task task;
@@ -50,7 +50,7 @@ void KVMainLoop::serveSends() {
             next->task();
             next->ran = true;
         } catch (const std::exception& e) {
-            spdlog::error("a task sent from a worker thread failed: {}", e.what());
+            corvane::logger("core").error("a task sent from a worker thread failed: {}", e.what());
         }
         {
             std::lock_guard lock(next->mutex);

@@ -11,7 +11,7 @@
 
 // The user-interface thread's event loop as the rest of the program sees it: posted tasks, sends that
 // wait from any thread, timers and file-descriptor watches. The application runs it on Qt's loop; tests
-// drive KVManualLoop by hand.
+// drive KVManualLoop (tests/support) by hand.
 class KVMainLoop {
 public:
     using Task = std::function<void()>;

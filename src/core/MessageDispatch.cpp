@@ -1,6 +1,6 @@
 #include "core/MessageDispatch.h"
 
-#include <spdlog/spdlog.h>
+#include "core/Log.h"
 
 CKVMessageDispatch::CKVMessageDispatch(KVMainLoop& loop) : m_loop(loop) {}
 
@@ -59,7 +59,8 @@ bool CKVMessageDispatch::Send(KVMessage message, KVWParam wParam, KVLParam lPara
         delivered = true;
     });
     if (!ran)
-        spdlog::debug("{} from a worker thread refused: shutting down", kvMessageName(message));
+        corvane::logger("core").debug("{} from a worker thread refused: shutting down",
+                                      kvMessageName(message));
     return ran && delivered;
 }
 
@@ -83,7 +84,7 @@ void CKVMessageDispatch::dispatch(KVMessage message, KVWParam wParam, KVLParam l
     if (message == KVM_COPYDATA) {
         const auto* record = reinterpret_cast<const KVCopyData*>(lParam);
         if (!record) {
-            spdlog::warn("a data copy without a record was not dispatched");
+            corvane::logger("core").warn("a data copy without a record was not dispatched");
             defaultProcessing(received, receivedW);
             return;
         }
@@ -99,7 +100,7 @@ void CKVMessageDispatch::dispatch(KVMessage message, KVWParam wParam, KVLParam l
             try {
                 handler->invoke(wParam, lParam);
             } catch (const std::exception& e) {
-                spdlog::error("a handler of {} failed: {}", kvMessageName(message), e.what());
+                corvane::logger("core").error("a handler of {} failed: {}", kvMessageName(message), e.what());
             }
         }
     }
@@ -115,7 +116,8 @@ void CKVMessageDispatch::dispatch(KVMessage message, KVWParam wParam, KVLParam l
         try {
             next->second->receiveMessage(message, wParam, lParam);
         } catch (const std::exception& e) {
-            spdlog::error("a window receiving {} failed: {}", kvMessageName(message), e.what());
+            corvane::logger("core").error("a window receiving {} failed: {}", kvMessageName(message),
+                                          e.what());
         }
     }
     defaultProcessing(received, receivedW);
@@ -131,7 +133,7 @@ void CKVMessageDispatch::defaultProcessing(KVMessage message, KVWParam wParam) {
 void CKVMessageDispatch::Destroy() {
     if (m_destroyed)
         return;
-    spdlog::debug("dispatch window destroyed");
+    corvane::logger("core").debug("dispatch window destroyed");
     dispatch(KVM_DESTROY, 0, 0);
     m_destroyed = true;
     if (m_onDestroyed)

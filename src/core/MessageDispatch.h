@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 #include <typeindex>
 #include <vector>
@@ -32,7 +33,9 @@ private:
 namespace corvane::detail {
 
 template <class A> A fromParam(std::uintmax_t value) {
-    if constexpr (std::is_same_v<A, bool>)
+    if constexpr (std::is_same_v<A, KVUnused>)
+        return {};
+    else if constexpr (std::is_same_v<A, bool>)
         return value != 0;
     else if constexpr (std::is_pointer_v<A>)
         return reinterpret_cast<A>(static_cast<std::uintptr_t>(value));
@@ -49,7 +52,40 @@ template <class A> std::uintmax_t toParam(A value) {
         return static_cast<std::uintmax_t>(value);
 }
 
+// The class and parameter list of a member function pointer; `valid` is false for anything else.
+template <class F> struct MemberTraits { static constexpr bool valid = false; };
+template <class C, class R, class... A> struct MemberTraits<R (C::*)(A...)> {
+    static constexpr bool valid = true;
+    using Class = C;
+    using Args = std::tuple<A...>;
+};
+template <class C, class R, class... A>
+struct MemberTraits<R (C::*)(A...) const> : MemberTraits<R (C::*)(A...)> {};
+template <class C, class R, class... A>
+struct MemberTraits<R (C::*)(A...) noexcept> : MemberTraits<R (C::*)(A...)> {};
+template <class C, class R, class... A>
+struct MemberTraits<R (C::*)(A...) const noexcept> : MemberTraits<R (C::*)(A...)> {};
+
+// A handler's parameter fits a message's parameter when it takes exactly that type, by value or by
+// const reference: no conversion hides a handler written for another message.
+template <class Arg, class Param>
+concept ParamFits = std::is_same_v<Arg, Param> || std::is_same_v<Arg, const Param&>;
+
+template <KVMessage M, class Args> struct ArgsFit : std::false_type {};
+template <KVMessage M> struct ArgsFit<M, std::tuple<>> : std::true_type {};
+template <KVMessage M, class W>
+struct ArgsFit<M, std::tuple<W>> : std::bool_constant<ParamFits<W, typename KVMessageParams<M>::W>> {};
+template <KVMessage M, class W, class L>
+struct ArgsFit<M, std::tuple<W, L>> : std::bool_constant<ParamFits<W, typename KVMessageParams<M>::W> &&
+                                                         ParamFits<L, typename KVMessageParams<M>::L>> {};
+
 } // namespace corvane::detail
+
+// True when member function `F` may handle message `M`: it takes nothing, the message's wParam, or its
+// wParam and lParam, each of exactly the type KVMessageParams<M> names (text arrives as `const char*`).
+template <KVMessage M, class F>
+concept KVHandlerFor = corvane::detail::MemberTraits<F>::valid &&
+    corvane::detail::ArgsFit<M, typename corvane::detail::MemberTraits<F>::Args>::value;
 
 // The bus through which controllers and editor windows meet. A sender blocks until every function
 // handler registered for the message (in registration order), then every registered window (in
@@ -89,12 +125,17 @@ public:
     CKVMessageDispatch(const CKVMessageDispatch&) = delete;
     CKVMessageDispatch& operator=(const CKVMessageDispatch&) = delete;
 
-    // `function` is a member function of T taking nothing, wParam, or wParam and lParam, each converted
-    // to the parameter's type (integer, enumeration, bool or pointer).
-    template <class T, class R, class... A>
-    void RegisterHandler(KVMessage message, T* object, R (T::*function)(A...)) {
-        static_assert(sizeof...(A) <= 2, "a handler takes at most wParam and lParam");
-        addHandler(message, std::make_shared<MemberAdaptor<T, R, A...>>(object, function));
+    // Typed registration: RegisterHandler<KVM_KEY_EVENT>(this, &KVLayersController::KeyEvent). The member
+    // function takes nothing, the message's wParam, or its wParam and lParam, of the exact types that
+    // KVMessageParams names; a handler written for another message does not compile.
+    template <KVMessage M, class T, class F> void RegisterHandler(T* object, F function) {
+        static_assert(corvane::detail::MemberTraits<F>::valid, "a handler is a member function");
+        static_assert(KVHandlerFor<M, F>,
+                      "the handler's parameters do not fit the message: take nothing, (W) or (W, L) "
+                      "with the types of KVMessageParams<M> (by value or const reference)");
+        using C = typename corvane::detail::MemberTraits<F>::Class;
+        static_assert(std::is_base_of_v<C, T>, "the handler is not a member of the object's class");
+        addHandler(M, std::make_shared<MemberAdaptor<M, C, F>>(static_cast<C*>(object), function));
     }
 
     // Removes every handler of `object`. Called by a service that goes away before the dispatch does,
@@ -142,26 +183,26 @@ public:
     size_t windowCount(KVMessage message) const;
 
 private:
-    template <class T, class R, class... A> class MemberAdaptor final : public CFunctionAdaptor {
+    template <KVMessage M, class C, class F> class MemberAdaptor final : public CFunctionAdaptor {
     public:
-        MemberAdaptor(T* object, R (T::*function)(A...))
-            : CFunctionAdaptor(object, function), m_object(object), m_functionPtr(function) {}
+        MemberAdaptor(C* object, F function)
+            : CFunctionAdaptor(object, function), m_object(object), m_function(function) {}
         void invoke(KVWParam wParam, KVLParam lParam) override {
-            if constexpr (sizeof...(A) == 0)
-                (m_object->*m_functionPtr)();
-            else if constexpr (sizeof...(A) == 1)
-                (m_object->*m_functionPtr)(corvane::detail::fromParam<std::decay_t<A>...>(wParam));
+            using W = typename KVMessageParams<M>::W;
+            using L = typename KVMessageParams<M>::L;
+            constexpr size_t arity = std::tuple_size_v<typename corvane::detail::MemberTraits<F>::Args>;
+            if constexpr (arity == 0)
+                (m_object->*m_function)();
+            else if constexpr (arity == 1)
+                (m_object->*m_function)(corvane::detail::fromParam<W>(wParam));
             else
-                invokeTwo<std::decay_t<A>...>(wParam, lParam);
+                (m_object->*m_function)(corvane::detail::fromParam<W>(wParam),
+                                        corvane::detail::fromParam<L>(std::uintmax_t(lParam)));
         }
 
     private:
-        template <class A1, class A2> void invokeTwo(KVWParam wParam, KVLParam lParam) {
-            (m_object->*m_functionPtr)(corvane::detail::fromParam<A1>(wParam),
-                                       corvane::detail::fromParam<A2>(std::uintmax_t(lParam)));
-        }
-        T* m_object;
-        R (T::*m_functionPtr)(A...);
+        C* m_object;
+        F m_function;
     };
 
     void addHandler(KVMessage message, KVPtr<CFunctionAdaptor> adaptor);

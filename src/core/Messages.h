@@ -16,15 +16,18 @@ struct KVUnused {};
 
 // Every private message: number, name, wParam type, lParam type. Text messages carry `const char*`
 // (UTF-8), delivered as a data copy: the pointer is valid during the call only.
+// KVM_RESERVED keeps its number free inside the hook's range; nothing sends or handles it.
+// KVM_WINDOW_ACTIVATED_SECOND_SOURCE is the same event as KVM_WINDOW_ACTIVATED from a second way of
+// noticing it (a hook may watch two), handled alike.
 #define KV_PRIVATE_MESSAGES(X)                                                                               \
     X(2025, KVM_DEVICE_MODIFIERS_CHANGED, unsigned, KVUnused)                                                \
-    X(2026, KVM_UNUSED_2026, KVUnused, KVUnused)                                                             \
+    X(2026, KVM_RESERVED, KVUnused, KVUnused)                                                                \
     X(2027, KVM_PROCESS_EVENT, unsigned, long)                                                               \
     X(2028, KVM_WINDOW_ACTIVATED, unsigned long, KVUnused)                                                   \
     X(2029, KVM_RUNNING_APPS_CHANGED, KVUnused, KVUnused)                                                    \
     X(2030, KVM_FOREGROUND_APP_CHANGED, KVUnused, KVUnused)                                                  \
     X(2031, KVM_HOOK_STATE_CHANGED, KVUnused, KVUnused)                                                      \
-    X(2032, KVM_WINDOW_ACTIVATED_2, unsigned long, KVUnused)                                                 \
+    X(2032, KVM_WINDOW_ACTIVATED_SECOND_SOURCE, unsigned long, KVUnused)                                     \
     X(2033, KVM_LAYERS_FOLDER_CHANGED, KVUnused, KVUnused)                                                   \
     X(2034, KVM_TREE_SELECTION_CHANGED, KVUnused, KVUnused)                                                  \
     X(2035, KVM_IMAGE_FILE_RELOADED, const char*, KVUnused)                                                  \

@@ -1,12 +1,12 @@
 #include "device/DeviceFileSet.h"
 
+#include "core/Log.h"
 #include "device/FirmwareVersion.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <fmt/format.h>
-#include <spdlog/spdlog.h>
 
 using namespace corvane::device;
 
@@ -57,7 +57,7 @@ std::string KVDeviceFileSet::filePath(const std::string& volumeRoot, unsigned en
 std::unique_ptr<KVDeviceFileSet> KVDeviceFileSet::build(const std::string& volumeRoot, uint32_t model,
                                                         uint32_t sectorSize) {
     if (sectorSize == 0 || (sectorSize & (sectorSize - 1)) != 0) {
-        spdlog::warn("device: sector size {} of {} is not a power of two", sectorSize, volumeRoot);
+        corvane::logger("device").warn("sector size {} of {} is not a power of two", sectorSize, volumeRoot);
         return nullptr;
     }
     std::unique_ptr<KVDeviceFileSet> set(new KVDeviceFileSet(volumeRoot, model, sectorSize));
@@ -93,7 +93,7 @@ bool KVDeviceFileSet::layOut() {
         p += stride(kVersionSize);
     }
     if (m_version.empty()) {
-        spdlog::info("device: no version text below {}; not a usable keyboard", m_root);
+        corvane::logger("device").info("no version text below {}; not a usable keyboard", m_root);
         return false;
     }
     m_pauseAfterTable = corvane::device::pausesAfterKeyCodeTable(m_version);
@@ -173,8 +173,8 @@ bool KVDeviceFileSet::setDisplaysActive(bool active) {
 
 bool KVDeviceFileSet::stageFirmware(std::span<const uint8_t> image) {
     if (image.size() != kFirmwareImageSize) {
-        spdlog::warn("device: firmware image of {} bytes refused (must be {})", image.size(),
-                     kFirmwareImageSize);
+        corvane::logger("device").warn("firmware image of {} bytes refused (must be {})", image.size(),
+                                       kFirmwareImageSize);
         return false;
     }
     DeviceFile& entry = m_files[FirmwareEntry];

@@ -1,10 +1,11 @@
 #include "device/DirectFile.h"
 
+#include "core/Log.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <spdlog/spdlog.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,7 +22,7 @@ bool KVDirectFile::open(const std::string& path, Access access) {
     if (m_fd < 0 && errno == EINVAL) // the filesystem has no direct I/O
         m_fd = ::open(path.c_str(), base, 0644);
     if (m_fd < 0) {
-        spdlog::warn("device: cannot open {}: {}", path, std::strerror(errno));
+        corvane::logger("device").warn("cannot open {}: {}", path, std::strerror(errno));
         return false;
     }
     return true;
@@ -38,7 +39,7 @@ bool KVDirectFile::dropDirect() {
     const int flags = fcntl(m_fd, F_GETFL);
     if (flags < 0 || fcntl(m_fd, F_SETFL, flags & ~O_DIRECT) < 0)
         return false;
-    spdlog::debug("device: {} refuses direct I/O, writing through the page cache", m_path);
+    corvane::logger("device").debug("{} refuses direct I/O, writing through the page cache", m_path);
     m_direct = false;
     return true;
 }
@@ -50,7 +51,7 @@ std::optional<size_t> KVDirectFile::readWhole(void* buffer, size_t length) {
     if (got < 0 && errno == EINVAL && m_direct && dropDirect())
         got = pread(m_fd, buffer, length, 0);
     if (got < 0) {
-        spdlog::warn("device: cannot read {}: {}", m_path, std::strerror(errno));
+        corvane::logger("device").warn("cannot read {}: {}", m_path, std::strerror(errno));
         return std::nullopt;
     }
     return size_t(got);
@@ -64,12 +65,13 @@ bool KVDirectFile::writeWhole(const void* buffer, size_t length) {
     if (done < 0 && errno == EINVAL && m_direct && dropDirect())
         done = pwrite(m_fd, buffer, length, 0);
     if (done != ssize_t(length)) {
-        spdlog::warn("device: cannot write {}: {}", m_path, done < 0 ? std::strerror(errno) : "short write");
+        corvane::logger("device").warn("cannot write {}: {}", m_path,
+                                       done < 0 ? std::strerror(errno) : "short write");
         return false;
     }
     // O_DSYNC makes a direct write durable; a buffered one has to be pushed out.
     if (!m_direct && fdatasync(m_fd) != 0) {
-        spdlog::warn("device: cannot sync {}: {}", m_path, std::strerror(errno));
+        corvane::logger("device").warn("cannot sync {}: {}", m_path, std::strerror(errno));
         return false;
     }
     return true;

@@ -1,12 +1,12 @@
 #include "device/KeyboardDump.h"
 
+#include "core/Log.h"
 #include "device/KeyCodeTable.h"
 #include "device/KeyImage.h"
 #include "device/KeyTables.h"
 
 #include <fmt/format.h>
 #include <fstream>
-#include <spdlog/spdlog.h>
 #include <system_error>
 
 namespace corvane::device {
@@ -17,7 +17,7 @@ bool writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     out.close();
     if (!out) {
-        spdlog::warn("dump: cannot write {}", path.string());
+        corvane::logger("device").warn("dump: cannot write {}", path.string());
         return false;
     }
     return true;
@@ -45,7 +45,8 @@ bool DumpKeyboardFiles(KVKeyBindingSource& normal, KVKeyBindingSource& shift,
     for (const char* name : {"normal", "shift"}) {
         std::filesystem::create_directories(root / name, error);
         if (error) {
-            spdlog::warn("dump: cannot create {}: {}", (root / name).string(), error.message());
+            corvane::logger("device").warn("dump: cannot create {}: {}", (root / name).string(),
+                                           error.message());
             return false;
         }
     }

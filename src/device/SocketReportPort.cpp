@@ -1,9 +1,10 @@
 #include "device/SocketReportPort.h"
 
+#include "core/Log.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <spdlog/spdlog.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -39,13 +40,13 @@ bool somebodyListens(const sockaddr_un& address) {
 std::unique_ptr<KVSocketReportPort> KVSocketReportPort::listen(const std::string& path) {
     sockaddr_un address;
     if (!addressFor(path, address)) {
-        spdlog::error("virtual keyboard: socket path too long: {}", path);
+        corvane::logger("device").error("virtual keyboard: socket path too long: {}", path);
         return nullptr;
     }
     struct stat info {};
     if (lstat(path.c_str(), &info) == 0) {
         if (!S_ISSOCK(info.st_mode) || somebodyListens(address)) {
-            spdlog::error("virtual keyboard: {} is in use", path);
+            corvane::logger("device").error("virtual keyboard: {} is in use", path);
             return nullptr;
         }
         unlink(path.c_str());
@@ -55,7 +56,8 @@ std::unique_ptr<KVSocketReportPort> KVSocketReportPort::listen(const std::string
     port->m_epoll = epoll_create1(EPOLL_CLOEXEC);
     if (port->m_listen < 0 || port->m_epoll < 0 ||
         bind(port->m_listen, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        spdlog::error("virtual keyboard: cannot listen at {}: {}", path, std::strerror(errno));
+        corvane::logger("device").error("virtual keyboard: cannot listen at {}: {}", path,
+                                        std::strerror(errno));
         return nullptr;
     }
     port->m_path = path;
@@ -64,7 +66,8 @@ std::unique_ptr<KVSocketReportPort> KVSocketReportPort::listen(const std::string
     event.data.fd = port->m_listen;
     if (::listen(port->m_listen, 32) != 0 ||
         epoll_ctl(port->m_epoll, EPOLL_CTL_ADD, port->m_listen, &event) != 0) {
-        spdlog::error("virtual keyboard: cannot listen at {}: {}", path, std::strerror(errno));
+        corvane::logger("device").error("virtual keyboard: cannot listen at {}: {}", path,
+                                        std::strerror(errno));
         return nullptr;
     }
     return port;
@@ -91,7 +94,7 @@ void KVSocketReportPort::accept() {
         event.data.fd = connection;
         if (m_connections.size() >= kMaxConnections ||
             epoll_ctl(m_epoll, EPOLL_CTL_ADD, connection, &event) != 0) {
-            spdlog::warn("virtual keyboard: too many senders on {}", m_path);
+            corvane::logger("device").warn("virtual keyboard: too many senders on {}", m_path);
             close(connection);
             continue;
         }

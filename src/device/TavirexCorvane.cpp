@@ -1,12 +1,11 @@
 #include "device/TavirexCorvane.h"
 
+#include "core/Log.h"
 #include "device/DeviceCommands.h"
-#include "device/FirmwareVersion.h"
 
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
-#include <spdlog/spdlog.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -39,7 +38,7 @@ CTavirexCorvane::CTavirexCorvane(KVPtr<KVDeviceBackend> backend, KVMainLoop* loo
     m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_stopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_wakeFd < 0 || m_stopFd < 0 || !m_backend) {
-        spdlog::error("device: cannot start the writer: {}", std::strerror(errno));
+        corvane::logger("device").error("cannot start the writer: {}", std::strerror(errno));
         return;
     }
     m_writer = std::thread([this] { writerMain(); });
@@ -105,14 +104,13 @@ bool CTavirexCorvane::open(const DeviceInfo& device) {
         return false;
     const uint32_t sectorSize = m_backend->sectorSize(device);
     if (sectorSize == 0) {
-        spdlog::warn("device: the volume {} does not answer", device.volumeName);
+        corvane::logger("device").warn("the volume {} does not answer", device.volumeName);
         return false;
     }
     auto fileSet = KVDeviceFileSet::build(device.volumeName, device.model, sectorSize);
     if (!fileSet)
         return false;
     m_version = fileSet->versionText();
-    m_firmwareNeedsPause = fileSet->pausesAfterKeyCodeTable();
     m_sectorSize = sectorSize;
     // Without the key-state interface the keyboard is usable all the same; keys then report through
     // signatures on the standard interface.
@@ -132,8 +130,8 @@ bool CTavirexCorvane::open(const DeviceInfo& device) {
         m_attached = true;
     }
     m_device = device;
-    spdlog::info("device: keyboard (model {}) open at {}, firmware \"{}\"", device.model, device.volumeName,
-                 m_version);
+    corvane::logger("device").info("keyboard (model {}) open at {}, firmware \"{}\"", device.model,
+                                   device.volumeName, m_version);
     WakeWriter(); // the writer starts reading the key-state interface
     deliver([](IEventHandler& handler) { handler.OnConnected(); });
     SetDisplaysActive(true);
@@ -171,11 +169,10 @@ void CTavirexCorvane::Disconnect() {
         m_keyStateAlive = false;
         m_fileSet.reset();
     }
-    spdlog::info("device: keyboard at {} closed", m_device.volumeName);
+    corvane::logger("device").info("keyboard at {} closed", m_device.volumeName);
     m_device = DeviceInfo{};
     m_sectorSize = 0;
     deliver([](IEventHandler& handler) { handler.OnDisconnected(); });
-    m_firmwareNeedsPause = false;
 }
 
 bool CTavirexCorvane::IsVolumePresent() {
@@ -291,7 +288,7 @@ void CTavirexCorvane::writerMain() {
         if (poll(fds, 3, -1) < 0) {
             if (errno == EINTR)
                 continue;
-            spdlog::error("device: the writer cannot wait: {}", std::strerror(errno));
+            corvane::logger("device").error("the writer cannot wait: {}", std::strerror(errno));
             break;
         }
         if (keyState && fds[0].revents != 0) {
@@ -344,11 +341,6 @@ void CTavirexCorvane::WaitForWriter() {
     m_wait.wait([&] { return m_wakesServed.load() >= wanted || m_writerDone.load(); });
 }
 
-void CTavirexCorvane::StageFile(unsigned index, std::span<const uint8_t> data) {
-    if (m_fileSet && m_fileSet->stageFile(index, data))
-        WakeWriter();
-}
-
 bool CTavirexCorvane::SetKeyImage24(unsigned key, std::span<const uint8_t> pixels) {
     if (!m_fileSet || pixels.size() < kPixels24Size)
         return false;
@@ -363,16 +355,6 @@ bool CTavirexCorvane::SetKeyImage32(unsigned key, std::span<const uint8_t> pixel
     if (m_fileSet->stageKeyImage(key, pixels, 4))
         WakeWriter();
     return true;
-}
-
-bool CTavirexCorvane::SetKeyBitmap(unsigned key, const KeyBitmap& bitmap) {
-    if (bitmap.width != kDisplaySide || bitmap.height != kDisplaySide)
-        return false;
-    if (bitmap.bitsPerPixel == 24)
-        return SetKeyImage24(key, bitmap.pixels);
-    if (bitmap.bitsPerPixel == 32)
-        return SetKeyImage32(key, bitmap.pixels);
-    return false;
 }
 
 bool CTavirexCorvane::SetKeyCode(unsigned key, uint8_t code) {

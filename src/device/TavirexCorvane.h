@@ -25,7 +25,7 @@
 // that loop. Whenever the user-interface thread waits for the writer (Disconnect, destruction, handler
 // changes) it serves those sends meanwhile, so the two never wait for each other; after
 // KVMainLoop::refuseSends the writer's sends fail at once instead.
-class CTavirexCorvane {
+class CTavirexCorvane final {
 public:
     class IEventHandler {
     public:
@@ -42,7 +42,7 @@ public:
     explicit CTavirexCorvane(KVPtr<KVDeviceBackend> backend, KVMainLoop* loop = nullptr);
     // Gives the keyboard back (restores its own key codes, switches the displays off, waits for those
     // writes), stops the writer and closes the keyboard. The handler is not called from here on.
-    virtual ~CTavirexCorvane();
+    ~CTavirexCorvane();
     CTavirexCorvane(const CTavirexCorvane&) = delete;
     CTavirexCorvane& operator=(const CTavirexCorvane&) = delete;
 
@@ -70,8 +70,6 @@ public:
     bool UnmountDrive();
 
     const DeviceInfo& CurrentDevice() const { return m_device; }
-    // For opening the signature reader (KVHIDDevice) on CurrentDevice().firstHidPath.
-    KVDeviceBackend& Backend() { return *m_backend; }
     uint32_t Model() const { return m_device.model; }
     const ModelDescriptor& Descriptor() const { return corvane::device::modelDescriptor(m_device.model); }
     uint32_t SectorSize() const { return m_sectorSize; }
@@ -79,21 +77,11 @@ public:
     corvane::device::KeyStateReport LastKeyStateReport() const;
     // The firmware's version text of the last keyboard opened (kept after it is closed).
     const std::string& VersionText() const { return m_version; }
-    bool IsFirmwareBelowPauseVersion() const { return m_firmwareNeedsPause; }
 
     // The file set; each does nothing (false) while no keyboard is open.
-    void StageFile(unsigned index, std::span<const uint8_t> data);
     // 48 x 48 pixels, bottom row first, blue-green-red (and an ignored fourth byte for 32 bits).
     bool SetKeyImage24(unsigned key, std::span<const uint8_t> pixels);
     bool SetKeyImage32(unsigned key, std::span<const uint8_t> pixels);
-    // A bitmap as view plug-ins publish it: only 48 x 48 at 24 or 32 bits per pixel is taken.
-    struct KeyBitmap {
-        unsigned width = 0;
-        unsigned height = 0;
-        unsigned bitsPerPixel = 0;
-        std::span<const uint8_t> pixels; // bottom row first, rows without padding
-    };
-    bool SetKeyBitmap(unsigned key, const KeyBitmap& bitmap);
     bool SetKeyCode(unsigned key, uint8_t code);
     void RestoreKeyCodes();
     void SetDisplaysActive(bool active);
@@ -124,7 +112,6 @@ private:
     DeviceInfo m_device;
     uint32_t m_sectorSize = 0;
     std::string m_version;
-    bool m_firmwareNeedsPause = false;
     KVMainLoop::WatchId m_monitorWatch = 0;
     KVMainLoop::TimerId m_arrivalTimer = 0;
     bool m_writerRunning = false;

@@ -1,9 +1,10 @@
 #include "device/UDisksMount.h"
 
+#include "core/Log.h"
+
 #include <cctype>
 #include <cstring>
 #include <fmt/format.h>
-#include <spdlog/spdlog.h>
 #include <systemd/sd-bus.h>
 
 namespace corvane::device {
@@ -22,7 +23,7 @@ std::string udisksBlockObjectPath(const std::string& kernelName) {
 std::optional<std::string> udisksMount(const std::string& kernelName) {
     sd_bus* bus = nullptr;
     if (const int r = sd_bus_open_system(&bus); r < 0) {
-        spdlog::warn("device: no system bus to mount {}: {}", kernelName, std::strerror(-r));
+        corvane::logger("device").warn("no system bus to mount {}: {}", kernelName, std::strerror(-r));
         return std::nullopt;
     }
     sd_bus_error error = SD_BUS_ERROR_NULL;
@@ -36,10 +37,10 @@ std::optional<std::string> udisksMount(const std::string& kernelName) {
     const char* path = nullptr;
     if (r >= 0 && sd_bus_message_read(reply, "s", &path) >= 0 && path) {
         mountPoint = path;
-        spdlog::info("device: mounted {} at {}", kernelName, path);
+        corvane::logger("device").info("mounted {} at {}", kernelName, path);
     } else {
-        spdlog::warn("device: UDisks2 cannot mount {}: {}", kernelName,
-                     error.message ? error.message : std::strerror(r < 0 ? -r : EINVAL));
+        corvane::logger("device").warn("UDisks2 cannot mount {}: {}", kernelName,
+                                       error.message ? error.message : std::strerror(r < 0 ? -r : EINVAL));
     }
     sd_bus_error_free(&error);
     sd_bus_message_unref(reply);

@@ -1,5 +1,6 @@
 #include "device/UdevBackend.h"
 
+#include "core/Log.h"
 #include "device/DeviceIdentity.h"
 #include "device/MountInfo.h"
 #include "device/UDisksMount.h"
@@ -11,7 +12,6 @@
 #include <fmt/format.h>
 #include <libudev.h>
 #include <memory>
-#include <spdlog/spdlog.h>
 #include <string_view>
 #include <unistd.h>
 
@@ -108,7 +108,8 @@ public:
             if (got < 0 && errno == EAGAIN)
                 return true;
             // ENODEV (unplugged) or end of stream: the interface is gone.
-            spdlog::info("device: {} closed: {}", m_path, got == 0 ? "end of stream" : std::strerror(errno));
+            corvane::logger("device").info("{} closed: {}", m_path,
+                                           got == 0 ? "end of stream" : std::strerror(errno));
             return false;
         }
     }
@@ -128,7 +129,7 @@ KVUdevBackend::KVUdevBackend(Options options) : m_options(std::move(options)), m
     if (!m_options.openRestricted)
         m_options.openRestricted = openDefault;
     if (!m_udev)
-        spdlog::error("device: no udev context; keyboards cannot be found");
+        corvane::logger("device").error("no udev context; keyboards cannot be found");
 }
 
 KVUdevBackend::~KVUdevBackend() {
@@ -246,7 +247,7 @@ bool KVUdevBackend::isVolumePresent(const DeviceInfo& device) {
 std::unique_ptr<KVReportPort> KVUdevBackend::openReportPort(const std::string& path) {
     const int fd = m_options.openRestricted(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        spdlog::warn("device: cannot open {}: {}", path, std::strerror(errno));
+        corvane::logger("device").warn("cannot open {}: {}", path, std::strerror(errno));
         return nullptr;
     }
     return std::make_unique<HidrawPort>(fd, path);
@@ -258,7 +259,8 @@ bool KVUdevBackend::mountDrive(DeviceInfo& device) {
 
 bool KVUdevBackend::unmountDrive(DeviceInfo&) {
     if (!m_toldUnmount)
-        spdlog::info("device: the keyboard's volume stays mounted while the configurator drives it");
+        corvane::logger("device").info(
+            "the keyboard's volume stays mounted while the configurator drives it");
     m_toldUnmount = true;
     return false;
 }
@@ -270,7 +272,7 @@ int KVUdevBackend::monitorFd() {
             udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "hidraw", nullptr) < 0 ||
             udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "usb", nullptr) < 0 ||
             udev_monitor_enable_receiving(m_monitor) < 0) {
-            spdlog::warn("device: no udev monitor; keyboards plugged in later are not seen");
+            corvane::logger("device").warn("no udev monitor; keyboards plugged in later are not seen");
             if (m_monitor)
                 udev_monitor_unref(m_monitor);
             m_monitor = nullptr;

@@ -1,5 +1,6 @@
 #include "device/VirtualKeyboard.h"
 
+#include "core/Log.h"
 #include "device/KeyCodeTable.h"
 #include "device/KeySignatureDecoder.h"
 #include "device/KeyStateReport.h"
@@ -8,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <spdlog/spdlog.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -22,7 +22,7 @@ bool writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     out.close();
     if (!out)
-        spdlog::error("virtual keyboard: cannot write {}", path.string());
+        corvane::logger("device").error("virtual keyboard: cannot write {}", path.string());
     return bool(out);
 }
 
@@ -36,7 +36,8 @@ bool createVirtualKeyboard(const std::filesystem::path& dir, std::string_view ve
     std::error_code error;
     std::filesystem::create_directories(dir / "vTavirex" / "dynamic", error);
     if (error) {
-        spdlog::error("virtual keyboard: cannot create {}: {}", dir.string(), error.message());
+        corvane::logger("device").error("virtual keyboard: cannot create {}: {}", dir.string(),
+                                        error.message());
         return false;
     }
     const std::string modelText = std::to_string(model);
@@ -69,7 +70,7 @@ bool sendReports(const std::filesystem::path& dir, std::string_view socketName,
     const std::string path = (dir / socketName).string();
     sockaddr_un address{};
     if (path.size() >= sizeof(address.sun_path)) {
-        spdlog::error("virtual keyboard: socket path too long: {}", path);
+        corvane::logger("device").error("virtual keyboard: socket path too long: {}", path);
         return false;
     }
     address.sun_family = AF_UNIX;
@@ -82,7 +83,7 @@ bool sendReports(const std::filesystem::path& dir, std::string_view socketName,
     for (size_t i = 0; sent && i < reports.size(); ++i)
         sent = send(fd, reports[i].data(), reports[i].size(), MSG_NOSIGNAL) == ssize_t(reports[i].size());
     if (!sent)
-        spdlog::warn("virtual keyboard: cannot send to {}: {}", path, std::strerror(errno));
+        corvane::logger("device").warn("virtual keyboard: cannot send to {}: {}", path, std::strerror(errno));
     close(fd);
     return sent;
 }

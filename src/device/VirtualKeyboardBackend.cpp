@@ -1,10 +1,10 @@
 #include "device/VirtualKeyboardBackend.h"
 
+#include "core/Log.h"
 #include "device/SocketReportPort.h"
 #include "device/VirtualKeyboard.h"
 
 #include <cerrno>
-#include <spdlog/spdlog.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -65,7 +65,8 @@ int KVVirtualKeyboardBackend::monitorFd() {
     if (m_inotify < 0) {
         m_inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         if (m_inotify < 0) {
-            spdlog::warn("virtual keyboard: no change notifications for {}", m_folder.string());
+            corvane::logger("device").warn("virtual keyboard: no change notifications for {}",
+                                           m_folder.string());
             return -1;
         }
         watchFolders();

@@ -1,5 +1,6 @@
 #include "devicectl/Device.h"
 
+#include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "device/KeyCodeTable.h"
 #include "device/KeyImage.h"
@@ -9,7 +10,6 @@
 #include "devicectl/LogindWatcher.h"
 
 #include <algorithm>
-#include <spdlog/spdlog.h>
 
 using namespace corvane::device;
 
@@ -79,14 +79,16 @@ private:
 
 KVDevice::KVDevice(KVDeviceController& controller, KVPtr<KVDeviceBackend> backend, KVMainLoop& loop,
                    CKVMessageDispatch& dispatch)
-    : KVHIDDevice(&loop), CTavirexCorvane(backend, &loop), m_controller(controller), m_backend(backend),
-      m_loop(loop), m_dispatch(dispatch) {
-    SetEventHandler(this);
-    m_dispatch.RegisterHandler(KVM_QUERY_END_SESSION, this, &KVDevice::OnQueryEndSession);
-    m_dispatch.RegisterHandler(KVM_END_SESSION, this, &KVDevice::OnEndSession);
-    m_dispatch.RegisterHandler(KVM_POWER, this, &KVDevice::OnPowerBroadcast);
-    if (!StartMonitoring())
-        spdlog::warn("device: no arrival and removal notifications; a keyboard plugged in later is not seen");
+    : m_controller(controller), m_backend(backend), m_loop(loop), m_dispatch(dispatch),
+      m_keyboard(std::make_unique<CTavirexCorvane>(backend, &loop)),
+      m_signatures(std::make_unique<KVHIDDevice>(&loop, [this](unsigned key) { OnKeyClick(key); })) {
+    m_keyboard->SetEventHandler(this);
+    m_dispatch.RegisterHandler<KVM_QUERY_END_SESSION>(this, &KVDevice::OnQueryEndSession);
+    m_dispatch.RegisterHandler<KVM_END_SESSION>(this, &KVDevice::OnEndSession);
+    m_dispatch.RegisterHandler<KVM_POWER>(this, &KVDevice::OnPowerBroadcast);
+    if (!m_keyboard->StartMonitoring())
+        corvane::logger("devicectl")
+            .warn("no arrival and removal notifications; a keyboard plugged in later is not seen");
     m_controller.AttachDevice(this);
 }
 
@@ -94,16 +96,18 @@ KVDevice::~KVDevice() {
     m_sessionWatcher.reset();
     m_dispatch.UnregisterHandlers(this);
     m_controller.AttachDevice(nullptr);
-    SetEventHandler(nullptr);
-    // The reader calls back into this object; it must stop before this object goes.
-    KVHIDDevice::Close();
-    // ~CTavirexCorvane now restores the key codes, clears the display map and waits for those writes.
+    // Both threads call back into this object: neither may outlive it. The keyboard's handler is
+    // cleared (waiting for a callback in progress) and the reader stopped before the keyboard gets its
+    // own codes and dark displays back and its writer stops.
+    m_keyboard->SetEventHandler(nullptr);
+    m_signatures.reset();
+    m_keyboard.reset();
 }
 
 bool KVDevice::ConnectAtStartUp() {
-    if (Connect())
+    if (m_keyboard->Connect())
         return true;
-    spdlog::info("device: no keyboard at start-up; waiting for one to be plugged in");
+    corvane::logger("devicectl").info("no keyboard at start-up; waiting for one to be plugged in");
     return false;
 }
 
@@ -119,18 +123,18 @@ bool KVDevice::WatchSession(const std::string& busAddress) {
 
 void KVDevice::OnConnected() {
     m_released = false;
-    m_stagedPictures.assign(Descriptor().keyCount, {});
+    m_stagedPictures.assign(m_keyboard->Descriptor().keyCount, {});
     // Without the key-state interface, keys with action plug-ins report through signatures on the
     // standard interface. Opened at every connection, so a keyboard plugged in later gets it too.
-    const DeviceInfo& device = CurrentDevice();
-    if (!IsKeyStateOpen() && !device.firstHidPath.empty() &&
-        !KVHIDDevice::Open(*m_backend, device.firstHidPath))
-        spdlog::warn("device: cannot read key signatures from {}", device.firstHidPath);
+    const DeviceInfo& device = m_keyboard->CurrentDevice();
+    if (!m_keyboard->IsKeyStateOpen() && !device.firstHidPath.empty() &&
+        !m_signatures->Open(*m_backend, device.firstHidPath))
+        corvane::logger("devicectl").warn("cannot read key signatures from {}", device.firstHidPath);
     m_dispatch.send<KVM_DEVICE_STATE>(Connected);
 }
 
 void KVDevice::OnDisconnected() {
-    KVHIDDevice::Close();
+    m_signatures->Close();
     m_stagedPictures.clear();
     m_modifierMask = 0;
     m_dispatch.send<KVM_DEVICE_STATE>(Disconnected);
@@ -167,10 +171,10 @@ void KVDevice::updateModifierMask(bool announce) {
 }
 
 uint32_t KVDevice::DeviceModifierMask() {
-    KVDeviceFileSet* files = FileSet();
-    if (!files || !IsKeyStateOpen())
+    KVDeviceFileSet* files = m_keyboard->FileSet();
+    if (!files || !m_keyboard->IsKeyStateOpen())
         return 0;
-    const KeyStateReport report = LastKeyStateReport();
+    const KeyStateReport report = m_keyboard->LastKeyStateReport();
     const ModelDescriptor& model = files->descriptor();
     const auto table = files->currentTable();
     uint32_t mask = 0;
@@ -188,13 +192,13 @@ uint32_t KVDevice::DeviceModifierMask() {
 // --- updates ---------------------------------------------------------------------------------------
 
 void KVDevice::FullUpdate(const KVBindingLookup& bindings) {
-    KVDeviceFileSet* files = FileSet();
+    KVDeviceFileSet* files = m_keyboard->FileSet();
     // Given back for suspend or shutdown: layer changes meanwhile must not take it again.
     if (!files || !bindings || m_released)
         return;
     const auto table = files->currentTable();
     std::fill(table.begin(), table.end(), kRecordFill);
-    const bool keyStateOpen = IsKeyStateOpen();
+    const bool keyStateOpen = m_keyboard->IsKeyStateOpen();
     const ModelDescriptor& model = files->descriptor();
     bool imagesChanged = false;
     for (unsigned key = 0; key < model.keyCount; ++key) {
@@ -210,8 +214,9 @@ void KVDevice::FullUpdate(const KVBindingLookup& bindings) {
         } else if (const auto pixels = keyPixels(binding->picture); !pixels.empty()) {
             imagesChanged |= stagePicture(*files, key, pixels, 3);
         } else if (binding->picture && binding->picture->isValid()) {
-            spdlog::warn("device: the picture of key {} is {} x {}, not 48 x 48; not shown", key,
-                         binding->picture->width(), binding->picture->height());
+            corvane::logger("devicectl")
+                .warn("the picture of key {} is {} x {}, not 48 x 48; not shown", key,
+                      binding->picture->width(), binding->picture->height());
         }
         const KeyDescriptor& descriptor = model.keys[key];
         if (binding->hasActionPlugin) {
@@ -230,7 +235,7 @@ void KVDevice::FullUpdate(const KVBindingLookup& bindings) {
     // keyboard holds says no even though it differs from the one the mask was computed from.
     updateModifierMask(false);
     if (tableChanged || imagesChanged)
-        WakeWriter();
+        m_keyboard->WakeWriter();
 }
 
 bool KVDevice::stagePicture(KVDeviceFileSet& files, unsigned key, std::span<const uint8_t> pixels,
@@ -252,26 +257,27 @@ void KVDevice::forgetStagedPicture(unsigned key) {
 }
 
 void KVDevice::UpdateKey(const KVDeviceBinding& binding, unsigned key) {
-    KVDeviceFileSet* files = FileSet();
+    KVDeviceFileSet* files = m_keyboard->FileSet();
     if (!files || m_released || key >= files->descriptor().keyCount)
         return;
     if (binding.hasViewPlugin) {
         SetKeyBitmap(key, binding.viewBitmap);
     } else if (const auto pixels = keyPixels(binding.picture); !pixels.empty()) {
         forgetStagedPicture(key);
-        SetKeyImage24(key, pixels);
+        m_keyboard->SetKeyImage24(key, pixels);
     }
     if (binding.hasActionPlugin) {
-        if (IsKeyStateOpen()) {
-            SetKeyCode(key, 0);
+        if (m_keyboard->IsKeyStateOpen()) {
+            m_keyboard->SetKeyCode(key, 0);
         } else {
             setTableRecord(files->currentTable(), files->descriptor().keys[key].slot,
                            keySignatureRecord(key));
             if (files->stageKeyCodeTable())
-                WakeWriter();
+                m_keyboard->WakeWriter();
         }
     } else {
-        SetKeyCode(key, binding.scanCode != 0 ? binding.scanCode : files->descriptor().keys[key].keyCode);
+        m_keyboard->SetKeyCode(key, binding.scanCode != 0 ? binding.scanCode
+                                                          : files->descriptor().keys[key].keyCode);
     }
     updateModifierMask(false);
 }
@@ -279,8 +285,12 @@ void KVDevice::UpdateKey(const KVDeviceBinding& binding, unsigned key) {
 bool KVDevice::SetKeyBitmap(unsigned key, const KVPluginBitmap& bitmap) {
     if (!isKeyBitmap(bitmap))
         return false;
+    // Given back: the picture waits for the full update at resume, which reads the plug-in's latest.
+    if (m_released)
+        return true;
     forgetStagedPicture(key);
-    return bitmap.bitsPerPixel == 24 ? SetKeyImage24(key, bitmap.bits) : SetKeyImage32(key, bitmap.bits);
+    return bitmap.bitsPerPixel == 24 ? m_keyboard->SetKeyImage24(key, bitmap.bits)
+                                     : m_keyboard->SetKeyImage32(key, bitmap.bits);
 }
 
 bool KVDevice::DumpKeyboardFiles(const KVBindingLookup& normal, const KVBindingLookup& shift,
@@ -293,20 +303,20 @@ bool KVDevice::DumpKeyboardFiles(const KVBindingLookup& normal, const KVBindingL
 // --- power and session -----------------------------------------------------------------------------
 
 void KVDevice::releaseKeyboard() {
-    if (!IsConnected())
+    if (!m_keyboard->IsConnected())
         return;
-    RestoreKeyCodes();
-    SetDisplaysActive(false);
+    m_keyboard->RestoreKeyCodes();
+    m_keyboard->SetDisplaysActive(false);
     // Suspend and shutdown wait for this: the keyboard must hold its own codes before we stop.
-    WaitForWriter();
+    m_keyboard->WaitForWriter();
     m_released = true;
 }
 
 void KVDevice::takeKeyboardBack() {
     m_released = false;
-    if (!IsConnected())
+    if (!m_keyboard->IsConnected())
         return;
-    SetDisplaysActive(true);
+    m_keyboard->SetDisplaysActive(true);
     // The settings go out again and a full update follows.
     m_dispatch.send<KVM_DEVICE_STATE>(Connected);
 }

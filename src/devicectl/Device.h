@@ -18,17 +18,16 @@ class KVDeviceController;
 class KVLogindWatcher;
 
 // The keyboard as the application sees it: turns the device library's callbacks into dispatch messages
-// (2040 connection, 2045 key events, 2025 the keyboard's own modifiers), turns key bindings into the
-// keyboard's files, gives the keyboard back before suspend and at the end of the session, and answers
-// conditions about the keyboard's state.
+// (KVM_DEVICE_STATE, KVM_KEY_EVENT, KVM_DEVICE_MODIFIERS_CHANGED), turns key bindings into the keyboard's
+// files, gives the keyboard back before suspend and at the end of the session, and answers conditions
+// about the keyboard's state.
 //
-// Everything runs on the loop thread. The key callbacks of the writer and the signature reader are
-// handed over with a send, so the modifier mask is computed on the loop thread too and never reads the
-// key-code table while a full update rebuilds it.
-class KVDevice final : public KVHIDDevice,
-                       public CTavirexCorvane,
-                       public CTavirexCorvane::IEventHandler,
-                       public KVKeyboardStateSource {
+// It owns the device access (whose writer thread reports keys) and the signature reader (a thread of its
+// own); both call back into this object, so the destructor stops the reader, then the device access,
+// before anything here goes. Everything else runs on the loop thread: the key callbacks are handed over with
+// a send, so the modifier mask is computed on the loop thread too and never reads the key-code table while a
+// full update rebuilds it.
+class KVDevice final : public KVKeyboardStateSource, private CTavirexCorvane::IEventHandler {
 public:
     enum KVDeviceState : unsigned { Connected = 0, Disconnected = 1 };
 
@@ -38,6 +37,14 @@ public:
              CKVMessageDispatch& dispatch);
     // Gives the keyboard back: its own key codes and dark displays, written before this returns.
     ~KVDevice() override;
+    KVDevice(const KVDevice&) = delete;
+    KVDevice& operator=(const KVDevice&) = delete;
+
+    // The device access: settings commands, the drive, and waiting for writes.
+    CTavirexCorvane& Keyboard() { return *m_keyboard; }
+    const CTavirexCorvane& Keyboard() const { return *m_keyboard; }
+    // Whether key signatures are read (a keyboard without the key-state interface).
+    bool IsSignatureReaderOpen() const { return m_signatures->IsOpen(); }
 
     // Connects and opens the signature reader where the keyboard has no key-state interface (also for
     // keyboards that arrive later). CTavirexCorvane::Connect does the same; this one logs the outcome.
@@ -50,9 +57,9 @@ public:
     // Rebuilds every key's image and the whole key-code table from `bindings`; only what changed is
     // written, and the writer is woken once.
     void FullUpdate(const KVBindingLookup& bindings);
-    // Rebuilds one key.
     void UpdateKey(const KVDeviceBinding& binding, unsigned key);
-    // A view plug-in's bitmap for a key: 48 x 48 at 24 or 32 bits; false otherwise, nothing staged.
+    // A view plug-in's bitmap for a key: 48 x 48 at 24 or 32 bits; false otherwise, nothing staged. Held
+    // (true, nothing staged) while the keyboard is given back; resuming brings every key up to date.
     bool SetKeyBitmap(unsigned key, const KVPluginBitmap& bitmap);
     // The modifiers that the keys held on the keyboard send, by what the current table makes them send.
     // 0 while the key-state interface is not open.
@@ -62,7 +69,7 @@ public:
                            const std::filesystem::path& folder);
 
     // KVKeyboardStateSource
-    bool IsKeyboardOpen() const override { return IsConnected(); }
+    bool IsKeyboardOpen() const override { return m_keyboard->IsConnected(); }
     uint32_t KeyboardModifierMask() const override { return m_modifierMask.load(); }
 
     // Message handlers (public for the dispatch).
@@ -70,16 +77,15 @@ public:
     void OnQueryEndSession();
     void OnEndSession(unsigned ending);
 
-protected:
+private:
     // CTavirexCorvane::IEventHandler
     void OnConnected() override;
     void OnDisconnected() override;
     void OnKeyDown(unsigned key) override;
     void OnKeyUp(unsigned key) override;
-    // KVHIDDevice
-    void OnKeyClick(unsigned key) override;
+    // From the signature reader's thread.
+    void OnKeyClick(unsigned key);
 
-private:
     // Stages a key's picture unless it is the very one the key was last staged from by a full update.
     bool stagePicture(KVDeviceFileSet& files, unsigned key, std::span<const uint8_t> pixels,
                       unsigned bytesPerPixel);
@@ -100,4 +106,7 @@ private:
     std::vector<std::vector<uint8_t>> m_stagedPictures;
     bool m_released = false;
     std::unique_ptr<KVLogindWatcher> m_sessionWatcher;
+    // Reset by the destructor in this order: the reader, then the keyboard.
+    std::unique_ptr<CTavirexCorvane> m_keyboard;
+    std::unique_ptr<KVHIDDevice> m_signatures;
 };

@@ -1,10 +1,10 @@
 #include "devicectl/DeviceController.h"
 
+#include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "devicectl/Device.h"
 
 #include <algorithm>
-#include <spdlog/spdlog.h>
 
 using namespace corvane::devicectl;
 
@@ -12,12 +12,12 @@ KVDeviceController::KVDeviceController(KVMainLoop& loop, CKVMessageDispatch& dis
                                        KVPtr<KVDisplayBindings> bindings, KVPtr<KVIdleSource> idle)
     : m_loop(loop), m_dispatch(dispatch), m_bindings(std::move(bindings)), m_idle(std::move(idle)) {
     // This order is the order in which these run among the other services' handlers.
-    m_dispatch.RegisterHandler(KVM_ACTIVE_LAYERS_CHANGED, this, &KVDeviceController::FullUpdate);
-    m_dispatch.RegisterHandler(KVM_IMAGE_FILE_RELOADED, this, &KVDeviceController::FullUpdate);
-    m_dispatch.RegisterHandler(KVM_DEVICE_STATE, this, &KVDeviceController::OnDeviceState);
-    m_dispatch.RegisterHandler(KVM_BINDING_EDITED, this, &KVDeviceController::FullUpdate);
-    m_dispatch.RegisterHandler(KVM_PLUGIN_IMAGE_UPDATED, this, &KVDeviceController::OnPluginImageUpdated);
-    m_dispatch.RegisterHandler(KVM_KEY_CHANGED, this, &KVDeviceController::OnKeyChanged);
+    m_dispatch.RegisterHandler<KVM_ACTIVE_LAYERS_CHANGED>(this, &KVDeviceController::FullUpdate);
+    m_dispatch.RegisterHandler<KVM_IMAGE_FILE_RELOADED>(this, &KVDeviceController::FullUpdate);
+    m_dispatch.RegisterHandler<KVM_DEVICE_STATE>(this, &KVDeviceController::OnDeviceState);
+    m_dispatch.RegisterHandler<KVM_BINDING_EDITED>(this, &KVDeviceController::FullUpdate);
+    m_dispatch.RegisterHandler<KVM_PLUGIN_IMAGE_UPDATED>(this, &KVDeviceController::OnPluginImageUpdated);
+    m_dispatch.RegisterHandler<KVM_KEY_CHANGED>(this, &KVDeviceController::OnKeyChanged);
     m_timer = m_loop.addTimer(kIdleTickInterval, true, [this] { IdleTick(); });
 }
 
@@ -27,19 +27,20 @@ KVDeviceController::~KVDeviceController() {
 }
 
 bool KVDeviceController::keyboardOpen() const {
-    return m_device && m_device->IsConnected();
+    return m_device && m_device->IsKeyboardOpen();
 }
 
 void KVDeviceController::ApplySettings() {
     if (!keyboardOpen())
         return;
-    m_device->SetSleepDelay(m_settings.sleepDelay);
-    m_device->SetBrightness(m_settings.brightness, m_settings.autoBrightness);
+    m_device->Keyboard().SetSleepDelay(m_settings.sleepDelay);
+    m_device->Keyboard().SetBrightness(m_settings.brightness, m_settings.autoBrightness);
     // A drive that cannot be shown or hidden now is tried again at the next application.
-    const bool done = m_settings.showVirtualDrive ? m_device->MountDrive() : m_device->UnmountDrive();
+    const bool done =
+        m_settings.showVirtualDrive ? m_device->Keyboard().MountDrive() : m_device->Keyboard().UnmountDrive();
     if (!done)
-        spdlog::info("device: the keyboard's drive could not be {}",
-                     m_settings.showVirtualDrive ? "shown" : "hidden");
+        corvane::logger("devicectl")
+            .info("the keyboard's drive could not be {}", m_settings.showVirtualDrive ? "shown" : "hidden");
 }
 
 void KVDeviceController::loadSettings(const KVPtr<KVPropertyNode>& root) {
@@ -62,7 +63,7 @@ void KVDeviceController::changeBrightness(unsigned brightness, bool automatic) {
     m_settings.brightness = brightness;
     m_settings.autoBrightness = automatic;
     if (keyboardOpen())
-        m_device->SetBrightness(m_settings.brightness, m_settings.autoBrightness);
+        m_device->Keyboard().SetBrightness(m_settings.brightness, m_settings.autoBrightness);
 }
 
 void KVDeviceController::OnBrightnessSlider(int position) {
@@ -76,9 +77,9 @@ void KVDeviceController::OnAutoBrightness(bool automatic) {
 void KVDeviceController::OnShowVirtualDrive(bool show) {
     if (show == m_settings.showVirtualDrive)
         return;
-    if (keyboardOpen() && !(show ? m_device->MountDrive() : m_device->UnmountDrive()))
-        spdlog::info("device: the keyboard's drive could not be {}; trying again later",
-                     show ? "shown" : "hidden");
+    if (keyboardOpen() && !(show ? m_device->Keyboard().MountDrive() : m_device->Keyboard().UnmountDrive()))
+        corvane::logger("devicectl")
+            .info("the keyboard's drive could not be {}; trying again later", show ? "shown" : "hidden");
     // Stored whatever the drive did: the next ApplySettings tries again.
     m_settings.showVirtualDrive = show;
 }
@@ -88,7 +89,7 @@ std::string KVDeviceController::OnSleepSlider(int position) {
     if (value != m_settings.sleepDelay) {
         m_settings.sleepDelay = value;
         if (keyboardOpen())
-            m_device->SetSleepDelay(m_settings.sleepDelay);
+            m_device->Keyboard().SetSleepDelay(m_settings.sleepDelay);
     }
     return sleepDelayText(value);
 }
@@ -134,7 +135,7 @@ void KVDeviceController::IdleTick() {
     }
     // Repeating the same command costs nothing: order.sys is written only when its text changes.
     if (delay == 0 || delay - idle < kIdleMarginSeconds || (m_asleep && idle < kIdleMarginSeconds)) {
-        m_device->SetSleepDelay(delay);
+        m_device->Keyboard().SetSleepDelay(delay);
         m_asleep = false;
     }
 }

@@ -24,7 +24,7 @@ public:
     // again so that its own timer does not run out while the user is busy elsewhere.
     static constexpr unsigned kIdleMarginSeconds = 15;
 
-    // `bindings`: the layer stack's display composition (may be set later). `idle`: the session's idle
+    // `bindings`: the layer stack's display composition. `idle`: the session's idle
     // time; without one the keyboard never counts as idle.
     KVDeviceController(KVMainLoop& loop, CKVMessageDispatch& dispatch, KVPtr<KVDisplayBindings> bindings,
                        KVPtr<KVIdleSource> idle);
@@ -32,7 +32,6 @@ public:
     KVDeviceController(const KVDeviceController&) = delete;
     KVDeviceController& operator=(const KVDeviceController&) = delete;
 
-    void SetDisplayBindings(KVPtr<KVDisplayBindings> bindings) { m_bindings = std::move(bindings); }
     void SetIdleSource(KVPtr<KVIdleSource> idle) { m_idle = std::move(idle); }
     // Called by KVDevice when it is created and destroyed.
     void AttachDevice(KVDevice* device) { m_device = device; }

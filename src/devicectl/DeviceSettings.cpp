@@ -1,9 +1,9 @@
 #include "devicectl/DeviceSettings.h"
 
+#include "core/StoredNumbers.h"
 #include "store/PropertyNode.h"
 
 #include <array>
-#include <limits>
 
 namespace corvane::devicectl {
 namespace {
@@ -17,19 +17,6 @@ std::string boolText(bool value) {
 
 } // namespace
 
-unsigned parseStoredUnsigned(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    uint64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + unsigned(text[i] - '0');
-        if (value > std::numeric_limits<unsigned>::max())
-            return std::numeric_limits<unsigned>::max();
-    }
-    return unsigned(value);
-}
-
 bool parseStoredBool(std::string_view text) {
     return text == "true";
 }
@@ -39,9 +26,9 @@ std::optional<KVDeviceSettings> readDeviceSettings(const KVPropertyNode& root) {
     if (!node)
         return std::nullopt;
     KVDeviceSettings settings;
-    settings.brightness = parseStoredUnsigned(node->childValue(kBrightnessKey));
+    settings.brightness = readStoredDecimal(node->childValue(kBrightnessKey)).value_or(0);
     settings.autoBrightness = parseStoredBool(node->childValue(kAutoBrightnessKey));
-    settings.sleepDelay = parseStoredUnsigned(node->childValue(kSleepDelayKey));
+    settings.sleepDelay = readStoredDecimal(node->childValue(kSleepDelayKey)).value_or(0);
     // The one key whose absence reads as on.
     settings.showVirtualDrive = parseStoredBool(node->childValue(kShowVirtualDriveKey, "true"));
     return settings;

@@ -34,9 +34,6 @@ std::optional<KVDeviceSettings> readDeviceSettings(const KVPropertyNode& root);
 // Adds (or replaces) the root's "Device" child with all four keys.
 void writeDeviceSettings(const KVDeviceSettings& settings, KVPropertyNode& root);
 
-// The stored integer forms: leading decimal digits after optional blanks, anything else 0; values that
-// do not fit are taken as the largest, which the keyboard clamps anyway.
-unsigned parseStoredUnsigned(std::string_view text);
 // Exactly "true" is true.
 bool parseStoredBool(std::string_view text);
 

@@ -1,12 +1,12 @@
 #include "devicectl/LogindWatcher.h"
 
+#include "core/Log.h"
 #include "core/MessageDispatch.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <spdlog/spdlog.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
@@ -24,8 +24,9 @@ struct KVLogindWatcher::Callbacks {
         auto* watcher = static_cast<KVLogindWatcher*>(self);
         watcher->m_inhibitCall = sd_bus_slot_unref(watcher->m_inhibitCall);
         if (const sd_bus_error* error = sd_bus_message_get_error(message)) {
-            spdlog::warn("session: logind will not wait for the keyboard: {}",
-                         error->message ? error->message : "");
+            corvane::logger("devicectl")
+                .warn("session: logind will not wait for the keyboard: {}",
+                      error->message ? error->message : "");
             return 0;
         }
         int fd = -1;
@@ -38,8 +39,9 @@ struct KVLogindWatcher::Callbacks {
         watcher->m_sessionCall = sd_bus_slot_unref(watcher->m_sessionCall);
         const char* path = nullptr;
         if (const sd_bus_error* error = sd_bus_message_get_error(message))
-            spdlog::info("session: not in a logind session ({}); locking is not noticed",
-                         error->message ? error->message : "");
+            corvane::logger("devicectl")
+                .info("session: not in a logind session ({}); locking is not noticed",
+                      error->message ? error->message : "");
         else if (sd_bus_message_read(message, "o", &path) >= 0 && path)
             watcher->sessionFound(path);
         return 0;
@@ -111,8 +113,9 @@ bool KVLogindWatcher::Start(const std::string& busAddress) {
         result = sd_bus_match_signal(m_bus, &m_shutdownSlot, kLogind, kManagerPath, kManager,
                                      "PrepareForShutdown", &Callbacks::prepareForShutdown, this);
     if (result < 0) {
-        spdlog::warn("session: cannot listen to logind{}{}: {}; suspend is not noticed",
-                     busAddress.empty() ? "" : " on ", busAddress, std::strerror(-result));
+        corvane::logger("devicectl")
+            .warn("session: cannot listen to logind{}{}: {}; suspend is not noticed",
+                  busAddress.empty() ? "" : " on ", busAddress, std::strerror(-result));
         stop();
         return false;
     }
@@ -122,7 +125,8 @@ bool KVLogindWatcher::Start(const std::string& busAddress) {
         sd_bus_call_method_async(m_bus, &m_sessionCall, kLogind, kManagerPath, kManager, "GetSessionByPID",
                                  &Callbacks::sessionReply, this, "u", uint32_t(getpid()));
     if (result < 0)
-        spdlog::info("session: cannot ask logind for this session: {}", std::strerror(-result));
+        corvane::logger("devicectl")
+            .info("session: cannot ask logind for this session: {}", std::strerror(-result));
     processBus();
     return true;
 }
@@ -134,7 +138,8 @@ void KVLogindWatcher::processBus() {
     while ((result = sd_bus_process(m_bus, nullptr)) > 0) {
     }
     if (result < 0) {
-        spdlog::warn("session: lost the connection to logind: {}", std::strerror(-result));
+        corvane::logger("devicectl")
+            .warn("session: lost the connection to logind: {}", std::strerror(-result));
         stop(); // both loops allow a watch to be removed from its own callback
         return;
     }
@@ -149,7 +154,8 @@ void KVLogindWatcher::takeInhibitor() {
                                                 "sleep:shutdown", "Corvane configurator",
                                                 "Giving the keyboard its own key codes back", "delay");
     if (result < 0)
-        spdlog::warn("session: cannot ask logind to wait for the keyboard: {}", std::strerror(-result));
+        corvane::logger("devicectl")
+            .warn("session: cannot ask logind to wait for the keyboard: {}", std::strerror(-result));
 }
 
 void KVLogindWatcher::releaseInhibitor() {
@@ -172,16 +178,17 @@ void KVLogindWatcher::sessionFound(const char* path) {
                  sd_bus_match_signal_async(m_bus, &m_unlockSlot, kLogind, path, kSession, "Unlock",
                                            &Callbacks::unlocked, &Callbacks::lockWatched, this));
     if (result < 0)
-        spdlog::info("session: cannot listen to the locking of {}: {}", path, std::strerror(-result));
+        corvane::logger("devicectl")
+            .info("session: cannot listen to the locking of {}: {}", path, std::strerror(-result));
 }
 
 void KVLogindWatcher::prepareForSleep(bool start) {
     if (start) {
-        spdlog::info("session: going to sleep; giving the keyboard back");
+        corvane::logger("devicectl").info("session: going to sleep; giving the keyboard back");
         m_dispatch.send<KVM_POWER>(KV_POWER_SUSPEND);
         releaseInhibitor();
     } else {
-        spdlog::info("session: woken up; taking the keyboard again");
+        corvane::logger("devicectl").info("session: woken up; taking the keyboard again");
         takeInhibitor();
         m_dispatch.send<KVM_POWER>(KV_POWER_RESUME_SUSPEND);
     }
@@ -189,7 +196,7 @@ void KVLogindWatcher::prepareForSleep(bool start) {
 
 void KVLogindWatcher::prepareForShutdown(bool start) {
     if (start) {
-        spdlog::info("session: the system shuts down; giving the keyboard back");
+        corvane::logger("devicectl").info("session: the system shuts down; giving the keyboard back");
         m_dispatch.send<KVM_QUERY_END_SESSION>();
         m_dispatch.send<KVM_END_SESSION>(1);
         releaseInhibitor();

@@ -1,8 +1,9 @@
 #include "devicectl/XScreenSaverIdle.h"
 
+#include "core/Log.h"
+
 #include <cstdlib>
 #include <memory>
-#include <spdlog/spdlog.h>
 #include <xcb/screensaver.h>
 #include <xcb/xcb.h>
 
@@ -10,8 +11,9 @@ KVPtr<KVXScreenSaverIdle> KVXScreenSaverIdle::open(const std::string& display) {
     int screenNumber = 0;
     xcb_connection_t* connection = xcb_connect(display.empty() ? nullptr : display.c_str(), &screenNumber);
     if (!connection || xcb_connection_has_error(connection)) {
-        spdlog::info("idle time: no X server{}{}; the keyboard never counts as idle",
-                     display.empty() ? "" : " at ", display);
+        corvane::logger("devicectl")
+            .info("idle time: no X server{}{}; the keyboard never counts as idle",
+                  display.empty() ? "" : " at ", display);
         if (connection)
             xcb_disconnect(connection);
         return {};
@@ -21,8 +23,8 @@ KVPtr<KVXScreenSaverIdle> KVXScreenSaverIdle::open(const std::string& display) {
     for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
         xcb_screen_next(&screens);
     if (!extension || !extension->present || screens.rem == 0) {
-        spdlog::warn(
-            "idle time: the X server has no screen-saver extension; the keyboard never counts as idle");
+        corvane::logger("devicectl")
+            .warn("idle time: the X server has no screen-saver extension; the keyboard never counts as idle");
         xcb_disconnect(connection);
         return {};
     }
@@ -45,7 +47,8 @@ std::optional<std::chrono::milliseconds> KVXScreenSaverIdle::IdleTime() {
                                          &error),
         &std::free);
     if (error) {
-        spdlog::warn("idle time: the X server refused the query (error {})", error->error_code);
+        corvane::logger("devicectl")
+            .warn("idle time: the X server refused the query (error {})", error->error_code);
         std::free(error);
     }
     if (!reply)

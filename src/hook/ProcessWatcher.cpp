@@ -1,5 +1,6 @@
 #include "hook/ProcessWatcher.h"
 
+#include "core/Log.h"
 #include "core/MessageDispatch.h"
 
 #include <cerrno>
@@ -9,7 +10,6 @@
 #include <linux/cn_proc.h>
 #include <linux/connector.h>
 #include <linux/netlink.h>
-#include <spdlog/spdlog.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,8 +49,8 @@ void KVProcessWatcher::start(CKVMessageDispatch& dispatch, bool preferNetlink) {
             m_timer = m_loop.addTimer(kNetlinkProbeTimeout, false, [this, probe] { confirmNetlink(probe); });
             return;
         }
-        spdlog::warn("cannot start a probe process ({}); watching processes through /proc",
-                     std::strerror(errno));
+        corvane::logger("hook").warn("cannot start a probe process ({}); watching processes through /proc",
+                                     std::strerror(errno));
         closeNetlink();
     }
     startScan();
@@ -77,8 +77,8 @@ void KVProcessWatcher::stop() {
 bool KVProcessWatcher::openNetlink() {
     m_netlink = ::socket(PF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_CONNECTOR);
     if (m_netlink < 0) {
-        spdlog::info("process connector unavailable ({}); watching processes through /proc",
-                     std::strerror(errno));
+        corvane::logger("hook").info("process connector unavailable ({}); watching processes through /proc",
+                                     std::strerror(errno));
         return false;
     }
     sockaddr_nl address{};
@@ -96,8 +96,8 @@ bool KVProcessWatcher::openNetlink() {
     std::memcpy(connector->data, &listen, sizeof listen);
     if (::bind(m_netlink, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ||
         ::send(m_netlink, request, kListenLength, 0) < 0) {
-        spdlog::info("process connector refused ({}); watching processes through /proc",
-                     std::strerror(errno));
+        corvane::logger("hook").info("process connector refused ({}); watching processes through /proc",
+                                     std::strerror(errno));
         closeNetlink();
         return false;
     }
@@ -111,9 +111,11 @@ void KVProcessWatcher::readNetlink() {
         const ssize_t length = ::recv(m_netlink, buffer, sizeof buffer, 0);
         if (length < 0) {
             if (errno == ENOBUFS)
-                spdlog::warn("process connector overflowed: some process starts or ends were missed");
+                corvane::logger("hook").warn(
+                    "process connector overflowed: some process starts or ends were missed");
             else if (errno != EAGAIN && errno != EINTR)
-                spdlog::error("reading the process connector failed: {}", std::strerror(errno));
+                corvane::logger("hook").error("reading the process connector failed: {}",
+                                              std::strerror(errno));
             return;
         }
         int remaining = int(length);
@@ -147,10 +149,11 @@ void KVProcessWatcher::confirmNetlink(pid_t probe) {
     if (probe != m_probe || m_source != Source::Netlink)
         return;
     if (m_probeSeen) {
-        spdlog::debug("watching processes through the process connector");
+        corvane::logger("hook").debug("watching processes through the process connector");
         return;
     }
-    spdlog::info("the process connector reports nothing here; watching processes through /proc");
+    corvane::logger("hook").info(
+        "the process connector reports nothing here; watching processes through /proc");
     closeNetlink();
     startScan();
 }
@@ -173,7 +176,7 @@ void KVProcessWatcher::scan(bool reportChanges) {
             now.insert(pid);
     }
     if (error) {
-        spdlog::error("cannot list {}: {}", m_procRoot, error.message());
+        corvane::logger("hook").error("cannot list {}: {}", m_procRoot, error.message());
         return;
     }
     if (reportChanges) {

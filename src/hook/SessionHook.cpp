@@ -1,6 +1,6 @@
 #include "hook/SessionHook.h"
 
-#include <spdlog/spdlog.h>
+#include "core/Log.h"
 
 KVSessionHook::KVSessionHook(KVMainLoop& loop) : m_loop(loop), m_processes(loop) {}
 
@@ -16,8 +16,9 @@ void KVSessionHook::Hook(CKVMessageDispatch& dispatch) {
     if (m_x11)
         m_x11->start(dispatch);
     else
-        spdlog::warn("no X display: active-window changes (2028) and keyboard state changes (2031) are not "
-                     "reported, and held modifiers and lock keys read as none");
+        corvane::logger("hook").warn(
+            "no X display: active-window changes (2028) and keyboard state changes (2031) are not "
+            "reported, and held modifiers and lock keys read as none");
     m_processes.start(dispatch);
 }
 

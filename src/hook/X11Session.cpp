@@ -1,9 +1,9 @@
 #include "hook/X11Session.h"
 
+#include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "hook/SystemHook.h"
 
-#include <spdlog/spdlog.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 #define explicit explicit_ // xkb.h uses a C++ keyword as a member name
@@ -86,7 +86,8 @@ std::unique_ptr<KVX11Session> KVX11Session::connect(KVMainLoop& loop, const std:
                 x->indicatorIndex[i] = found->ndx;
         }
     } else {
-        spdlog::warn("the X server has no XKB: modifier, lock and layout changes are not followed");
+        corvane::logger("hook").warn(
+            "the X server has no XKB: modifier, lock and layout changes are not followed");
     }
     return std::unique_ptr<KVX11Session>(new KVX11Session(loop, std::move(x)));
 }
@@ -163,7 +164,7 @@ void KVX11Session::readEvents() {
         }
     }
     if (xcb_connection_has_error(m_x->conn)) {
-        spdlog::error(
+        corvane::logger("hook").error(
             "the connection to the X server is lost: window and keyboard changes are no longer followed");
         stop();
     }

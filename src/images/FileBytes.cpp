@@ -1,11 +1,12 @@
 #include "images/FileBytes.h"
 
+#include "core/Log.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <spdlog/spdlog.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,7 +55,7 @@ void syncFolder(const std::filesystem::path& folder) {
     const std::string name = folder.empty() ? std::string(".") : folder.string();
     FileDescriptor dir(::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0 && ::fsync(dir.get()) != 0)
-        spdlog::warn("images: could not flush folder {}: {}", name, std::strerror(errno));
+        corvane::logger("images").warn("could not flush folder {}: {}", name, std::strerror(errno));
 }
 
 } // namespace
@@ -62,16 +63,17 @@ void syncFolder(const std::filesystem::path& folder) {
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path, std::size_t maxBytes) {
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
-        spdlog::warn("images: cannot open {}: {}", path, std::strerror(errno));
+        corvane::logger("images").warn("cannot open {}: {}", path, std::strerror(errno));
         return std::nullopt;
     }
     struct stat info {};
     if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        spdlog::warn("images: {} is not a regular file", path);
+        corvane::logger("images").warn("{} is not a regular file", path);
         return std::nullopt;
     }
     if (static_cast<std::uint64_t>(info.st_size) > maxBytes) {
-        spdlog::warn("images: {} is {} bytes, more than the {} accepted", path, info.st_size, maxBytes);
+        corvane::logger("images").warn("{} is {} bytes, more than the {} accepted", path, info.st_size,
+                                       maxBytes);
         return std::nullopt;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
@@ -81,7 +83,7 @@ std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path, 
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
-            spdlog::warn("images: cannot read {}: {}", path, std::strerror(errno));
+            corvane::logger("images").warn("cannot read {}: {}", path, std::strerror(errno));
             return std::nullopt;
         }
         if (got == 0)
@@ -103,7 +105,7 @@ bool writeFileReplacing(const std::string& path, std::span<const std::uint8_t> b
             break;
     }
     if (fd < 0) {
-        spdlog::error("images: cannot create a file beside {}: {}", path, std::strerror(errno));
+        corvane::logger("images").error("cannot create a file beside {}: {}", path, std::strerror(errno));
         return false;
     }
     FileDescriptor file(fd);
@@ -113,12 +115,12 @@ bool writeFileReplacing(const std::string& path, std::span<const std::uint8_t> b
     const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
     const int writeError = errno;
     if (!file.close() || !written) {
-        spdlog::error("images: cannot write {}: {}", temporary, std::strerror(writeError));
+        corvane::logger("images").error("cannot write {}: {}", temporary, std::strerror(writeError));
         ::unlink(temporary.c_str());
         return false;
     }
     if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        spdlog::error("images: cannot replace {}: {}", path, std::strerror(errno));
+        corvane::logger("images").error("cannot replace {}: {}", path, std::strerror(errno));
         ::unlink(temporary.c_str());
         return false;
     }

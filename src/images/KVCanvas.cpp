@@ -1,10 +1,10 @@
 #include "images/KVCanvas.h"
 
+#include "core/Log.h"
 #include "images/CairoPixels.h"
 #include "images/PictureFormat.h"
 
 #include <cstring>
-#include <spdlog/spdlog.h>
 
 bool KVCanvas::create(int width, int height) {
     if (isValid() && width == m_width && height == m_height) {
@@ -17,8 +17,8 @@ bool KVCanvas::create(int width, int height) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     cairo_t* cairo = cairo_create(surface);
     if (cairo_status(cairo) != CAIRO_STATUS_SUCCESS) {
-        spdlog::error("images: cannot make a {} x {} canvas: {}", width, height,
-                      cairo_status_to_string(cairo_status(cairo)));
+        corvane::logger("images").error("cannot make a {} x {} canvas: {}", width, height,
+                                        cairo_status_to_string(cairo_status(cairo)));
         cairo_destroy(cairo);
         cairo_surface_destroy(surface);
         return false;

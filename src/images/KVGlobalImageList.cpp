@@ -1,10 +1,10 @@
 #include "images/KVGlobalImageList.h"
 
+#include "core/Log.h"
 #include "images/BuiltInPictures.h"
 #include "images/PictureCodec.h"
 
 #include <algorithm>
-#include <spdlog/spdlog.h>
 
 namespace {
 
@@ -15,7 +15,7 @@ constexpr std::size_t kGrowth = 50;
 
 KVGlobalImageList::KVGlobalImageList() {
     if (addBuiltIn("ICON_135") != 0)
-        spdlog::error("images: the program icon did not become the first icon of the list");
+        corvane::logger("images").error("the program icon did not become the first icon of the list");
 }
 
 int KVGlobalImageList::add(const Icon& icon) {

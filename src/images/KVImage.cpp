@@ -1,5 +1,6 @@
 #include "images/KVImage.h"
 
+#include "core/Log.h"
 #include "images/BuiltInPictures.h"
 #include "images/FileBytes.h"
 #include "images/PictureCodec.h"
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <spdlog/spdlog.h>
 
 namespace {
 
@@ -52,7 +52,7 @@ bool KVImage::load(const std::string& path) {
     const auto bytes = corvane::images::readFileBytes(path, corvane::images::kMaxPictureFileBytes);
     if (bytes && loadFromMemory(*bytes))
         return true;
-    spdlog::warn("images: cannot load picture {}", path);
+    corvane::logger("images").warn("cannot load picture {}", path);
     clearPixels();
     return false;
 }
@@ -64,7 +64,7 @@ bool KVImage::loadFromMemory(std::span<const std::uint8_t> bytes) {
 bool KVImage::loadBuiltIn(std::string_view name) {
     const auto png = corvane::images::builtInPicturePng(name);
     if (png.empty()) {
-        spdlog::debug("images: no built-in picture {}", name);
+        corvane::logger("images").debug("no built-in picture {}", name);
         clearPixels();
         return false;
     }

@@ -67,7 +67,6 @@ public:
     // Writes the picture as PNG (whatever the extension) so that the file is either the old one or the
     // complete new one; on success the path becomes the source path.
     bool save(const std::string& path);
-    bool saveAsPng(const std::string& path) { return save(path); }
     // The PNG form of the picture; empty when it holds no pixels or encoding fails.
     std::vector<std::uint8_t> encodePng() const;
 

@@ -1,21 +1,9 @@
 #include "images/KVLabelStyle.h"
 
+#include "core/Log.h"
+#include "core/StoredNumbers.h"
+
 #include <algorithm>
-#include <charconv>
-#include <optional>
-#include <spdlog/spdlog.h>
-
-namespace {
-
-template <class Number> std::optional<Number> parseDecimal(std::string_view text) {
-    Number number{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return number;
-}
-
-} // namespace
 
 KVLabelStyle KVLabelStyle::read(const Lookup& value, bool hasEntries) {
     KVLabelStyle style;
@@ -23,10 +11,11 @@ KVLabelStyle KVLabelStyle::read(const Lookup& value, bool hasEntries) {
         return style;
     style.face = value("FontFace", style.face);
     if (const std::string text = value("FontSize", ""); !text.empty()) {
-        if (const auto size = parseDecimal<int>(text); size && *size > 0)
-            style.size = std::min(*size, kMaxFontSize);
+        if (const auto size = corvane::readStoredDecimal(text); size && *size > 0)
+            style.size = int(std::min<std::uint32_t>(*size, kMaxFontSize));
         else
-            spdlog::warn("images: label font size \"{}\" is not a size; {} points drawn", text, style.size);
+            corvane::logger("images").warn("label font size \"{}\" is not a size; {} points drawn", text,
+                                           style.size);
     }
     style.bold = value("Bold", "") == "true";
     style.italic = value("Italic", "") == "true";
@@ -34,10 +23,10 @@ KVLabelStyle KVLabelStyle::read(const Lookup& value, bool hasEntries) {
         const std::string text = value(key, "");
         if (text.empty())
             continue;
-        if (const auto parsed = parseDecimal<std::uint32_t>(text))
+        if (const auto parsed = corvane::readStoredDecimal(text))
             *colour = *parsed & 0xFFFFFFu;
         else
-            spdlog::warn("images: label colour {} \"{}\" is not a number; default kept", key, text);
+            corvane::logger("images").warn("label colour {} \"{}\" is not a number; default kept", key, text);
     }
     return style;
 }

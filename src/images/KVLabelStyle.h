@@ -22,8 +22,8 @@ struct KVLabelStyle {
     int fontStyle() const { return (bold ? kBold : 0) | (italic ? kItalic : 0); }
 
     // Reads "FontFace", "FontSize", "Bold", "Italic", "Color" and "BkColor" through `value(key, fallback)`,
-    // which answers the stored text or the fallback. A size or colour that is not a number keeps its
-    // default; sizes are held between 1 and kMaxFontSize points.
+    // which answers the stored text or the fallback. Numbers are read as every stored number is; a size or
+    // colour without one keeps its default; sizes are held between 1 and kMaxFontSize points.
     using Lookup = std::function<std::string(std::string_view key, std::string_view fallback)>;
     static KVLabelStyle read(const Lookup& value, bool hasEntries);
 };

@@ -1,5 +1,6 @@
 #include "images/KVTextRenderer.h"
 
+#include "core/Log.h"
 #include "core/Strings.h"
 #include "images/BuiltInPictures.h"
 #include "images/PictureCodec.h"
@@ -7,7 +8,6 @@
 #include <array>
 #include <pango/pangocairo.h>
 #include <set>
-#include <spdlog/spdlog.h>
 
 namespace {
 
@@ -80,7 +80,8 @@ struct KVTextRenderer::State {
         style = wantedStyle;
         family = familyInstalled(face) ? face : kFallbackFamily;
         if (family != face)
-            spdlog::debug("images: font family \"{}\" is not installed; drawing in {}", face, family);
+            corvane::logger("images").debug("font family \"{}\" is not installed; drawing in {}", face,
+                                            family);
         if (font)
             pango_font_description_free(font);
         font = pango_font_description_new();
@@ -123,7 +124,7 @@ struct KVTextRenderer::State {
         if (text.empty())
             return {};
         if (!layout || !canvas.isValid()) {
-            spdlog::error("images: the label canvas is not usable");
+            corvane::logger("images").error("the label canvas is not usable");
             return {};
         }
         chooseFont(labelStyle.face, labelStyle.size, labelStyle.fontStyle());
@@ -145,7 +146,7 @@ struct KVTextRenderer::State {
         const cairo_status_t status = cairo_status(cairo);
         cairo_restore(cairo);
         if (status != CAIRO_STATUS_SUCCESS) {
-            spdlog::error("images: drawing the label failed: {}", cairo_status_to_string(status));
+            corvane::logger("images").error("drawing the label failed: {}", cairo_status_to_string(status));
             return {};
         }
         return canvas.toImage();
@@ -156,7 +157,7 @@ struct KVTextRenderer::State {
             const std::string name = "EDITOR_" + std::to_string(static_cast<int>(kEditorPictures[slot]));
             KVImage picture;
             if (!picture.loadBuiltIn(name)) {
-                spdlog::error("images: the editor picture {} is missing", name);
+                corvane::logger("images").error("the editor picture {} is missing", name);
                 continue;
             }
             if (editorCanvases[slot].create(picture.width(), picture.height()))
@@ -167,7 +168,7 @@ struct KVTextRenderer::State {
 
 KVTextRenderer::KVTextRenderer() : m_state(std::make_unique<State>()) {
     if (!m_state->canvas.create(kCanvasSize, kCanvasSize) || !m_state->makeLayout())
-        spdlog::error("images: the label renderer has no canvas; labels will not be drawn");
+        corvane::logger("images").error("the label renderer has no canvas; labels will not be drawn");
     else
         m_state->chooseFont("Tahoma", 28, 0);
     m_state->loadEditorPictures();

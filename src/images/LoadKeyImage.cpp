@@ -1,5 +1,6 @@
 #include "images/LoadKeyImage.h"
 
+#include "core/Log.h"
 #include "core/Strings.h"
 #include "images/BuiltInPictures.h"
 #include "images/FileBytes.h"
@@ -7,7 +8,6 @@
 #include "images/PictureFormat.h"
 
 #include <optional>
-#include <spdlog/spdlog.h>
 
 namespace {
 
@@ -25,7 +25,7 @@ KVPtr<KVImage> LoadKeyImage(const std::string& name) {
         corvane::iequals(name.substr(0, kActionPrefix.size()), kActionPrefix)) {
         bytes = builtInPicturePng(name);
         if (bytes.empty()) {
-            spdlog::info("images: no built-in picture {}", name);
+            corvane::logger("images").info("no built-in picture {}", name);
             return {};
         }
     } else {
@@ -37,7 +37,7 @@ KVPtr<KVImage> LoadKeyImage(const std::string& name) {
     }
     // Scaling while decoding lets a large photo stream through the scaler instead of being held whole.
     if (!decodePicture(bytes, *image, kKeyPictureSize)) {
-        spdlog::warn("images: {} gives no key picture", name);
+        corvane::logger("images").warn("{} gives no key picture", name);
         return {};
     }
     return image;

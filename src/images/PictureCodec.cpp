@@ -1,5 +1,6 @@
 #include "images/PictureCodec.h"
 
+#include "core/Log.h"
 #include "images/KVImage.h"
 #include "images/PictureFormat.h"
 #include "images/PngReader.h"
@@ -7,7 +8,6 @@
 
 #include <memory>
 #include <optional>
-#include <spdlog/spdlog.h>
 #include <string>
 #include <vips/vips8>
 
@@ -104,7 +104,7 @@ bool storeInto(VImage image, KVImage& out) {
     std::unique_ptr<void, GFree> memory(image.write_to_memory(&length));
     const auto expected = static_cast<std::size_t>(image.width()) * image.height() * 3;
     if (!memory || length != expected) {
-        spdlog::warn("images: decoder gave {} bytes where {} were expected", length, expected);
+        corvane::logger("images").warn("decoder gave {} bytes where {} were expected", length, expected);
         return false;
     }
     return out.assignTopDownRgb(image.width(), image.height(),
@@ -121,7 +121,7 @@ void logVipsFailure(const char* what, const vips::VError& error) {
     std::string message = error.what();
     while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
         message.pop_back();
-    spdlog::warn("images: {}: {}", what, message);
+    corvane::logger("images").warn("{}: {}", what, message);
     vips_error_clear();
 }
 
@@ -129,13 +129,13 @@ void logVipsFailure(const char* what, const vips::VError& error) {
 std::optional<PictureFormat> checkHeader(std::span<const std::uint8_t> bytes) {
     const auto format = sniffPictureFormat(bytes);
     if (!format) {
-        spdlog::warn("images: not a picture of an accepted format ({} bytes)", bytes.size());
+        corvane::logger("images").warn("not a picture of an accepted format ({} bytes)", bytes.size());
         return std::nullopt;
     }
     if (const auto declared = declaredSize(*format, bytes);
         declared && !declaredSizeAcceptable(declared->width, declared->height)) {
-        spdlog::warn("images: {} declares {} x {}; refused", pictureFormatName(*format), declared->width,
-                     declared->height);
+        corvane::logger("images").warn("{} declares {} x {}; refused", pictureFormatName(*format),
+                                       declared->width, declared->height);
         return std::nullopt;
     }
     return format;
@@ -159,8 +159,9 @@ std::optional<VImage> openChecked(std::span<const std::uint8_t> bytes) {
     BlobRef blob(vips_blob_new(nullptr, bytes.data(), bytes.size()));
     VImage image = openLoader(*format, blob.get());
     if (!declaredSizeAcceptable(image.width(), image.height()) || image.bands() > 16) {
-        spdlog::warn("images: {} declares {} x {} with {} bands; refused", pictureFormatName(*format),
-                     image.width(), image.height(), image.bands());
+        corvane::logger("images").warn("{} declares {} x {} with {} bands; refused",
+                                       pictureFormatName(*format), image.width(), image.height(),
+                                       image.bands());
         return std::nullopt;
     }
     return image;

@@ -1,10 +1,10 @@
 #include "images/PngReader.h"
 
+#include "core/Log.h"
 #include "images/CairoPixels.h"
 
 #include <cstring>
 #include <memory>
-#include <spdlog/spdlog.h>
 
 namespace corvane::images {
 namespace {
@@ -33,8 +33,8 @@ std::optional<KVImage> readPngDirect(std::span<const std::uint8_t> bytes) {
     std::unique_ptr<cairo_surface_t, SurfaceRelease> surface(
         cairo_image_surface_create_from_png_stream(readBytes, &reader));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
-        spdlog::warn("images: cannot read PNG: {}",
-                     cairo_status_to_string(cairo_surface_status(surface.get())));
+        corvane::logger("images").warn("cannot read PNG: {}",
+                                       cairo_status_to_string(cairo_surface_status(surface.get())));
         return std::nullopt;
     }
     KVImage picture(cairo_image_surface_get_width(surface.get()),

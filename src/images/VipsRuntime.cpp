@@ -1,8 +1,9 @@
 #include "images/VipsRuntime.h"
 
+#include "core/Log.h"
+
 #include <array>
 #include <mutex>
-#include <spdlog/spdlog.h>
 #include <vips/vips8>
 
 namespace corvane::images {
@@ -22,7 +23,7 @@ constexpr std::array kAllowedLoaders = {
 
 bool startOnce() {
     if (VIPS_INIT("corvane")) {
-        spdlog::error("images: libvips did not start: {}", vips_error_buffer());
+        corvane::logger("images").error("libvips did not start: {}", vips_error_buffer());
         vips_error_clear();
         return false;
     }
@@ -35,7 +36,7 @@ bool startOnce() {
     for (const char* nickname : kAllowedLoaders) {
         GType type = vips_type_find("VipsOperation", nickname);
         if (type == 0) {
-            spdlog::info("images: no libvips loader {}; that format is not read", nickname);
+            corvane::logger("images").info("no libvips loader {}; that format is not read", nickname);
             continue;
         }
         vips_operation_block_set(g_type_name(type), FALSE);

@@ -22,7 +22,3 @@ bool KVCompositeLayer::remove(const KVLayer* layer) {
     m_layers.erase(found);
     return true;
 }
-
-void KVCompositeLayer::appendAll(const KVCompositeLayer& other) {
-    m_layers.insert(m_layers.end(), other.m_layers.begin(), other.m_layers.end());
-}

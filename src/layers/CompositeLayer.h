@@ -32,7 +32,6 @@ public:
     // For a caller that knows the layer is not in yet.
     void appendUnchecked(KVPtr<KVLayer> layer) { m_layers.push_back(std::move(layer)); }
     bool remove(const KVLayer* layer);
-    void appendAll(const KVCompositeLayer& other);
     void clear() { m_layers.clear(); }
 
 private:

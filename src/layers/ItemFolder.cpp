@@ -26,7 +26,7 @@ KVPtr<KVLayersItem> loadItemFromFolder(const std::string& folder, const std::str
     auto node = KVPropertyNode::create(identifier);
     loadItemFolder(folder, *node, keyNamePredicate());
     if (!node->hasChildren())
-        spdlog::warn("no item is stored in {}; taking an empty layer", folder);
+        corvane::logger("layers").warn("no item is stored in {}; taking an empty layer", folder);
     return createItemFromNode(*node, context);
 }
 

@@ -1,20 +1,12 @@
 #include "layers/KeyBinding.h"
 
+#include "core/StoredNumbers.h"
 #include "layers/PluginInstance.h"
 #include "store/PropertyNode.h"
 
-#include <charconv>
 #include <fmt/format.h>
 
 namespace {
-
-// Unsigned decimal, read up to the first other character; nothing readable gives 0.
-unsigned long readUnsigned(const std::string& text) {
-    unsigned long value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    (void)end;
-    return error == std::errc() ? value : 0;
-}
 
 template <class Instance>
 KVPtr<Instance> loadInstance(const KVPropertyNode& entry, const char* key, unsigned keyIndex,
@@ -33,9 +25,10 @@ void KVKeyBinding::load(const KVPropertyNode& entry, unsigned keyIndex, KVPlugin
     viewPlugin = loadInstance<KVViewPluginInstance>(entry, "ViewPlugin", keyIndex, plugins);
     actionPlugin = loadInstance<KVActionPluginInstance>(entry, "ActionPlugin", keyIndex, plugins);
     image = entry.childImage("Image");
-    scanCode = static_cast<uint8_t>(readUnsigned(entry.childValue("ScanCode")) & 0xFF);
+    scanCode =
+        static_cast<uint8_t>(corvane::readStoredDecimal(entry.childValue("ScanCode")).value_or(0) & 0xFF);
     // An action code is a byte; a stored value that does not fit is not one.
-    const auto action = readUnsigned(entry.childValue("ActionCode"));
+    const auto action = corvane::readStoredDecimal(entry.childValue("ActionCode")).value_or(0);
     actionCode = action <= 0xFF ? static_cast<uint8_t>(action) : 0;
     keystroke = entry.childValue("Keystroke");
     properties = entry.findChild("Properties");

@@ -22,8 +22,8 @@ void KVLayer::loadButtons(const KVPropertyNode& buttons, KVPluginObjectFactory* 
     for (const auto& entry : buttons.children()) {
         const auto index = corvane::layers::matchKeyName(entry->name(), previous);
         if (!index) {
-            spdlog::debug("layer \"{}\": \"{}\" is not a key name; entry ignored", identifier(),
-                          entry->name());
+            corvane::logger("layers").debug("layer \"{}\": \"{}\" is not a key name; entry ignored",
+                                            identifier(), entry->name());
             continue;
         }
         m_bindings[*index].load(*entry, *index, plugins);

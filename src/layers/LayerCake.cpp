@@ -49,7 +49,8 @@ KVPtr<KVLayersGroup> KVLayerCake::ensureTopGroup(const char* identifier, const c
     group->setDisplayName(displayName);
     m_items.add(group); // in place of a namesake
     if (existing) {
-        spdlog::warn("\"{}\" is stored as a layer; keeping it inside a new group of that name", identifier);
+        corvane::logger("layers").warn(
+            "\"{}\" is stored as a layer; keeping it inside a new group of that name", identifier);
         existing->setIdentifier(existing->identifier() + "_layer");
         group->items().add(existing);
     }
@@ -113,8 +114,8 @@ void KVLayerCake::rebuildLayoutGroups(KVLayersGroup& systemLayers, const std::ve
             gone.push_back(child);
     }
     for (const auto& child : gone) {
-        spdlog::info("keyboard layout group \"{}\" removed: its layout is no longer installed",
-                     child->identifier());
+        corvane::logger("layers").info(
+            "keyboard layout group \"{}\" removed: its layout is no longer installed", child->identifier());
         children.remove(child);
     }
 }
@@ -128,7 +129,8 @@ void KVLayerCake::loadLayers(const KVPtr<KVPropertyNode>& layers) {
         return;
     for (const auto& entry : order->children()) {
         if (m_items.find(entry->name())) {
-            spdlog::warn("the layers list \"{}\" more than once; taken once", entry->name());
+            corvane::logger("layers").warn("the layers list \"{}\" more than once; taken once",
+                                           entry->name());
             continue;
         }
         m_items.add(corvane::layers::createItemFromNode(*entry, m_context));

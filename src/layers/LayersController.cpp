@@ -14,7 +14,7 @@ KVLayersController::KVLayersController(CKVMessageDispatch& dispatch, KVLayerCake
                                        KVPtr<const KVConditionEnvironment> environment)
     : m_dispatch(dispatch), m_cake(cake), m_environment(std::move(environment)) {
     m_events = std::make_unique<KVConditionEvents>(m_dispatch, [this] { ReEvaluate(); });
-    m_dispatch.RegisterHandler(KVM_KEY_EVENT, this, &KVLayersController::KeyEvent);
+    m_dispatch.RegisterHandler<KVM_KEY_EVENT>(this, &KVLayersController::KeyEvent);
 }
 
 KVLayersController::~KVLayersController() {
@@ -26,7 +26,8 @@ void KVLayersController::Start() {
     if (const auto user = m_cake.userLayers())
         corvane::addCondition(user->conditions(), std::make_shared<KVSysCondition>(m_environment));
     else
-        spdlog::error("there is no group of user layers to start with; were the layers set up?");
+        corvane::logger("layers").error(
+            "there is no group of user layers to start with; were the layers set up?");
     if (corvane::layers::evaluateItems(m_cake.items(), m_active))
         Recompose();
 }
@@ -102,15 +103,9 @@ const KVKeyBinding* KVLayersController::DisplayBinding(unsigned key) const {
     return m_active.binding(key);
 }
 
-KVPtr<KVCompositeLayer> KVLayersController::DisplayComposition() const {
-    auto composition = std::make_shared<KVCompositeLayer>(m_shownLayers.layers());
-    composition->appendAll(m_active);
-    return composition;
-}
-
 void KVLayersController::KeyEvent(unsigned key, int state) {
     if (key >= kLayerKeyCount) {
-        spdlog::warn("key event for key {}, which the keyboard does not have", key);
+        corvane::logger("layers").warn("key event for key {}, which the keyboard does not have", key);
         return;
     }
     if (state == 1) {

@@ -43,10 +43,7 @@ public:
     // What the keyboard shows for `key`: the shown layers first, then the active ones. Allocation-free;
     // the pointer stays valid until the next change of the cake.
     const KVKeyBinding* DisplayBinding(unsigned key) const;
-    // The same as one stack: a new composite of the shown layers followed by the active layers.
-    KVPtr<KVCompositeLayer> DisplayComposition() const;
     const KVCompositeLayer& ActiveLayers() const { return m_active; }
-    const KVCompositeLayer& ShownLayers() const { return m_shownLayers; }
     const std::vector<KVPtr<KVLayersItem>>& ShownItems() const { return m_shownItems; }
 
     // 2045: state 1 is a press, anything else a release. The release goes to the action that got the

@@ -13,7 +13,8 @@ void KVLayersGroup::load(const std::string& identifier, const KVPropertyNode& no
         return;
     for (const auto& entry : order->children()) {
         if (m_children.find(entry->name())) {
-            spdlog::warn("group \"{}\" lists \"{}\" more than once; taken once", identifier, entry->name());
+            corvane::logger("layers").warn("group \"{}\" lists \"{}\" more than once; taken once", identifier,
+                                           entry->name());
             continue;
         }
         m_children.add(corvane::layers::createItemFromNode(*entry, context));

@@ -45,16 +45,17 @@ void KVKeyPluginInstance::Save(KVPropertyNode& dictionary) const {
 }
 
 void KVKeyPluginInstance::logCreationFailure(const char* reason) const {
-    spdlog::error("plug-in \"{}\" failed while creating its object: {}", m_pluginId, reason);
+    corvane::logger("layers").error("plug-in \"{}\" failed while creating its object: {}", m_pluginId,
+                                    reason);
 }
 
 void KVKeyPluginInstance::guarded(const char* what, KVPluginObject& object, void (KVPluginObject::*call)()) {
     try {
         (object.*call)();
     } catch (const std::exception& error) {
-        spdlog::error("plug-in failed in {}: {}", what, error.what());
+        corvane::logger("layers").error("plug-in failed in {}: {}", what, error.what());
     } catch (...) {
-        spdlog::error("plug-in failed in {}", what);
+        corvane::logger("layers").error("plug-in failed in {}", what);
     }
 }
 

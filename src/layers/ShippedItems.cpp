@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 
 namespace corvane::layers {
 namespace {
@@ -71,17 +72,35 @@ constexpr std::array kControlKeys{
 
 constexpr std::array kProgrammableKeys{"L1", "L2", "L3", "L4", "L5", "L6", "L7", "L8", "L9", "L10"};
 
+// With Num Lock off the keypad moves the cursor like the navigation block; the middle key does nothing
+// and is marked so that its digit does not linger from the Num Lock layer.
+struct KeyCaption {
+    const char* key;
+    const char* caption;
+};
+constexpr std::array kKeypadNavigation{
+    KeyCaption{"Keypad7", "Home"},   KeyCaption{"Keypad8", "\u2191"}, KeyCaption{"Keypad9", "PgUp"},
+    KeyCaption{"Keypad4", "\u2190"}, KeyCaption{"Keypad5", "\u00B7"}, KeyCaption{"Keypad6", "\u2192"},
+    KeyCaption{"Keypad1", "End"},    KeyCaption{"Keypad2", "\u2193"}, KeyCaption{"Keypad3", "PgDn"},
+    KeyCaption{"Keypad0", "Ins"},    KeyCaption{"KeypadDot", "Del"},
+};
+// Shown while Num Lock is on; the Num Lock layer comes before the control keys and so wins over them. A
+// keyboard layout's own decimal separator wins over ours, its group coming first.
+constexpr std::array kKeypadDigits{"Keypad0", "Keypad1", "Keypad2", "Keypad3", "Keypad4",  "Keypad5",
+                                   "Keypad6", "Keypad7", "Keypad8", "Keypad9", "KeypadDot"};
+
 struct LockVariant {
     const char* identifier;
     const char* displayName;
     const char* key;
     uint32_t lockBit;
+    std::span<const char* const> alsoShows; // keys captioned while the lock is on
 };
 
 constexpr std::array kLockVariants{
-    LockVariant{"control_buttons_caps_lock", "Caps Lock on", "CapsLock", 16},
-    LockVariant{"control_buttons_num_lock", "Num Lock on", "NumLock", 64},
-    LockVariant{"control_buttons_scroll_lock", "Scroll Lock on", "ScrollLock", 128},
+    LockVariant{"control_buttons_caps_lock", "Caps Lock on", "CapsLock", 16, {}},
+    LockVariant{"control_buttons_num_lock", "Num Lock on", "NumLock", 64, kKeypadDigits},
+    LockVariant{"control_buttons_scroll_lock", "Scroll Lock on", "ScrollLock", 128, {}},
 };
 
 // Captions other than the key table's short labels: arrows as arrows, and the operator forms of "*" and
@@ -147,14 +166,13 @@ KVPtr<KVPropertyNode> styleProperties(const KVLabelStyle& style) {
     return properties;
 }
 
-void bindCaption(KVLayer& layer, std::string_view keyNameText, KVTextRenderer& renderer, std::uint32_t color,
-                 std::uint32_t bkColor) {
+void bindCaption(KVLayer& layer, std::string_view keyNameText, std::string_view caption,
+                 KVTextRenderer& renderer, std::uint32_t color, std::uint32_t bkColor) {
     const auto index = matchKeyName(keyNameText);
     if (!index) {
-        spdlog::error("shipped items: \"{}\" is not a key", keyNameText);
+        corvane::logger("layers").error("shipped items: \"{}\" is not a key", keyNameText);
         return;
     }
-    const std::string caption = captionFor(*index);
     KVLabelStyle style;
     style.face = kCaptionFace;
     style.bold = true;
@@ -167,6 +185,15 @@ void bindCaption(KVLayer& layer, std::string_view keyNameText, KVTextRenderer& r
     binding.keystroke = caption;
     binding.image = picture;
     binding.properties = styleProperties(style);
+}
+
+// The key's own caption.
+void bindCaption(KVLayer& layer, std::string_view keyNameText, KVTextRenderer& renderer, std::uint32_t color,
+                 std::uint32_t bkColor) {
+    if (const auto index = matchKeyName(keyNameText))
+        bindCaption(layer, keyNameText, captionFor(*index), renderer, color, bkColor);
+    else
+        spdlog::error("shipped items: \"{}\" is not a key", keyNameText);
 }
 
 KVPtr<KVLayer> newLayer(const char* identifier, const char* displayName) {
@@ -211,12 +238,16 @@ KVPtr<KVLayersGroup> makeControlButtons(KVTextRenderer& renderer) {
     for (const auto& variant : kLockVariants) {
         auto layer = newLayer(variant.identifier, variant.displayName);
         bindCaption(*layer, variant.key, renderer, kBlack, kAmber);
+        for (const char* key : variant.alsoShows)
+            bindCaption(*layer, key, renderer, kWhite, kBlack);
         addCondition(layer->conditions(), std::make_shared<KVLockCondition>(nullptr, variant.lockBit));
         group->items().add(layer);
     }
     auto keys = newLayer(kControlButtonsKeysId, "Control keys");
     for (const char* key : kControlKeys)
         bindCaption(*keys, key, renderer, kWhite, kBlack);
+    for (const auto& [key, caption] : kKeypadNavigation)
+        bindCaption(*keys, key, caption, renderer, kWhite, kBlack);
     group->items().add(keys);
     return group;
 }

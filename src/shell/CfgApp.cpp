@@ -1,11 +1,10 @@
 #include "shell/CfgApp.h"
 
+#include "core/Log.h"
 #include "core/MainLoop.h"
 #include "core/MessageDispatch.h"
 #include "hook/SystemHook.h"
 #include "shell/MainController.h"
-
-#include <spdlog/spdlog.h>
 
 CKVCfgApp::CKVCfgApp(KVMainLoop& loop, CKVCommandLineInfo commandLine, HookFactory makeHook,
                      IKVEditorHost* editor, std::string instanceFolder,
@@ -32,7 +31,7 @@ bool CKVCfgApp::InitInstance() {
         case KVSingleInstance::Outcome::First:
             break;
         case KVSingleInstance::Outcome::HandedOver:
-            spdlog::info("another configurator is running; handed the request to it");
+            corvane::logger("shell").info("another configurator is running; handed the request to it");
             m_instance.reset();
             return false;
         case KVSingleInstance::Outcome::RestartTimedOut:
@@ -68,13 +67,13 @@ bool CKVCfgApp::InitInstance() {
         dispatch.send<KVM_OPEN_LAYERS_FILE>(m_commandLine.layersFile.c_str());
 
     m_initialised = true;
-    spdlog::info("configurator running");
+    corvane::logger("shell").info("configurator running");
     return true;
 }
 
 int CKVCfgApp::ExitInstance() {
     if (m_initialised) {
-        spdlog::info("shutting down");
+        corvane::logger("shell").info("shutting down");
         if (auto* controller = mainController())
             controller->Shutdown();
         if (auto* hook = m_services.find<KVSystemHook>())
@@ -86,7 +85,7 @@ int CKVCfgApp::ExitInstance() {
         // The lock goes last: a restarting instance carries on only once this one has finished.
         m_instance.reset();
         m_initialised = false;
-        spdlog::info("shut down");
+        corvane::logger("shell").info("shut down");
     }
     return m_exitCode;
 }

@@ -1,8 +1,7 @@
 #include "shell/CommandLine.h"
 
+#include "core/Log.h"
 #include "core/Strings.h"
-
-#include <spdlog/spdlog.h>
 
 using corvane::icontains;
 using corvane::iequals;
@@ -57,7 +56,7 @@ void CKVCommandLineInfo::ParseParam(std::string_view param, bool isSwitch, std::
     } else if (asWritten.starts_with("--")) {
         errors.push_back("unknown option " + std::string(asWritten));
     } else {
-        spdlog::warn("ignoring command-line parameter \"{}\"", asWritten);
+        corvane::logger("shell").warn("ignoring command-line parameter \"{}\"", asWritten);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "conditions/ConditionEnvironment.h"
 #include "control/ControlCommands.h"
+#include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "device/UdevBackend.h"
 #include "device/VirtualKeyboardBackend.h"
@@ -16,17 +17,15 @@
 #include "layers/KeyNames.h"
 #include "layers/LayerCake.h"
 #include "layers/LayersController.h"
+#include "layers/LayoutLayers.h"
 #include "shell/EditorHost.h"
 #include "store/ConfigurationStore.h"
 #include "store/StoreFolders.h"
 #include "system/ApplicationsController.h"
 #include "system/KeyboardLayouts.h"
-#include "system/LayoutLayers.h"
 #include "system/linux/DesktopEntries.h"
 #include "system/linux/ProcProcessTable.h"
 #include "system/linux/SessionLayouts.h"
-
-#include <spdlog/spdlog.h>
 
 KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop,
                                    CKVMessageDispatch& dispatch, KVSystemHook& hook, IKVEditorHost* editor,
@@ -40,7 +39,7 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
 
     // The graphics library, and what draws with it.
     if (!corvane::images::startVips())
-        spdlog::error("the picture library did not start: key pictures cannot be loaded");
+        corvane::logger("shell").error("the picture library did not start: key pictures cannot be loaded");
     auto& images = services.get<KVGlobalImageList>();
     services.get<KVTextRenderer>();
 
@@ -60,7 +59,8 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
     // The temporary folder.
     m_folders = &services.get<KVStoreFolders>();
     if (m_folders->temporaryFolder().empty())
-        spdlog::error("no private temporary folder: archives and the editor's scratch files are unavailable");
+        corvane::logger("shell").error(
+            "no private temporary folder: archives and the editor's scratch files are unavailable");
 
     // The layers controller, then the device controller and the keyboard.
     m_layers = &services.get<KVLayersController>(dispatch, *m_cake, m_environment);
@@ -68,7 +68,7 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
         loop, dispatch, std::make_shared<KVLayersDisplayBindings>(*m_layers), KVXScreenSaverIdle::open());
     KVPtr<KVDeviceBackend> backend;
     if (keyboard.virtualKeyboard) {
-        spdlog::info("driving the virtual keyboard in {}", *keyboard.virtualKeyboard);
+        corvane::logger("shell").info("driving the virtual keyboard in {}", *keyboard.virtualKeyboard);
         backend = std::make_shared<KVVirtualKeyboardBackend>(*keyboard.virtualKeyboard);
     } else {
         backend = std::make_shared<KVUdevBackend>();
@@ -78,8 +78,8 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
     if (keyboard.watchSession)
         m_device->WatchSession();
 
-    m_dispatch.RegisterHandler(KVM_SHOW_EDITOR, this, &KVMainController::ShowEditor);
-    m_dispatch.RegisterHandler(KVM_OPEN_LAYERS_FILE, this, &KVMainController::OpenLayersFile);
+    m_dispatch.RegisterHandler<KVM_SHOW_EDITOR>(this, &KVMainController::ShowEditor);
+    m_dispatch.RegisterHandler<KVM_OPEN_LAYERS_FILE>(this, &KVMainController::OpenLayersFile);
 }
 
 KVMainController::~KVMainController() {
@@ -106,20 +106,20 @@ void KVMainController::LoadAndStart() {
     m_control = std::make_unique<KVControlCommands>(std::move(control));
 
     if (!m_device->ConnectAtStartUp())
-        spdlog::info("no keyboard yet; it is brought up to date when it arrives");
+        corvane::logger("shell").info("no keyboard yet; it is brought up to date when it arrives");
 }
 
 bool KVMainController::EditorClosed() {
     m_layers->EditorClosed();
     const bool saved = m_store && m_store->saveConfiguration();
     if (!saved)
-        spdlog::error("the configuration was not saved completely");
+        corvane::logger("shell").error("the configuration was not saved completely");
     return saved;
 }
 
 void KVMainController::Shutdown() {
     if (m_editor && m_editor->HasEditor()) {
-        spdlog::info("closing the editor");
+        corvane::logger("shell").info("closing the editor");
         m_editor->CloseEditor();
     }
     m_layers->Shutdown();
@@ -134,11 +134,12 @@ void KVMainController::Exit() {
 
 void KVMainController::ShowEditor() {
     if (!m_editor) {
-        spdlog::info("asked to show the editor, but this instance runs without one");
+        corvane::logger("shell").info("asked to show the editor, but this instance runs without one");
         return;
     }
     if (!m_editor->ShowEditor())
-        spdlog::error("the editor window could not be created; the next request tries again");
+        corvane::logger("shell").error(
+            "the editor window could not be created; the next request tries again");
 }
 
 std::string KVMainController::HandleControlRequest(std::string_view line) {
@@ -150,13 +151,15 @@ std::string KVMainController::HandleControlRequest(std::string_view line) {
 }
 
 nlohmann::json KVMainController::keyboardStatus() const {
-    if (!m_device || !m_device->IsConnected())
+    if (!m_device || !m_device->Keyboard().IsConnected())
         return {{"connected", false}};
+    const auto& keyboard = m_device->Keyboard();
     return {{"connected", true},
-            {"model", m_device->Model() == 0 ? "keyboard" : "keypad"},
-            {"firmware", m_device->VersionText()}};
+            {"model", keyboard.Model() == 0 ? "keyboard" : "keypad"},
+            {"firmware", keyboard.VersionText()}};
 }
 
 void KVMainController::OpenLayersFile(const char* path) {
-    spdlog::info("asked to import the layers archive \"{}\"; importing archives is not available yet", path);
+    corvane::logger("shell").info(
+        "asked to import the layers archive \"{}\"; importing archives is not available yet", path);
 }

@@ -1,9 +1,10 @@
 #include "shell/SignalWatcher.h"
 
+#include "core/Log.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <spdlog/spdlog.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -30,7 +31,7 @@ KVSignalWatcher::KVSignalWatcher(KVMainLoop& loop, std::function<void(int)> onSi
     const sigset_t set = terminationSignals();
     m_fd = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
     if (m_fd < 0) {
-        spdlog::error("cannot watch termination signals: {}", std::strerror(errno));
+        corvane::logger("shell").error("cannot watch termination signals: {}", std::strerror(errno));
         return;
     }
     m_watch = m_loop.watchFd(m_fd, KVMainLoop::Readable, [this](unsigned) { readSignals(); });
@@ -46,7 +47,7 @@ KVSignalWatcher::~KVSignalWatcher() {
 void KVSignalWatcher::readSignals() {
     signalfd_siginfo info;
     while (::read(m_fd, &info, sizeof info) == sizeof info) {
-        spdlog::info("received {}, ending", strsignal(int(info.ssi_signo)));
+        corvane::logger("shell").info("received {}, ending", strsignal(int(info.ssi_signo)));
         m_onSignal(int(info.ssi_signo));
     }
 }

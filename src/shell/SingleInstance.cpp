@@ -1,6 +1,7 @@
 #include "shell/SingleInstance.h"
 
 #include "control/ControlProtocol.h"
+#include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "shell/CommandLine.h"
 
@@ -8,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <spdlog/spdlog.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -29,7 +29,7 @@ bool socketAddress(const std::string& path, sockaddr_un& address) {
     address = {};
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof address.sun_path) {
-        spdlog::error("the instance socket path is too long: {}", path);
+        corvane::logger("shell").error("the instance socket path is too long: {}", path);
         return false;
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
@@ -67,7 +67,8 @@ bool KVSingleInstance::tryLock() {
         const std::string path = m_folder + "/" + kLockName;
         m_lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (m_lockFd < 0) {
-            spdlog::error("cannot open the instance lock {}: {}", path, std::strerror(errno));
+            corvane::logger("shell").error("cannot open the instance lock {}: {}", path,
+                                           std::strerror(errno));
             return false;
         }
     }
@@ -81,7 +82,7 @@ KVSingleInstance::Outcome KVSingleInstance::check(const CKVCommandLineInfo& comm
         return Outcome::Failed;
 
     if (commandLine.restart) {
-        spdlog::info("asking the running configurator to end");
+        corvane::logger("shell").info("asking the running configurator to end");
         sendRequest("close");
         const auto deadline = std::chrono::steady_clock::now() + m_timing.restartWait;
         while (std::chrono::steady_clock::now() < deadline) {
@@ -89,7 +90,8 @@ KVSingleInstance::Outcome KVSingleInstance::check(const CKVCommandLineInfo& comm
                 return listen() ? Outcome::First : Outcome::Failed;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        spdlog::error("the running configurator did not end within {} ms", m_timing.restartWait.count());
+        corvane::logger("shell").error("the running configurator did not end within {} ms",
+                                       m_timing.restartWait.count());
         return Outcome::RestartTimedOut;
     }
     if (!commandLine.layersFile.empty()) {
@@ -108,7 +110,8 @@ bool KVSingleInstance::sendRequest(const std::string& request) {
     std::this_thread::sleep_for(m_timing.findRetry);
     if (connectAndSend(request))
         return true;
-    spdlog::warn("the running configurator could not be reached; the request \"{}\" is lost", request);
+    corvane::logger("shell").warn("the running configurator could not be reached; the request \"{}\" is lost",
+                                  request);
     return false;
 }
 
@@ -138,7 +141,7 @@ bool KVSingleInstance::listen() {
     m_listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(m_listenFd, 8) != 0) {
-        spdlog::error("cannot listen on {}: {}", path, std::strerror(errno));
+        corvane::logger("shell").error("cannot listen on {}: {}", path, std::strerror(errno));
         return false;
     }
     ::chmod(path.c_str(), 0600);
@@ -161,7 +164,7 @@ void KVSingleInstance::acceptConnections() {
         ucred peer{};
         socklen_t length = sizeof peer;
         if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != ::getuid()) {
-            spdlog::warn("refused a request from another user (uid {})", peer.uid);
+            corvane::logger("shell").warn("refused a request from another user (uid {})", peer.uid);
             ::close(fd);
             continue;
         }
@@ -222,7 +225,8 @@ void KVSingleInstance::answerControlRequest(int fd, const std::string& request) 
         if (sent < 0 && errno == EINTR)
             continue;
         if (sent <= 0) {
-            spdlog::warn("the answer to a control request was not delivered: {}", std::strerror(errno));
+            corvane::logger("shell").warn("the answer to a control request was not delivered: {}",
+                                          std::strerror(errno));
             return;
         }
         rest.remove_prefix(size_t(sent));
@@ -230,7 +234,7 @@ void KVSingleInstance::answerControlRequest(int fd, const std::string& request) 
 }
 
 void KVSingleInstance::handleRequest(const std::string& request) {
-    spdlog::info("request from a later start: \"{}\"", request);
+    corvane::logger("shell").info("request from a later start: \"{}\"", request);
     if (request == "show")
         m_dispatch->post<KVM_SHOW_EDITOR>();
     else if (request.starts_with("open ") && request.size() > 5)
@@ -238,5 +242,5 @@ void KVSingleInstance::handleRequest(const std::string& request) {
     else if (request == "close")
         m_dispatch->Post(KVM_CLOSE);
     else
-        spdlog::warn("ignored an unknown request to the running configurator");
+        corvane::logger("shell").warn("ignored an unknown request to the running configurator");
 }

@@ -83,12 +83,13 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, KVFile
             break;
     }
     if (fd < 0) {
-        spdlog::error("cannot create a temporary file beside {}: {}", target, std::strerror(errno));
+        corvane::logger("store").error("cannot create a temporary file beside {}: {}", target,
+                                       std::strerror(errno));
         return false;
     }
     // The umask may have narrowed the mode; the replacement keeps exactly the old file's mode.
     if (::fchmod(fd, mode) != 0)
-        spdlog::warn("cannot set the mode of {}: {}", temporary, std::strerror(errno));
+        corvane::logger("store").warn("cannot set the mode of {}: {}", temporary, std::strerror(errno));
 
     const char* failedStep = nullptr;
     if (!writeAll(fs, fd, bytes))
@@ -103,8 +104,8 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, KVFile
     if (!failedStep && fs.renameFile(temporary, target) != 0)
         failedStep = "rename";
     if (failedStep) {
-        spdlog::error("saving {} failed ({}): {}; the previous file is kept", target, failedStep,
-                      std::strerror(errno));
+        corvane::logger("store").error("saving {} failed ({}): {}; the previous file is kept", target,
+                                       failedStep, std::strerror(errno));
         fs.removeFile(temporary);
         return false;
     }
@@ -113,7 +114,8 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, KVFile
     const int folderFd = fs.openFile(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     const bool folderSynced = folderFd >= 0 && fs.syncFile(folderFd) == 0;
     if (!folderSynced)
-        spdlog::error("saved {} but could not flush its folder: {}", target, std::strerror(errno));
+        corvane::logger("store").error("saved {} but could not flush its folder: {}", target,
+                                       std::strerror(errno));
     if (folderFd >= 0)
         fs.closeFile(folderFd);
     return folderSynced;
@@ -124,15 +126,16 @@ std::optional<std::string> readFileBounded(const std::string& path, size_t limit
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         if (errno != ENOENT)
-            spdlog::warn("cannot open {}: {}", path, std::strerror(errno));
+            corvane::logger("store").warn("cannot open {}: {}", path, std::strerror(errno));
         return std::nullopt;
     }
     std::optional<std::string> content;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        spdlog::warn("{} is not a regular file", path);
+        corvane::logger("store").warn("{} is not a regular file", path);
     } else if (static_cast<unsigned long long>(st.st_size) > limit) {
-        spdlog::warn("{} is too large ({} bytes, at most {} are read)", path, st.st_size, limit);
+        corvane::logger("store").warn("{} is too large ({} bytes, at most {} are read)", path, st.st_size,
+                                      limit);
     } else {
         // Read one byte more than allowed to notice a file that grew after fstat.
         std::string buffer(static_cast<size_t>(st.st_size) + 1, '\0');
@@ -143,7 +146,7 @@ std::optional<std::string> readFileBounded(const std::string& path, size_t limit
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {
-                spdlog::warn("cannot read {}: {}", path, std::strerror(errno));
+                corvane::logger("store").warn("cannot read {}: {}", path, std::strerror(errno));
                 failed = true;
                 break;
             }
@@ -157,7 +160,7 @@ std::optional<std::string> readFileBounded(const std::string& path, size_t limit
             buffer.resize(filled);
             content = std::move(buffer);
         } else if (!failed) {
-            spdlog::warn("{} grew beyond {} bytes while it was read", path, limit);
+            corvane::logger("store").warn("{} grew beyond {} bytes while it was read", path, limit);
         }
     }
     ::close(fd);

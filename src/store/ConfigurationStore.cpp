@@ -18,7 +18,7 @@ bool removeStaleAt(const KVPropertyNode& group, const std::string& folder, int d
     for (const auto& name : corvane::subfolderNames(folder)) {
         const auto item = order ? order->findChild(name) : nullptr;
         if (!item) {
-            spdlog::info("removing the folder of deleted item {}/{}", folder, name);
+            corvane::logger("store").info("removing the folder of deleted item {}/{}", folder, name);
             ok = corvane::deleteTree(folder + "/" + name) && ok;
         } else if (item->childValue("Type") == "Group") {
             ok = removeStaleAt(*item, folder + "/" + name, depth + 1) && ok;
@@ -75,7 +75,7 @@ bool KVConfigurationStore::saveConfiguration() {
     if (const auto applications = root->findChild("Applications"))
         ok = corvane::savePropertyList(*applications, profile + kApplicationsDocument, m_fs) && ok;
     if (!ok)
-        spdlog::error("the configuration was not completely saved to {}", profile);
+        corvane::logger("store").error("the configuration was not completely saved to {}", profile);
     return ok;
 }
 

@@ -43,7 +43,7 @@ std::vector<std::string> entryNames(int folderFd) {
 
 bool deleteContents(int folderFd, const std::string& where, int depth) {
     if (depth > kMaxDeleteDepth) {
-        spdlog::error("{} is nested too deeply to delete", where);
+        corvane::logger("store").error("{} is nested too deeply to delete", where);
         return false;
     }
     bool ok = true;
@@ -51,20 +51,20 @@ bool deleteContents(int folderFd, const std::string& where, int depth) {
         if (::unlinkat(folderFd, name.c_str(), 0) == 0)
             continue;
         if (errno != EISDIR && errno != EPERM) {
-            spdlog::warn("cannot delete {}/{}: {}", where, name, std::strerror(errno));
+            corvane::logger("store").warn("cannot delete {}/{}: {}", where, name, std::strerror(errno));
             ok = false;
             continue;
         }
         const int childFd = ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (childFd < 0) {
-            spdlog::warn("cannot open {}/{}: {}", where, name, std::strerror(errno));
+            corvane::logger("store").warn("cannot open {}/{}: {}", where, name, std::strerror(errno));
             ok = false;
             continue;
         }
         ok = deleteContents(childFd, where + "/" + name, depth + 1) && ok;
         ::close(childFd);
         if (::unlinkat(folderFd, name.c_str(), AT_REMOVEDIR) != 0) {
-            spdlog::warn("cannot delete {}/{}: {}", where, name, std::strerror(errno));
+            corvane::logger("store").warn("cannot delete {}/{}: {}", where, name, std::strerror(errno));
             ok = false;
         }
     }
@@ -105,14 +105,14 @@ bool ensureFolder(const std::string& path) {
     for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
         const std::string part = path.substr(0, end);
         if (!part.empty() && part.back() != '/' && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            spdlog::warn("cannot create the folder {}: {}", part, std::strerror(errno));
+            corvane::logger("store").warn("cannot create the folder {}: {}", part, std::strerror(errno));
             return false;
         }
         if (end == std::string::npos)
             break;
     }
     if (!isFolder(path)) {
-        spdlog::warn("{} exists but is not a folder", path);
+        corvane::logger("store").warn("{} exists but is not a folder", path);
         return false;
     }
     return true;
@@ -126,18 +126,18 @@ bool deleteTree(const std::string& path) {
         // A link or file in the tree's place goes itself; what a link points to stays.
         if (::unlink(path.c_str()) == 0)
             return true;
-        spdlog::warn("cannot delete {}: {}", path, std::strerror(errno));
+        corvane::logger("store").warn("cannot delete {}: {}", path, std::strerror(errno));
         return false;
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        spdlog::warn("cannot open {}: {}", path, std::strerror(errno));
+        corvane::logger("store").warn("cannot open {}: {}", path, std::strerror(errno));
         return false;
     }
     bool ok = deleteContents(fd, path, 1);
     ::close(fd);
     if (::rmdir(path.c_str()) != 0) {
-        spdlog::warn("cannot delete {}: {}", path, std::strerror(errno));
+        corvane::logger("store").warn("cannot delete {}: {}", path, std::strerror(errno));
         ok = false;
     }
     return ok;

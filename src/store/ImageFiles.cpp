@@ -16,20 +16,20 @@ bool writeImageFile(const KVImage& image, const std::string& path, KVFileSystem&
     if (image.isValid()) {
         const auto png = image.encodePng();
         if (png.empty()) {
-            spdlog::error("cannot encode the picture for {}", path);
+            corvane::logger("store").error("cannot encode the picture for {}", path);
             return false;
         }
         return writeFileAtomically(path, {reinterpret_cast<const char*>(png.data()), png.size()}, fs);
     }
     if (image.sourcePath().empty()) {
-        spdlog::error("the picture for {} holds no pixels and names no file", path);
+        corvane::logger("store").error("the picture for {} holds no pixels and names no file", path);
         return false;
     }
     if (image.sourcePath() == path)
         return true; // already where it belongs
     const auto bytes = readFileBounded(image.sourcePath(), kMaxCopiedPictureBytes);
     if (!bytes) {
-        spdlog::error("cannot copy the picture {} to {}", image.sourcePath(), path);
+        corvane::logger("store").error("cannot copy the picture {} to {}", image.sourcePath(), path);
         return false;
     }
     return writeFileAtomically(path, *bytes, fs);
@@ -48,7 +48,8 @@ bool storeEntryImage(const KVPropertyNode& entry, const std::string& folder, boo
     if (!writeAll && !image.isChanged())
         return true;
     if (!isPlainFileName(entry.value())) {
-        spdlog::error("picture name \"{}\" in {} is not a file name; not written", entry.value(), folder);
+        corvane::logger("store").error("picture name \"{}\" in {} is not a file name; not written",
+                                       entry.value(), folder);
         return false;
     }
     const std::string path = folder + "/" + entry.value() + ".png";

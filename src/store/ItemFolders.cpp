@@ -32,7 +32,7 @@ bool readDocumentInto(const std::string& path, KVPropertyNode& node) {
         return true;
     auto entries = KVPropertyNode::create(node.name());
     if (!readDictionary(dict, *entries)) {
-        spdlog::warn("{} is nested too deeply; ignored", path);
+        corvane::logger("store").warn("{} is nested too deeply; ignored", path);
         return false;
     }
     std::unordered_set<std::string> present;
@@ -66,20 +66,21 @@ void loadGroupAt(const std::string& folder, KVPropertyNode& node, const KVKeyNam
                  int depth) {
     node.addChild("Type", "Group");
     if (!readDocumentInto(folder + kGroupDocument, node)) {
-        spdlog::error("{}{} cannot be read; its items are taken from the folders there", folder,
-                      kGroupDocument);
+        corvane::logger("store").error("{}{} cannot be read; its items are taken from the folders there",
+                                       folder, kGroupDocument);
         node.setChild(recoveredItemOrder(folder));
     }
     const auto order = node.findChild("ItemOrder");
     if (!order)
         return;
     if (depth >= kMaxGroupDepth) {
-        spdlog::warn("groups below {} are nested too deeply; not read", folder);
+        corvane::logger("store").warn("groups below {} are nested too deeply; not read", folder);
         return;
     }
     for (const auto& entry : order->children()) {
         if (!isPlainFileName(entry->name())) {
-            spdlog::warn("item \"{}\" in {} is not a folder name; skipped", entry->name(), folder);
+            corvane::logger("store").warn("item \"{}\" in {} is not a folder name; skipped", entry->name(),
+                                          folder);
             continue;
         }
         loadItemAt(folder + "/" + entry->name(), *entry, isKeyName, depth + 1);
@@ -102,7 +103,7 @@ void loadLayerAt(const std::string& folder, KVPropertyNode& node, const KVKeyNam
         auto image = std::make_shared<KVImage>();
         image->setSourcePath(path);
         if (!image->reload())
-            spdlog::warn("cannot read the key picture {}", path);
+            corvane::logger("store").warn("cannot read the key picture {}", path);
         entry->addChild("Image", entry->name(), image);
     }
 }
@@ -121,7 +122,8 @@ bool saveGroup(const std::string& folder, const KVPropertyNode& node, bool write
 bool saveItemAt(const std::string& parentFolder, const KVPropertyNode& node, bool writeAll, KVFileSystem& fs,
                 int depth) {
     if (!isPlainFileName(node.name())) {
-        spdlog::error("item \"{}\" cannot be stored in {}: not a folder name", node.name(), parentFolder);
+        corvane::logger("store").error("item \"{}\" cannot be stored in {}: not a folder name", node.name(),
+                                       parentFolder);
         return false;
     }
     const std::string folder = parentFolder + "/" + node.name();
@@ -135,7 +137,7 @@ bool saveItemAt(const std::string& parentFolder, const KVPropertyNode& node, boo
 bool saveGroup(const std::string& folder, const KVPropertyNode& node, bool writeAll, KVFileSystem& fs,
                int depth) {
     if (depth >= kMaxGroupDepth) {
-        spdlog::error("groups below {} are nested too deeply; not written", folder);
+        corvane::logger("store").error("groups below {} are nested too deeply; not written", folder);
         return false;
     }
     auto document = KVXmlDocument::fromTemplate(folder + kGroupDocument);

@@ -53,7 +53,8 @@ bool readValue(const pugi::xml_node& value, KVPropertyNode& node, int depth) {
 
 bool readDictionaryAt(const pugi::xml_node& dict, KVPropertyNode& node, int depth) {
     if (depth > kMaxPropertyListDepth) {
-        spdlog::warn("property list nested deeper than {} levels; refused", kMaxPropertyListDepth);
+        corvane::logger("store").warn("property list nested deeper than {} levels; refused",
+                                      kMaxPropertyListDepth);
         return false;
     }
     ChildInserter inserter(node);
@@ -88,7 +89,7 @@ KVPtr<KVPropertyNode> loadPropertyList(const std::string& path, std::string name
         return nullptr;
     auto node = readDocument(document, std::move(name));
     if (!node)
-        spdlog::warn("{} is refused", path);
+        corvane::logger("store").warn("{} is refused", path);
     return node;
 }
 

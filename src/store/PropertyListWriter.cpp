@@ -18,8 +18,9 @@ void appendTextElement(pugi::xml_node parent, const char* name, const std::strin
 bool writeLevel(pugi::xml_node dict, const KVPropertyNode& node, const KVImageEntryWriter* storeImage,
                 int depth) {
     if (depth > kMaxPropertyListDepth) {
-        spdlog::error("property tree under \"{}\" is nested deeper than {} levels; not written", node.name(),
-                      kMaxPropertyListDepth);
+        corvane::logger("store").error(
+            "property tree under \"{}\" is nested deeper than {} levels; not written", node.name(),
+            kMaxPropertyListDepth);
         return false;
     }
     for (const auto& child : node.children()) {

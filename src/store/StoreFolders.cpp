@@ -40,7 +40,7 @@ bool isOwnPrivateFolder(const std::string& path, uid_t uid) {
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid;
     if (ok && (st.st_mode & 077) != 0 && ::fchmod(fd, 0700) != 0) {
-        spdlog::warn("cannot make {} private: {}", path, std::strerror(errno));
+        corvane::logger("store").warn("cannot make {} private: {}", path, std::strerror(errno));
         ok = false;
     }
     ::close(fd);
@@ -102,7 +102,7 @@ const std::string& KVStoreFolders::temporaryFolder() {
                                                       std::to_string(m_environment.uid),
                                                   m_environment.uid);
         if (m_temporaryFolder->empty())
-            spdlog::error("no private temporary folder could be made");
+            corvane::logger("store").error("no private temporary folder could be made");
     }
     return *m_temporaryFolder;
 }
@@ -117,16 +117,17 @@ std::string KVStoreFolders::editorScratchFolder() {
 
 std::string KVStoreFolders::makePrivateFolder(const std::string& path, uid_t uid) {
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-        spdlog::error("cannot create {}: {}", path, std::strerror(errno));
+        corvane::logger("store").error("cannot create {}: {}", path, std::strerror(errno));
         return {};
     }
     if (isOwnPrivateFolder(path, uid))
         return path;
-    spdlog::warn("{} is a link, not a folder, or belongs to someone else; using a fresh folder beside it",
-                 path);
+    corvane::logger("store").warn(
+        "{} is a link, not a folder, or belongs to someone else; using a fresh folder beside it", path);
     std::string fresh = path + "-XXXXXX";
     if (!::mkdtemp(fresh.data())) {
-        spdlog::error("cannot create a private folder beside {}: {}", path, std::strerror(errno));
+        corvane::logger("store").error("cannot create a private folder beside {}: {}", path,
+                                       std::strerror(errno));
         return {};
     }
     return fresh;

@@ -29,7 +29,7 @@ bool KVXmlDocument::load() {
     if (!bytes)
         return false;
     if (!parse(*bytes)) {
-        spdlog::warn("{} is not a readable property list", m_path);
+        corvane::logger("store").warn("{} is not a readable property list", m_path);
         return false;
     }
     return true;
@@ -41,7 +41,7 @@ bool KVXmlDocument::parse(std::string_view bytes) {
     const auto result =
         m_xml.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_auto);
     if (!result) {
-        spdlog::debug("XML error at offset {}: {}", result.offset, result.description());
+        corvane::logger("store").debug("XML error at offset {}: {}", result.offset, result.description());
         m_xml.reset();
         return false;
     }

@@ -1,5 +1,6 @@
 #include "system/ApplicationsController.h"
 
+#include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "core/Strings.h"
 #include "hook/SystemHook.h"
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <spdlog/spdlog.h>
 
 namespace fs = std::filesystem;
 
@@ -47,10 +47,12 @@ KVSysApplicationsController::KVSysApplicationsController(CKVMessageDispatch& dis
         AddApplication(application.program.string(), false);
     }
     m_running = runningSnapshot();
-    m_dispatch.RegisterHandler(KVM_PROCESS_EVENT, this, &KVSysApplicationsController::OnProcessEvent);
-    m_dispatch.RegisterHandler(KVM_WINDOW_ACTIVATED, this, &KVSysApplicationsController::OnWindowActivated);
-    m_dispatch.RegisterHandler(KVM_WINDOW_ACTIVATED_2, this, &KVSysApplicationsController::OnWindowActivated);
-    spdlog::debug("{} applications catalogued, {} running", m_catalogue.size(), m_running.size());
+    m_dispatch.RegisterHandler<KVM_PROCESS_EVENT>(this, &KVSysApplicationsController::OnProcessEvent);
+    m_dispatch.RegisterHandler<KVM_WINDOW_ACTIVATED>(this, &KVSysApplicationsController::OnWindowActivated);
+    m_dispatch.RegisterHandler<KVM_WINDOW_ACTIVATED_SECOND_SOURCE>(
+        this, &KVSysApplicationsController::OnWindowActivated);
+    corvane::logger("system").debug("{} applications catalogued, {} running", m_catalogue.size(),
+                                    m_running.size());
 }
 
 KVSysApplicationsController::~KVSysApplicationsController() {
@@ -126,7 +128,8 @@ void KVSysApplicationsController::Load(const KVPtr<KVPropertyNode>& root) {
         const std::string path = stored->childValue(kPathKey);
         auto added = AddApplication(path, true);
         if (!added.entry) {
-            spdlog::warn("stored application {} has no usable path {}", stored->name(), path);
+            corvane::logger("system").warn("stored application {} has no usable path {}", stored->name(),
+                                           path);
             continue;
         }
         AddToUserList(added.entry->id);

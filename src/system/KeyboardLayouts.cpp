@@ -1,5 +1,6 @@
 #include "system/KeyboardLayouts.h"
 
+#include "core/Log.h"
 #include "images/KVGlobalImageList.h"
 #include "system/LanguagePicture.h"
 #include "system/LayoutIds.h"
@@ -8,7 +9,6 @@
 #include <clocale>
 #include <langinfo.h>
 #include <locale.h>
-#include <spdlog/spdlog.h>
 
 namespace {
 
@@ -191,7 +191,7 @@ int KVKeyboardLayouts::LayoutImageIndex(uint32_t layout) {
         return -1;
     const int index = m_images->add(*picture);
     if (index < 0) {
-        spdlog::warn("the image list refused the picture of layout {:08X}", layout);
+        corvane::logger("system").warn("the image list refused the picture of layout {:08X}", layout);
         return -1;
     }
     m_pictures.emplace(layout, index);

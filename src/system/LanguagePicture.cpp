@@ -1,11 +1,12 @@
 #include "system/LanguagePicture.h"
 
+#include "core/Log.h"
+
 #include <algorithm>
 #include <cairo.h>
 #include <cstring>
 #include <memory>
 #include <pango/pangocairo.h>
-#include <spdlog/spdlog.h>
 
 namespace corvane {
 namespace {
@@ -28,7 +29,7 @@ std::optional<KVGlobalImageList::Icon> drawLanguagePicture(std::string_view abbr
         cairo_image_surface_create(CAIRO_FORMAT_RGB24, kSize, kSize), cairo_surface_destroy);
     std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(surface.get()), cairo_destroy);
     if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) {
-        spdlog::error("language picture: no drawing surface");
+        corvane::logger("system").error("language picture: no drawing surface");
         return std::nullopt;
     }
     cairo_set_source_rgb(cr.get(), kHighlight[0], kHighlight[1], kHighlight[2]);

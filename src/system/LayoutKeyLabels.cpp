@@ -1,13 +1,13 @@
 #include "system/LayoutKeyLabels.h"
 
 #include "conditions/ModifierMask.h"
+#include "core/Log.h"
 #include "device/KeyTables.h"
 #include "hook/SystemHook.h"
 
 #include <algorithm>
 #include <bit>
 #include <memory>
-#include <spdlog/spdlog.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 #include <xkbcommon/xkbcommon.h>
 
@@ -214,7 +214,8 @@ std::vector<KVLabelLayer> layoutLabelLayers(const KVXkbLayoutName& layout, std::
     const auto prefix = std::string(abbreviation) + "-";
     const Keymap keymap = compileKeymap(layout);
     if (!keymap)
-        spdlog::error("keyboard layout {}: XKB cannot compile it; its keys get no captions", layout.text());
+        corvane::logger("system").error("keyboard layout {}: XKB cannot compile it; its keys get no captions",
+                                        layout.text());
 
     for (uint32_t mask : kLabelMasks) {
         if (!keymap)

@@ -17,7 +17,8 @@ KVLayoutRegistry::KVLayoutRegistry() {
     std::unique_ptr<rxkb_context, decltype(&rxkb_context_unref)> context(
         rxkb_context_new(RXKB_CONTEXT_NO_FLAGS), rxkb_context_unref);
     if (!context || !rxkb_context_parse_default_ruleset(context.get())) {
-        spdlog::error("keyboard layouts: the XKB registry cannot be read; layouts stay unnamed");
+        corvane::logger("system").error(
+            "keyboard layouts: the XKB registry cannot be read; layouts stay unnamed");
         return;
     }
     for (auto* layout = rxkb_layout_first(context.get()); layout; layout = rxkb_layout_next(layout)) {

@@ -46,7 +46,7 @@ struct ConditionEditTest : ConditionFixture {
 
 using Calls = std::vector<std::string>;
 
-TEST_F(ConditionEditTest, DisabledItemOnlyTakesTheNewValue) {
+TEST_F(ConditionEditTest, DisabledOrUnchangedItemsOnlyTakeTheNewValueAndBecomingTrueReEvaluates) {
     host.enabled = false;
     hook.setModifiersState(KV_MOD_CTRL);
     EXPECT_EQ(setMask(KV_MOD_CTRL), KVConditionEditOutcome::ItemDisabled);
@@ -56,9 +56,7 @@ TEST_F(ConditionEditTest, DisabledItemOnlyTakesTheNewValue) {
     EXPECT_EQ(setMask(KV_MOD_ALT), KVConditionEditOutcome::ResultKept); // true to true
     EXPECT_EQ(shift->Mask(), uint32_t(KV_MOD_ALT));
     EXPECT_TRUE(host.calls.empty());
-}
 
-TEST_F(ConditionEditTest, BecomingTrueRunsAFullReEvaluation) {
     hook.setModifiersState(KV_MOD_CTRL);
     EXPECT_EQ(setMask(KV_MOD_CTRL), KVConditionEditOutcome::ReEvaluated);
     EXPECT_EQ(host.calls, Calls{"re-evaluate"});

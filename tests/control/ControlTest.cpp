@@ -3,11 +3,11 @@
 #include "conditions/ConditionEnvironment.h"
 #include "control/ControlCommands.h"
 #include "control/ControlProtocol.h"
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "layers/Layer.h"
 #include "layers/LayerCake.h"
 #include "layers/LayersController.h"
+#include "support/ManualLoop.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
+#include "support/ManualLoop.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -41,8 +41,8 @@ TEST_F(DispatchTest, HandlersRunInRegistrationOrderBeforeWindowsInIdOrder) {
     Recorder a{log, "a"}, b{log, "b"};
     dispatch.RegisterWindow(KVM_DEVICE_STATE, &second);
     dispatch.RegisterWindow(KVM_DEVICE_STATE, &first);
-    dispatch.RegisterHandler(KVM_DEVICE_STATE, &b, &Recorder::plain);
-    dispatch.RegisterHandler(KVM_DEVICE_STATE, &a, &Recorder::plain);
+    dispatch.RegisterHandler<KVM_DEVICE_STATE>(&b, &Recorder::plain);
+    dispatch.RegisterHandler<KVM_DEVICE_STATE>(&a, &Recorder::plain);
 
     EXPECT_TRUE(dispatch.send<KVM_DEVICE_STATE>(0));
     EXPECT_EQ(log, (Log{"b:plain", "a:plain", "w1:window 2040", "w2:window 2040"}));
@@ -50,9 +50,10 @@ TEST_F(DispatchTest, HandlersRunInRegistrationOrderBeforeWindowsInIdOrder) {
 
 TEST_F(DispatchTest, RepeatedRegistrationKeepsOneHandlerAndSeveralMessagesEachRunIt) {
     Recorder a{log, "a"};
-    for (KVMessage m : {KVM_DEVICE_MODIFIERS_CHANGED, KVM_RUNNING_APPS_CHANGED, KVM_FOREGROUND_APP_CHANGED}) {
-        dispatch.RegisterHandler(m, &a, &Recorder::plain);
-        dispatch.RegisterHandler(m, &a, &Recorder::plain);
+    for (int twice = 0; twice < 2; ++twice) {
+        dispatch.RegisterHandler<KVM_DEVICE_MODIFIERS_CHANGED>(&a, &Recorder::plain);
+        dispatch.RegisterHandler<KVM_RUNNING_APPS_CHANGED>(&a, &Recorder::plain);
+        dispatch.RegisterHandler<KVM_FOREGROUND_APP_CHANGED>(&a, &Recorder::plain);
     }
     EXPECT_EQ(dispatch.handlerCount(KVM_RUNNING_APPS_CHANGED), 1u);
     dispatch.NotifyDispatch(KVM_RUNNING_APPS_CHANGED);
@@ -60,9 +61,43 @@ TEST_F(DispatchTest, RepeatedRegistrationKeepsOneHandlerAndSeveralMessagesEachRu
     EXPECT_EQ(log, (Log{"a:plain", "a:plain"}));
 }
 
-TEST_F(DispatchTest, ArgumentsAreConvertedToTheHandlersTypes) {
+// Registration is typed per message: a handler takes nothing, (W) or (W, L) of the message's own types.
+struct Handlers {
+    void none() {}
+    void key(unsigned, int) {}
+    void keyByRef(const unsigned&, const int&) {}
+    void keyOnly(unsigned) {}
+    void keyConst(unsigned, int) const {}
+    void wrongW(int, int) {}
+    void wrongL(unsigned, long) {}
+    void tooMany(unsigned, int, int) {}
+    void byMutableRef(unsigned&, int) {}
+    void text(const char*) {}
+    void textAsString(std::string) {}
+    void window(unsigned long) {}
+    void plugin(KVViewPluginInstance*, unsigned) {}
+};
+static_assert(KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::none)>);
+static_assert(KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::key)>);
+static_assert(KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::keyByRef)>);
+static_assert(KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::keyOnly)>);
+static_assert(KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::keyConst)>);
+static_assert(!KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::wrongW)>);
+static_assert(!KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::wrongL)>);
+static_assert(!KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::tooMany)>);
+static_assert(!KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::byMutableRef)>);
+static_assert(!KVHandlerFor<KVM_KEY_EVENT, void (*)(unsigned, int)>);
+static_assert(KVHandlerFor<KVM_OPEN_LAYERS_FILE, decltype(&Handlers::text)>);
+static_assert(!KVHandlerFor<KVM_OPEN_LAYERS_FILE, decltype(&Handlers::textAsString)>);
+static_assert(!KVHandlerFor<KVM_OPEN_LAYERS_FILE, decltype(&Handlers::window)>);
+static_assert(KVHandlerFor<KVM_WINDOW_ACTIVATED_SECOND_SOURCE, decltype(&Handlers::window)>);
+static_assert(!KVHandlerFor<KVM_WINDOW_ACTIVATED, decltype(&Handlers::keyOnly)>);
+static_assert(KVHandlerFor<KVM_PLUGIN_IMAGE_UPDATED, decltype(&Handlers::plugin)>);
+static_assert(!KVHandlerFor<KVM_DEVICE_STATE, decltype(&Handlers::text)>);
+
+TEST_F(DispatchTest, ArgumentsArriveAsTheMessagesTypes) {
     Recorder a{log, "a"};
-    dispatch.RegisterHandler(KVM_KEY_EVENT, &a, &Recorder::key);
+    dispatch.RegisterHandler<KVM_KEY_EVENT>(&a, &Recorder::key);
     dispatch.send<KVM_KEY_EVENT>(17, 1);
     dispatch.send<KVM_KEY_EVENT>(17, 0);
     EXPECT_EQ(log, (Log{"a:key 17/1", "a:key 17/0"}));
@@ -79,8 +114,8 @@ TEST_F(DispatchTest, NestedSendIsDispatchedInsideTheOuterOne) {
         }
         void onActive() { log.push_back("compose"); }
     } chain{dispatch, log};
-    dispatch.RegisterHandler(KVM_FOREGROUND_APP_CHANGED, &chain, &Chain::onForeground);
-    dispatch.RegisterHandler(KVM_ACTIVE_LAYERS_CHANGED, &chain, &Chain::onActive);
+    dispatch.RegisterHandler<KVM_FOREGROUND_APP_CHANGED>(&chain, &Chain::onForeground);
+    dispatch.RegisterHandler<KVM_ACTIVE_LAYERS_CHANGED>(&chain, &Chain::onActive);
     dispatch.NotifyDispatch(KVM_FOREGROUND_APP_CHANGED);
     EXPECT_EQ(log, (Log{"evaluate", "compose", "evaluated"}));
 }
@@ -95,7 +130,7 @@ TEST_F(DispatchTest, TextIsDeliveredAsACopyValidDuringTheCall) {
         }
     } keeper;
     Window window(log, "w");
-    dispatch.RegisterHandler(KVM_OPEN_LAYERS_FILE, &keeper, &Keeper::onOpen);
+    dispatch.RegisterHandler<KVM_OPEN_LAYERS_FILE>(&keeper, &Keeper::onOpen);
     dispatch.RegisterWindow(KVM_OPEN_LAYERS_FILE, &window);
 
     std::string path = "/home/me/Games.LAYERS";
@@ -107,7 +142,7 @@ TEST_F(DispatchTest, TextIsDeliveredAsACopyValidDuringTheCall) {
 
 TEST_F(DispatchTest, DataCopyWithoutRecordIsNotDispatched) {
     Recorder a{log, "a"};
-    dispatch.RegisterHandler(KVM_COPYDATA, &a, &Recorder::plain);
+    dispatch.RegisterHandler<KVM_COPYDATA>(&a, &Recorder::plain);
     EXPECT_TRUE(dispatch.Send(KVM_COPYDATA, 0, 0));
     EXPECT_TRUE(log.empty());
 }
@@ -117,7 +152,7 @@ TEST_F(DispatchTest, UnregisteringWindowsAndHandlers) {
     Recorder a{log, "a"};
     dispatch.RegisterWindow(KVM_KEYS_EDITED, &window);
     dispatch.RegisterWindow(KVM_TREE_SELECTION_CHANGED, &window);
-    dispatch.RegisterHandler(KVM_KEYS_EDITED, &a, &Recorder::plain);
+    dispatch.RegisterHandler<KVM_KEYS_EDITED>(&a, &Recorder::plain);
     dispatch.UnregisterWindow(&window);
     dispatch.UnregisterHandlers(&a);
     EXPECT_EQ(dispatch.windowCount(KVM_KEYS_EDITED), 0u);
@@ -146,8 +181,8 @@ TEST_F(DispatchTest, CloseDestroysAndLaterSendsAreNotDelivered) {
     Recorder tray{log, "tray"};
     bool ended = false;
     dispatch.SetDestroyedCallback([&] { ended = true; });
-    dispatch.RegisterHandler(KVM_DESTROY, &tray, &Recorder::plain);
-    dispatch.RegisterHandler(KVM_SHOW_EDITOR, &tray, &Recorder::plain);
+    dispatch.RegisterHandler<KVM_DESTROY>(&tray, &Recorder::plain);
+    dispatch.RegisterHandler<KVM_SHOW_EDITOR>(&tray, &Recorder::plain);
     dispatch.NotifyDispatch(KVM_CLOSE);
     EXPECT_TRUE(ended);
     EXPECT_TRUE(dispatch.IsDestroyed());
@@ -165,7 +200,7 @@ TEST_F(DispatchTest, SendFromAWorkerRunsOnTheLoopThreadWhileTheWorkerWaits) {
             finished = true;
         }
     } probe;
-    dispatch.RegisterHandler(KVM_KEY_EVENT, &probe, &Probe::onKey);
+    dispatch.RegisterHandler<KVM_KEY_EVENT>(&probe, &Probe::onKey);
 
     std::atomic<bool> sendReturned{false};
     bool finishedWhenReturned = false;
@@ -185,7 +220,7 @@ TEST_F(DispatchTest, AWorkerThatKeepsSendingCannotHangShutdown) {
         int count = 0;
         void onKey(unsigned, int) { ++count; }
     } counter;
-    dispatch.RegisterHandler(KVM_KEY_EVENT, &counter, &Counter::onKey);
+    dispatch.RegisterHandler<KVM_KEY_EVENT>(&counter, &Counter::onKey);
 
     std::atomic<bool> stop{false};
     std::atomic<bool> refused{false};
@@ -211,7 +246,7 @@ TEST_F(DispatchTest, JoiningAWorkerServesItsSends) {
         int count = 0;
         void onKey(unsigned, int) { ++count; }
     } counter;
-    dispatch.RegisterHandler(KVM_KEY_EVENT, &counter, &Counter::onKey);
+    dispatch.RegisterHandler<KVM_KEY_EVENT>(&counter, &Counter::onKey);
     std::atomic<bool> done{false};
     std::thread worker([&] {
         for (int i = 0; i < 5; ++i)

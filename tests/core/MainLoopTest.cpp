@@ -1,4 +1,4 @@
-#include "core/ManualLoop.h"
+#include "support/ManualLoop.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,9 +1,9 @@
 #include "RecordingHandler.h"
 #include "TestFolder.h"
-#include "core/ManualLoop.h"
 #include "device/TavirexCorvane.h"
 #include "device/UdevBackend.h"
 #include "device/VirtualKeyboard.h"
+#include "support/ManualLoop.h"
 
 #include <cstring>
 #include <dlfcn.h>
@@ -170,28 +170,12 @@ struct Udev : ::testing::Test {
 
 } // namespace
 
-TEST_F(Udev, KeyboardIsFoundAsMainModelWithItsPaths) {
-    const MockKeyboard keyboard = testbed->addKeyboard(1, "Kestran ", "ZQ113_V.DISK    ");
-    setMounts({{"8:17", volume.path().string()}});
-    KVUdevBackend backend(options());
-    const auto found = backend.findDevices();
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].model, 0u);
-    EXPECT_EQ(found[0].volumeName, volume.root());
-    EXPECT_EQ(found[0].volumePath, keyboard.volume);
-    EXPECT_EQ(found[0].firstHidPath, "/dev/hidraw10");
-    EXPECT_EQ(found[0].secondHidPath, "/dev/hidraw11");
-    EXPECT_EQ(backend.sectorSize(found[0]), 512u);
-    EXPECT_TRUE(backend.isVolumePresent(found[0]));
-    EXPECT_TRUE(mounted.empty());
-}
-
-TEST_F(Udev, DiskIdentityGivesTheModelAndTheFirstKeyboardIsOpened) {
+TEST_F(Udev, KeyboardsAreFoundWithTheirPathsAndModelsAndTheFirstIsOpened) {
     TestKeyboardFolder second("TavirexV0.80");
     testbed->addKeyboard(1, "KESTRAN", "QRT15_V.DISK");
     testbed->addKeyboard(2, "Acme", "Flash Disk");         // not a keyboard's disk
     testbed->addKeyboard(3, "KPR", "Corvane Disk", false); // no standard interface: unusable
-    testbed->addKeyboard(4, "Kestran", "ZQ113_V.DISK");
+    const MockKeyboard main = testbed->addKeyboard(4, "Kestran ", "ZQ113_V.DISK    ");
     setMounts({{"8:65", second.path().string()},
                {"8:33", "/tmp"},
                {"8:49", "/tmp"},
@@ -202,9 +186,14 @@ TEST_F(Udev, DiskIdentityGivesTheModelAndTheFirstKeyboardIsOpened) {
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].model, 1u);
     EXPECT_EQ(found[1].model, 0u);
+    EXPECT_EQ(found[1].volumePath, main.volume);
+    EXPECT_EQ(found[1].firstHidPath, "/dev/hidraw40");
+    EXPECT_EQ(found[1].secondHidPath, "/dev/hidraw41");
+    EXPECT_TRUE(mounted.empty());
     ASSERT_TRUE(device.Connect());
     EXPECT_EQ(device.CurrentDevice().volumeName, volume.root());
     EXPECT_EQ(device.VersionText(), "TavirexV0.76b");
+    EXPECT_EQ(device.SectorSize(), 512u);
 }
 
 TEST_F(Udev, VolumeNotMountedIsMountedThroughTheDesktop) {

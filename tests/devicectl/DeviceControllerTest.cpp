@@ -71,10 +71,6 @@ TEST(DeviceController, DialogChangesAreSentOnceAndOnlyWhenTheyDiffer) {
     EXPECT_EQ(rig.commandWrites(), writes + 1);
     EXPECT_EQ(rig.command(), "s0000");
     EXPECT_EQ(controller.Settings().sleepDelay, 0u);
-
-    // The virtual keyboard's folder cannot be hidden; the choice is stored all the same.
-    controller.OnShowVirtualDrive(false);
-    EXPECT_FALSE(controller.Settings().showVirtualDrive);
 }
 
 TEST(DeviceController, IdleTickKeepsTheKeyboardsSleepTimerInStepWithTheSession) {

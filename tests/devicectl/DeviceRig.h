@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "device/KeyImage.h"
 #include "device/KeyStateReport.h"
@@ -10,6 +9,7 @@
 #include "device/VirtualKeyboardBackend.h"
 #include "devicectl/Device.h"
 #include "devicectl/DeviceController.h"
+#include "support/ManualLoop.h"
 
 #include <algorithm>
 #include <fmt/format.h>
@@ -77,9 +77,9 @@ struct RecordedMessage {
 class MessageRecorder {
 public:
     explicit MessageRecorder(CKVMessageDispatch& dispatch) : m_dispatch(dispatch) {
-        dispatch.RegisterHandler(KVM_DEVICE_MODIFIERS_CHANGED, this, &MessageRecorder::onModifiers);
-        dispatch.RegisterHandler(KVM_DEVICE_STATE, this, &MessageRecorder::onState);
-        dispatch.RegisterHandler(KVM_KEY_EVENT, this, &MessageRecorder::onKey);
+        dispatch.RegisterHandler<KVM_DEVICE_MODIFIERS_CHANGED>(this, &MessageRecorder::onModifiers);
+        dispatch.RegisterHandler<KVM_DEVICE_STATE>(this, &MessageRecorder::onState);
+        dispatch.RegisterHandler<KVM_KEY_EVENT>(this, &MessageRecorder::onKey);
     }
     ~MessageRecorder() { m_dispatch.UnregisterHandlers(this); }
     std::vector<RecordedMessage> messages;
@@ -117,7 +117,7 @@ public:
     }
     void settle() {
         if (device)
-            device->WaitForWriter();
+            device->Keyboard().WaitForWriter();
     }
     bool runUntil(const std::function<bool()>& done) { return loop.runUntil(done, std::chrono::seconds(5)); }
     size_t countMessages(KVMessage message) const {
@@ -147,7 +147,9 @@ public:
         const auto bytes = read("vTavirex/order.sys");
         return {bytes.begin(), std::find(bytes.begin(), bytes.end(), 0)};
     }
-    unsigned commandWrites() { return device->FileSet()->entry(KVDeviceFileSet::CommandEntry).writeCount(); }
+    unsigned commandWrites() {
+        return device->Keyboard().FileSet()->entry(KVDeviceFileSet::CommandEntry).writeCount();
+    }
     // The record of a main-keyboard key in the written scancode.sys.
     std::vector<uint8_t> record(unsigned key) const {
         const auto table = read("vTavirex/scancode.sys");

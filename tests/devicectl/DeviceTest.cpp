@@ -55,18 +55,18 @@ TEST(Device, ConnectionWritesEveryBoundKeyAndTheTableOnceAndAnUnchangedUpdateWri
     EXPECT_EQ(rig.record(kA), recordOf({})); // unbound keys send nothing
     EXPECT_TRUE(layoutIs(rig, 1));
 
-    const unsigned writes = rig.device->WritesDone();
+    const unsigned writes = rig.device->Keyboard().WritesDone();
     const unsigned lookups = rig.bindings->lookups;
     rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
     rig.settle();
     EXPECT_EQ(rig.bindings->lookups, lookups + 113);
-    EXPECT_EQ(rig.device->WritesDone(), writes);
+    EXPECT_EQ(rig.device->Keyboard().WritesDone(), writes);
 
     // One changed picture writes that display alone.
     rig.bindings->bindings[kF4].picture = red;
     rig.dispatch.send<KVM_BINDING_EDITED>();
     rig.settle();
-    EXPECT_EQ(rig.device->WritesDone(), writes + 1);
+    EXPECT_EQ(rig.device->Keyboard().WritesDone(), writes + 1);
     EXPECT_EQ(rig.displayFile(kF4Display), converted(*red));
 }
 
@@ -87,7 +87,7 @@ TEST(Device, ActionPlugInKeysSendNothingWithTheKeyStateInterfaceAndTheirSignatur
         rig.bindings->bindings[kA] = actionBinding();
         rig.bindings->bindings[kF4] = pictureBinding(nullptr, 0);
         ASSERT_TRUE(rig.connect());
-        EXPECT_EQ(rig.device->IsKeyStateOpen(), keyState);
+        EXPECT_EQ(rig.device->Keyboard().IsKeyStateOpen(), keyState);
         const auto signature = keySignatureRecord(kA);
         EXPECT_EQ(rig.record(kA),
                   keyState ? recordOf({}) : std::vector<uint8_t>(signature.begin(), signature.end()));
@@ -149,7 +149,7 @@ TEST(Device, KeysHeldOnTheKeyboardCountAsModifiersByWhatTheyAreMadeToSend) {
     rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
     EXPECT_EQ(rig.device->KeyboardModifierMask(), 4u);
     messages.clear();
-    rig.device->Disconnect();
+    rig.device->Keyboard().Disconnect();
     EXPECT_EQ(rig.device->KeyboardModifierMask(), 0u);
     EXPECT_EQ(messages, (std::vector<RecordedMessage>{{KVM_KEY_EVENT, kShiftRight, 0},
                                                       {KVM_DEVICE_MODIFIERS_CHANGED, 0, 0},
@@ -161,7 +161,7 @@ TEST(Device, ASignatureClickIsAPressAndAReleaseWithoutModifiers) {
     DeviceRig rig(false);
     rig.bindings->bindings[25] = actionBinding();
     ASSERT_TRUE(rig.connect());
-    ASSERT_TRUE(rig.device->KVHIDDevice::IsOpen());
+    ASSERT_TRUE(rig.device->IsSignatureReaderOpen());
     auto& messages = rig.recorder.messages;
     messages.clear();
     for (const SignatureReport& report : signatureClickReports(25))
@@ -218,7 +218,7 @@ TEST(Device, SingleKeysAndPlugInBitmapsReachTheirDisplays) {
     const auto first = keyPicture(10, 20, 30);
     rig.bindings->bindings[kEscape] = pictureBinding(first);
     ASSERT_TRUE(rig.connect());
-    const unsigned writes = rig.device->WritesDone();
+    const unsigned writes = rig.device->Keyboard().WritesDone();
 
     const auto blue = keyPicture(0, 0, 255);
     rig.bindings->bindings[kEscape] = pictureBinding(blue, 0x06);
@@ -226,7 +226,7 @@ TEST(Device, SingleKeysAndPlugInBitmapsReachTheirDisplays) {
     rig.settle();
     EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(*blue));
     EXPECT_EQ(rig.record(kEscape), recordOf({1, 0x06}));
-    EXPECT_EQ(rig.device->WritesDone(), writes + 2);
+    EXPECT_EQ(rig.device->Keyboard().WritesDone(), writes + 2);
     // The next full update with the first picture again must not take it for what the key still shows.
     rig.bindings->bindings[kEscape] = pictureBinding(first);
     rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
@@ -261,11 +261,52 @@ TEST(Device, SingleKeysAndPlugInBitmapsReachTheirDisplays) {
 
     // A bitmap of the wrong size is refused; an instance that publishes nothing changes nothing.
     EXPECT_FALSE(rig.device->SetKeyBitmap(kEscape, {48, 47, 32, bits}));
-    const unsigned before = rig.device->WritesDone();
+    const unsigned before = rig.device->Keyboard().WritesDone();
     rig.dispatch.send<KVM_PLUGIN_IMAGE_UPDATED>(nullptr, kEscape);
     rig.dispatch.send<KVM_KEY_CHANGED>(kA); // unbound
     rig.settle();
-    EXPECT_EQ(rig.device->WritesDone(), before);
+    EXPECT_EQ(rig.device->Keyboard().WritesDone(), before);
+}
+
+TEST(Device, APlugInPictureWaitsWhileTheKeyboardIsGivenBackAndShowsAtResume) {
+    DeviceRig rig;
+    const auto first = keyPicture(10, 20, 30);
+    rig.bindings->bindings[kEscape] = pictureBinding(first);
+    ASSERT_TRUE(rig.connect());
+
+    const std::vector<uint8_t> bits(48 * 48 * 3, 0x40);
+    int instanceTag = 0;
+    auto* instance = reinterpret_cast<KVViewPluginInstance*>(&instanceTag);
+    rig.bindings->publishingInstance = instance;
+    rig.bindings->published = {48, 48, 24, bits};
+    KVDeviceBinding drawn;
+    drawn.hasViewPlugin = true;
+    drawn.viewBitmap = rig.bindings->published;
+    rig.bindings->bindings[kEscape] = drawn;
+    KeyImageFile expected;
+    convertKeyImage(bits, 3, false, expected);
+
+    using Step = std::function<void()>;
+    const std::pair<Step, Step> rounds[] = {
+        {[&] { rig.dispatch.send<KVM_POWER>(KV_POWER_SUSPEND); },
+         [&] { rig.dispatch.send<KVM_POWER>(KV_POWER_RESUME_SUSPEND); }},
+        {[&] { rig.dispatch.send<KVM_QUERY_END_SESSION>(); }, [&] { rig.dispatch.send<KVM_END_SESSION>(0); }},
+    };
+    for (const auto& [giveBack, takeBack] : rounds) {
+        giveBack();
+        rig.dispatch.send<KVM_PLUGIN_IMAGE_UPDATED>(instance, kEscape);
+        rig.settle();
+        EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(*first));
+
+        takeBack();
+        rig.settle();
+        EXPECT_EQ(rig.displayFile(kEscapeDisplay), std::vector<uint8_t>(expected.begin(), expected.end()));
+        // Shown again for the second round.
+        rig.bindings->bindings[kEscape] = pictureBinding(first);
+        rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
+        rig.settle();
+        rig.bindings->bindings[kEscape] = drawn;
+    }
 }
 
 TEST(Device, NothingHappensWithoutAKeyboardAndTheNextConnectionCatchesUp) {

@@ -4,11 +4,11 @@
 #include "conditions/ConditionList.h"
 #include "conditions/ModifierCondition.h"
 #include "devicectl/LayersDisplayBindings.h"
-#include "hook/FakeHook.h"
 #include "layers/Layer.h"
 #include "layers/LayerCake.h"
 #include "layers/LayersController.h"
 #include "layers/LayersGroup.h"
+#include "support/FakeHook.h"
 
 #include <gtest/gtest.h>
 

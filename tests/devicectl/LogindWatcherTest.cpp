@@ -1,7 +1,7 @@
 #include "devicectl/LogindWatcher.h"
 
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
+#include "support/ManualLoop.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -135,10 +135,10 @@ private:
 
 struct PowerRecorder {
     explicit PowerRecorder(CKVMessageDispatch& dispatch) : dispatch(dispatch) {
-        dispatch.RegisterHandler(KVM_POWER, this, &PowerRecorder::onPower);
-        dispatch.RegisterHandler(KVM_QUERY_END_SESSION, this, &PowerRecorder::onQuery);
-        dispatch.RegisterHandler(KVM_END_SESSION, this, &PowerRecorder::onEnd);
-        dispatch.RegisterHandler(KVM_SESSION_CHANGE, this, &PowerRecorder::onSessionChange);
+        dispatch.RegisterHandler<KVM_POWER>(this, &PowerRecorder::onPower);
+        dispatch.RegisterHandler<KVM_QUERY_END_SESSION>(this, &PowerRecorder::onQuery);
+        dispatch.RegisterHandler<KVM_END_SESSION>(this, &PowerRecorder::onEnd);
+        dispatch.RegisterHandler<KVM_SESSION_CHANGE>(this, &PowerRecorder::onSessionChange);
     }
     ~PowerRecorder() { dispatch.UnregisterHandlers(this); }
     void onPower(unsigned event) { events.push_back("power " + std::to_string(event) + held()); }

@@ -1,8 +1,8 @@
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "hook/ProcessWatcher.h"
 #include "hook/SessionHook.h"
 #include "hook/X11Session.h"
+#include "support/ManualLoop.h"
 #include "support/TestXClient.h"
 #include "support/Xvfb.h"
 
@@ -37,9 +37,9 @@ struct HookFixture : ::testing::Test {
     CKVMessageDispatch dispatch{loop};
     Received received;
     void SetUp() override {
-        dispatch.RegisterHandler(KVM_WINDOW_ACTIVATED, &received, &Received::onActivated);
-        dispatch.RegisterHandler(KVM_PROCESS_EVENT, &received, &Received::onProcess);
-        dispatch.RegisterHandler(KVM_HOOK_STATE_CHANGED, &received, &Received::onState);
+        dispatch.RegisterHandler<KVM_WINDOW_ACTIVATED>(&received, &Received::onActivated);
+        dispatch.RegisterHandler<KVM_PROCESS_EVENT>(&received, &Received::onProcess);
+        dispatch.RegisterHandler<KVM_HOOK_STATE_CHANGED>(&received, &Received::onState);
     }
 };
 

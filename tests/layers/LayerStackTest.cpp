@@ -190,35 +190,6 @@ TEST_F(LayerStackTest, ViewPluginsDrawOnlyWhileVisible) {
     EXPECT_EQ(controller.DisplayBinding(kEscape)->displayImage(), upperView->KeyImage());
 }
 
-TEST_F(LayerStackTest, FreshProfileGetsTheShippedItemsLast) {
-    const std::string programFolder = std::string(CORVANE_BIN_DIR) + "/../lib/corvane";
-    auto own = makeLayer("own");
-    cake.items().add(makeGroup(KVLayerCake::kUserLayersId, {own}));
-    cake.setUpUserLayers(programFolder);
-    cake.setUpSystemLayers(programFolder);
-    ASSERT_EQ(cake.items().size(), 2u);
-    const auto user = cake.userLayers();
-    const auto system = cake.systemLayers();
-    ASSERT_TRUE(user && system);
-    EXPECT_EQ(user->children().items().back()->identifier(), "default_buttons");
-    EXPECT_EQ(user->children().items().front(), own);
-    EXPECT_EQ(system->children().items().back()->identifier(), "control_buttons");
-    EXPECT_EQ(cake.controlButtons(), system->children().items().back());
-    EXPECT_TRUE(cake.controlButtons()->hasFlag(KV_ITEM_BUILT_IN));
-    EXPECT_FALSE(own->hasFlag(KV_ITEM_BUILT_IN));
-
-    // Shipped pictures are new to the profile: the next save copies them.
-    const auto defaults = std::static_pointer_cast<KVLayer>(user->children().find("default_buttons"));
-    ASSERT_TRUE(defaults->binding(keyIndex("L1")).image);
-    EXPECT_TRUE(defaults->binding(keyIndex("L1")).image->isChanged());
-
-    // A second set-up (the next start, after a save) finds them and adds nothing.
-    cake.setUpUserLayers(programFolder);
-    cake.setUpSystemLayers(programFolder);
-    EXPECT_EQ(user->children().size(), 2u);
-    EXPECT_EQ(system->children().size(), 1u);
-}
-
 TEST_F(LayerStackTest, BuiltInLookupsFollowPositionThenIdentifier) {
     cake.items().add(makeLayer("first"));
     cake.items().add(makeGroup("user_layers"));

@@ -1,10 +1,7 @@
 #pragma once
 
-#include "conditions/FakeSources.h"
 #include "conditions/ModifierCondition.h"
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
-#include "hook/FakeHook.h"
 #include "images/KVImage.h"
 #include "layers/KeyNames.h"
 #include "layers/Layer.h"
@@ -12,6 +9,9 @@
 #include "layers/LayersController.h"
 #include "layers/LayersGroup.h"
 #include "layers/PluginInstance.h"
+#include "support/FakeHook.h"
+#include "support/FakeSources.h"
+#include "support/ManualLoop.h"
 
 #include <string>
 #include <vector>
@@ -67,8 +67,8 @@ struct LayersStackFixture {
     LayersStackFixture() {
         environment->hook = &hook;
         environment->keyboard = &keyboard;
-        dispatch.RegisterHandler(KVM_ACTIVE_LAYERS_CHANGED, this, &LayersStackFixture::onActiveLayersChanged);
-        dispatch.RegisterHandler(KVM_KEY_CHANGED, this, &LayersStackFixture::onKeyChanged);
+        dispatch.RegisterHandler<KVM_ACTIVE_LAYERS_CHANGED>(this, &LayersStackFixture::onActiveLayersChanged);
+        dispatch.RegisterHandler<KVM_KEY_CHANGED>(this, &LayersStackFixture::onKeyChanged);
     }
     ~LayersStackFixture() { dispatch.UnregisterHandlers(this); }
 

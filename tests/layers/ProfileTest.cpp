@@ -53,6 +53,7 @@ TEST(ProfileTest, AFreshProfileKeepsTheShippedItemsAndTheUsersLayerAcrossStarts)
         Session first(dir);
         ASSERT_EQ(first.cake.items().size(), 2u);
         EXPECT_EQ(first.cake.items().items()[0]->identifier(), "user_layers");
+        EXPECT_TRUE(first.cake.controlButtons()->hasFlag(KV_ITEM_BUILT_IN));
         auto mine = makeLayer("{0123ABCD-0000-0000-0000-000000000001}");
         mine->binding(keyIndex("Escape")).image = solidPicture(0x33);
         mine->binding(keyIndex("Escape")).image->setChanged(true);
@@ -71,7 +72,8 @@ TEST(ProfileTest, AFreshProfileKeepsTheShippedItemsAndTheUsersLayerAcrossStarts)
     const auto user = second.cake.userLayers();
     ASSERT_TRUE(user);
     ASSERT_EQ(user->children().size(), 2u);
-    EXPECT_EQ(user->children().items().back()->identifier(), "default_buttons");
+    EXPECT_EQ(user->children().items().back()->identifier(), "default_buttons"); // shipped items last
+    EXPECT_FALSE(user->children().items().front()->hasFlag(KV_ITEM_BUILT_IN));
     EXPECT_EQ(second.cake.systemLayers()->children().size(), 1u);
     // The user's layer wins over the shipped captions for Escape, picture and code together.
     const auto* escape = second.controller.DisplayBinding(keyIndex("Escape"));

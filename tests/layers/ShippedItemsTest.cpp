@@ -44,44 +44,55 @@ struct ShippedItemsTest : ::testing::Test, LayersStackFixture {
     }
 };
 
-TEST_F(ShippedItemsTest, ControlButtonsHoldTheLockVariantsBeforeTheKeys) {
-    const auto controls = cake.controlButtons();
-    ASSERT_TRUE(controls->isGroup());
-    std::vector<std::string> ids;
-    for (const auto& child : controls->children())
-        ids.push_back(child->identifier());
-    EXPECT_EQ(ids, (std::vector<std::string>{"control_buttons_caps_lock", "control_buttons_num_lock",
-                                             "control_buttons_scroll_lock", kControlButtonsKeysId}));
-    for (auto [id, key, mask] : {std::tuple{"control_buttons_caps_lock", "CapsLock", 16u},
-                                 std::tuple{"control_buttons_num_lock", "NumLock", 64u},
-                                 std::tuple{"control_buttons_scroll_lock", "ScrollLock", 128u}}) {
-        const auto layer = controlLayer(id);
-        ASSERT_TRUE(layer) << id;
-        ASSERT_EQ(layer->conditions().size(), 1u);
-        EXPECT_EQ(layer->conditions()[0]->Type(), "lock");
-        EXPECT_EQ(std::static_pointer_cast<KVLockCondition>(layer->conditions()[0])->Mask(), mask);
-        int bound = 0;
-        for (const auto& binding : layer->bindings())
-            bound += binding.isSet();
-        EXPECT_EQ(bound, 1);
-        EXPECT_TRUE(layer->binding(keyIndex(key)).image);
-    }
-}
-
+// Each lock's lit picture wins over the plain one while that lock is on, and only on its own key.
 TEST_F(ShippedItemsTest, ALockKeyLightsWhileItsLockIsOn) {
     keyboard.setOpen(true);
     controller.Start();
-    const unsigned caps = keyIndex("CapsLock");
     const auto plain = controlLayer(kControlButtonsKeysId);
-    EXPECT_EQ(controller.DisplayBinding(caps), &plain->binding(caps));
+    for (auto [id, name, mask] : {std::tuple{"control_buttons_caps_lock", "CapsLock", 16},
+                                  std::tuple{"control_buttons_num_lock", "NumLock", 64},
+                                  std::tuple{"control_buttons_scroll_lock", "ScrollLock", 128}}) {
+        const unsigned key = keyIndex(name);
+        hook.setModifiersState(0);
+        dispatch.send<KVM_HOOK_STATE_CHANGED>();
+        EXPECT_EQ(controller.DisplayBinding(key), &plain->binding(key)) << name;
 
-    hook.setModifiersState(16);
+        hook.setModifiersState(mask);
+        dispatch.send<KVM_HOOK_STATE_CHANGED>();
+        const auto lit = controlLayer(id);
+        ASSERT_TRUE(lit) << id;
+        ASSERT_EQ(controller.DisplayBinding(key), &lit->binding(key)) << name;
+        EXPECT_FALSE(lit->binding(key).image->samePixels(*plain->binding(key).image)) << name;
+        const unsigned other = keyIndex(mask == 16 ? "NumLock" : "CapsLock");
+        EXPECT_EQ(controller.DisplayBinding(other), &plain->binding(other)) << name;
+    }
+}
+
+TEST_F(ShippedItemsTest, TheKeypadShowsWhatItDoesWithNumLockOffAndItsDigitsWithNumLockOn) {
+    keyboard.setOpen(true);
+    controller.Start();
+    const std::pair<const char*, const char*> keypad[] = {
+        {"Keypad7", "Home"},   {"Keypad8", "\u2191"}, {"Keypad9", "PgUp"},   {"Keypad4", "\u2190"},
+        {"Keypad6", "\u2192"}, {"Keypad1", "End"},    {"Keypad2", "\u2193"}, {"Keypad3", "PgDn"},
+        {"Keypad0", "Ins"},    {"KeypadDot", "Del"}};
+    const auto shown = [&](const char* name) -> std::string {
+        const KVKeyBinding* binding = controller.DisplayBinding(keyIndex(name));
+        if (!binding || !binding->image)
+            return {};
+        EXPECT_EQ(binding->scanCode, 0) << name << " must keep sending its own code";
+        return binding->keystroke;
+    };
+    for (const auto& [name, caption] : keypad)
+        EXPECT_EQ(shown(name), caption) << name;
+    // The middle key does nothing without Num Lock; it must not keep showing its digit.
+    EXPECT_NE(shown("Keypad5"), "");
+    EXPECT_NE(shown("Keypad5"), "5");
+
+    hook.setModifiersState(64);
     dispatch.send<KVM_HOOK_STATE_CHANGED>();
-    const auto lit = controlLayer("control_buttons_caps_lock");
-    ASSERT_EQ(controller.DisplayBinding(caps), &lit->binding(caps));
-    EXPECT_FALSE(lit->binding(caps).image->samePixels(*plain->binding(caps).image));
-    // Only the lock key changes.
-    EXPECT_EQ(controller.DisplayBinding(keyIndex("NumLock")), &plain->binding(keyIndex("NumLock")));
+    for (int digit = 0; digit <= 9; ++digit)
+        EXPECT_EQ(shown(("Keypad" + std::to_string(digit)).c_str()), std::to_string(digit));
+    EXPECT_EQ(shown("KeypadDot"), ".");
 }
 
 TEST_F(ShippedItemsTest, EveryKeyWithoutACharacterHasALegibleCentredCaptionAndKeepsItsCode) {
@@ -117,7 +128,7 @@ TEST_F(ShippedItemsTest, EveryKeyWithoutACharacterHasALegibleCentredCaptionAndKe
         EXPECT_GE(ink.right - ink.left, 8) << name;
     }
     // Character keys are left to the keyboard layout's captions.
-    for (const char* name : {"A", "1", "Spacebar", "Keypad5", "Comma"}) {
+    for (const char* name : {"A", "1", "Spacebar", "Comma"}) {
         EXPECT_FALSE(keys->binding(keyIndex(name)).isSet()) << name;
         EXPECT_FALSE(defaults->binding(keyIndex(name)).isSet()) << name;
     }

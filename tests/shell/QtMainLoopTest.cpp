@@ -44,7 +44,7 @@ TEST(QtMainLoop, TimersWatchesAndWorkerSendsRunOnTheLoopThread) {
         std::thread::id thread;
         void onKey(unsigned, int) { thread = std::this_thread::get_id(); }
     } receiver;
-    dispatch.RegisterHandler(KVM_KEY_EVENT, &receiver, &Receiver::onKey);
+    dispatch.RegisterHandler<KVM_KEY_EVENT>(&receiver, &Receiver::onKey);
     bool sent = false;
     std::thread worker([&] { sent = dispatch.send<KVM_KEY_EVENT>(4, 1); });
 

@@ -1,8 +1,8 @@
 #include "shell/SingleInstance.h"
 
-#include "core/ManualLoop.h"
 #include "core/MessageDispatch.h"
 #include "shell/CommandLine.h"
+#include "support/ManualLoop.h"
 
 #include <filesystem>
 #include <future>
@@ -33,9 +33,9 @@ struct SingleInstanceTest : ::testing::Test {
     void SetUp() override {
         char pattern[] = "/tmp/corvane-instance-XXXXXX";
         folder = ::mkdtemp(pattern);
-        dispatch.RegisterHandler(KVM_SHOW_EDITOR, this, &SingleInstanceTest::onShow);
-        dispatch.RegisterHandler(KVM_OPEN_LAYERS_FILE, this, &SingleInstanceTest::onOpen);
-        dispatch.RegisterHandler(KVM_DESTROY, this, &SingleInstanceTest::onDestroy);
+        dispatch.RegisterHandler<KVM_SHOW_EDITOR>(this, &SingleInstanceTest::onShow);
+        dispatch.RegisterHandler<KVM_OPEN_LAYERS_FILE>(this, &SingleInstanceTest::onOpen);
+        dispatch.RegisterHandler<KVM_DESTROY>(this, &SingleInstanceTest::onDestroy);
         first = std::make_unique<KVSingleInstance>(folder, kQuick);
         ASSERT_EQ(first->check(commandLine({})), KVSingleInstance::Outcome::First);
         first->serve(loop, dispatch);

@@ -156,7 +156,6 @@ TEST(ConfigurationStore, LayerTreeWithPicturesRoundTripsInAProfileOf300Character
     const std::string folder = f.folders->layersFolder() + "/user_layers/" + id;
     EXPECT_EQ(readWholeFile(folder + "/Layer.plist").find("Image"), std::string::npos)
         << "pictures are files, not entries";
-    EXPECT_TRUE(pathExists(folder + "/Escape.png"));
     const auto escapeImage = layer->findChild("Buttons")->findChild("Escape")->childImage("Image");
     EXPECT_FALSE(escapeImage->isChanged()) << "a stored picture is no longer changed";
     writeWholeFile(folder + "/F1.png", readWholeFile(folder + "/Escape.png"));
@@ -166,7 +165,6 @@ TEST(ConfigurationStore, LayerTreeWithPicturesRoundTripsInAProfileOf300Character
     const auto layers = root->findChild("Layers");
     const auto userLayers = layers->findChild("ItemOrder")->findChild("user_layers");
     ASSERT_TRUE(userLayers);
-    EXPECT_EQ(userLayers->childValue("Type"), "Group");
     const auto loadedLayer = userLayers->findChild("ItemOrder")->findChild(id);
     ASSERT_TRUE(loadedLayer);
     EXPECT_EQ(loadedLayer->childValue("DisplayName"), "Games");
@@ -177,7 +175,6 @@ TEST(ConfigurationStore, LayerTreeWithPicturesRoundTripsInAProfileOf300Character
     const auto loadedImage = escape->childImage("Image");
     ASSERT_TRUE(loadedImage && loadedImage->isKeySized());
     EXPECT_TRUE(loadedImage->samePixels(*escapeImage));
-    EXPECT_EQ(escape->childValue("Image"), "Escape");
 }
 
 TEST(ConfigurationStore, UnchangedPicturesAreNotRewrittenAndFailedOnesStayChanged) {

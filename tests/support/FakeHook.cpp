@@ -1,4 +1,4 @@
-#include "hook/FakeHook.h"
+#include "support/FakeHook.h"
 
 #include "core/MessageDispatch.h"
 

@@ -1,14 +1,14 @@
-#include "system/LayoutLayers.h"
+#include "layers/LayoutLayers.h"
 
 #include "conditions/ModifierCondition.h"
 #include "conditions/SysLayoutCondition.h"
+#include "core/Log.h"
 #include "images/KVTextRenderer.h"
 #include "layers/Layer.h"
 #include "layers/LayersGroup.h"
 #include "system/KeyboardLayouts.h"
 
 #include <algorithm>
-#include <spdlog/spdlog.h>
 
 namespace {
 
@@ -59,7 +59,8 @@ KVPtr<KVLayer> KVLayoutLayers::makeLayer(const KVLabelLayer& labels) const {
         if (binding.image)
             binding.image->setChanged(true); // made here, so the next save stores it in the profile
         else
-            spdlog::warn("layer {}: caption \"{}\" could not be drawn", labels.identifier, text);
+            corvane::logger("layers").warn("layer {}: caption \"{}\" could not be drawn", labels.identifier,
+                                           text);
     }
     if (labels.modifierCondition)
         corvane::addCondition(layer->conditions(), std::make_shared<KVModifierCondition>(
@@ -74,7 +75,8 @@ void KVLayoutLayers::FillLayoutGroup(uint32_t layout, KVLayersGroup& group) cons
     const auto name = m_layouts.XkbName(layout);
     const uint16_t language = static_cast<uint16_t>(layout & 0xFFFF);
     if (!name)
-        spdlog::warn("keyboard layout {}: no XKB layout has this identifier", corvane::layoutText(layout));
+        corvane::logger("layers").warn("keyboard layout {}: no XKB layout has this identifier",
+                                       corvane::layoutText(layout));
     const auto layers =
         corvane::layoutLabelLayers(name.value_or(KVXkbLayoutName{}), m_layouts.LanguageAbbreviation(language),
                                    m_layouts.DecimalSeparator(language));

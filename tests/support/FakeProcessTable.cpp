@@ -1,4 +1,4 @@
-#include "system/FakeProcessTable.h"
+#include "support/FakeProcessTable.h"
 
 #include <filesystem>
 
