@@ -64,6 +64,11 @@ bool CKVCfgApp::InitInstance() {
     auto& controller = m_services.get<KVMainController>(m_services, m_loop, dispatch, hook, m_editor,
                                                         keyboard, m_updateDesktop);
     controller.LoadAndStart();
+    if (m_instance)
+        m_instance->setControlHandler(
+            [&controller](std::string_view request, KVSingleInstance::ControlWriter write) {
+                controller.HandleControlRequest(request, std::move(write));
+            });
 
     if (!m_commandLine.minimized)
         dispatch.send<KVM_SHOW_EDITOR>();

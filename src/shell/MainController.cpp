@@ -1,6 +1,7 @@
 #include "shell/MainController.h"
 
 #include "conditions/ConditionEnvironment.h"
+#include "control/ControlCommands.h"
 #include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "device/UdevBackend.h"
@@ -8,6 +9,7 @@
 #include "devicectl/Device.h"
 #include "devicectl/DeviceController.h"
 #include "devicectl/LayersDisplayBindings.h"
+#include "devicectl/LayoutDump.h"
 #include "devicectl/XScreenSaverIdle.h"
 #include "hook/SystemHook.h"
 #include "images/KVGlobalImageList.h"
@@ -142,6 +144,17 @@ void KVMainController::LoadAndStart() {
     m_cake->setUpSystemLayers(programFolder, m_layoutLayers->builder());
     m_layers->Start();
 
+    KVControlServices control{*m_cake,
+                              *m_layers,
+                              m_folders->temporaryFolder(),
+                              programFolder,
+                              [this] { return keyboardStatus(); },
+                              [this](const std::string& folder) { return dumpKeyboard(folder); },
+                              m_updates,
+                              [this] { return saveFromControl(); },
+                              "configurator"};
+    m_control = std::make_unique<KVControlCommands>(std::move(control));
+
     if (!m_device->ConnectAtStartUp())
         corvane::logger("shell").info("no keyboard yet; it is brought up to date when it arrives");
 }
@@ -185,13 +198,48 @@ void KVMainController::RunUpdateCommand(const KVUpdateCommand& command) {
     if (!m_progress)
         m_progress = std::make_unique<KVProgressPrinter>(KVProgressPrinter::forStderr());
     const bool report = command.kind == KVUpdateCommand::Kind::Check;
-    runUpdateCommand(*m_updates, command, m_progress.get(),
-                     [report](const KVFirmwareUpdateController::Result& r) {
-                         if (report && r.ok) {
-                             std::fputs(r.message.c_str(), stdout);
-                             std::fflush(stdout);
-                         }
-                     });
+    runUpdateCommand(
+        *m_updates, command, [this](unsigned percent) { m_progress->show(percent); },
+        [this, report](const KVFirmwareUpdateController::Result& r) {
+            m_progress->finish();
+            if (report && r.ok) {
+                std::fputs(r.message.c_str(), stdout);
+                std::fflush(stdout);
+            }
+        });
+}
+
+void KVMainController::HandleControlRequest(std::string_view line,
+                                            std::function<bool(std::string_view)> write) {
+    KVControlReply reply(std::move(write));
+    const auto request = corvane::control::decodeRequest(line);
+    if (!request)
+        reply.finish(KVControlAnswer::refused("the request is not understood"));
+    else if (!m_control)
+        reply.finish(KVControlAnswer::refused("the configurator is starting"));
+    else
+        m_control->start(*request, std::move(reply));
+}
+
+bool KVMainController::saveFromControl() {
+    const bool saved = m_store->saveConfiguration();
+    m_layers->ConfigurationSaved();
+    return saved;
+}
+
+KVControlAnswer KVMainController::dumpKeyboard(const std::string& folder) {
+    const auto status = DumpTavirexLayout(*m_device, *m_layers, *m_cake, folder);
+    return status ? KVControlAnswer::done(nlohmann::json{{"folder", folder}})
+                  : KVControlAnswer::refused(status.error);
+}
+
+nlohmann::json KVMainController::keyboardStatus() const {
+    if (!m_device || !m_device->Keyboard().IsConnected())
+        return {{"connected", false}};
+    const auto& keyboard = m_device->Keyboard();
+    return {{"connected", true},
+            {"model", keyboard.Model() == 0 ? "keyboard" : "keypad"},
+            {"firmware", keyboard.VersionText()}};
 }
 
 void KVMainController::OpenLayersFile(const char* path) {

@@ -3,9 +3,12 @@
 #include "core/KVPtr.h"
 #include "core/ServiceRegistry.h"
 
+#include <functional>
 #include <memory>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 
 struct KVUpdateCommand;
 class KVFirmwareUpdateController;
@@ -15,6 +18,8 @@ class KVProgressPrinter;
 class CKVMessageDispatch;
 class IKVEditorHost;
 class KVConfigurationStore;
+class KVControlCommands;
+struct KVControlAnswer;
 class KVDevice;
 class KVDeviceController;
 class KVLayerCake;
@@ -65,6 +70,9 @@ public:
     // An update command given to this instance; its outcome goes to the log (a check's report to
     // stdout), download progress to stderr.
     void RunUpdateCommand(const KVUpdateCommand& command);
+    // A request of corvane-ctl (one JSON line); the answer goes to `write`, at once or when a download
+    // ends. Changes are saved at once.
+    void HandleControlRequest(std::string_view request, std::function<bool(std::string_view)> write);
 
     // What conditions read; its sources are filled in as the services come up.
     KVConditionEnvironment& conditionEnvironment() { return *m_environment; }
@@ -75,6 +83,10 @@ public:
     KVPaintEditor& paintEditor() { return *m_paint; }
 
 private:
+    nlohmann::json keyboardStatus() const;
+    KVControlAnswer dumpKeyboard(const std::string& folder);
+    bool saveFromControl();
+
     KVServiceRegistry& m_services;
     CKVMessageDispatch& m_dispatch;
     IKVEditorHost* m_editor;
@@ -92,4 +104,5 @@ private:
     std::unique_ptr<KVOpenWith> m_openWith;
     std::unique_ptr<KVPaintEditor> m_paint;
     std::unique_ptr<KVLayerPluginHolders> m_pluginHolders;
+    std::unique_ptr<KVControlCommands> m_control;
 };

@@ -1,5 +1,6 @@
 #include "shell/SingleInstance.h"
 
+#include "control/ControlProtocol.h"
 #include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "shell/CommandLine.h"
@@ -19,8 +20,10 @@ namespace {
 
 constexpr const char* kLockName = "instance.lock";
 constexpr const char* kSocketName = "dispatch.sock";
-// A request is one short line; anything longer is not from us.
-constexpr size_t kMaxRequest = 16 * 1024;
+// A request is one line; anything longer is not from us.
+constexpr size_t kMaxRequest = 64 * 1024;
+// How long a tool that sent a request may take to read its answer.
+constexpr timeval kAnswerTimeout{5, 0};
 
 bool socketAddress(const std::string& path, sockaddr_un& address) {
     address = {};
@@ -196,11 +199,50 @@ void KVSingleInstance::readRequest(int fd) {
         return;
     std::string request = client.text.size() > kMaxRequest ? std::string() : client.text;
     m_loop->unwatchFd(client.watch);
-    ::close(fd);
     m_clients.erase(it);
     if (auto end = request.find('\n'); end != std::string::npos)
         request.resize(end);
+    if (corvane::control::isControlLine(request)) {
+        answerControlRequest(fd, request);
+        return;
+    }
     handleRequest(request);
+    ::close(fd);
+}
+
+KVSingleInstance::ControlWriter KVSingleInstance::writerFor(int fd) {
+    // A tool may read slowly: write whole lines, waiting a bounded time for it.
+    const int flags = ::fcntl(fd, F_GETFL);
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &kAnswerTimeout, sizeof kAnswerTimeout);
+    auto connection = std::shared_ptr<int>(new int(fd), [](int* held) {
+        ::close(*held);
+        delete held;
+    });
+    return [connection](std::string_view line) {
+        std::string text(line);
+        text += '\n';
+        std::string_view rest = text;
+        while (!rest.empty()) {
+            const ssize_t sent = ::send(*connection, rest.data(), rest.size(), MSG_NOSIGNAL);
+            if (sent < 0 && errno == EINTR)
+                continue;
+            if (sent <= 0) {
+                corvane::logger("shell").warn("a control answer was not delivered: {}", std::strerror(errno));
+                return false;
+            }
+            rest.remove_prefix(size_t(sent));
+        }
+        return true;
+    };
+}
+
+void KVSingleInstance::answerControlRequest(int fd, const std::string& request) {
+    ControlWriter write = writerFor(fd);
+    if (m_controlHandler)
+        m_controlHandler(request, std::move(write));
+    else
+        write(corvane::control::encodeAnswer(KVControlAnswer::refused("the configurator is starting")));
 }
 
 void KVSingleInstance::handleRequest(const std::string& request) {

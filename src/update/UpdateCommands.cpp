@@ -29,15 +29,9 @@ std::string formatUpdateCheck(const KVFirmwareUpdateController& controller) {
 }
 
 void runUpdateCommand(KVFirmwareUpdateController& controller, const KVUpdateCommand& command,
-                      KVProgressPrinter* progress, std::function<void(const Result&)> done) {
-    KVFirmwareUpdateController::Callbacks callbacks;
-    if (progress)
-        callbacks.progress = [progress](unsigned percent) { progress->show(percent); };
-    callbacks.done = [progress, done](const Result& result) {
-        if (progress)
-            progress->finish();
-        done(result);
-    };
+                      std::function<void(unsigned percent)> progress,
+                      std::function<void(const Result&)> done) {
+    KVFirmwareUpdateController::Callbacks callbacks{std::move(progress), done};
     switch (command.kind) {
     case KVUpdateCommand::Kind::Check:
         // Two small lists: no progress worth showing.

@@ -7,8 +7,6 @@
 #include <span>
 #include <string>
 
-class KVProgressPrinter;
-
 // The update commands a user gives on a command line:
 //
 //   update check                 the keyboard's firmware and this program, and what is published
@@ -27,8 +25,8 @@ std::optional<KVUpdateCommand> parseUpdateCommand(std::span<const std::string> w
 // The versions as a user reads them, one per line.
 std::string formatUpdateCheck(const KVFirmwareUpdateController& controller);
 
-// Runs `command` on the controller (loop thread). `progress` (may be null) shows downloads; `done` gets
-// the outcome, with the check's report as its message.
+// Runs `command` on the controller (loop thread). `progress` (may be empty) hears of downloads; `done`
+// gets the outcome, with the check's report as its message.
 void runUpdateCommand(KVFirmwareUpdateController& controller, const KVUpdateCommand& command,
-                      KVProgressPrinter* progress,
+                      std::function<void(unsigned percent)> progress,
                       std::function<void(const KVFirmwareUpdateController::Result&)> done);

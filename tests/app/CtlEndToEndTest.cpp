@@ -1,0 +1,133 @@
+// corvane-ctl as a script uses it: against a running configurator on a virtual keyboard, and against
+// the stored profile when none runs.
+
+#include "support/ConfiguratorProcess.h"
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <signal.h>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+struct CtlResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs corvane-ctl with the profile and runtime folder of `home`; its stderr goes to `err`.
+CtlResult runCtl(const std::string& home, const std::string& arguments) {
+    const std::string command = "env -u DISPLAY XDG_RUNTIME_DIR='" + home + "/run' XDG_CONFIG_HOME='" + home +
+                                "/config' CORVANE_LOG=warn '" + CORVANE_BIN_DIR + "/corvane-ctl' " +
+                                arguments + " 2>'" + home + "/ctl.err'";
+    CtlResult result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    std::array<char, 4096> buffer;
+    while (size_t got = std::fread(buffer.data(), 1, buffer.size(), pipe))
+        result.out.append(buffer.data(), got);
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.err = readFile(home + "/ctl.err");
+    return result;
+}
+
+TEST(CtlEndToEnd, WithoutAConfiguratorTheProfileIsChangedAndSaved) {
+    const std::string home = privateFolder();
+    std::filesystem::create_directories(home + "/run");
+    const auto listed = runCtl(home, "--json list");
+    ASSERT_EQ(listed.status, 0) << listed.out;
+    const auto tree = nlohmann::json::parse(listed.out, nullptr, false);
+    ASSERT_TRUE(tree.is_object()) << listed.out;
+    EXPECT_EQ(tree["items"][0]["id"], "user_layers") << listed.out;
+
+    const auto disabled = runCtl(home, "disable default_buttons");
+    ASSERT_EQ(disabled.status, 0) << disabled.err;
+    EXPECT_NE(readFile(home + "/config/TavirexCorvane/Layers/user_layers/default_buttons/Layer.plist")
+                  .find("<key>Disabled</key>"),
+              std::string::npos);
+    EXPECT_NE(runCtl(home, "list").out.find("disabled"), std::string::npos);
+
+    const auto unknown = runCtl(home, "enable Nothing");
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("Nothing"), std::string::npos) << unknown.err;
+    EXPECT_EQ(runCtl(home, "enable").status, 2);
+    EXPECT_EQ(runCtl(home, "fly").status, 2);
+}
+
+TEST(CtlEndToEnd, ARunningConfiguratorAnswersAndTheKeyboardFollows) {
+    const std::string home = privateFolder();
+    const std::string keyboard = home + "/keyboard";
+    ASSERT_EQ(runKeyboardTool("init '" + keyboard + "'"), 0);
+    ConfiguratorProcess process =
+        startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard}, home);
+    ASSERT_TRUE(process.waitFor("configurator running", std::chrono::seconds(20))) << process.log;
+
+    const auto status = runCtl(home, "status");
+    ASSERT_EQ(status.status, 0) << status.err;
+    EXPECT_NE(status.out.find("keyboard: connected"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("default_buttons"), std::string::npos) << status.out;
+
+    const auto disabled = runCtl(home, "disable default_buttons");
+    ASSERT_EQ(disabled.status, 0) << disabled.err << process.log;
+    EXPECT_EQ(runCtl(home, "status").out.find("default_buttons"), std::string::npos);
+    // The running program saved the change at once.
+    EXPECT_NE(readFile(home + "/config/TavirexCorvane/Layers/user_layers/default_buttons/Layer.plist")
+                  .find("<key>Disabled</key>"),
+              std::string::npos);
+
+    ::kill(process.pid, SIGTERM);
+    EXPECT_EQ(process.wait(), 0) << process.log;
+}
+
+TEST(CtlEndToEnd, AnArchiveImportedIntoTheRunningConfiguratorShowsOnTheKeyboard) {
+    const std::string home = privateFolder();
+    std::filesystem::create_directories(home + "/run");
+    // A layer cut from a picture of the whole keyboard, exported while no configurator runs.
+    const std::string drawing = std::string(CORVANE_BIN_DIR) + "/../share/corvane/keyboard.png";
+    const auto cut = runCtl(home, "import-picture '" + drawing + "' --name Drawn");
+    ASSERT_EQ(cut.status, 0) << cut.err;
+    const auto exported = runCtl(home, "export Drawn '" + home + "/drawn.layers'");
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    ASSERT_EQ(runCtl(home, "delete Drawn").status, 0);
+
+    const std::string keyboard = home + "/keyboard";
+    ASSERT_EQ(runKeyboardTool("init '" + keyboard + "'"), 0);
+    ConfiguratorProcess process =
+        startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard}, home);
+    ASSERT_TRUE(process.waitFor("configurator running", std::chrono::seconds(20))) << process.log;
+    const auto displays = [&] {
+        std::string all;
+        for (const auto& entry : std::filesystem::directory_iterator(keyboard + "/vTavirex/dynamic"))
+            all += readFile(entry.path());
+        return all;
+    };
+    ASSERT_TRUE(waitUntil([&] { return !displays().empty(); }, std::chrono::seconds(10)));
+    const std::string before = displays();
+
+    const auto imported = runCtl(home, "import '" + home + "/drawn.layers'");
+    ASSERT_EQ(imported.status, 0) << imported.err << process.log;
+    EXPECT_TRUE(waitUntil([&] { return displays() != before; }, std::chrono::seconds(10)))
+        << "the imported layer's pictures did not reach the keyboard";
+    const auto listed = nlohmann::json::parse(runCtl(home, "--json list").out, nullptr, false);
+    ASSERT_TRUE(listed.is_object());
+    EXPECT_EQ(listed["items"][0]["children"][0]["name"], "Drawn");
+    EXPECT_TRUE(listed["items"][0]["children"][0]["active"].get<bool>());
+
+    // Requests that need the keyboard are answered by the running configurator only.
+    const auto dumped = runCtl(home, "dump '" + home + "/dump'");
+    EXPECT_EQ(dumped.status, 0) << dumped.err;
+    EXPECT_TRUE(std::filesystem::exists(home + "/dump"));
+
+    ::kill(process.pid, SIGTERM);
+    EXPECT_EQ(process.wait(), 0) << process.log;
+    EXPECT_EQ(runCtl(home, "dump '" + home + "/dump2'").status, 1);
+}
+
+} // namespace
