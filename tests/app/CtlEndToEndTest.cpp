@@ -14,30 +14,6 @@
 
 namespace {
 
-struct CtlResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs corvane-ctl with the profile and runtime folder of `home`; its stderr goes to `err`.
-CtlResult runCtl(const std::string& home, const std::string& arguments) {
-    const std::string command = "env -u DISPLAY XDG_RUNTIME_DIR='" + home + "/run' XDG_CONFIG_HOME='" + home +
-                                "/config' CORVANE_LOG=warn '" + CORVANE_BIN_DIR + "/corvane-ctl' " +
-                                arguments + " 2>'" + home + "/ctl.err'";
-    CtlResult result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    std::array<char, 4096> buffer;
-    while (size_t got = std::fread(buffer.data(), 1, buffer.size(), pipe))
-        result.out.append(buffer.data(), got);
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.err = readFile(home + "/ctl.err");
-    return result;
-}
-
 TEST(CtlEndToEnd, WithoutAConfiguratorTheProfileIsChangedAndSaved) {
     const std::string home = privateFolder();
     std::filesystem::create_directories(home + "/run");

@@ -6,6 +6,7 @@
 #include "update/FirmwareImage.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -77,20 +78,30 @@ protected:
 };
 
 TEST_F(UpdateEndToEnd, TheLatestImageEndsUpOnTheKeyboardByteForByte) {
-    ConfiguratorProcess process = start("TavirexV0.60b", "--firmware-upgrade");
-    ASSERT_TRUE(process.waitFor("is written to the keyboard", 60s)) << process.log;
+    ConfiguratorProcess process = start("TavirexV0.60b", "-minimized");
+    ASSERT_TRUE(process.waitFor("configurator running", 30s)) << process.log;
+    const auto upgraded = runCtl(home, "firmware upgrade");
+    EXPECT_EQ(upgraded.status, 0) << upgraded.err << process.log;
     EXPECT_TRUE(waitUntil([&] { return readFile(upgradeFile()) == validImage(); }, 20s)) << process.log;
-    EXPECT_NE(process.log.find("downloaded 100%"), std::string::npos) << process.log;
     expectStillRunning(process);
 }
 
 TEST_F(UpdateEndToEnd, ShortAlteredAndForeignImagesAreNeverWritten) {
+    ConfiguratorProcess process = start("TavirexV0.60b", "-minimized");
+    ASSERT_TRUE(process.waitFor("configurator running", 30s)) << process.log;
     for (const std::string version : {"0.70s", "0.70c", "0.70h"}) {
-        ConfiguratorProcess process = start("TavirexV0.60b", "--firmware-upgrade=" + version);
-        ASSERT_TRUE(process.waitFor("is refused", 60s)) << process.log;
-        expectStillRunning(process);
+        const auto refused = runCtl(home, "firmware upgrade " + version);
+        EXPECT_EQ(refused.status, 1) << version << refused.err;
+        EXPECT_NE(refused.err.find("refused"), std::string::npos) << refused.err;
         EXPECT_FALSE(std::filesystem::exists(upgradeFile())) << version;
     }
+    // A local image goes the same way: checked, then written whole.
+    const std::string image = home + "/local.bin";
+    std::ofstream(image, std::ios::binary) << validImage();
+    const auto installed = runCtl(home, "firmware install " + image);
+    EXPECT_EQ(installed.status, 0) << installed.err;
+    EXPECT_TRUE(waitUntil([&] { return readFile(upgradeFile()) == validImage(); }, 20s)) << process.log;
+    expectStillRunning(process);
 }
 
 TEST_F(UpdateEndToEnd, AHostileServerIsNamedInTheLogAndNothingIsWritten) {

@@ -90,6 +90,23 @@ ConfiguratorProcess startConfigurator(std::vector<std::string> args, const std::
     return process;
 }
 
+CtlResult runCtl(const std::string& home, const std::string& arguments) {
+    const std::string command = "env -u DISPLAY XDG_RUNTIME_DIR='" + home + "/run' XDG_CONFIG_HOME='" + home +
+                                "/config' CORVANE_LOG=warn '" + CORVANE_BIN_DIR + "/corvane-ctl' " +
+                                arguments + " 2>'" + home + "/ctl.err'";
+    CtlResult result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[4096];
+    while (size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
+        result.out.append(buffer, got);
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.err = readFile(home + "/ctl.err");
+    return result;
+}
+
 int runKeyboardTool(const std::string& arguments) {
     return std::system((std::string(CORVANE_BIN_DIR) + "/corvane-virtual-keyboard " + arguments).c_str());
 }

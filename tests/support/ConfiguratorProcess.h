@@ -35,6 +35,16 @@ ConfiguratorProcess
 startConfigurator(std::vector<std::string> args, const std::string& home,
                   const std::vector<std::pair<std::string, std::string>>& environment = {});
 
+// What corvane-ctl printed and how it ended.
+struct CtlResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs corvane-ctl with `arguments` (shell words) and the profile and runtime folder of `home`.
+CtlResult runCtl(const std::string& home, const std::string& arguments);
+
 // Runs corvane-virtual-keyboard with `arguments`; its exit status.
 int runKeyboardTool(const std::string& arguments);
 
