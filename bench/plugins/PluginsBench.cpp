@@ -75,7 +75,7 @@ IKVPluginObject* createView(const char*, IKVViewPluginContext* context) {
 }
 
 // What the device controller reads: the instance's published picture on its key.
-class PublishedBindings final : public KVDisplayBindings {
+class PublishedBindings final : public IKVDisplayBindings {
 public:
     std::optional<KVDeviceBinding> DisplayBinding(unsigned) override { return std::nullopt; }
     KVPluginBitmap PublishedBitmap(KVViewPluginInstance* instance) override {

@@ -17,7 +17,7 @@ struct KVConditionEnvironment;
 
 // Settings that the tool does not change but must write back as they were read ("Device",
 // "Applications"), so that saving the profile loses nothing.
-class KVKeptSettings final : public KVSettingsConfiguration {
+class KVKeptSettings final : public IKVSettingsConfiguration {
 public:
     explicit KVKeptSettings(std::string name) : m_name(std::move(name)) {}
     void loadSettings(const KVPtr<KVPropertyNode>& root) override;

@@ -35,7 +35,7 @@ size_t indexAfter(const KVLayerCakeItemsStorage& list, const KVPtr<KVLayersItem>
 
 } // namespace
 
-KVLayerEditing::KVLayerEditing(KVLayerCake& cake, KVLayerEditHost& host) : m_cake(cake), m_host(host) {}
+KVLayerEditing::KVLayerEditing(KVLayerCake& cake, IKVLayerEditHost& host) : m_cake(cake), m_host(host) {}
 
 // ---- the tree ----
 

@@ -14,9 +14,9 @@ class KVImage;
 class KVLayerCake;
 
 // What the editing operations need from the owner of the active state (the layers controller).
-class KVLayerEditHost {
+class IKVLayerEditHost {
 public:
-    virtual ~KVLayerEditHost() = default;
+    virtual ~IKVLayerEditHost() = default;
     // An item came, went, moved or was switched on or off: bring the active state in line with the tree
     // and recompose when it changed or when the order of layers may have changed.
     virtual void TreeChanged(bool reordered) = 0;
@@ -43,7 +43,7 @@ struct KVItemPlace {
 // nothing and are logged.
 class KVLayerEditing {
 public:
-    KVLayerEditing(KVLayerCake& cake, KVLayerEditHost& host);
+    KVLayerEditing(KVLayerCake& cake, IKVLayerEditHost& host);
 
     // New items go into `parent` (none: the top of the cake) just after `after`: first when `after` is
     // empty, last when `after` is not in that list.
@@ -118,6 +118,6 @@ private:
     bool validKey(const KVPtr<KVLayer>& layer, unsigned key) const;
 
     KVLayerCake& m_cake;
-    KVLayerEditHost& m_host;
+    IKVLayerEditHost& m_host;
     KVUndoStack m_history;
 };

@@ -29,7 +29,7 @@ const KVKeyBinding* KVLayerPluginHolders::bindingOf(const KVKeyPluginInstance& i
     return found;
 }
 
-std::optional<KVPluginHolders::Holder>
+std::optional<IKVPluginHolders::Holder>
 KVLayerPluginHolders::holderOf(const KVKeyPluginInstance& instance) const {
     const KVLayersItem* holder = nullptr;
     if (instance.kind() == KVSubPluginKind::Condition) {

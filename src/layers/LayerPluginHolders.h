@@ -10,7 +10,7 @@ struct KVKeyBinding;
 
 // Answers plug-in instances which layer or group of the cake holds them and which instance shares their
 // binding. The cake is searched at each question: plug-ins ask rarely, and the tree changes under edits.
-class KVLayerPluginHolders final : public KVPluginHolders {
+class KVLayerPluginHolders final : public IKVPluginHolders {
 public:
     // `layersFolder` is where the items are stored (their storage folders lie below it).
     KVLayerPluginHolders(const KVLayerCake& cake, std::string layersFolder);

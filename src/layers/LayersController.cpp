@@ -15,7 +15,7 @@ KVLayersController::KVLayersController(CKVMessageDispatch& dispatch, KVLayerCake
                                        KVPtr<const KVConditionEnvironment> environment)
     : m_dispatch(dispatch), m_cake(cake), m_environment(std::move(environment)) {
     m_events = std::make_unique<KVConditionEvents>(m_dispatch, [this] { ReEvaluate(); });
-    m_editing = std::make_unique<KVLayerEditing>(m_cake, static_cast<KVLayerEditHost&>(*this));
+    m_editing = std::make_unique<KVLayerEditing>(m_cake, static_cast<IKVLayerEditHost&>(*this));
     m_dispatch.RegisterHandler<KVM_KEY_EVENT>(this, &KVLayersController::KeyEvent);
 }
 

@@ -20,7 +20,7 @@ class KVActionPluginInstance;
 // layers, and tells the device side with 2036 (everything) and 2043 (one key). Key events (2045) reach
 // the action plug-in of the binding in force. The editor and the command-line tool change the tree and
 // the bindings only through Editing(), which keeps this state in step. Main thread only.
-class KVLayersController final : public KVConditionEditHost, private KVLayerEditHost {
+class KVLayersController final : public IKVConditionEditHost, private IKVLayerEditHost {
 public:
     KVLayersController(CKVMessageDispatch& dispatch, KVLayerCake& cake,
                        KVPtr<const KVConditionEnvironment> environment);

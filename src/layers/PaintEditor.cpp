@@ -34,7 +34,7 @@ std::string fileNamePart(std::string text) {
 } // namespace
 
 KVPaintEditor::KVPaintEditor(KVMainLoop& loop, CKVMessageDispatch& dispatch, std::string scratchFolder,
-                             std::string drawingPath, KVOpenWith& opener, ApplyPicture apply)
+                             std::string drawingPath, IKVOpenWith& opener, ApplyPicture apply)
     : m_loop(loop), m_dispatch(dispatch), m_folder(std::move(scratchFolder)),
       m_drawingPath(std::move(drawingPath)), m_opener(opener), m_apply(std::move(apply)) {
     m_dispatch.RegisterHandler<KVM_LAYERS_FOLDER_CHANGED>(this, &KVPaintEditor::OnFolderChanged);

@@ -13,7 +13,7 @@
 class CKVMessageDispatch;
 class KVImage;
 class KVLayer;
-class KVOpenWith;
+class IKVOpenWith;
 
 // What tells one version of a file from the next. The time alone is not enough: file times advance in
 // steps of a few milliseconds, and an editor may save twice within one.
@@ -36,7 +36,7 @@ public:
     using ApplyPicture = std::function<void(const KVPtr<KVLayer>& layer, const KVImage& picture)>;
 
     KVPaintEditor(KVMainLoop& loop, CKVMessageDispatch& dispatch, std::string scratchFolder,
-                  std::string drawingPath, KVOpenWith& opener, ApplyPicture apply);
+                  std::string drawingPath, IKVOpenWith& opener, ApplyPicture apply);
     ~KVPaintEditor();
     KVPaintEditor(const KVPaintEditor&) = delete;
     KVPaintEditor& operator=(const KVPaintEditor&) = delete;
@@ -64,7 +64,7 @@ private:
     CKVMessageDispatch& m_dispatch;
     std::string m_folder;
     std::string m_drawingPath;
-    KVOpenWith& m_opener;
+    IKVOpenWith& m_opener;
     ApplyPicture m_apply;
     int m_inotify = -1;
     KVMainLoop::WatchId m_watch = 0;

@@ -15,7 +15,7 @@ class KVActionPluginInstance;
 class KVCondition;
 class KVKeyPluginInstance;
 class KVConditionPluginInstance;
-class KVPluginHolders;
+class IKVPluginHolders;
 class KVPluginRegistry;
 class KVPropertyNode;
 class KVViewPluginInstance;
@@ -24,7 +24,7 @@ class KVViewPluginInstance;
 // dispatch through which they announce pictures and states, the layer model's answers about their
 // holders, and the three registers of live instances. One per process; it outlives every instance
 // (at exit it waits up to a second for the plug-ins to release theirs).
-class KVPluginInstanceFactory final : public KVPluginConditionSource {
+class KVPluginInstanceFactory final : public IKVPluginConditionSource {
 public:
     static constexpr std::chrono::milliseconds kExitWait{1000};
 
@@ -36,8 +36,8 @@ public:
 
     KVPluginRegistry* registry() const { return m_registry; }
     CKVMessageDispatch* dispatch() const { return m_dispatch; }
-    const KVPluginHolders* holders() const { return m_holders; }
-    void setHolders(const KVPluginHolders* holders) { m_holders = holders; }
+    const IKVPluginHolders* holders() const { return m_holders; }
+    void setHolders(const IKVPluginHolders* holders) { m_holders = holders; }
 
     KVPluginInstanceRegister& views() { return m_views; }
     KVPluginInstanceRegister& actions() { return m_actions; }
@@ -65,7 +65,7 @@ public:
 private:
     KVPluginRegistry* m_registry;
     CKVMessageDispatch* m_dispatch;
-    const KVPluginHolders* m_holders = nullptr;
+    const IKVPluginHolders* m_holders = nullptr;
     KVPluginInstanceRegister m_views;
     KVPluginInstanceRegister m_actions;
     KVPluginInstanceRegister m_conditions;

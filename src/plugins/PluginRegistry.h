@@ -8,7 +8,7 @@
 
 // Every installed plug-in, in the order the plug-in folders listed them. Filled once at start-up from the
 // stored configuration's "Plugins" node and never rescanned; main thread only.
-class KVPluginRegistry final : public KVPluginRegistryConfiguration {
+class KVPluginRegistry final : public IKVPluginRegistryConfiguration {
 public:
     using Plugins = std::vector<KVPtr<KVPluginInfo>>;
 

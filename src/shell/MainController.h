@@ -28,10 +28,10 @@ class KVLayerPluginHolders;
 class KVPluginRegistry;
 class KVLayoutLayers;
 class KVMainLoop;
-class KVOpenWith;
+class IKVOpenWith;
 class KVPaintEditor;
 class KVStoreFolders;
-class KVSystemHook;
+class IKVSystemHook;
 struct KVConditionEnvironment;
 
 // How this instance reaches its keyboard.
@@ -49,7 +49,7 @@ class KVMainController {
 public:
     // `updateDesktop` asks the user about updates; without one, questions go to the log.
     KVMainController(KVServiceRegistry& services, KVMainLoop& loop, CKVMessageDispatch& dispatch,
-                     KVSystemHook& hook, IKVEditorHost* editor, const KVKeyboardOptions& keyboard,
+                     IKVSystemHook& hook, IKVEditorHost* editor, const KVKeyboardOptions& keyboard,
                      KVUpdateDesktop* updateDesktop = nullptr);
     ~KVMainController();
     KVMainController(const KVMainController&) = delete;
@@ -101,7 +101,7 @@ private:
     std::unique_ptr<KVProgressPrinter> m_progress;
     std::unique_ptr<KVLayoutLayers> m_layoutLayers;
     std::unique_ptr<KVConfigurationStore> m_store;
-    std::unique_ptr<KVOpenWith> m_openWith;
+    std::unique_ptr<IKVOpenWith> m_openWith;
     std::unique_ptr<KVPaintEditor> m_paint;
     std::unique_ptr<KVLayerPluginHolders> m_pluginHolders;
     std::unique_ptr<KVControlCommands> m_control;

@@ -21,7 +21,7 @@ using namespace corvane::layers;
 
 namespace {
 
-struct RecordingOpener final : KVOpenWith {
+struct RecordingOpener final : IKVOpenWith {
     bool open(const std::string& path) override {
         opened.push_back(path);
         return answer;

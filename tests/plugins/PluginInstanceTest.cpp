@@ -14,7 +14,7 @@
 namespace {
 
 // The layer model as instances see it: one layer holding a view and an action on one key.
-struct FakeHolders final : KVPluginHolders {
+struct FakeHolders final : IKVPluginHolders {
     std::optional<Holder> holderOf(const KVKeyPluginInstance& instance) const override {
         if (&instance == view || &instance == action)
             return Holder{"/profile/Layers/user_layers/{LAYER}", "Clock layer"};
