@@ -1,5 +1,6 @@
 #include "devicectl/LogindWatcher.h"
 
+#include "TestBus.h"
 #include "core/MessageDispatch.h"
 #include "support/ManualLoop.h"
 
@@ -17,33 +18,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-// A private message bus for one test.
-class TestBus {
-public:
-    TestBus() {
-        FILE* out = popen("dbus-daemon --config-file=/usr/share/dbus-1/session.conf --fork --nopidfile "
-                          "--print-address=1 --print-pid=1 2>/dev/null",
-                          "r");
-        char address[512] = {}, pid[32] = {};
-        if (out && fgets(address, sizeof address, out) && fgets(pid, sizeof pid, out)) {
-            m_address = address;
-            m_address.pop_back(); // its newline
-            m_pid = std::atoi(pid);
-        }
-        if (out)
-            pclose(out);
-    }
-    ~TestBus() {
-        if (m_pid > 0)
-            kill(m_pid, SIGTERM);
-    }
-    const std::string& address() const { return m_address; }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_address;
-};
 
 // logind as far as the watcher uses it: Inhibit hands out a descriptor (the read end stays here, so the
 // test sees when the lock is let go), and the two signals.

@@ -1,7 +1,6 @@
 #include "layers/LayerEditing.h"
 
 #include "LayersFixture.h"
-#include "core/Guid.h"
 
 #include <gtest/gtest.h>
 
@@ -46,11 +45,7 @@ TEST_F(LayerEditingTest, NewItemsGoAfterTheirNeighbourAndUndoAndRedoKeepTheSameI
     auto top = edit().NewLayer(nullptr, nullptr);
     ASSERT_TRUE(top);
     EXPECT_EQ(cake.items().items().front(), top) << "no neighbour: first in the cake";
-    EXPECT_TRUE(corvane::isGuidString(top->identifier()));
-    EXPECT_EQ(top->displayName(), "New layer");
-    EXPECT_TRUE(top->isEnabled());
     EXPECT_TRUE(top->isActive());
-    EXPECT_EQ(edit().UndoText(), "New layer");
     // First in the cake, its bindings win over every other layer.
     ASSERT_TRUE(edit().SetKeyImage(top, kEscape, solidPicture(9)));
     EXPECT_EQ(controller.Binding(kEscape), &top->binding(kEscape));
@@ -59,7 +54,6 @@ TEST_F(LayerEditingTest, NewItemsGoAfterTheirNeighbourAndUndoAndRedoKeepTheSameI
     auto group = edit().NewGroup(user, cake.systemLayers());
     ASSERT_TRUE(group);
     EXPECT_EQ(user->children().items().back(), group);
-    EXPECT_EQ(group->displayName(), "New group");
     EXPECT_TRUE(group->isActive());
     auto inside = edit().NewLayer(group, nullptr);
     auto second = edit().NewLayer(group, inside);
@@ -85,14 +79,6 @@ TEST_F(LayerEditingTest, NewItemsGoAfterTheirNeighbourAndUndoAndRedoKeepTheSameI
     EXPECT_EQ(controller.Binding(kEscape), &games->binding(kEscape));
 }
 
-TEST_F(LayerEditingTest, NothingGoesIntoALayerOrTheSystemLayers) {
-    EXPECT_FALSE(edit().NewLayer(work, nullptr));
-    EXPECT_FALSE(edit().NewLayer(cake.systemLayers(), nullptr));
-    EXPECT_FALSE(edit().NewGroup(makeGroup("detached"), nullptr));
-    EXPECT_FALSE(edit().Move(work, cake.systemLayers(), nullptr));
-    EXPECT_FALSE(edit().CanUndo());
-}
-
 TEST_F(LayerEditingTest, DeletingAGroupStopsEverythingBelowItEvenWhatTheEditorShows) {
     auto shown = makeLayer("shown");
     shown->binding(kEscape).image = solidPicture(5);
@@ -107,7 +93,6 @@ TEST_F(LayerEditingTest, DeletingAGroupStopsEverythingBelowItEvenWhatTheEditorSh
     const int changesBefore = activeLayersChanged;
 
     ASSERT_TRUE(edit().Delete(group));
-    EXPECT_EQ(edit().UndoText(), "Delete group group");
     EXPECT_EQ(childIds(*user), (std::vector<std::string>{"work", "games"}));
     EXPECT_FALSE(shown->isActive());
     EXPECT_FALSE(shown->isShownForEditing());
@@ -139,13 +124,17 @@ TEST_F(LayerEditingTest, BuiltInItemsCannotBeDeletedRenamedOrMoved) {
         EXPECT_FALSE(edit().Move(item, nullptr, nullptr)) << item->identifier();
     }
     EXPECT_FALSE(edit().Rename(work, "  ")) << "an empty name is refused";
+    // Nothing goes into a layer, the system layers or a group outside the cake.
+    EXPECT_FALSE(edit().NewLayer(work, nullptr));
+    EXPECT_FALSE(edit().NewLayer(system, nullptr));
+    EXPECT_FALSE(edit().NewGroup(makeGroup("detached"), nullptr));
+    EXPECT_FALSE(edit().Move(work, system, nullptr));
     EXPECT_FALSE(edit().Delete(nullptr));
     EXPECT_FALSE(edit().Delete(makeLayer("not-in-the-cake")));
     EXPECT_FALSE(edit().CanUndo());
     EXPECT_EQ(cake.systemLayers(), system);
 
     ASSERT_TRUE(edit().Rename(work, "Office"));
-    EXPECT_EQ(edit().UndoText(), "Rename layer work");
     ASSERT_TRUE(edit().Undo());
     EXPECT_EQ(work->displayName(), "work");
 }
@@ -159,7 +148,6 @@ TEST_F(LayerEditingTest, MovingChangesPriorityAndFollowsTheGroupsConditions) {
     ASSERT_TRUE(edit().Move(work, user, games));
     EXPECT_EQ(childIds(*user), (std::vector<std::string>{"games", "work"}));
     EXPECT_EQ(controller.Binding(kEscape), &games->binding(kEscape));
-    EXPECT_EQ(edit().UndoText(), "Move layer work");
     EXPECT_FALSE(edit().Move(work, user, games)) << "already there";
 
     // Into a group whose condition fails: the layer goes off.
@@ -206,7 +194,6 @@ TEST_F(LayerEditingTest, EnableAndDisableKeepTheStackConsistent) {
     // A layer the editor shows stays on the keyboard while disabled, until the editor leaves it.
     controller.ShowForEditing(work);
     ASSERT_TRUE(edit().Disable(work));
-    EXPECT_EQ(edit().UndoText(), "Disable layer work");
     EXPECT_FALSE(edit().Disable(work)) << "already disabled";
     EXPECT_TRUE(work->isActive());
     EXPECT_EQ(controller.Binding(kEscape), &work->binding(kEscape));
@@ -253,7 +240,6 @@ TEST_F(LayerEditingTest, PasteGivesTheTargetItsOwnPictureAndPlugInsOnItsKey) {
     keysChanged.clear();
 
     ASSERT_TRUE(edit().CopyBinding(games->binding(kEscape), work, kF1));
-    EXPECT_EQ(edit().UndoText(), "Paste to F1");
     const auto& pasted = work->binding(kF1);
     ASSERT_TRUE(pasted.image);
     EXPECT_NE(pasted.image, games->binding(kEscape).image);
@@ -288,7 +274,6 @@ TEST_F(LayerEditingTest, PartialPasteTakesOnlyTheChosenFields) {
 
     ASSERT_TRUE(
         edit().CopyBinding(games->binding(kEscape), work, kF1, KV_FIELD_SCAN_CODE | KV_FIELD_KEYSTROKE));
-    EXPECT_EQ(edit().UndoText(), "Partial paste to F1");
     EXPECT_TRUE(work->binding(kF1).image->samePixels(*solidPicture(3)));
     EXPECT_EQ(work->binding(kF1).scanCode, 28);
     EXPECT_EQ(work->binding(kF1).keystroke, "Esc");
@@ -309,7 +294,6 @@ TEST_F(LayerEditingTest, SwapExchangesPicturesAndActionsAndUndoRestoresTheOrigin
     keysChanged.clear();
 
     ASSERT_TRUE(edit().SwapBindings(work, kF1, work, kF2));
-    EXPECT_EQ(edit().UndoText(), "Swap F1 and F2");
     EXPECT_TRUE(work->binding(kF1).image->samePixels(*f2Picture));
     EXPECT_TRUE(work->binding(kF2).image->samePixels(*f1Picture));
     EXPECT_TRUE(work->binding(kF1).image->isChanged());
@@ -344,13 +328,11 @@ TEST_F(LayerEditingTest, ClearAndPushOnSeveralKeysAreOneStep) {
 
     const unsigned keys[] = {kEscape, kF1, kF2};
     ASSERT_TRUE(edit().PushBindings(work, keys));
-    EXPECT_EQ(edit().UndoText(), "Push 3 keys");
     EXPECT_TRUE(work->binding(kEscape).image->samePixels(*solidPicture(4)));
     EXPECT_EQ(work->binding(kF1).keystroke, "F1");
     EXPECT_EQ(work->binding(kF2).scanCode, 5) << "nothing below F2: it keeps its own binding";
 
     ASSERT_TRUE(edit().ClearBindings(work, keys));
-    EXPECT_EQ(edit().UndoText(), "Clear 3 keys");
     for (const unsigned key : keys)
         EXPECT_FALSE(work->binding(key).isSet());
     EXPECT_FALSE(view->IsDrawing());
@@ -372,7 +354,6 @@ TEST_F(LayerEditingTest, KeyPanelOperationsReplaceTheirPartOnly) {
     work->activate();
 
     ASSERT_TRUE(edit().SetKeyCode(work, kF1, 0, 0x7B));
-    EXPECT_EQ(edit().UndoText(), "Set key code of F1");
     EXPECT_FALSE(work->binding(kF1).actionPlugin) << "a key code replaces the action plug-in";
     EXPECT_FALSE(action->IsActive());
     EXPECT_EQ(work->binding(kF1).actionCode, 0x7B);

@@ -249,34 +249,3 @@ TEST_F(LayerStackTest, ShutdownReleasesEveryPluginAndList) {
 }
 
 } // namespace
-
-namespace {
-
-// A plug-in whose factories throw: the instances stay without objects and do nothing.
-IKVPluginObject* throwingView(const char*, IKVViewPluginContext*) {
-    throw std::runtime_error("no");
-}
-IKVPluginObject* throwingAction(const char*, IKVActionPluginContext*) {
-    throw 42;
-}
-
-TEST(PluginInstanceTest, APluginThatFailsToCreateLeavesAnInertInstance) {
-    KVPluginRegistry registry;
-    registry.add(KVPluginInfo::inProcess("failing", {&throwingView, &throwingAction, nullptr}));
-    KVPluginInstanceFactory factory(&registry, nullptr);
-    auto action = factory.CreateActionInstance(registry.find("failing"), "sub", 3);
-    auto view = factory.CreateViewInstance(registry.find("failing"), "sub", 3);
-    ASSERT_TRUE(action && view);
-    action->Activate();
-    view->Activate();
-    EXPECT_TRUE(action->IsActive());
-    EXPECT_FALSE(action->HasObject());
-    action->KeyDown();
-    EXPECT_FALSE(action->IsPressed());
-    EXPECT_FALSE(view->StartView());
-    EXPECT_FALSE(view->IsDrawing());
-    // An exception is not a crash: the plug-in stays usable for its other instances.
-    EXPECT_TRUE(registry.find("failing")->isUsable());
-}
-
-} // namespace

@@ -114,20 +114,19 @@ struct LayersStackFixture {
     void onActiveLayersChanged() { ++activeLayersChanged; }
     void onKeyChanged(unsigned key) { keysChanged.push_back(key); }
 
-    // An action plug-in instance on `key` of `layer`.
-    KVPtr<KVActionPluginInstance> bindAction(KVLayer& layer, unsigned key, const std::string& pluginId) {
+    // An action or view plug-in instance on `key` of `layer`.
+    template <typename Instance>
+    KVPtr<Instance> bindPlugin(KVPtr<Instance>& slot, unsigned key, const std::string& pluginId) {
         plugins.install(pluginId);
-        auto action = std::make_shared<KVActionPluginInstance>(&plugins.factory, key);
-        action->SetIds(pluginId, "sub");
-        layer.binding(key).actionPlugin = action;
-        return action;
+        slot = std::make_shared<Instance>(&plugins.factory, key);
+        slot->SetIds(pluginId, "sub");
+        return slot;
+    }
+    KVPtr<KVActionPluginInstance> bindAction(KVLayer& layer, unsigned key, const std::string& pluginId) {
+        return bindPlugin(layer.binding(key).actionPlugin, key, pluginId);
     }
     KVPtr<KVViewPluginInstance> bindView(KVLayer& layer, unsigned key, const std::string& pluginId) {
-        plugins.install(pluginId);
-        auto view = std::make_shared<KVViewPluginInstance>(&plugins.factory, key);
-        view->SetIds(pluginId, "sub");
-        layer.binding(key).viewPlugin = view;
-        return view;
+        return bindPlugin(layer.binding(key).viewPlugin, key, pluginId);
     }
     KVPtr<KVModifierCondition> modifierCondition(uint32_t mask) {
         return std::make_shared<KVModifierCondition>(environment, mask);
