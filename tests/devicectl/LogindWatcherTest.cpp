@@ -1,8 +1,8 @@
 #include "devicectl/LogindWatcher.h"
 
-#include "TestBus.h"
 #include "core/MessageDispatch.h"
 #include "support/ManualLoop.h"
+#include "support/TestBus.h"
 
 #include <cstdio>
 #include <cstdlib>

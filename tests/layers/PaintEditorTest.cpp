@@ -1,10 +1,10 @@
 #include "layers/PaintEditor.h"
 
 #include "LayersFixture.h"
-#include "devicectl/TestBus.h"
 #include "layers/OpenWith.h"
 #include "layers/PictureLayer.h"
 #include "support/TempDir.h"
+#include "support/TestBus.h"
 
 #include <atomic>
 #include <csignal>
