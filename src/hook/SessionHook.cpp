@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/MessageDispatch.h"
+#include "hook/DesktopBusSource.h"
 #include "hook/SwaySource.h"
 
 #include <cstdlib>
@@ -50,7 +51,8 @@ void KVSessionHook::Hook(CKVMessageDispatch& dispatch) {
         } else if (!environment("WAYLAND_DISPLAY").empty()) {
             log.warn(
                 "this Wayland session offers no source of the focused program or the keyboard layout that "
-                "is supported (sway IPC): per-application layers and layout changes are not followed");
+                "is supported (sway IPC, KWin, GNOME Shell): per-application layers and layout changes are "
+                "not followed");
         } else {
             log.warn("no X display: active-window changes (2028) and keyboard state changes (2031) are not "
                      "reported, and held modifiers and lock keys read as none");
@@ -63,7 +65,7 @@ std::unique_ptr<KVDesktopSource> KVSessionHook::connectWaylandSource() {
     if (auto sway = environment("SWAYSOCK"); !sway.empty())
         if (auto source = KVSwaySource::connect(m_loop, sway))
             return source;
-    return nullptr;
+    return KVDesktopBusSource::connect(m_loop);
 }
 
 void KVSessionHook::UnHook() {
