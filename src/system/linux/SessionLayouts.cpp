@@ -93,7 +93,8 @@ std::vector<KVXkbLayoutName> KVSessionLayouts::hookLayouts() const {
     std::vector<KVXkbLayoutName> names;
     for (const auto& entry : entries) {
         if (m_byDescription.empty()) {
-            for (const auto& known : KVLayoutRegistry().entries())
+            const KVLayoutRegistry registry;
+            for (const auto& known : registry.entries())
                 m_byDescription.try_emplace(known.description, known.name);
         }
         if (auto described = m_byDescription.find(entry); described != m_byDescription.end()) {
