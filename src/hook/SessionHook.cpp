@@ -109,6 +109,14 @@ KVWindowOwner KVSessionHook::WindowOwner(unsigned long window) const {
     return {};
 }
 
+std::optional<unsigned long> KVSessionHook::ActiveWindow() const {
+    if (m_x11)
+        return m_x11->activeWindow();
+    if (m_foregrounds.empty())
+        return std::nullopt;
+    return m_foregrounds.back().first;
+}
+
 uint8_t KVSessionHook::layoutGroup() const {
     if (m_wayland)
         return m_wayland->layoutGroup();

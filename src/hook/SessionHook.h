@@ -21,6 +21,7 @@ public:
     int32_t GetHookModifiersState() const override;
     std::optional<pid_t> WindowProcessId(unsigned long window) const override;
     KVWindowOwner WindowOwner(unsigned long window) const override;
+    std::optional<unsigned long> ActiveWindow() const override;
 
     // The XKB layout group of the core keyboard (0 without a display).
     uint8_t layoutGroup() const override;

@@ -48,6 +48,10 @@ public:
     // Each entry is an XKB name ("de(nodeadkeys)") or, when only that is known, the layout's description.
     virtual std::vector<std::string> sessionLayouts() const { return {}; }
 
+    // The window that is active now, as the last KVM_WINDOW_ACTIVATED named it: those who start listening
+    // after the hook has begun learn the foreground from it.
+    virtual std::optional<unsigned long> ActiveWindow() const { return std::nullopt; }
+
     // The keyboard-layout group in use on the session's core keyboard: an index into the session's
     // list of layouts; 0 when the session cannot tell. A change is announced as KVM_HOOK_STATE_CHANGED.
     virtual uint8_t layoutGroup() const = 0;

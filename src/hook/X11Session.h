@@ -25,6 +25,9 @@ public:
 
     int32_t modifiersState() const { return m_state; }
     uint8_t layoutGroup() const { return m_group; }
+    std::optional<unsigned long> activeWindow() const {
+        return m_activeWindow ? std::optional<unsigned long>(m_activeWindow) : std::nullopt;
+    }
     // _NET_WM_PID, else the X server's own record of the client that made the window (local clients).
     std::optional<pid_t> windowProcessId(unsigned long window) const;
     // The process as above, else the instance and class of WM_CLASS.

@@ -49,6 +49,14 @@ KVSysApplicationsController::KVSysApplicationsController(CKVMessageDispatch& dis
         AddApplication(application.program.string(), false);
     }
     m_running = runningSnapshot();
+    // The hook began before this controller: the program in front at start counts too.
+    if (auto window = m_hook.ActiveWindow()) {
+        auto identifiers = windowIdentifiers(*window);
+        if (!identifiers.empty()) {
+            m_foreground = identifiers.front();
+            m_foregroundAliases.assign(identifiers.begin() + 1, identifiers.end());
+        }
+    }
     m_dispatch.RegisterHandler<KVM_PROCESS_EVENT>(this, &KVSysApplicationsController::OnProcessEvent);
     m_dispatch.RegisterHandler<KVM_WINDOW_ACTIVATED>(this, &KVSysApplicationsController::OnWindowActivated);
     m_dispatch.RegisterHandler<KVM_WINDOW_ACTIVATED_SECOND_SOURCE>(

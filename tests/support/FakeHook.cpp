@@ -40,6 +40,7 @@ void KVFakeHook::activateWindow(unsigned long window, std::optional<pid_t> owner
         m_windowOwners[window] = *owner;
     else
         m_windowOwners.erase(window);
+    m_active = window;
     if (m_dispatch)
         m_dispatch->send<KVM_WINDOW_ACTIVATED>(window);
 }
@@ -47,6 +48,7 @@ void KVFakeHook::activateWindow(unsigned long window, std::optional<pid_t> owner
 void KVFakeHook::activateNamedWindow(unsigned long window, std::vector<std::string> names) {
     m_windowOwners.erase(window);
     m_windowNames[window] = std::move(names);
+    m_active = window;
     if (m_dispatch)
         m_dispatch->send<KVM_WINDOW_ACTIVATED>(window);
 }

@@ -24,11 +24,13 @@ public:
     // A window whose program is known only by names (a Wayland app id, an X window's class).
     void activateNamedWindow(unsigned long window, std::vector<std::string> names);
     KVWindowOwner WindowOwner(unsigned long window) const override;
+    std::optional<unsigned long> ActiveWindow() const override { return m_active; }
 
 private:
     CKVMessageDispatch* m_dispatch = nullptr;
     int32_t m_state = 0;
     uint8_t m_group = 0;
     std::map<unsigned long, pid_t> m_windowOwners;
+    std::optional<unsigned long> m_active;
     std::map<unsigned long, std::vector<std::string>> m_windowNames;
 };

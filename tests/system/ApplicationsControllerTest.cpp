@@ -177,6 +177,13 @@ TEST_F(ApplicationsTest, ForegroundChangesOnlyWhenTheApplicationDoes) {
     EXPECT_FALSE(controller->IsForeground("")) << "an empty identifier names no application";
 }
 
+TEST_F(ApplicationsTest, TheProgramInFrontBeforeTheControllerStartedIsTheForeground) {
+    processes->start(10, "/usr/bin/editor");
+    hook.activateWindow(1, 10);
+    create();
+    EXPECT_TRUE(controller->IsForeground("editor"));
+}
+
 TEST_F(ApplicationsTest, ProgramsKnownOnlyByNameFollowTheirDesktopEntries) {
     program("bin/footclient-real");
     desktopEntry("org.example.Terminal.desktop", "Name=Terminal\nIcon=t\nExec=footclient-real --server\n");
