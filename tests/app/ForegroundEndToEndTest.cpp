@@ -127,8 +127,8 @@ TEST(ForegroundEndToEnd, X11LayersFollowTheWindowManagersFocusForXcalcAndQt) {
             10s);
         return id.substr(0, id.find('\n'));
     };
-    const std::string calcWindow = windowOf("--class xcalc");
-    const std::string qtWindow = windowOf("--name '^qt$'");
+    const std::string calcWindow = windowOf("--onlyvisible --class xcalc");
+    const std::string qtWindow = windowOf("--onlyvisible --name '^qt$'");
     ASSERT_FALSE(calcWindow.empty() || qtWindow.empty()) << "the windows did not appear";
     auto focus = [&](const std::string& window) {
         return std::system(("DISPLAY=" + server.display() + " xdotool windowactivate --sync " + window +
