@@ -23,7 +23,7 @@ public:
     virtual const char* name() const = 0;
     // Reports the current foreground at once, then every change, until destroyed.
     virtual void start(Listener listener) = 0;
-    // As KVSystemHook::sessionLayouts; empty when this source does not know the layouts.
+    // As IKVSystemHook::sessionLayouts; empty when this source does not know the layouts.
     virtual std::vector<std::string> layouts() const = 0;
     virtual uint8_t layoutGroup() const = 0;
 };

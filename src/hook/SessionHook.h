@@ -11,7 +11,7 @@
 // The hook of a real desktop session: on Wayland the compositor's or desktop's own source of the focused
 // program and the layout, else the X11 session (active window, keyboard state) when there is a display;
 // and the process watcher always.
-class KVSessionHook final : public KVSystemHook {
+class KVSessionHook final : public IKVSystemHook {
 public:
     explicit KVSessionHook(KVMainLoop& loop);
     ~KVSessionHook() override;

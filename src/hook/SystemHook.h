@@ -24,9 +24,9 @@ struct KVWindowOwner {
 //   KVM_WINDOW_ACTIVATED (2028)  wParam the window that became active: an X window, or on Wayland a
 //                                handle the hook made up for the new foreground, read back by WindowOwner
 //   KVM_HOOK_STATE_CHANGED (2031) whenever GetHookModifiersState() may answer differently
-class KVSystemHook {
+class IKVSystemHook {
 public:
-    virtual ~KVSystemHook() = default;
+    virtual ~IKVSystemHook() = default;
 
     // From now on, events reach `dispatch` (on its loop thread) until UnHook().
     virtual void Hook(CKVMessageDispatch& dispatch) = 0;
