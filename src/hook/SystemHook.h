@@ -2,13 +2,27 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <sys/types.h>
+#include <vector>
 
 class CKVMessageDispatch;
 
+// What the session tells about the program behind a window that became active.
+struct KVWindowOwner {
+    // Its process, when the session can tell it.
+    std::optional<pid_t> pid;
+    // Names the program goes by when no process is known, best first, lower case: a Wayland app id, or
+    // the instance and class of an X window's WM_CLASS (a remote client, an X server that cannot say).
+    std::vector<std::string> names;
+
+    bool known() const { return pid || !names.empty(); }
+};
+
 // What the configurator learns from the desktop session, and the messages it delivers to the dispatch:
 //   KVM_PROCESS_EVENT (2027)     wParam 1 when a process started, 0 when one ended; lParam its process id
-//   KVM_WINDOW_ACTIVATED (2028)  wParam the window that became active
+//   KVM_WINDOW_ACTIVATED (2028)  wParam the window that became active: an X window, or on Wayland a
+//                                handle the hook made up for the new foreground, read back by WindowOwner
 //   KVM_HOOK_STATE_CHANGED (2031) whenever GetHookModifiersState() may answer differently
 class IKVSystemHook {
 public:
@@ -24,6 +38,19 @@ public:
 
     // The process that owns a window reported by KVM_WINDOW_ACTIVATED, when it can be told.
     virtual std::optional<pid_t> WindowProcessId(unsigned long window) const = 0;
+
+    // The program behind a window reported by KVM_WINDOW_ACTIVATED: its process, or failing that the
+    // names it goes by.
+    virtual KVWindowOwner WindowOwner(unsigned long window) const { return {WindowProcessId(window), {}}; }
+
+    // The session's keyboard layouts in the order of its layout groups, when the session itself names
+    // them (a Wayland compositor); empty when the X server or the system configuration must be asked.
+    // Each entry is an XKB name ("de(nodeadkeys)") or, when only that is known, the layout's description.
+    virtual std::vector<std::string> sessionLayouts() const { return {}; }
+
+    // The window that is active now, as the last KVM_WINDOW_ACTIVATED named it: those who start listening
+    // after the hook has begun learn the foreground from it.
+    virtual std::optional<unsigned long> ActiveWindow() const { return std::nullopt; }
 
     // The keyboard-layout group in use on the session's core keyboard: an index into the session's
     // list of layouts; 0 when the session cannot tell. A change is announced as KVM_HOOK_STATE_CHANGED.

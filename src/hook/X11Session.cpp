@@ -2,16 +2,20 @@
 
 #include "core/Log.h"
 #include "core/MessageDispatch.h"
+#include "core/Strings.h"
 #include "hook/SystemHook.h"
 
+#include <xcb/res.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 #define explicit explicit_ // xkb.h uses a C++ keyword as a member name
 #include <xcb/xkb.h>
 #undef explicit
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -39,6 +43,8 @@ struct KVX11Session::Connection {
     xcb_window_t root = 0;
     uint8_t xkbEventBase = 0;
     bool xkb = false;
+    // X-Resource 1.2 or later answers which process a local client runs in.
+    bool clientIds = false;
     // Indicator index of each lock, or -1 when the keymap has no such indicator.
     std::array<int, kLockIndicators.size()> indicatorIndex{-1, -1, -1, -1};
 
@@ -65,6 +71,12 @@ std::unique_ptr<KVX11Session> KVX11Session::connect(KVMainLoop& loop, const std:
 
     xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(x->conn, &x->ewmh);
     x->ewmhReady = xcb_ewmh_init_atoms_replies(&x->ewmh, cookies, nullptr);
+
+    if (xcb_get_extension_data(x->conn, &xcb_res_id)->present) {
+        auto version =
+            own(xcb_res_query_version_reply(x->conn, xcb_res_query_version(x->conn, 1, 2), nullptr));
+        x->clientIds = version && (version->server_major > 1 || version->server_minor >= 2);
+    }
 
     auto xkbReply = own(xcb_xkb_use_extension_reply(
         x->conn, xcb_xkb_use_extension(x->conn, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr));
@@ -224,12 +236,63 @@ void KVX11Session::reportActiveWindow() {
 }
 
 std::optional<pid_t> KVX11Session::windowProcessId(unsigned long window) const {
-    if (!m_x->ewmhReady)
-        return std::nullopt;
     uint32_t pid = 0;
-    if (!xcb_ewmh_get_wm_pid_reply(&m_x->ewmh, xcb_ewmh_get_wm_pid(&m_x->ewmh, xcb_window_t(window)), &pid,
-                                   nullptr) ||
-        pid == 0)
+    if (m_x->ewmhReady &&
+        xcb_ewmh_get_wm_pid_reply(&m_x->ewmh, xcb_ewmh_get_wm_pid(&m_x->ewmh, xcb_window_t(window)), &pid,
+                                  nullptr) &&
+        pid != 0)
+        return pid_t(pid);
+    // Xt and Motif programs, some Java programs and others never set _NET_WM_PID.
+    return clientProcessId(window);
+}
+
+KVWindowOwner KVX11Session::windowOwner(unsigned long window) const {
+    KVWindowOwner owner{windowProcessId(window), {}};
+    if (!owner.pid)
+        owner.names = windowClassNames(window);
+    return owner;
+}
+
+std::optional<pid_t> KVX11Session::clientProcessId(unsigned long window) const {
+    if (!m_x->clientIds)
         return std::nullopt;
-    return pid_t(pid);
+    xcb_res_client_id_spec_t spec{xcb_window_t(window), XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    auto reply = own(
+        xcb_res_query_client_ids_reply(m_x->conn, xcb_res_query_client_ids(m_x->conn, 1, &spec), nullptr));
+    if (!reply)
+        return std::nullopt;
+    // A client on another machine has no local process, and the server answers no such id for it.
+    for (auto ids = xcb_res_query_client_ids_ids_iterator(reply.get()); ids.rem;
+         xcb_res_client_id_value_next(&ids)) {
+        if (!(ids.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) ||
+            xcb_res_client_id_value_value_length(ids.data) < 1)
+            continue;
+        const uint32_t pid = *xcb_res_client_id_value_value(ids.data);
+        if (pid != 0)
+            return pid_t(pid);
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> KVX11Session::windowClassNames(unsigned long window) const {
+    auto reply = own(xcb_get_property_reply(
+        m_x->conn,
+        xcb_get_property(m_x->conn, 0, xcb_window_t(window), XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
+        nullptr));
+    if (!reply || reply->format != 8)
+        return {};
+    // Instance and class, each ended by a NUL: "xcalc\0XCalc\0".
+    const auto* bytes = static_cast<const char*>(xcb_get_property_value(reply.get()));
+    const std::string_view value(bytes, size_t(xcb_get_property_value_length(reply.get())));
+    std::vector<std::string> names;
+    for (size_t start = 0; start < value.size() && names.size() < 2;) {
+        size_t end = value.find('\0', start);
+        if (end == std::string_view::npos)
+            end = value.size();
+        std::string name = corvane::asciiLower(value.substr(start, end - start));
+        if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(std::move(name));
+        start = end + 1;
+    }
+    return names;
 }

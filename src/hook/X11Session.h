@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/MainLoop.h"
+#include "hook/SystemHook.h"
 
 #include <cstdint>
 #include <memory>
@@ -24,7 +25,13 @@ public:
 
     int32_t modifiersState() const { return m_state; }
     uint8_t layoutGroup() const { return m_group; }
+    std::optional<unsigned long> activeWindow() const {
+        return m_activeWindow ? std::optional<unsigned long>(m_activeWindow) : std::nullopt;
+    }
+    // _NET_WM_PID, else the X server's own record of the client that made the window (local clients).
     std::optional<pid_t> windowProcessId(unsigned long window) const;
+    // The process as above, else the instance and class of WM_CLASS.
+    KVWindowOwner windowOwner(unsigned long window) const;
 
 private:
     struct Connection;
@@ -36,6 +43,8 @@ private:
     void updateIndicators(uint32_t indicatorState);
     void reportActiveWindow();
     void publishState();
+    std::optional<pid_t> clientProcessId(unsigned long window) const;
+    std::vector<std::string> windowClassNames(unsigned long window) const;
 
     KVMainLoop& m_loop;
     std::unique_ptr<Connection> m_x;

@@ -44,9 +44,19 @@ KVSysApplicationsController::KVSysApplicationsController(CKVMessageDispatch& dis
     for (const auto& application : scanDesktopApplications(sources)) {
         m_knownPrograms.try_emplace(resolvedPath(application.program.string()),
                                     ProgramInfo{application.name, application.icon});
+        m_programByDesktopId.try_emplace(corvane::asciiLower(application.desktopId),
+                                         identifierOfPath(application.program.string()));
         AddApplication(application.program.string(), false);
     }
     m_running = runningSnapshot();
+    // The hook began before this controller: the program in front at start counts too.
+    if (auto window = m_hook.ActiveWindow()) {
+        auto identifiers = windowIdentifiers(*window);
+        if (!identifiers.empty()) {
+            m_foreground = identifiers.front();
+            m_foregroundAliases.assign(identifiers.begin() + 1, identifiers.end());
+        }
+    }
     m_dispatch.RegisterHandler<KVM_PROCESS_EVENT>(this, &KVSysApplicationsController::OnProcessEvent);
     m_dispatch.RegisterHandler<KVM_WINDOW_ACTIVATED>(this, &KVSysApplicationsController::OnWindowActivated);
     m_dispatch.RegisterHandler<KVM_WINDOW_ACTIVATED_SECOND_SOURCE>(
@@ -102,7 +112,11 @@ bool KVSysApplicationsController::IsRunning(std::string_view id) const {
 
 bool KVSysApplicationsController::IsForeground(std::string_view id) const {
     // While the active window's program cannot be told the foreground is empty, which matches nothing.
-    return !id.empty() && corvane::iequals(id, m_foreground);
+    if (id.empty())
+        return false;
+    return corvane::iequals(id, m_foreground) ||
+           std::any_of(m_foregroundAliases.begin(), m_foregroundAliases.end(),
+                       [&](const std::string& alias) { return corvane::iequals(id, alias); });
 }
 
 int KVSysApplicationsController::ApplicationImageIndex(std::string_view id) {
@@ -156,8 +170,28 @@ std::string KVSysApplicationsController::ProcessIdentifier(pid_t pid) const {
 }
 
 std::string KVSysApplicationsController::WindowIdentifier(unsigned long window) const {
-    auto owner = m_hook.WindowProcessId(window);
-    return owner ? ProcessIdentifier(*owner) : std::string();
+    auto identifiers = windowIdentifiers(window);
+    return identifiers.empty() ? std::string() : identifiers.front();
+}
+
+std::string KVSysApplicationsController::NameIdentifier(std::string_view name) const {
+    std::string lower = corvane::asciiLower(name);
+    auto program = m_programByDesktopId.find(lower);
+    return program == m_programByDesktopId.end() ? lower : program->second;
+}
+
+std::vector<std::string> KVSysApplicationsController::windowIdentifiers(unsigned long window) const {
+    const KVWindowOwner owner = m_hook.WindowOwner(window);
+    if (owner.pid)
+        if (auto id = ProcessIdentifier(*owner.pid); !id.empty())
+            return {id};
+    std::vector<std::string> identifiers;
+    for (const auto& name : owner.names) {
+        auto id = NameIdentifier(name);
+        if (!id.empty() && std::find(identifiers.begin(), identifiers.end(), id) == identifiers.end())
+            identifiers.push_back(std::move(id));
+    }
+    return identifiers;
 }
 
 std::vector<KVApplicationEntry> KVSysApplicationsController::applicationsByDisplayName() const {
@@ -201,9 +235,13 @@ void KVSysApplicationsController::OnProcessEvent(unsigned started, long pid) {
 }
 
 void KVSysApplicationsController::OnWindowActivated(unsigned long window) {
-    auto id = WindowIdentifier(window);
-    if (id == m_foreground)
+    auto identifiers = windowIdentifiers(window);
+    std::string id = identifiers.empty() ? std::string() : identifiers.front();
+    std::vector<std::string> aliases(identifiers.size() > 1 ? identifiers.begin() + 1 : identifiers.end(),
+                                     identifiers.end());
+    if (id == m_foreground && aliases == m_foregroundAliases)
         return;
     m_foreground = std::move(id);
+    m_foregroundAliases = std::move(aliases);
     m_dispatch.send<KVM_FOREGROUND_APP_CHANGED>();
 }

@@ -75,6 +75,9 @@ public:
     // The identifier of a process or of the process that owns a window; empty when it cannot be told.
     std::string ProcessIdentifier(pid_t pid) const;
     std::string WindowIdentifier(unsigned long window) const;
+    // The identifier of a program known only by a name (a Wayland app id, an X window's class): the
+    // program of the desktop entry of that id, else the name itself in lower case.
+    std::string NameIdentifier(std::string_view name) const;
 
     const std::vector<KVApplicationEntry>& applications() const { return m_catalogue; }
     // The catalogue as the editor lists it, ordered by display name.
@@ -91,6 +94,8 @@ private:
 
     void OnProcessEvent(unsigned started, long pid);
     void OnWindowActivated(unsigned long window);
+    // Every identifier the window's program answers to, best first.
+    std::vector<std::string> windowIdentifiers(unsigned long window) const;
     std::set<std::string, std::less<>> runningSnapshot(pid_t ended = 0) const;
 
     CKVMessageDispatch& m_dispatch;
@@ -98,11 +103,15 @@ private:
     KVPtr<IKVProcessTable> m_processes;
     // What desktop entries say about programs, by the program's resolved path.
     std::map<std::string, ProgramInfo> m_knownPrograms;
+    // Program identifiers by lower-cased desktop id.
+    std::map<std::string, std::string, std::less<>> m_programByDesktopId;
 
     std::vector<KVApplicationEntry> m_catalogue;
     std::map<std::string, size_t> m_byId;
     std::map<std::string, size_t> m_byDisplayName;
     std::set<std::string, std::less<>> m_running;
     std::string m_foreground;
+    // Further names of the foreground program when only names are known (WM_CLASS instance and class).
+    std::vector<std::string> m_foregroundAliases;
     std::vector<size_t> m_userList;
 };

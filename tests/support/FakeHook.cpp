@@ -40,6 +40,21 @@ void KVFakeHook::activateWindow(unsigned long window, std::optional<pid_t> owner
         m_windowOwners[window] = *owner;
     else
         m_windowOwners.erase(window);
+    m_active = window;
     if (m_dispatch)
         m_dispatch->send<KVM_WINDOW_ACTIVATED>(window);
+}
+
+void KVFakeHook::activateNamedWindow(unsigned long window, std::vector<std::string> names) {
+    m_windowOwners.erase(window);
+    m_windowNames[window] = std::move(names);
+    m_active = window;
+    if (m_dispatch)
+        m_dispatch->send<KVM_WINDOW_ACTIVATED>(window);
+}
+
+KVWindowOwner KVFakeHook::WindowOwner(unsigned long window) const {
+    auto names = m_windowNames.find(window);
+    return {WindowProcessId(window),
+            names == m_windowNames.end() ? std::vector<std::string>{} : names->second};
 }

@@ -21,10 +21,16 @@ public:
     void startProcess(pid_t pid);
     void endProcess(pid_t pid);
     void activateWindow(unsigned long window, std::optional<pid_t> owner);
+    // A window whose program is known only by names (a Wayland app id, an X window's class).
+    void activateNamedWindow(unsigned long window, std::vector<std::string> names);
+    KVWindowOwner WindowOwner(unsigned long window) const override;
+    std::optional<unsigned long> ActiveWindow() const override { return m_active; }
 
 private:
     CKVMessageDispatch* m_dispatch = nullptr;
     int32_t m_state = 0;
     uint8_t m_group = 0;
     std::map<unsigned long, pid_t> m_windowOwners;
+    std::optional<unsigned long> m_active;
+    std::map<unsigned long, std::vector<std::string>> m_windowNames;
 };

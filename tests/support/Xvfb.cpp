@@ -6,8 +6,9 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
-TestXServer::TestXServer() {
+TestXServer::TestXServer(const std::vector<std::string>& extraArguments) {
     int fds[2];
     if (::pipe(fds) != 0)
         return;
@@ -15,8 +16,14 @@ TestXServer::TestXServer() {
     if (m_pid == 0) {
         ::close(fds[0]);
         const std::string displayFd = std::to_string(fds[1]);
-        ::execlp("Xvfb", "Xvfb", "-displayfd", displayFd.c_str(), "-nolisten", "tcp", "-screen", "0",
-                 "640x480x24", static_cast<char*>(nullptr));
+        std::vector<std::string> arguments{"Xvfb", "-displayfd", displayFd, "-nolisten",
+                                           "tcp",  "-screen",    "0",       "640x480x24"};
+        arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
+        std::vector<char*> argv;
+        for (auto& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        ::execvp("Xvfb", argv.data());
         ::_exit(127);
     }
     ::close(fds[1]);

@@ -2,11 +2,13 @@
 
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 // A private X server for one test: started on a free display, ended with the object.
 class TestXServer {
 public:
-    TestXServer();
+    // `extraArguments` go to Xvfb as they stand ("-extension", "X-Resource" to turn one off).
+    explicit TestXServer(const std::vector<std::string>& extraArguments = {});
     ~TestXServer();
     TestXServer(const TestXServer&) = delete;
     TestXServer& operator=(const TestXServer&) = delete;

@@ -177,6 +177,38 @@ TEST_F(ApplicationsTest, ForegroundChangesOnlyWhenTheApplicationDoes) {
     EXPECT_FALSE(controller->IsForeground("")) << "an empty identifier names no application";
 }
 
+TEST_F(ApplicationsTest, TheProgramInFrontBeforeTheControllerStartedIsTheForeground) {
+    processes->start(10, "/usr/bin/editor");
+    hook.activateWindow(1, 10);
+    create();
+    EXPECT_TRUE(controller->IsForeground("editor"));
+}
+
+TEST_F(ApplicationsTest, ProgramsKnownOnlyByNameFollowTheirDesktopEntries) {
+    program("bin/footclient-real");
+    desktopEntry("org.example.Terminal.desktop", "Name=Terminal\nIcon=t\nExec=footclient-real --server\n");
+    processes->start(30, "/usr/bin/qtwindow");
+    create();
+    hook.Hook(dispatch);
+
+    // A Wayland app id names the desktop entry, whose program is what conditions name.
+    hook.activateNamedWindow(1, {"org.example.Terminal"});
+    EXPECT_EQ(controller->foregroundApplication(), "footclient-real");
+    EXPECT_FALSE(controller->IsForeground("org.example.terminal"));
+
+    // An X window's instance and class, without a process: either one holds.
+    hook.activateNamedWindow(2, {"xcalc", "xcalc-class"});
+    EXPECT_TRUE(controller->IsForeground("XCalc"));
+    EXPECT_TRUE(controller->IsForeground("xcalc-class"));
+    EXPECT_EQ(announced.foreground, 2);
+
+    // A process, when known, wins over names, and the names of the last window no longer hold.
+    hook.activateWindow(3, 30);
+    EXPECT_TRUE(controller->IsForeground("qtwindow"));
+    EXPECT_FALSE(controller->IsForeground("xcalc-class"));
+    EXPECT_EQ(announced.foreground, 3);
+}
+
 TEST_F(ApplicationsTest, StoredApplicationsLoadEvenWhenGoneAndSaveBesideOtherKeys) {
     program("bin/Tool");
     desktopEntry("tool.desktop", "Name=Tool\nIcon=tool\nExec=Tool\n");

@@ -271,7 +271,7 @@ std::optional<KVDesktopApplication> readDesktopEntry(std::string_view text,
         corvane::logger("system").debug("desktop entry {}: program {} not found", value("Name"), *program);
         return std::nullopt;
     }
-    return KVDesktopApplication{value("Name"), value("Icon"), std::move(*resolved)};
+    return KVDesktopApplication{value("Name"), value("Icon"), std::move(*resolved), {}};
 }
 
 std::vector<KVDesktopApplication> scanDesktopApplications(const KVApplicationSources& sources) {
@@ -283,8 +283,10 @@ std::vector<KVDesktopApplication> scanDesktopApplications(const KVApplicationSou
             if (!seen.insert(id).second)
                 continue;
             if (auto text = readSmallFile(path))
-                if (auto application = readDesktopEntry(*text, sources.searchPath))
+                if (auto application = readDesktopEntry(*text, sources.searchPath)) {
+                    application->desktopId = id.substr(0, id.size() - std::string_view(".desktop").size());
                     result.push_back(std::move(*application));
+                }
         }
     }
     return result;

@@ -24,6 +24,8 @@ struct KVDesktopApplication {
     std::string icon;
     // The program that Exec starts, found along PATH.
     std::filesystem::path program;
+    // The desktop file id without ".desktop" ("org.kde.dolphin"), which Wayland app ids follow.
+    std::string desktopId;
 };
 
 // The arguments of an Exec value (string escapes already undone): quoting undone, field codes such as

@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "hook/SystemHook.h"
+#include "system/LayoutRegistry.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -44,6 +45,9 @@ std::vector<KVXkbLayoutName> KVSessionLayouts::installedLayouts() const {
         corvane::logger("system").warn("CORVANE_XKB_LAYOUTS names no layout: \"{}\"", overridden);
     }
 
+    if (auto fromHook = hookLayouts(); !fromHook.empty())
+        return fromHook;
+
     if (!m_triedX && std::getenv("DISPLAY")) {
         m_triedX = true;
         auto x = std::make_unique<XConnection>();
@@ -82,6 +86,33 @@ std::vector<KVXkbLayoutName> KVSessionLayouts::installedLayouts() const {
         corvane::logger("system").warn("keyboard layouts: no source names a layout; taking \"us\"");
     m_warnedNoSource = true;
     return {{"us", {}}};
+}
+
+std::vector<KVXkbLayoutName> KVSessionLayouts::hookLayouts() const {
+    const auto entries = m_hook ? m_hook->sessionLayouts() : std::vector<std::string>{};
+    std::vector<KVXkbLayoutName> names;
+    for (const auto& entry : entries) {
+        if (m_byDescription.empty()) {
+            const KVLayoutRegistry registry;
+            for (const auto& known : registry.entries())
+                m_byDescription.try_emplace(known.description, known.name);
+        }
+        if (auto described = m_byDescription.find(entry); described != m_byDescription.end()) {
+            names.push_back(described->second);
+            continue;
+        }
+        auto parsed = corvane::parseXkbLayoutList(entry);
+        if (parsed.size() == 1) {
+            names.push_back(parsed.front());
+            continue;
+        }
+        // The group numbers must stay in step with the session's, so an unknown layout keeps its place;
+        // remembered so that the warning is given once.
+        corvane::logger("system").warn(
+            "keyboard layouts: the session's layout \"{}\" is not known; taking \"us\"", entry);
+        names.push_back(m_byDescription.try_emplace(entry, KVXkbLayoutName{"us", {}}).first->second);
+    }
+    return names;
 }
 
 std::optional<unsigned> KVSessionLayouts::currentGroup() const {

@@ -2,6 +2,7 @@
 
 #include "system/LayoutSystem.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@ class IKVSystemHook;
 
 // The layouts of a Linux session, from the first source that names any:
 //  1. CORVANE_XKB_LAYOUTS ("us,de(nodeadkeys),ru"), for tests and sessions without X;
+//  1a. the hook's own list, where a Wayland compositor or desktop names them;
 //  2. the X server's _XKB_RULES_NAMES, the layouts the session really has;
 //  3. the system keyboard configuration (/etc/default/keyboard);
 //  4. "us", the layout XKB itself falls back to.
@@ -27,6 +29,8 @@ public:
 
 private:
     struct XConnection;
+    std::vector<KVXkbLayoutName> hookLayouts() const;
+
     const IKVSystemHook* m_hook;
     std::string m_keyboardDefaults;
     mutable std::unique_ptr<XConnection> m_x;
@@ -34,4 +38,6 @@ private:
     // The system keyboard configuration, read once: conditions ask for the layouts at every evaluation.
     mutable std::optional<std::vector<KVXkbLayoutName>> m_keyboardDefaultsLayouts;
     mutable bool m_warnedNoSource = false;
+    // Descriptions ("German (no dead keys)") that some compositors give instead of names, resolved.
+    mutable std::map<std::string, KVXkbLayoutName, std::less<>> m_byDescription;
 };
