@@ -63,6 +63,8 @@ int main(int argc, char** argv) {
     CKVCfgApp app(
         loop, commandLine, [](KVMainLoop& l) { return std::make_shared<KVSessionHook>(l); }, nullptr,
         instanceFolder);
+    if (!headless)
+        app.enableTray(CORVANE_VERSION);
     KVSignalWatcher terminationSignals(loop, [&](int) {
         if (auto* controller = app.mainController())
             controller->Exit();

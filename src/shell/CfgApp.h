@@ -34,6 +34,8 @@ public:
 
     // Tests run without logind.
     void setWatchSession(bool watch) { m_watchSession = watch; }
+    // Start-up adds the tray icon (needs a QApplication); `ownVersion` is the version a support mail names.
+    void enableTray(std::string ownVersion);
 
     bool initialised() const { return m_initialised; }
     CKVMessageDispatch* dispatch() const;
@@ -41,6 +43,8 @@ public:
     KVServiceRegistry& services() { return m_services; }
 
 private:
+    void createTray(CKVMessageDispatch& dispatch, KVMainController& controller);
+
     KVMainLoop& m_loop;
     CKVCommandLineInfo m_commandLine;
     HookFactory m_makeHook;
@@ -50,6 +54,8 @@ private:
     std::unique_ptr<KVSingleInstance> m_instance;
     KVServiceRegistry m_services;
     bool m_watchSession = true;
+    bool m_withTray = false;
+    std::string m_ownVersion;
     bool m_initialised = false;
     int m_exitCode = 0;
 };
