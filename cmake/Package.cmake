@@ -24,18 +24,20 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configurator of the Corvane keyboard's ke
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The packaging's own revision: the package is built from upstream sources, not a native one.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.tavirex.com/corvane)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- The Corvane keyboard carries a colour display on each key. The configurator runs
- in the desktop session, owns the keyboard and keeps every display and key code
- in step with the user's layers. It sits in the notification area and can run
- without windows as a systemd user service.
- .
- The package also holds corvane-virtual-keyboard, a stand-in keyboard for trying
- the configurator without the hardware, the shipped plug-ins and the plug-in SDK
- header.")
+# CPack writes the summary as the synopsis and indents this text as the extended description.
+set(CPACK_PACKAGE_DESCRIPTION "The Corvane keyboard carries a colour display on each key. The
+configurator runs in the desktop session, owns the keyboard and keeps every
+display and key code in step with the user's layers. It sits in the
+notification area and can run without windows as a systemd user service.
+
+The package also holds corvane-virtual-keyboard, a stand-in keyboard for
+trying the configurator without the hardware, the shipped plug-ins and the
+plug-in SDK header.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev, xdg-utils")
