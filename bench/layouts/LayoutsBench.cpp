@@ -9,7 +9,7 @@
 
 namespace {
 
-struct ThreeLayouts final : KVLayoutSystem {
+struct ThreeLayouts final : IKVLayoutSystem {
     std::vector<KVXkbLayoutName> installedLayouts() const override {
         return {{"us", ""}, {"de", ""}, {"ru", ""}};
     }

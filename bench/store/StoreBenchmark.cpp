@@ -85,7 +85,7 @@ void BM_SaveLayerDocument(benchmark::State& state) {
 }
 BENCHMARK(BM_SaveLayerDocument)->Unit(benchmark::kMicrosecond);
 
-struct NullControllers : KVLayerCakeConfiguration, KVPluginRegistryConfiguration, KVSettingsConfiguration {
+struct NullControllers : IKVLayerCakeConfiguration, IKVPluginRegistryConfiguration, IKVSettingsConfiguration {
     void loadLayers(const KVPtr<KVPropertyNode>&) override {}
     void saveLayers(KVPropertyNode& root) override { root.setChild(layers); }
     void scanPluginFolders(const std::string&, KVPropertyNode&) override {}

@@ -2,7 +2,7 @@
 
 namespace corvane {
 
-KVConditionEditOutcome applyConditionEdit(KVConditionEditHost& host, KVCondition& condition,
+KVConditionEditOutcome applyConditionEdit(IKVConditionEditHost& host, KVCondition& condition,
                                           KVOperation& operation) {
     if (!host.IsItemEnabled()) {
         operation.Apply();

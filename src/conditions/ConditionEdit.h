@@ -17,9 +17,9 @@ using KVForegroundOperation = KVSingleParamOperation<KVApplicationCondition, boo
 
 // What applying an edit needs from the layers controller about the item that holds the edited
 // condition. The controller implements it around the item being edited.
-class KVConditionEditHost {
+class IKVConditionEditHost {
 public:
-    virtual ~KVConditionEditHost() = default;
+    virtual ~IKVConditionEditHost() = default;
 
     virtual bool IsItemEnabled() const = 0;
     virtual bool IsItemActive() const = 0;
@@ -46,7 +46,7 @@ namespace corvane {
 
 // Applies `operation` (an edit of `condition`, one of the item's conditions) and brings the item's
 // activation in line with the new result. The caller saves the item afterwards.
-KVConditionEditOutcome applyConditionEdit(KVConditionEditHost& host, KVCondition& condition,
+KVConditionEditOutcome applyConditionEdit(IKVConditionEditHost& host, KVCondition& condition,
                                           KVOperation& operation);
 
 } // namespace corvane

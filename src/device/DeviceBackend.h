@@ -10,9 +10,9 @@
 #include <vector>
 
 // An opened HID interface (a hidraw node, or a socket of the virtual keyboard). One report is one read.
-class KVReportPort {
+class IKVReportPort {
 public:
-    virtual ~KVReportPort() = default;
+    virtual ~IKVReportPort() = default;
     // Becomes readable when reports are waiting (for poll()).
     virtual int pollFd() const = 0;
     // Reads every report that is ready, without blocking. False once the interface is gone.
@@ -24,9 +24,9 @@ enum class KVDeviceEvent { Arrival, Removal };
 // What the device-access class needs from the platform: finding keyboards, their volume and HID
 // interfaces, and hearing about arrivals and removals. KVUdevBackend drives real keyboards,
 // KVVirtualKeyboardBackend a folder that plays one.
-class KVDeviceBackend {
+class IKVDeviceBackend {
 public:
-    virtual ~KVDeviceBackend() = default;
+    virtual ~IKVDeviceBackend() = default;
 
     // Usable keyboards, in enumeration order.
     virtual std::vector<DeviceInfo> findDevices() = 0;
@@ -34,7 +34,7 @@ public:
     virtual uint32_t sectorSize(const DeviceInfo& device) = 0;
     virtual bool isVolumePresent(const DeviceInfo& device) = 0;
     // Opens a HID interface for reading; empty when it cannot be opened.
-    virtual std::unique_ptr<KVReportPort> openReportPort(const std::string& path) = 0;
+    virtual std::unique_ptr<IKVReportPort> openReportPort(const std::string& path) = 0;
 
     // The volume as a drive the user sees. Answers whether it is shown (mounted) or hidden afterwards;
     // see the implementations for what each can honestly do.

@@ -14,7 +14,7 @@ CHIDReader::~CHIDReader() {
     Close();
 }
 
-bool CHIDReader::Open(KVDeviceBackend& backend, const std::string& path, ReportHandler onReport) {
+bool CHIDReader::Open(IKVDeviceBackend& backend, const std::string& path, ReportHandler onReport) {
     Close();
     m_port = backend.openReportPort(path);
     if (!m_port)
@@ -71,7 +71,7 @@ KVHIDDevice::~KVHIDDevice() {
     m_reader.Close();
 }
 
-bool KVHIDDevice::Open(KVDeviceBackend& backend, const std::string& path) {
+bool KVHIDDevice::Open(IKVDeviceBackend& backend, const std::string& path) {
     return m_reader.Open(backend, path, [this](std::span<const uint8_t> report) { OnReport(report); });
 }
 

@@ -26,7 +26,7 @@ public:
     CHIDReader& operator=(const CHIDReader&) = delete;
 
     // Closes a running reader, then opens `path` through `backend` and starts reading.
-    bool Open(KVDeviceBackend& backend, const std::string& path, ReportHandler onReport);
+    bool Open(IKVDeviceBackend& backend, const std::string& path, ReportHandler onReport);
     void Close();
     bool IsOpen() const { return m_thread.joinable(); }
 
@@ -34,7 +34,7 @@ private:
     void readerMain();
 
     KVServingWait m_wait;
-    std::unique_ptr<KVReportPort> m_port;
+    std::unique_ptr<IKVReportPort> m_port;
     ReportHandler m_onReport;
     int m_stopFd = -1;
     std::atomic<bool> m_done = false;
@@ -52,7 +52,7 @@ public:
     // Stops the reader before the decoder it feeds goes.
     ~KVHIDDevice();
 
-    bool Open(KVDeviceBackend& backend, const std::string& path);
+    bool Open(IKVDeviceBackend& backend, const std::string& path);
     void Close() { m_reader.Close(); }
     bool IsOpen() const { return m_reader.IsOpen(); }
 

@@ -14,8 +14,8 @@ struct KVKeyBindingView {
 };
 
 // Answers the binding of a key number, or none. The pixels stay valid until the next call.
-class KVKeyBindingSource {
+class IKVKeyBindingSource {
 public:
-    virtual ~KVKeyBindingSource() = default;
+    virtual ~IKVKeyBindingSource() = default;
     virtual std::optional<KVKeyBindingView> keyBinding(unsigned key) = 0;
 };

@@ -23,7 +23,7 @@ bool writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes
     return true;
 }
 
-void dumpImages(KVKeyBindingSource& source, const std::filesystem::path& folder) {
+void dumpImages(IKVKeyBindingSource& source, const std::filesystem::path& folder) {
     const ModelDescriptor& model = modelDescriptor(KeyboardModelMain);
     KeyImageFile image;
     for (unsigned key = 0; key < model.keyCount; ++key) {
@@ -38,7 +38,7 @@ void dumpImages(KVKeyBindingSource& source, const std::filesystem::path& folder)
 
 } // namespace
 
-bool DumpKeyboardFiles(KVKeyBindingSource& normal, KVKeyBindingSource& shift,
+bool DumpKeyboardFiles(IKVKeyBindingSource& normal, IKVKeyBindingSource& shift,
                        const std::filesystem::path& folder) {
     const auto root = folder / "Tavirex";
     std::error_code error;

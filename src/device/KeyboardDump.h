@@ -11,7 +11,7 @@ namespace corvane::device {
 // turned displays turned), and "scancode.sys" from the first source. Keys without a binding get no image
 // and an empty record. False when the folders cannot be created; a file that cannot be written is
 // logged and skipped.
-bool DumpKeyboardFiles(KVKeyBindingSource& normal, KVKeyBindingSource& shift,
+bool DumpKeyboardFiles(IKVKeyBindingSource& normal, IKVKeyBindingSource& shift,
                        const std::filesystem::path& folder);
 
 } // namespace corvane::device

@@ -7,7 +7,7 @@
 
 // A HID interface of the virtual keyboard: a listening SOCK_SEQPACKET socket whose clients each send
 // whole reports. An epoll descriptor gathers the socket and its connections, so the owner polls one fd.
-class KVSocketReportPort final : public KVReportPort {
+class KVSocketReportPort final : public IKVReportPort {
 public:
     // Binds and listens at `path`, replacing a stale socket file but never one that somebody serves.
     static std::unique_ptr<KVSocketReportPort> listen(const std::string& path);

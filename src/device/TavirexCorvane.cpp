@@ -33,7 +33,7 @@ void drain(int eventFd) {
 
 } // namespace
 
-CTavirexCorvane::CTavirexCorvane(KVPtr<KVDeviceBackend> backend, KVMainLoop* loop)
+CTavirexCorvane::CTavirexCorvane(KVPtr<IKVDeviceBackend> backend, KVMainLoop* loop)
     : m_backend(std::move(backend)), m_loop(loop), m_wait(loop) {
     m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_stopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -114,7 +114,7 @@ bool CTavirexCorvane::open(const DeviceInfo& device) {
     m_sectorSize = sectorSize;
     // Without the key-state interface the keyboard is usable all the same; keys then report through
     // signatures on the standard interface.
-    std::unique_ptr<KVReportPort> keyState;
+    std::unique_ptr<IKVReportPort> keyState;
     if (!device.secondHidPath.empty())
         keyState = m_backend->openReportPort(device.secondHidPath);
     {
@@ -276,7 +276,7 @@ void CTavirexCorvane::writerMain() {
         std::this_thread::sleep_for(time);
     };
     for (;;) {
-        KVReportPort* keyState = nullptr;
+        IKVReportPort* keyState = nullptr;
         {
             std::lock_guard lock(m_sessionMutex);
             if (m_attached && m_keyStateAlive)

@@ -39,7 +39,7 @@ public:
     };
 
     // Starts the writer thread. `loop` may be null where nobody hands callbacks over (tools, tests).
-    explicit CTavirexCorvane(KVPtr<KVDeviceBackend> backend, KVMainLoop* loop = nullptr);
+    explicit CTavirexCorvane(KVPtr<IKVDeviceBackend> backend, KVMainLoop* loop = nullptr);
     // Gives the keyboard back (restores its own key codes, switches the displays off, waits for those
     // writes), stops the writer and closes the keyboard. The handler is not called from here on.
     ~CTavirexCorvane();
@@ -104,7 +104,7 @@ private:
     void deliver(const std::function<void(IEventHandler&)>& call);
     void onMonitorReadable();
 
-    KVPtr<KVDeviceBackend> m_backend;
+    KVPtr<IKVDeviceBackend> m_backend;
     KVMainLoop* m_loop;
     KVServingWait m_wait;
 
@@ -119,7 +119,7 @@ private:
     // Shared with the writer: what it may use, and the request to let go of it.
     mutable std::mutex m_sessionMutex;
     std::unique_ptr<KVDeviceFileSet> m_fileSet;
-    std::unique_ptr<KVReportPort> m_keyState;
+    std::unique_ptr<IKVReportPort> m_keyState;
     bool m_attached = false;
     bool m_keyStateAlive = false;
     bool m_detachRequested = false;

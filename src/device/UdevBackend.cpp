@@ -90,7 +90,7 @@ int openDefault(const std::string& path, int flags) {
 }
 
 // A hidraw node: one report per read.
-class HidrawPort final : public KVReportPort {
+class HidrawPort final : public IKVReportPort {
 public:
     HidrawPort(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
     ~HidrawPort() override { close(m_fd); }
@@ -244,7 +244,7 @@ bool KVUdevBackend::isVolumePresent(const DeviceInfo& device) {
     return mountPoint && *mountPoint + (mountPoint->ends_with('/') ? "" : "/") == device.volumeName;
 }
 
-std::unique_ptr<KVReportPort> KVUdevBackend::openReportPort(const std::string& path) {
+std::unique_ptr<IKVReportPort> KVUdevBackend::openReportPort(const std::string& path) {
     const int fd = m_options.openRestricted(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         corvane::logger("device").warn("cannot open {}: {}", path, std::strerror(errno));

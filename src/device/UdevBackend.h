@@ -14,7 +14,7 @@ struct udev_monitor;
 // the keyboard's disk recognised by its SCSI vendor and model, the two HID interfaces as hidraw nodes,
 // the volume's mount point from mountinfo (mounted through UDisks2 when the desktop has not mounted
 // it), and arrivals and removals from a udev monitor.
-class KVUdevBackend final : public KVDeviceBackend {
+class KVUdevBackend final : public IKVDeviceBackend {
 public:
     struct Options {
         std::string mountInfoPath = "/proc/self/mountinfo";
@@ -35,7 +35,7 @@ public:
     uint32_t sectorSize(const DeviceInfo& device) override;
     // The block device still exists and is still mounted where the files are.
     bool isVolumePresent(const DeviceInfo& device) override;
-    std::unique_ptr<KVReportPort> openReportPort(const std::string& path) override;
+    std::unique_ptr<IKVReportPort> openReportPort(const std::string& path) override;
     // A Linux volume cannot be written unless it is mounted, and a mounted volume is visible to the user.
     // So "show the drive" means "mounted" (through UDisks2 if needed, answering true), and hiding it is
     // refused (false): the volume stays mounted while the configurator drives the keyboard.

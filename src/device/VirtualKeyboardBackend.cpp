@@ -39,7 +39,7 @@ bool KVVirtualKeyboardBackend::isVolumePresent(const DeviceInfo&) {
     return std::filesystem::is_regular_file(m_folder / virtualkbd::kVersionFile, error);
 }
 
-std::unique_ptr<KVReportPort> KVVirtualKeyboardBackend::openReportPort(const std::string& path) {
+std::unique_ptr<IKVReportPort> KVVirtualKeyboardBackend::openReportPort(const std::string& path) {
     return KVSocketReportPort::listen(path);
 }
 

@@ -6,7 +6,7 @@
 
 // The keyboard played by a folder (see VirtualKeyboard.h): `corvane-configurator --virtual-keyboard DIR`
 // and the tests drive it exactly as a real one, through files and one-report-per-read interfaces.
-class KVVirtualKeyboardBackend final : public KVDeviceBackend {
+class KVVirtualKeyboardBackend final : public IKVDeviceBackend {
 public:
     explicit KVVirtualKeyboardBackend(std::filesystem::path folder);
     ~KVVirtualKeyboardBackend() override;
@@ -14,7 +14,7 @@ public:
     std::vector<DeviceInfo> findDevices() override;
     uint32_t sectorSize(const DeviceInfo& device) override;
     bool isVolumePresent(const DeviceInfo& device) override;
-    std::unique_ptr<KVReportPort> openReportPort(const std::string& path) override;
+    std::unique_ptr<IKVReportPort> openReportPort(const std::string& path) override;
     // The folder is always at hand: it counts as shown and cannot be hidden.
     bool mountDrive(DeviceInfo& device) override;
     bool unmountDrive(DeviceInfo& device) override;

@@ -55,7 +55,7 @@ bool isKeyBitmap(const KVPluginBitmap& bitmap) {
 }
 
 // Answers the dump with pictures loaded from their files where a binding holds only the path.
-class DumpSource final : public KVKeyBindingSource {
+class DumpSource final : public IKVKeyBindingSource {
 public:
     explicit DumpSource(const KVBindingLookup& lookup) : m_lookup(lookup) {}
     std::optional<KVKeyBindingView> keyBinding(unsigned key) override {
@@ -77,7 +77,7 @@ private:
 
 } // namespace
 
-KVDevice::KVDevice(KVDeviceController& controller, KVPtr<KVDeviceBackend> backend, KVMainLoop& loop,
+KVDevice::KVDevice(KVDeviceController& controller, KVPtr<IKVDeviceBackend> backend, KVMainLoop& loop,
                    CKVMessageDispatch& dispatch)
     : m_controller(controller), m_backend(backend), m_loop(loop), m_dispatch(dispatch),
       m_keyboard(std::make_unique<CTavirexCorvane>(backend, &loop)),

@@ -27,13 +27,13 @@ class KVLogindWatcher;
 // before anything here goes. Everything else runs on the loop thread: the key callbacks are handed over with
 // a send, so the modifier mask is computed on the loop thread too and never reads the key-code table while a
 // full update rebuilds it.
-class KVDevice final : public KVKeyboardStateSource, private CTavirexCorvane::IEventHandler {
+class KVDevice final : public IKVKeyboardStateSource, private CTavirexCorvane::IEventHandler {
 public:
     enum KVDeviceState : unsigned { Connected = 0, Disconnected = 1 };
 
     // Created after the controller, which it attaches itself to. Watches the backend for arrivals and
     // removals from here on; connecting is left to start-up (Connect).
-    KVDevice(KVDeviceController& controller, KVPtr<KVDeviceBackend> backend, KVMainLoop& loop,
+    KVDevice(KVDeviceController& controller, KVPtr<IKVDeviceBackend> backend, KVMainLoop& loop,
              CKVMessageDispatch& dispatch);
     // Gives the keyboard back: its own key codes and dark displays, written before this returns.
     ~KVDevice() override;
@@ -68,7 +68,7 @@ public:
     bool DumpKeyboardFiles(const KVBindingLookup& normal, const KVBindingLookup& shift,
                            const std::filesystem::path& folder);
 
-    // KVKeyboardStateSource
+    // IKVKeyboardStateSource
     bool IsKeyboardOpen() const override { return m_keyboard->IsConnected(); }
     uint32_t KeyboardModifierMask() const override { return m_modifierMask.load(); }
 
@@ -98,7 +98,7 @@ private:
     void takeKeyboardBack();
 
     KVDeviceController& m_controller;
-    KVPtr<KVDeviceBackend> m_backend;
+    KVPtr<IKVDeviceBackend> m_backend;
     KVMainLoop& m_loop;
     CKVMessageDispatch& m_dispatch;
     std::atomic<uint32_t> m_modifierMask = 0;

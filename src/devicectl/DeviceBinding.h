@@ -37,9 +37,9 @@ using KVBindingLookup = std::function<std::optional<KVDeviceBinding>(unsigned ke
 
 // What the device controller reads from the layer stack. The layers controller's adapter implements it
 // (KVLayersDisplayBindings); tests use a fake.
-class KVDisplayBindings {
+class IKVDisplayBindings {
 public:
-    virtual ~KVDisplayBindings() = default;
+    virtual ~IKVDisplayBindings() = default;
     // The binding the keyboard shows for `key`: the layers shown for editing first, then the active
     // layers; the first set binding wins whole.
     virtual std::optional<KVDeviceBinding> DisplayBinding(unsigned key) = 0;

@@ -9,7 +9,7 @@
 using namespace corvane::devicectl;
 
 KVDeviceController::KVDeviceController(KVMainLoop& loop, CKVMessageDispatch& dispatch,
-                                       KVPtr<KVDisplayBindings> bindings, KVPtr<KVIdleSource> idle)
+                                       KVPtr<IKVDisplayBindings> bindings, KVPtr<IKVIdleSource> idle)
     : m_loop(loop), m_dispatch(dispatch), m_bindings(std::move(bindings)), m_idle(std::move(idle)) {
     // This order is the order in which these run among the other services' handlers.
     m_dispatch.RegisterHandler<KVM_ACTIVE_LAYERS_CHANGED>(this, &KVDeviceController::FullUpdate);
@@ -97,7 +97,7 @@ std::string KVDeviceController::OnSleepSlider(int position) {
 void KVDeviceController::FullUpdate() {
     if (!keyboardOpen() || !m_bindings)
         return;
-    KVDisplayBindings& bindings = *m_bindings;
+    IKVDisplayBindings& bindings = *m_bindings;
     m_device->FullUpdate([&bindings](unsigned key) { return bindings.DisplayBinding(key); });
 }
 

@@ -17,7 +17,7 @@ class KVDevice;
 //
 // Created before KVDevice, which attaches itself. Every handler returns at once while no keyboard is
 // open; the next connection brings everything up to date.
-class KVDeviceController final : public KVSettingsConfiguration {
+class KVDeviceController final : public IKVSettingsConfiguration {
 public:
     static constexpr std::chrono::milliseconds kIdleTickInterval{100};
     // Within this many seconds of the sleep delay, or of the last input, the keyboard is told its delay
@@ -26,13 +26,13 @@ public:
 
     // `bindings`: the layer stack's display composition. `idle`: the session's idle
     // time; without one the keyboard never counts as idle.
-    KVDeviceController(KVMainLoop& loop, CKVMessageDispatch& dispatch, KVPtr<KVDisplayBindings> bindings,
-                       KVPtr<KVIdleSource> idle);
+    KVDeviceController(KVMainLoop& loop, CKVMessageDispatch& dispatch, KVPtr<IKVDisplayBindings> bindings,
+                       KVPtr<IKVIdleSource> idle);
     ~KVDeviceController() override;
     KVDeviceController(const KVDeviceController&) = delete;
     KVDeviceController& operator=(const KVDeviceController&) = delete;
 
-    void SetIdleSource(KVPtr<KVIdleSource> idle) { m_idle = std::move(idle); }
+    void SetIdleSource(KVPtr<IKVIdleSource> idle) { m_idle = std::move(idle); }
     // Called by KVDevice when it is created and destroyed.
     void AttachDevice(KVDevice* device) { m_device = device; }
 
@@ -41,7 +41,7 @@ public:
     // Sends the sleep delay, the brightness and the drive's visibility to an open keyboard.
     void ApplySettings();
 
-    // KVSettingsConfiguration: the "Device" node. Loading applies the settings at once.
+    // IKVSettingsConfiguration: the "Device" node. Loading applies the settings at once.
     void loadSettings(const KVPtr<KVPropertyNode>& root) override;
     void saveSettings(KVPropertyNode& root) override;
 
@@ -71,8 +71,8 @@ private:
 
     KVMainLoop& m_loop;
     CKVMessageDispatch& m_dispatch;
-    KVPtr<KVDisplayBindings> m_bindings;
-    KVPtr<KVIdleSource> m_idle;
+    KVPtr<IKVDisplayBindings> m_bindings;
+    KVPtr<IKVIdleSource> m_idle;
     KVDevice* m_device = nullptr;
     KVDeviceSettings m_settings;
     KVMainLoop::TimerId m_timer = 0;

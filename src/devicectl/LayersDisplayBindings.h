@@ -6,7 +6,7 @@ class KVLayersController;
 
 // The layers controller's display composition (the layers shown for editing, then the active ones) as
 // the device controller reads it.
-class KVLayersDisplayBindings final : public KVDisplayBindings {
+class KVLayersDisplayBindings final : public IKVDisplayBindings {
 public:
     explicit KVLayersDisplayBindings(const KVLayersController& layers) : m_layers(layers) {}
 

@@ -9,7 +9,7 @@ struct xcb_connection_t;
 
 // The session's idle time from the X server's screen-saver extension (the time since the last input of
 // any device, which the server keeps whether or not a screen saver runs).
-class KVXScreenSaverIdle final : public KVIdleSource {
+class KVXScreenSaverIdle final : public IKVIdleSource {
 public:
     // Connects to `display` (empty: $DISPLAY). Empty without an X server or without the extension.
     static KVPtr<KVXScreenSaverIdle> open(const std::string& display = {});

@@ -8,7 +8,7 @@
 
 // The hook of a real desktop session: the X11 session (active window, keyboard state) when there is a
 // display, and the process watcher always.
-class KVSessionHook final : public KVSystemHook {
+class KVSessionHook final : public IKVSystemHook {
 public:
     explicit KVSessionHook(KVMainLoop& loop);
     ~KVSessionHook() override;

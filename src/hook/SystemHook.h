@@ -10,9 +10,9 @@ class CKVMessageDispatch;
 //   KVM_PROCESS_EVENT (2027)     wParam 1 when a process started, 0 when one ended; lParam its process id
 //   KVM_WINDOW_ACTIVATED (2028)  wParam the window that became active
 //   KVM_HOOK_STATE_CHANGED (2031) whenever GetHookModifiersState() may answer differently
-class KVSystemHook {
+class IKVSystemHook {
 public:
-    virtual ~KVSystemHook() = default;
+    virtual ~IKVSystemHook() = default;
 
     // From now on, events reach `dispatch` (on its loop thread) until UnHook().
     virtual void Hook(CKVMessageDispatch& dispatch) = 0;

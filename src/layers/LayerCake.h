@@ -10,7 +10,7 @@
 // The ordered tree of every layers item. Its top level normally holds the built-in groups
 // "system_layers" (the background: per-layout groups, then "control_buttons") and "user_layers" (the
 // user's layers, then "default_buttons"); which one comes first is the stored order.
-class KVLayerCake final : public KVLayerCakeConfiguration {
+class KVLayerCake final : public IKVLayerCakeConfiguration {
 public:
     static constexpr const char* kSystemLayersId = "system_layers";
     static constexpr const char* kUserLayersId = "user_layers";

@@ -18,7 +18,7 @@ class KVActionPluginInstance;
 // something conditions test has changed (2025, 2029, 2030, 2031, 2040, 2046), recomposes the active
 // layers, and tells the device side with 2036 (everything) and 2043 (one key). Key events (2045) reach
 // the action plug-in of the binding in force. Main thread only.
-class KVLayersController final : public KVConditionEditHost {
+class KVLayersController final : public IKVConditionEditHost {
 public:
     KVLayersController(CKVMessageDispatch& dispatch, KVLayerCake& cake,
                        KVPtr<const KVConditionEnvironment> environment);

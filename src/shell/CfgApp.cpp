@@ -50,7 +50,7 @@ bool CKVCfgApp::InitInstance() {
     // it is destroyed.
     auto& dispatch = m_services.get<CKVMessageDispatch>(m_loop);
     dispatch.SetDestroyedCallback([this] { m_loop.quit(m_exitCode); });
-    auto& hook = m_services.add<KVSystemHook>(m_makeHook(m_loop));
+    auto& hook = m_services.add<IKVSystemHook>(m_makeHook(m_loop));
     hook.Hook(dispatch);
     if (m_instance)
         m_instance->serve(m_loop, dispatch);
@@ -102,7 +102,7 @@ int CKVCfgApp::ExitInstance() {
         corvane::logger("shell").info("shutting down");
         if (auto* controller = mainController())
             controller->Shutdown();
-        if (auto* hook = m_services.find<KVSystemHook>())
+        if (auto* hook = m_services.find<IKVSystemHook>())
             hook->UnHook();
         // Workers may still be sending; from here their sends are refused instead of waiting for a loop
         // that no longer runs.

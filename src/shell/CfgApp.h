@@ -11,13 +11,13 @@ class CKVMessageDispatch;
 class IKVEditorHost;
 class KVMainController;
 class KVMainLoop;
-class KVSystemHook;
+class IKVSystemHook;
 
 // The configurator process: start-up in its fixed steps, the loop that runs until the dispatch is
 // destroyed, and the orderly shutdown.
 class CKVCfgApp {
 public:
-    using HookFactory = std::function<std::shared_ptr<KVSystemHook>(KVMainLoop&)>;
+    using HookFactory = std::function<std::shared_ptr<IKVSystemHook>(KVMainLoop&)>;
 
     // `editor` may be null (headless). `instanceFolder` is the private folder of the single-instance lock;
     // empty to skip the check.

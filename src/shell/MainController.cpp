@@ -27,7 +27,7 @@
 #include "system/linux/SessionLayouts.h"
 
 KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop,
-                                   CKVMessageDispatch& dispatch, KVSystemHook& hook, IKVEditorHost* editor,
+                                   CKVMessageDispatch& dispatch, IKVSystemHook& hook, IKVEditorHost* editor,
                                    const KVKeyboardOptions& keyboard)
     : m_services(services), m_dispatch(dispatch), m_editor(editor) {
     // The long-lived services, in the order they must be created. Each registers its message handlers
@@ -65,7 +65,7 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
     m_layers = &services.get<KVLayersController>(dispatch, *m_cake, m_environment);
     m_deviceController = &services.get<KVDeviceController>(
         loop, dispatch, std::make_shared<KVLayersDisplayBindings>(*m_layers), KVXScreenSaverIdle::open());
-    KVPtr<KVDeviceBackend> backend;
+    KVPtr<IKVDeviceBackend> backend;
     if (keyboard.virtualKeyboard) {
         corvane::logger("shell").info("driving the virtual keyboard in {}", *keyboard.virtualKeyboard);
         backend = std::make_shared<KVVirtualKeyboardBackend>(*keyboard.virtualKeyboard);

@@ -17,7 +17,7 @@ class KVLayersController;
 class KVLayoutLayers;
 class KVMainLoop;
 class KVStoreFolders;
-class KVSystemHook;
+class IKVSystemHook;
 struct KVConditionEnvironment;
 
 // How this instance reaches its keyboard.
@@ -34,7 +34,7 @@ struct KVKeyboardOptions {
 class KVMainController {
 public:
     KVMainController(KVServiceRegistry& services, KVMainLoop& loop, CKVMessageDispatch& dispatch,
-                     KVSystemHook& hook, IKVEditorHost* editor, const KVKeyboardOptions& keyboard);
+                     IKVSystemHook& hook, IKVEditorHost* editor, const KVKeyboardOptions& keyboard);
     ~KVMainController();
     KVMainController(const KVMainController&) = delete;
     KVMainController& operator=(const KVMainController&) = delete;

@@ -9,9 +9,9 @@
 // The controllers implement these; the store only moves property trees between them and the disk.
 
 // The layer cake: the user's layer tree.
-class KVLayerCakeConfiguration {
+class IKVLayerCakeConfiguration {
 public:
-    virtual ~KVLayerCakeConfiguration() = default;
+    virtual ~IKVLayerCakeConfiguration() = default;
     // Given the "Layers" group node: one top-level item per "ItemOrder" entry, in order.
     virtual void loadLayers(const KVPtr<KVPropertyNode>& layers) = 0;
     // Adds a node "Layers" (a group with "DisplayName" = "root") to the fresh root.
@@ -19,9 +19,9 @@ public:
 };
 
 // The plug-in registry: filled from the plug-ins folder at start-up, never written back.
-class KVPluginRegistryConfiguration {
+class IKVPluginRegistryConfiguration {
 public:
-    virtual ~KVPluginRegistryConfiguration() = default;
+    virtual ~IKVPluginRegistryConfiguration() = default;
     // Fills `plugins` with one dictionary per plug-in folder found in `pluginsFolder`.
     virtual void scanPluginFolders(const std::string& pluginsFolder, KVPropertyNode& plugins) = 0;
     // Takes its entries from the root's "Plugins".
@@ -30,9 +30,9 @@ public:
 
 // A controller whose settings are one node of the root: the device controller ("Device") and the
 // applications controller ("Applications").
-class KVSettingsConfiguration {
+class IKVSettingsConfiguration {
 public:
-    virtual ~KVSettingsConfiguration() = default;
+    virtual ~IKVSettingsConfiguration() = default;
     // Given the whole root; a missing node of its own means defaults.
     virtual void loadSettings(const KVPtr<KVPropertyNode>& root) = 0;
     // Adds its node to the fresh root.
@@ -42,8 +42,8 @@ public:
 // The four controllers in the order the configuration is handed to and gathered from them. Without a
 // plug-in registry the "Plugins" node stays empty.
 struct KVConfigurationControllers {
-    KVLayerCakeConfiguration& layerCake;
-    KVPluginRegistryConfiguration* pluginRegistry;
-    KVSettingsConfiguration& deviceController;
-    KVSettingsConfiguration& applicationsController;
+    IKVLayerCakeConfiguration& layerCake;
+    IKVPluginRegistryConfiguration* pluginRegistry;
+    IKVSettingsConfiguration& deviceController;
+    IKVSettingsConfiguration& applicationsController;
 };

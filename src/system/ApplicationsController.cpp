@@ -37,8 +37,8 @@ std::string identifierOfPath(const std::string& path) {
 } // namespace
 
 KVSysApplicationsController::KVSysApplicationsController(CKVMessageDispatch& dispatch,
-                                                         const KVSystemHook& hook,
-                                                         KVPtr<KVProcessTable> processes,
+                                                         const IKVSystemHook& hook,
+                                                         KVPtr<IKVProcessTable> processes,
                                                          const KVApplicationSources& sources)
     : m_dispatch(dispatch), m_hook(hook), m_processes(std::move(processes)) {
     for (const auto& application : scanDesktopApplications(sources)) {

@@ -14,7 +14,7 @@
 #include <vector>
 
 class CKVMessageDispatch;
-class KVSystemHook;
+class IKVSystemHook;
 
 // One known application.
 struct KVApplicationEntry {
@@ -40,12 +40,12 @@ struct KVAddApplicationResult {
 
 // Knows which applications are installed, which run and which one owns the active window; announces
 // changes with KVM_RUNNING_APPS_CHANGED and KVM_FOREGROUND_APP_CHANGED. Runs on the loop thread only.
-class KVSysApplicationsController final : public KVSettingsConfiguration, public KVApplicationStateSource {
+class KVSysApplicationsController final : public IKVSettingsConfiguration, public IKVApplicationStateSource {
 public:
     // Catalogues the applications of `sources`, takes the first look at the running processes and
     // starts listening to the hook's process and window messages.
-    KVSysApplicationsController(CKVMessageDispatch& dispatch, const KVSystemHook& hook,
-                                KVPtr<KVProcessTable> processes, const KVApplicationSources& sources);
+    KVSysApplicationsController(CKVMessageDispatch& dispatch, const IKVSystemHook& hook,
+                                KVPtr<IKVProcessTable> processes, const KVApplicationSources& sources);
     ~KVSysApplicationsController() override;
     KVSysApplicationsController(const KVSysApplicationsController&) = delete;
     KVSysApplicationsController& operator=(const KVSysApplicationsController&) = delete;
@@ -94,8 +94,8 @@ private:
     std::set<std::string, std::less<>> runningSnapshot(pid_t ended = 0) const;
 
     CKVMessageDispatch& m_dispatch;
-    const KVSystemHook& m_hook;
-    KVPtr<KVProcessTable> m_processes;
+    const IKVSystemHook& m_hook;
+    KVPtr<IKVProcessTable> m_processes;
     // What desktop entries say about programs, by the program's resolved path.
     std::map<std::string, ProgramInfo> m_knownPrograms;
 

@@ -46,7 +46,7 @@ std::string glibcDecimalSeparator(std::string_view locale) {
 
 } // namespace
 
-KVKeyboardLayouts::KVKeyboardLayouts(const KVLayoutSystem& system, KVGlobalImageList* images)
+KVKeyboardLayouts::KVKeyboardLayouts(const IKVLayoutSystem& system, KVGlobalImageList* images)
     : m_system(system), m_images(images) {}
 
 KVKeyboardLayouts::~KVKeyboardLayouts() = default;

@@ -16,10 +16,10 @@ class KVGlobalImageList;
 // The keyboard-layout catalogue: which layouts the session has, which one is in use, what they are
 // called, and the small language pictures shown beside them. Layouts are named by the 32-bit
 // identifiers of LayoutIds.h. One per process, used on the user-interface thread.
-class KVKeyboardLayouts final : public KVLayoutSource {
+class KVKeyboardLayouts final : public IKVLayoutSource {
 public:
     // `images` receives the language pictures; without it there are none.
-    KVKeyboardLayouts(const KVLayoutSystem& system, KVGlobalImageList* images);
+    KVKeyboardLayouts(const IKVLayoutSystem& system, KVGlobalImageList* images);
     ~KVKeyboardLayouts() override;
 
     // The session's layouts in its order, each once.
@@ -58,7 +58,7 @@ private:
     const std::map<uint32_t, const KVLayoutRegistry::Entry*>& registryIds() const;
     uint32_t idOf(const KVXkbLayoutName& name) const;
 
-    const KVLayoutSystem& m_system;
+    const IKVLayoutSystem& m_system;
     KVGlobalImageList* m_images;
     mutable std::unique_ptr<KVLayoutRegistry> m_registry;
     mutable std::map<uint32_t, const KVLayoutRegistry::Entry*> m_registryIds;

@@ -16,9 +16,9 @@ struct KVProcessInfo {
 
 // The process list of the session. The controller reaches /proc only through this, so that tests can
 // script which processes run.
-class KVProcessTable {
+class IKVProcessTable {
 public:
-    virtual ~KVProcessTable() = default;
+    virtual ~IKVProcessTable() = default;
 
     // Every live user process; empty when the list cannot be read.
     virtual std::vector<KVProcessInfo> snapshot() const = 0;

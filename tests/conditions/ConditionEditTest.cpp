@@ -10,7 +10,7 @@ using namespace corvane;
 namespace {
 
 // A layers controller reduced to one item: records what the edit asked of it.
-struct FakeEditHost : KVConditionEditHost {
+struct FakeEditHost : IKVConditionEditHost {
     bool enabled = true;
     bool active = false;
     bool shown = false;

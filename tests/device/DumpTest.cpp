@@ -9,7 +9,7 @@ using namespace corvane::device;
 
 namespace {
 
-class MapSource final : public KVKeyBindingSource {
+class MapSource final : public IKVKeyBindingSource {
 public:
     struct Binding {
         std::vector<uint8_t> pixels;

@@ -19,7 +19,7 @@
 #include <vector>
 
 // The layer stack as the device controller sees it: a binding per key, set by the test.
-class FakeDisplayBindings final : public KVDisplayBindings {
+class FakeDisplayBindings final : public IKVDisplayBindings {
 public:
     std::optional<KVDeviceBinding> DisplayBinding(unsigned key) override {
         ++lookups;
@@ -36,14 +36,14 @@ public:
     unsigned lookups = 0;
 };
 
-class FakeIdleSource final : public KVIdleSource {
+class FakeIdleSource final : public IKVIdleSource {
 public:
     std::optional<std::chrono::milliseconds> IdleTime() override { return idle; }
     std::optional<std::chrono::milliseconds> idle;
 };
 
 // The virtual keyboard without its key-state interface: keys then report through signatures.
-class NoKeyStateBackend final : public KVDeviceBackend {
+class NoKeyStateBackend final : public IKVDeviceBackend {
 public:
     explicit NoKeyStateBackend(std::filesystem::path folder) : m_inner(std::move(folder)) {}
     std::vector<DeviceInfo> findDevices() override {
@@ -54,7 +54,7 @@ public:
     }
     uint32_t sectorSize(const DeviceInfo& device) override { return m_inner.sectorSize(device); }
     bool isVolumePresent(const DeviceInfo& device) override { return m_inner.isVolumePresent(device); }
-    std::unique_ptr<KVReportPort> openReportPort(const std::string& path) override {
+    std::unique_ptr<IKVReportPort> openReportPort(const std::string& path) override {
         return m_inner.openReportPort(path);
     }
     bool mountDrive(DeviceInfo& device) override { return m_inner.mountDrive(device); }
@@ -165,7 +165,7 @@ public:
     MessageRecorder recorder{dispatch};
     KVPtr<FakeDisplayBindings> bindings = std::make_shared<FakeDisplayBindings>();
     KVPtr<FakeIdleSource> idle = std::make_shared<FakeIdleSource>();
-    KVPtr<KVDeviceBackend> backend;
+    KVPtr<IKVDeviceBackend> backend;
     std::unique_ptr<KVDeviceController> controller;
     std::unique_ptr<KVDevice> device;
 };

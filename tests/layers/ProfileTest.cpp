@@ -10,11 +10,11 @@ using namespace corvane::layers;
 
 namespace {
 
-struct NoPlugins final : KVPluginRegistryConfiguration {
+struct NoPlugins final : IKVPluginRegistryConfiguration {
     void scanPluginFolders(const std::string&, KVPropertyNode&) override {}
     void fillRegistry(const KVPtr<KVPropertyNode>&) override {}
 };
-struct NoSettings final : KVSettingsConfiguration {
+struct NoSettings final : IKVSettingsConfiguration {
     void loadSettings(const KVPtr<KVPropertyNode>&) override {}
     void saveSettings(KVPropertyNode&) override {}
 };

@@ -86,7 +86,7 @@ TEST_F(CfgAppTest, StartUpCreatesTheDispatchFirstThenHooksAndShowsTheEditor) {
     EXPECT_TRUE(app->initialised());
     // The main controller completes last: the services it creates come up inside its constructor.
     const std::vector<std::type_index> expected{typeid(CKVMessageDispatch),
-                                                typeid(KVSystemHook),
+                                                typeid(IKVSystemHook),
                                                 typeid(KVConditionEnvironment),
                                                 typeid(KVGlobalImageList),
                                                 typeid(KVTextRenderer),

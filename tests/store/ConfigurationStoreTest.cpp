@@ -15,7 +15,7 @@ namespace {
 using CallLog = std::vector<std::string>;
 
 // Plays any of the four controllers, noting each call in a log shared by all of them.
-struct FakeController : KVLayerCakeConfiguration, KVPluginRegistryConfiguration, KVSettingsConfiguration {
+struct FakeController : IKVLayerCakeConfiguration, IKVPluginRegistryConfiguration, IKVSettingsConfiguration {
     FakeController(CallLog& log, std::string node) : log(log), node(std::move(node)) {}
     void loadLayers(const KVPtr<KVPropertyNode>& layers) override {
         note("load");

@@ -5,7 +5,7 @@
 #include <map>
 
 // A hook whose session is scripted by a test: it delivers what the test says, as the real one would.
-class KVFakeHook final : public KVSystemHook {
+class KVFakeHook final : public IKVSystemHook {
 public:
     void Hook(CKVMessageDispatch& dispatch) override { m_dispatch = &dispatch; }
     void UnHook() override { m_dispatch = nullptr; }

@@ -5,7 +5,7 @@
 #include <map>
 
 // A process list that a test writes: processes run from start() until end().
-class KVFakeProcessTable final : public KVProcessTable {
+class KVFakeProcessTable final : public IKVProcessTable {
 public:
     std::vector<KVProcessInfo> snapshot() const override;
     std::optional<KVProcessInfo> process(pid_t pid) const override;

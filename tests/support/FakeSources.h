@@ -9,7 +9,7 @@
 // Sources whose state a test sets by hand. Identifiers are compared exactly, as the real catalogue
 // compares the lower-case identifiers that conditions hand it.
 
-class KVFakeApplicationState final : public KVApplicationStateSource {
+class KVFakeApplicationState final : public IKVApplicationStateSource {
 public:
     bool IsRunning(std::string_view id) const override { return m_running.find(id) != m_running.end(); }
     bool IsForeground(std::string_view id) const override { return !id.empty() && id == m_foreground; }
@@ -25,7 +25,7 @@ private:
     std::map<std::string, int, std::less<>> m_images;
 };
 
-class KVFakeLayoutSource final : public KVLayoutSource {
+class KVFakeLayoutSource final : public IKVLayoutSource {
 public:
     uint32_t CurrentLayout() const override { return m_current; }
     uint32_t DefaultLayout() const override { return m_default; }
@@ -41,7 +41,7 @@ private:
     std::map<uint32_t, int> m_images;
 };
 
-class KVFakeKeyboardState final : public KVKeyboardStateSource {
+class KVFakeKeyboardState final : public IKVKeyboardStateSource {
 public:
     bool IsKeyboardOpen() const override { return m_open; }
     uint32_t KeyboardModifierMask() const override { return m_mask; }

@@ -3,7 +3,7 @@
 #include "system/LayoutSystem.h"
 
 // A session whose layouts and group a test sets.
-struct FakeLayoutSystem final : KVLayoutSystem {
+struct FakeLayoutSystem final : IKVLayoutSystem {
     std::vector<KVXkbLayoutName> layouts;
     std::optional<unsigned> group;
 

@@ -6,7 +6,7 @@
 
 // The process list read from procfs. `root` is "/proc" except in tests, which hand it a folder laid
 // out the same way.
-class KVProcProcessTable final : public KVProcessTable {
+class KVProcProcessTable final : public IKVProcessTable {
 public:
     explicit KVProcProcessTable(std::filesystem::path root = "/proc");
 

@@ -31,7 +31,7 @@ struct KVSessionLayouts::XConnection {
     }
 };
 
-KVSessionLayouts::KVSessionLayouts(const KVSystemHook* hook, std::string keyboardDefaults)
+KVSessionLayouts::KVSessionLayouts(const IKVSystemHook* hook, std::string keyboardDefaults)
     : m_hook(hook), m_keyboardDefaults(std::move(keyboardDefaults)) {}
 
 KVSessionLayouts::~KVSessionLayouts() = default;

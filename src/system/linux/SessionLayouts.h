@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-class KVSystemHook;
+class IKVSystemHook;
 
 // The layouts of a Linux session, from the first source that names any:
 //  1. CORVANE_XKB_LAYOUTS ("us,de(nodeadkeys),ru"), for tests and sessions without X;
@@ -15,10 +15,10 @@ class KVSystemHook;
 //  3. the system keyboard configuration (/etc/default/keyboard);
 //  4. "us", the layout XKB itself falls back to.
 // The group in use comes from the hook (XKB state of the core keyboard).
-class KVSessionLayouts final : public KVLayoutSystem {
+class KVSessionLayouts final : public IKVLayoutSystem {
 public:
     // `hook` may be null (no group known); `keyboardDefaults` is the file of step 3.
-    explicit KVSessionLayouts(const KVSystemHook* hook,
+    explicit KVSessionLayouts(const IKVSystemHook* hook,
                               std::string keyboardDefaults = "/etc/default/keyboard");
     ~KVSessionLayouts() override;
 
@@ -27,7 +27,7 @@ public:
 
 private:
     struct XConnection;
-    const KVSystemHook* m_hook;
+    const IKVSystemHook* m_hook;
     std::string m_keyboardDefaults;
     mutable std::unique_ptr<XConnection> m_x;
     mutable bool m_triedX = false;
