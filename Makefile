@@ -8,7 +8,7 @@ BUILD_DIR   := build/$(PRESET)
 CMAKE_FLAGS ?= $(if $(CI),-DCORVANE_WERROR=ON,)
 RUN_ARGS    ?=
 
-.PHONY: all deps configure build run test asan tsan release install format format-check clean
+.PHONY: all deps configure build run test asan tsan release install package package-check format format-check clean
 
 all: build
 
@@ -48,6 +48,15 @@ release:
 
 install: release
 	@cmake --install build/release $(if $(PREFIX),--prefix $(PREFIX),)
+
+# A Debian package of the release build (build/release/corvane-configurator_<version>_<arch>.deb).
+package: release
+	@cd build/release && cpack -G DEB
+
+# The release package installed into a scratch root, looked for its files, checked by lintian,
+# desktop-file-validate, appstreamcli and man, then purged.
+package-check: release
+	@scripts/package-check build/release
 
 format: deps
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
         instanceFolder);
     if (!headless)
         app.setUpdateDesktop(&windowedDesktop);
+    app.enableTray(CORVANE_VERSION);
     KVSignalWatcher terminationSignals(loop, [&](int) {
         if (auto* controller = app.mainController())
             controller->Exit();

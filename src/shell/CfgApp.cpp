@@ -3,8 +3,12 @@
 #include "core/Log.h"
 #include "core/MainLoop.h"
 #include "core/MessageDispatch.h"
+#include "device/TavirexCorvane.h"
+#include "devicectl/Device.h"
 #include "hook/SystemHook.h"
 #include "shell/MainController.h"
+#include "shell/TrayIcon.h"
+#include "store/StoreFolders.h"
 
 CKVCfgApp::CKVCfgApp(KVMainLoop& loop, CKVCommandLineInfo commandLine, HookFactory makeHook,
                      IKVEditorHost* editor, std::string instanceFolder,
@@ -69,6 +73,8 @@ bool CKVCfgApp::InitInstance() {
             [&controller](std::string_view request, KVSingleInstance::ControlWriter write) {
                 controller.HandleControlRequest(request, std::move(write));
             });
+    if (m_withTray)
+        createTray(dispatch, controller);
 
     if (!m_commandLine.minimized)
         dispatch.send<KVM_SHOW_EDITOR>();
@@ -82,6 +88,29 @@ bool CKVCfgApp::InitInstance() {
     m_initialised = true;
     corvane::logger("shell").info("configurator running");
     return true;
+}
+
+void CKVCfgApp::enableTray(std::string ownVersion) {
+    m_withTray = true;
+    m_ownVersion = std::move(ownVersion);
+}
+
+void CKVCfgApp::createTray(CKVMessageDispatch& dispatch, KVMainController& controller) {
+    const std::string programFolder = m_services.get<KVStoreFolders>().programFolder();
+    KVTrayServices services;
+    services.exit = [&controller] { controller.Exit(); };
+    services.versions = [this, &controller] {
+        // The firmware of the keyboard that is connected now; none when it has gone.
+        const KVDevice& device = controller.device();
+        return KVSupportVersions{device.IsKeyboardOpen() ? device.Keyboard().VersionText() : std::string(),
+                                 m_ownVersion};
+    };
+    // The program folder is <prefix>/lib/corvane, in the build tree too; the icons are in the theme beside
+    // it.
+    services.iconFolder = programFolder + "/../../share/icons/hicolor/scalable/status";
+    auto& tray = m_services.get<KVTrayIcon>(dispatch, m_editor, KVTrayLinks::load(programFolder),
+                                            std::move(services), controller.device().IsKeyboardOpen());
+    tray.Show();
 }
 
 int CKVCfgApp::ExitInstance() {

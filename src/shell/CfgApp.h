@@ -37,6 +37,8 @@ public:
     void setWatchSession(bool watch) { m_watchSession = watch; }
     // Asks the user about updates in windows; the log is used without it.
     void setUpdateDesktop(KVUpdateDesktop* desktop) { m_updateDesktop = desktop; }
+    // Start-up adds the tray icon (needs a QApplication); `ownVersion` is the version a support mail names.
+    void enableTray(std::string ownVersion);
 
     bool initialised() const { return m_initialised; }
     CKVMessageDispatch* dispatch() const;
@@ -44,6 +46,8 @@ public:
     KVServiceRegistry& services() { return m_services; }
 
 private:
+    void createTray(CKVMessageDispatch& dispatch, KVMainController& controller);
+
     KVMainLoop& m_loop;
     CKVCommandLineInfo m_commandLine;
     HookFactory m_makeHook;
@@ -54,6 +58,8 @@ private:
     KVServiceRegistry m_services;
     bool m_watchSession = true;
     KVUpdateDesktop* m_updateDesktop = nullptr;
+    bool m_withTray = false;
+    std::string m_ownVersion;
     bool m_initialised = false;
     int m_exitCode = 0;
 };

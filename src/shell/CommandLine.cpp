@@ -77,8 +77,9 @@ void CKVCommandLineInfo::ParseParam(std::string_view param, bool isSwitch, std::
         help = true;
     } else if (isSwitch && asWritten.starts_with("--") && param == "version") {
         version = true;
-    } else if (icontains(asWritten, ".layers")) {
-        // Kept exactly as written: "/home/me/x.layers" is a path here, not a switch.
+    } else if (icontains(asWritten, ".layers") || icontains(asWritten, ".zqlz")) {
+        // Kept exactly as written: "/home/me/x.layers" is a path here, not a switch. ".zqlz" is the other
+        // name layer archives go by; the file manager hands both over.
         layersFile = std::string(asWritten);
     } else if (asWritten.starts_with("--")) {
         errors.push_back("unknown option " + std::string(asWritten));

@@ -19,6 +19,7 @@ TEST(CommandLine, SwitchesInEveryFormAndCaseAndTheLastLayersPath) {
     EXPECT_FALSE(parse({"minimized"}).minimized) << "a bare word is not a switch";
 
     EXPECT_EQ(parse({"a.layers", "-minimized", "/home/me/Games.LAYERS"}).layersFile, "/home/me/Games.LAYERS");
+    EXPECT_EQ(parse({"/home/me/Shared.ZQLZ"}).layersFile, "/home/me/Shared.ZQLZ");
     EXPECT_TRUE(parse({"/tmp/notes.txt"}).layersFile.empty());
 }
 
