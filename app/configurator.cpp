@@ -86,9 +86,10 @@ int main(int argc, char** argv) {
     CKVCfgApp app(
         loop, commandLine, [](KVMainLoop& l) { return std::make_shared<KVSessionHook>(l); }, nullptr,
         instanceFolder);
-    if (!headless)
+    if (!headless) {
         app.setUpdateDesktop(&windowedDesktop);
-    app.enableTray(CORVANE_VERSION);
+        app.enableTray(CORVANE_VERSION);
+    }
     KVSignalWatcher terminationSignals(loop, [&](int) {
         if (auto* controller = app.mainController())
             controller->Exit();
