@@ -300,8 +300,10 @@ void CTavirexCorvane::writerMain() {
             }
         }
         if (fds[1].revents & POLLIN) {
-            const uint64_t requests = m_wakeRequests.load();
+            // Drain before reading the count: a request made in between signals again after our
+            // drain, so it is served by the next round instead of its wake-up being swallowed here.
             drain(m_wakeFd);
+            const uint64_t requests = m_wakeRequests.load();
             KVDeviceFileSet* fileSet = nullptr;
             bool detach = false;
             {
