@@ -48,7 +48,8 @@ private:
             cake.userLayers()->items().add(layer);
         }
         KVLayersController layers(dispatch, cake, environment);
-        KVControlCommands commands({cake, layers, m_folder, {}, {}, {}, nullptr, {}, "configurator"});
+        KVControlCommands commands(
+            {cake, layers, dispatch, m_folder, {}, {}, {}, nullptr, {}, "configurator"});
         KVSingleInstance instance(m_folder);
         instance.check(CKVCommandLineInfo::parse(0, nullptr));
         instance.serve(loop, dispatch);

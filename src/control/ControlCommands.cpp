@@ -172,11 +172,9 @@ KVControlAnswer KVControlCommands::placeNewItem(const KVPtr<KVLayersItem>& item)
 }
 
 KVControlAnswer KVControlCommands::importArchive(const std::string& path) {
-    auto result =
-        corvane::layers::importArchive(path, m_services.temporaryFolder, m_services.cake.loadContext());
-    if (!result)
-        return KVControlAnswer::refused(result.error);
-    return placeNewItem(result.item);
+    const auto result = corvane::layers::openLayersFile(path, m_services.temporaryFolder, m_services.cake,
+                                                        m_services.layers, m_services.dispatch);
+    return result ? changed(describe(*result.item)) : KVControlAnswer::refused(result.error);
 }
 
 KVControlAnswer KVControlCommands::importPicture(const KVControlRequest& request) {

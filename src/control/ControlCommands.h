@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+class CKVMessageDispatch;
 class KVFirmwareUpdateController;
 class KVLayerCake;
 class KVLayersController;
@@ -16,6 +17,8 @@ class KVLayersItem;
 struct KVControlServices {
     KVLayerCake& cake;
     KVLayersController& layers;
+    // Where an imported item is announced, so that an open editor rebuilds its tree.
+    CKVMessageDispatch& dispatch;
     // Where archives are staged, and the program folder (the keyboard drawing of exported pictures).
     std::string temporaryFolder;
     std::string programFolder;

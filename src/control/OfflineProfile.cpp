@@ -30,6 +30,7 @@ KVOfflineProfile::KVOfflineProfile(KVStoreFolders& folders, KVMainLoop& loop)
     m_cake->setUpUserLayers(folders.programFolder());
     m_commands = std::make_unique<KVControlCommands>(KVControlServices{*m_cake,
                                                                        *m_layers,
+                                                                       *m_dispatch,
                                                                        folders.temporaryFolder(),
                                                                        folders.programFolder(),
                                                                        {},

@@ -177,27 +177,6 @@ KVImportResult importArchive(const std::string& archivePath, const std::string& 
     return {item, {}};
 }
 
-namespace {
-
-KVPtr<KVLayersItem> findWhere(const KVLayerCakeItemsStorage& items,
-                              const std::function<bool(const KVLayersItem&)>& matches) {
-    for (const auto& item : items) {
-        if (matches(*item))
-            return item;
-        if (auto found = findWhere(item->children(), matches))
-            return found;
-    }
-    return {};
-}
-
-} // namespace
-
-KVPtr<KVLayersItem> findItem(const KVLayerCakeItemsStorage& items, std::string_view text) {
-    if (auto found = findWhere(items, [&](const KVLayersItem& item) { return item.identifier() == text; }))
-        return found;
-    return findWhere(items, [&](const KVLayersItem& item) { return item.displayName() == text; });
-}
-
 KVImportResult openLayersFile(const std::string& archivePath, const std::string& temporaryFolder,
                               KVLayerCake& cake, KVLayersController& controller,
                               CKVMessageDispatch& dispatch) {

@@ -33,10 +33,6 @@ KVArchiveStatus exportItem(const KVLayersItem& item, const std::string& archiveP
 KVImportResult importArchive(const std::string& archivePath, const std::string& temporaryFolder,
                              const KVLayerLoadContext& context, const KVArchiveLimits& limits = {});
 
-// The item named `text` anywhere in `items`: by identifier first, else by display name (the first found
-// depth-first). Empty when none is.
-KVPtr<KVLayersItem> findItem(const KVLayerCakeItemsStorage& items, std::string_view text);
-
 // A ".layers" file given on the command line or by a second instance: imports it, places the item among
 // the user's layers, re-evaluates, and posts KVM_LAYERS_IMPORTED so an open editor rebuilds its tree.
 // Nothing changes when the import fails.

@@ -146,6 +146,7 @@ void KVMainController::LoadAndStart() {
 
     KVControlServices control{*m_cake,
                               *m_layers,
+                              m_dispatch,
                               m_folders->temporaryFolder(),
                               programFolder,
                               [this] { return keyboardStatus(); },

@@ -59,7 +59,7 @@ protected:
         user->items().add(layer("{C}", "Games"));
     }
     KVControlCommands commands() {
-        KVControlServices services{m_cake, m_layers, {}, {}, {}, {}, nullptr, {}, {}};
+        KVControlServices services{m_cake, m_layers, m_dispatch, {}, {}, {}, {}, nullptr, {}, {}};
         services.save = [this] { return ++m_saves, m_saveWorks; };
         services.answeredBy = "profile";
         return KVControlCommands(std::move(services));

@@ -321,17 +321,3 @@ TEST(OpenLayersFile, PlacesTheItemFirstAmongTheUserLayersAndAnnouncesIt) {
     EXPECT_TRUE(shown->image->samePixels(*solidPicture(0x33)));
     stack.dispatch.UnregisterHandlers(&counter);
 }
-
-TEST(FindItem, FindsByIdentifierBeforeDisplayNameAtAnyDepth) {
-    auto inner = makeLayer("inner");
-    inner->setDisplayName("Games");
-    auto named = makeLayer("Games");
-    named->setDisplayName("Other");
-    KVLayerCakeItemsStorage items;
-    items.add(makeGroup("outer", {inner}));
-    items.add(named);
-    EXPECT_EQ(findItem(items, "Games"), named);
-    EXPECT_EQ(findItem(items, "inner"), inner);
-    EXPECT_EQ(findItem(items, "Other"), named);
-    EXPECT_FALSE(findItem(items, "missing"));
-}
