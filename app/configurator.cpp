@@ -1,6 +1,7 @@
 // The resident configurator: owns the keyboard, follows the session, opens the editor on demand.
 
 #include "core/Log.h"
+#include "editor/EditorWindowHost.h"
 #include "hook/SessionHook.h"
 #include "shell/CfgApp.h"
 #include "shell/MainController.h"
@@ -86,7 +87,10 @@ int main(int argc, char** argv) {
     CKVCfgApp app(
         loop, commandLine, [](KVMainLoop& l) { return std::make_shared<KVSessionHook>(l); }, nullptr,
         instanceFolder);
+    std::unique_ptr<KVEditorWindowHost> editor;
     if (!headless) {
+        editor = std::make_unique<KVEditorWindowHost>(app.services());
+        app.setEditor(editor.get());
         app.setUpdateDesktop(&windowedDesktop);
         app.enableTray(CORVANE_VERSION);
     }

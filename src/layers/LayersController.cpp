@@ -94,6 +94,7 @@ void KVLayersController::StopShowing(const KVPtr<KVLayersItem>& item) {
 
 void KVLayersController::EditorClosed() {
     m_editedItem.reset();
+    m_selectedKeys.reset();
     const auto shown = m_shownItems;
     for (const auto& item : shown)
         StopShowing(item);

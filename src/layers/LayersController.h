@@ -8,6 +8,7 @@
 #include "layers/LayerEditing.h"
 
 #include <array>
+#include <bitset>
 #include <memory>
 #include <vector>
 
@@ -71,6 +72,12 @@ public:
     void SetEditedItem(KVPtr<KVLayersItem> item) { m_editedItem = std::move(item); }
     const KVPtr<KVLayersItem>& EditedItem() const { return m_editedItem; }
 
+    // The editor's key selection in the edited item (keys 0...112). The keyboard view changes it and
+    // sends 2038; the key panels read it. It lives here so that every window reads the same one.
+    using KeySelection = std::bitset<128>;
+    const KeySelection& SelectedKeys() const { return m_selectedKeys; }
+    void SetSelectedKeys(const KeySelection& keys) { m_selectedKeys = keys; }
+
     bool IsItemEnabled() const override;
     bool IsItemActive() const override;
     bool IsItemShownForEditing() const override;
@@ -94,6 +101,7 @@ private:
     KVCompositeLayer m_shownLayers;
     std::vector<KVPtr<KVLayersItem>> m_shownItems;
     KVPtr<KVLayersItem> m_editedItem;
+    KeySelection m_selectedKeys;
     std::array<KVPtr<KVViewPluginInstance>, corvane::layers::kLayerKeyCount> m_drawing;
     std::array<KVPtr<KVActionPluginInstance>, corvane::layers::kLayerKeyCount> m_pressed;
     std::unique_ptr<KVConditionEvents> m_events;

@@ -35,6 +35,8 @@ public:
 
     // Tests run without logind.
     void setWatchSession(bool watch) { m_watchSession = watch; }
+    // The editor window's host, when it can only be made after the application (it reads the services).
+    void setEditor(IKVEditorHost* editor) { m_editor = editor; }
     // Asks the user about updates in windows; the log is used without it.
     void setUpdateDesktop(KVUpdateDesktop* desktop) { m_updateDesktop = desktop; }
     // Start-up adds the tray icon (needs a QApplication); `ownVersion` is the version a support mail names.

@@ -1,0 +1,4 @@
+#include "editor/LayersTreeCtrl.h"
+
+CKVLayersTreeCtrl::CKVLayersTreeCtrl(KVEditorServices& services, QWidget* parent)
+    : QTreeView(parent), m_services(services) {}

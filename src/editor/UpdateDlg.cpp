@@ -1,0 +1,4 @@
+#include "editor/UpdateDlg.h"
+
+CKVUpdateDlg::CKVUpdateDlg(KVEditorServices& services, QWidget* parent)
+    : QDialog(parent), m_services(services) {}

@@ -1,0 +1,119 @@
+#include "EditorFixture.h"
+
+#include "core/MessageDispatch.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <QPixmap>
+#include <QStyle>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+
+void EditorFixture::SetUp() {
+    ::setenv("XDG_CONFIG_HOME", (m_home / "config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (m_home / "data").c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", (m_home / "run").c_str(), 1);
+    ::setenv("CORVANE_PROGRAM_DIR", CORVANE_PROGRAM_DIR, 1);
+    std::filesystem::create_directories(m_home / "run");
+    std::filesystem::permissions(m_home / "run", std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+}
+
+void EditorFixture::TearDown() {
+    if (m_app)
+        m_app->ExitInstance();
+    m_host.reset();
+    m_app.reset();
+    m_loop.reset();
+}
+
+void EditorFixture::start(std::vector<std::string> arguments) {
+    ASSERT_FALSE(m_app) << "the configurator runs already";
+    m_arguments = {"corvane-configurator", "-minimized"};
+    m_arguments.insert(m_arguments.end(), arguments.begin(), arguments.end());
+    if (std::find(arguments.begin(), arguments.end(), "--virtual-keyboard") == arguments.end()) {
+        m_arguments.push_back("--virtual-keyboard");
+        m_arguments.push_back(m_home / "no-keyboard");
+    }
+    std::vector<const char*> argv;
+    for (const auto& argument : m_arguments)
+        argv.push_back(argument.c_str());
+
+    m_loop = std::make_unique<KVQtMainLoop>(*QApplication::instance());
+    m_app = std::make_unique<CKVCfgApp>(
+        *m_loop, CKVCommandLineInfo::parse(int(argv.size()), argv.data()),
+        [this](KVMainLoop&) { return hook; }, nullptr);
+    m_app->setWatchSession(false);
+    m_host = std::make_unique<KVEditorWindowHost>(m_app->services());
+    m_app->setEditor(m_host.get());
+    ASSERT_TRUE(m_app->InitInstance());
+}
+
+CKVCfgDlg& EditorFixture::window() {
+    if (!m_app)
+        start();
+    if (!m_host->HasEditor())
+        m_app->dispatch()->send<KVM_SHOW_EDITOR>();
+    auto* window = m_host->window();
+    if (!window)
+        throw std::runtime_error("the editor window did not open");
+    settle();
+    return *window;
+}
+
+KVEditorServices EditorFixture::services() {
+    if (!m_app)
+        start();
+    return KVEditorServices::from(m_app->services());
+}
+
+void EditorFixture::settle(int ms) {
+    QTest::qWait(ms);
+}
+
+namespace {
+
+QPalette darkPalette() {
+    QPalette palette;
+    const QColor window(0x2b, 0x2b, 0x2e), base(0x1e, 0x1e, 0x21), text(0xe6, 0xe6, 0xe6);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::PlaceholderText, QColor(0x90, 0x90, 0x90));
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, window);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::BrightText, Qt::red);
+    palette.setColor(QPalette::Highlight, QColor(0x3d, 0x7a, 0xd6));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, QColor(0x6c, 0xa8, 0xf0));
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
+    return palette;
+}
+
+} // namespace
+
+std::string saveScreenshots(QWidget& widget, const std::string& name) {
+    const std::filesystem::path folder = CORVANE_SCREENSHOT_DIR;
+    std::filesystem::create_directories(folder);
+    const QPalette original = QApplication::palette();
+    const QPalette light = QApplication::style()->standardPalette();
+    std::string lightPath;
+    for (const auto& [suffix, palette] : {std::pair{"light", light}, std::pair{"dark", darkPalette()}}) {
+        QApplication::setPalette(palette);
+        EditorFixture::settle(30);
+        const std::string path = (folder / (name + "-" + suffix + ".png")).string();
+        widget.grab().save(QString::fromStdString(path));
+        if (lightPath.empty())
+            lightPath = path;
+    }
+    QApplication::setPalette(original);
+    EditorFixture::settle(10);
+    return lightPath;
+}
