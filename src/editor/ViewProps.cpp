@@ -1,0 +1,4 @@
+#include "editor/ViewProps.h"
+
+CKVViewProps::CKVViewProps(KVEditorServices& services, QWidget* parent)
+    : QWidget(parent), m_services(services) {}
