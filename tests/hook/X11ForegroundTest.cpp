@@ -70,9 +70,10 @@ struct X11ForegroundTest : ::testing::Test {
         return ready;
     }
 
-    // The first window that xdotool finds with `query`, within 10 s.
-    static std::optional<unsigned long> findWindow(const std::string& display, const std::string& query) {
-        for (int attempt = 0; attempt < 200; ++attempt) {
+    // The first window that xdotool finds with `query`, within `attempts` × 50 ms.
+    static std::optional<unsigned long> findWindow(const std::string& display, const std::string& query,
+                                                   int attempts = 200) {
+        for (int attempt = 0; attempt < attempts; ++attempt) {
             const std::string command =
                 "DISPLAY=" + display + " xdotool search --limit 1 " + query + " 2>/dev/null";
             std::unique_ptr<FILE, decltype(&::pclose)> out(::popen(command.c_str(), "r"), ::pclose);
@@ -80,6 +81,21 @@ struct X11ForegroundTest : ::testing::Test {
             if (std::fgets(line, sizeof line, out.get()) && std::strtoul(line, nullptr, 10) != 0)
                 return std::strtoul(line, nullptr, 10);
             ::usleep(50'000);
+        }
+        return std::nullopt;
+    }
+
+    // The visible window of the program with WM_CLASS `className`. A window mapped while openbox is still
+    // starting up can stay unmapped; asking for it to be mapped again settles that.
+    static std::optional<unsigned long> findVisibleWindow(const std::string& display,
+                                                          const std::string& className) {
+        for (int round = 0; round < 3; ++round) {
+            if (auto window = findWindow(display, "--onlyvisible --class " + className, 60))
+                return window;
+            if (auto hidden = findWindow(display, "--class " + className, 20))
+                std::system(("DISPLAY=" + display + " xdotool windowmap " + std::to_string(*hidden) +
+                             " >/dev/null 2>&1")
+                                .c_str());
         }
         return std::nullopt;
     }
@@ -106,7 +122,7 @@ TEST_F(X11ForegroundTest, WindowsWithAndWithoutAProcessPropertyFindTheirProgram)
     ChildProcess qt({CORVANE_BIN_DIR "/corvane-test-window", "qt"},
                     {{"DISPLAY", server.display()}, {"QT_QPA_PLATFORM", "xcb"}});
     // Whether the window manager focuses a new window depends on timing; the test focuses each itself.
-    const auto calcWindow = findWindow(server.display(), "--onlyvisible --class xcalc");
+    const auto calcWindow = findVisibleWindow(server.display(), "xcalc");
     const auto qtWindow = findWindow(server.display(), "--onlyvisible --name '^qt$'");
     ASSERT_TRUE(calcWindow && qtWindow) << "the windows did not appear";
     focus(server.display(), *calcWindow);
@@ -137,7 +153,7 @@ TEST_F(X11ForegroundTest, WithoutTheClientsProcessTheWindowClassNamesTheProgram)
     session->start(dispatch);
 
     ChildProcess xcalc({"xcalc"}, env);
-    auto window = findWindow(server.display(), "--onlyvisible --class xcalc");
+    auto window = findVisibleWindow(server.display(), "xcalc");
     ASSERT_TRUE(window) << "the xcalc window did not appear";
     focus(server.display(), *window);
     ASSERT_EQ(awaitWindowOf(*session, 0), window);
