@@ -113,10 +113,11 @@ TEST(PluginEndToEnd, ViewsDrawConditionsDecideAndACrashLosesOnlyItsKey) {
         while (burning)
             sink = sink + 1;
     });
-    const bool moved = waitUntil([&] { return display("F1") != quiet; }, std::chrono::seconds(3));
+    // Generous: on a machine already busy with other tests the graph moves less from one second to the next.
+    const bool moved = waitUntil([&] { return display("F1") != quiet; }, std::chrono::seconds(10));
     burning = false;
     burner.join();
-    EXPECT_TRUE(moved) << "the processor picture did not change within 3 s\n" << process.log;
+    EXPECT_TRUE(moved) << "the processor picture did not change within 10 s\n" << process.log;
 
     // The group whose time window covers now is shown; the other is not.
     ASSERT_TRUE(waitUntil([&] { return display("F7").size() == 48 * 48 * 2; }, std::chrono::seconds(10)));
