@@ -15,10 +15,6 @@ struct Recorder {
     Log& log;
     std::string name;
     void plain() { log.push_back(name + ":plain"); }
-    void key(unsigned key, int pressed) {
-        log.push_back(name + ":key " + std::to_string(key) + "/" + std::to_string(pressed));
-    }
-    void text(const char* path) { log.push_back(name + ":text " + path); }
 };
 
 struct Window : IKVMessageWindow {
@@ -94,14 +90,6 @@ static_assert(KVHandlerFor<KVM_WINDOW_ACTIVATED_SECOND_SOURCE, decltype(&Handler
 static_assert(!KVHandlerFor<KVM_WINDOW_ACTIVATED, decltype(&Handlers::keyOnly)>);
 static_assert(KVHandlerFor<KVM_PLUGIN_IMAGE_UPDATED, decltype(&Handlers::plugin)>);
 static_assert(!KVHandlerFor<KVM_DEVICE_STATE, decltype(&Handlers::text)>);
-
-TEST_F(DispatchTest, ArgumentsArriveAsTheMessagesTypes) {
-    Recorder a{log, "a"};
-    dispatch.RegisterHandler<KVM_KEY_EVENT>(&a, &Recorder::key);
-    dispatch.send<KVM_KEY_EVENT>(17, 1);
-    dispatch.send<KVM_KEY_EVENT>(17, 0);
-    EXPECT_EQ(log, (Log{"a:key 17/1", "a:key 17/0"}));
-}
 
 TEST_F(DispatchTest, NestedSendIsDispatchedInsideTheOuterOne) {
     struct Chain {
@@ -256,13 +244,6 @@ TEST_F(DispatchTest, JoiningAWorkerServesItsSends) {
     EXPECT_TRUE(loop.serveSendsUntil([&] { return done.load(); }, std::chrono::seconds(10)));
     worker.join();
     EXPECT_EQ(counter.count, 5);
-}
-
-TEST_F(DispatchTest, MessageNamesComeFromTheTable) {
-    EXPECT_EQ(kvMessageName(2045), "KVM_KEY_EVENT");
-    EXPECT_EQ(kvMessageName(KVM_LAYERS_IMPORTED), "KVM_LAYERS_IMPORTED");
-    EXPECT_EQ(kvMessageName(KVM_CLOSE), "KVM_CLOSE");
-    EXPECT_EQ(kvMessageName(4242), "4242");
 }
 
 } // namespace

@@ -20,14 +20,6 @@ TEST(Strings, Utf16RoundTripIncludingSurrogatesAndBadInput) {
     EXPECT_EQ(toUtf8(u"\xD800x"), "\xEF\xBF\xBDx");  // lone surrogate
 }
 
-TEST(Strings, CaseInsensitiveHelpersAreAsciiOnly) {
-    EXPECT_TRUE(iequals("Restart", "rEsTaRt"));
-    EXPECT_FALSE(iequals("restart", "restarts"));
-    EXPECT_TRUE(icontains("/tmp/Games.LAYERS", ".layers"));
-    EXPECT_TRUE(iendsWith("NotePad.EXE", ".exe"));
-    EXPECT_EQ(asciiLower("NotePad.EXE"), "notepad.exe");
-}
-
 TEST(Guid, FreshGuidsHaveRegistryFormAndDiffer) {
     std::set<std::string> seen;
     for (int i = 0; i < 200; ++i) {

@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
-KVManualLoop::KVManualLoop(Clock clock) : m_clock(clock) {
+KVManualLoop::KVManualLoop() {
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_wakeFd < 0)
         throw std::system_error(errno, std::generic_category(), "eventfd");
@@ -17,10 +17,6 @@ KVManualLoop::KVManualLoop(Clock clock) : m_clock(clock) {
 KVManualLoop::~KVManualLoop() {
     refuseSends();
     ::close(m_wakeFd);
-}
-
-KVManualLoop::TimePoint KVManualLoop::now() const {
-    return m_clock == Clock::Virtual ? m_virtualNow : std::chrono::steady_clock::now();
 }
 
 void KVManualLoop::post(Task task) {
@@ -38,7 +34,8 @@ void KVManualLoop::wakeForSends() {
 
 KVMainLoop::TimerId KVManualLoop::addTimer(std::chrono::milliseconds interval, bool repeat, Task task) {
     const TimerId id = m_nextId++;
-    m_timers.emplace(id, Timer{now() + interval, interval, repeat, std::move(task)});
+    m_timers.emplace(id,
+                     Timer{std::chrono::steady_clock::now() + interval, interval, repeat, std::move(task)});
     return id;
 }
 
@@ -73,7 +70,7 @@ bool KVManualLoop::runDueTimers() {
     for (;;) {
         auto due = std::min_element(m_timers.begin(), m_timers.end(),
                                     [](const auto& a, const auto& b) { return a.second.due < b.second.due; });
-        if (due == m_timers.end() || due->second.due > now())
+        if (due == m_timers.end() || due->second.due > std::chrono::steady_clock::now())
             return ran;
         Task task = due->second.task;
         if (due->second.repeat)
@@ -132,11 +129,12 @@ bool KVManualLoop::runOnce(std::chrono::milliseconds wait) {
     ran = runDueTimers() || ran;
     if (ran)
         wait = std::chrono::milliseconds(0);
-    else if (m_clock == Clock::Real && !m_timers.empty()) {
+    else if (!m_timers.empty()) {
         auto next = std::min_element(m_timers.begin(), m_timers.end(), [](const auto& a, const auto& b) {
             return a.second.due < b.second.due;
         });
-        auto untilDue = std::chrono::ceil<std::chrono::milliseconds>(next->second.due - now());
+        auto untilDue =
+            std::chrono::ceil<std::chrono::milliseconds>(next->second.due - std::chrono::steady_clock::now());
         wait = std::clamp(untilDue, std::chrono::milliseconds(0), wait);
     }
     ran = pollFds(wait) || ran;
@@ -153,21 +151,6 @@ bool KVManualLoop::runUntil(const std::function<bool()>& done, std::chrono::mill
         runOnce(std::min(left, std::chrono::milliseconds(10)));
     }
     return true;
-}
-
-void KVManualLoop::advance(std::chrono::milliseconds by) {
-    const TimePoint end = m_virtualNow + by;
-    for (;;) {
-        auto next = std::min_element(m_timers.begin(), m_timers.end(), [](const auto& a, const auto& b) {
-            return a.second.due < b.second.due;
-        });
-        if (next == m_timers.end() || next->second.due > end)
-            break;
-        m_virtualNow = std::max(m_virtualNow, next->second.due);
-        runDueTimers();
-    }
-    m_virtualNow = end;
-    runOnce();
 }
 
 int KVManualLoop::run() {

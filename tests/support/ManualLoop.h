@@ -4,12 +4,10 @@
 
 #include <map>
 
-// A main loop driven by hand, for tests and tools without Qt. Timers run on a clock that is either the
-// real steady clock or a virtual one that only advance() moves.
+// A main loop driven by hand, for tests and tools without Qt.
 class KVManualLoop final : public KVMainLoop {
 public:
-    enum class Clock { Real, Virtual };
-    explicit KVManualLoop(Clock clock = Clock::Real);
+    KVManualLoop();
     ~KVManualLoop() override;
 
     void post(Task task) override;
@@ -25,10 +23,6 @@ public:
     bool runOnce(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
     // Runs until `done()` holds or `timeout` passes; answers done().
     bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
-    // Virtual clock: moves time forward, firing the timers that fall due in order.
-    void advance(std::chrono::milliseconds by);
-
-    size_t timerCount() const { return m_timers.size(); }
     bool quitRequested() const { return m_quit; }
 
 protected:
@@ -48,13 +42,10 @@ private:
         std::function<void(unsigned)> callback;
     };
 
-    TimePoint now() const;
     bool runPosted();
     bool runDueTimers();
     bool pollFds(std::chrono::milliseconds wait);
 
-    Clock m_clock;
-    TimePoint m_virtualNow{};
     std::mutex m_postMutex;
     std::deque<Task> m_posted;
     std::map<TimerId, Timer> m_timers;
