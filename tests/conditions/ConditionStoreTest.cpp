@@ -52,8 +52,15 @@ TEST_F(ConditionStoreTest, MissingKeysGiveEmptyMaskLayoutZeroAndAnApplicationTha
     auto application = createCondition(*entry("{4}", {{"Type", "application"}}), environment);
     auto noPredicate =
         createCondition(*entry("{5}", {{"Type", "application"}, {"PCApplicationID", "b"}}), environment);
-    ASSERT_TRUE(modifier && main && layout && application && noPredicate);
+    // Any predicate but "is foreground" is a running test, as older versions wrote "is active".
+    auto active = createCondition(
+        *entry("{6}", {{"Type", "application"}, {"PCApplicationID", "b"}, {"Predicate", "is active"}}),
+        environment);
+    ASSERT_TRUE(modifier && main && layout && application && noPredicate && active);
     EXPECT_FALSE(as<KVApplicationCondition>(noPredicate)->Foreground());
+    EXPECT_FALSE(as<KVApplicationCondition>(active)->Foreground());
+    applications.setRunning({"b"});
+    EXPECT_TRUE(active->IsTrue());
     EXPECT_TRUE(modifier->IsTrue());
     EXPECT_TRUE(main->IsTrue());
     EXPECT_EQ(as<KVSysLayoutCondition>(layout)->Layout(), 0u);
