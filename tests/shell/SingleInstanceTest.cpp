@@ -54,14 +54,10 @@ struct SingleInstanceTest : ::testing::Test {
     }
 };
 
-TEST_F(SingleInstanceTest, ALaterStartWithoutArgumentsShowsTheFirstInstancesEditor) {
+TEST_F(SingleInstanceTest, ALaterStartShowsTheEditorOrHandsOverTheArchivePathAsWritten) {
     EXPECT_EQ(startSecond({}, 1), KVSingleInstance::Outcome::HandedOver);
-    EXPECT_EQ(received, std::vector<std::string>{"show"});
-}
-
-TEST_F(SingleInstanceTest, ALaterStartHandsOverTheArchivePathAsWritten) {
-    EXPECT_EQ(startSecond({"/home/me/Games.LAYERS"}, 1), KVSingleInstance::Outcome::HandedOver);
-    EXPECT_EQ(received, std::vector<std::string>{"open /home/me/Games.LAYERS"});
+    EXPECT_EQ(startSecond({"/home/me/Games.LAYERS"}, 2), KVSingleInstance::Outcome::HandedOver);
+    EXPECT_EQ(received, (std::vector<std::string>{"show", "open /home/me/Games.LAYERS"}));
 }
 
 TEST_F(SingleInstanceTest, RestartClosesTheRunningInstanceAndTakesOver) {
