@@ -15,6 +15,12 @@ struct LayerStackTest : ::testing::Test, LayersStackFixture {
         cake.setUpUserLayers("/nonexistent");
         cake.setUpSystemLayers("/nonexistent");
     }
+    // The cake set up with a keyboard present, and the controller started.
+    void start(std::vector<KVPtr<KVLayersItem>> userItems) {
+        setUpCake(std::move(userItems));
+        keyboard.setOpen(true);
+        controller.Start();
+    }
     static constexpr unsigned kEscape = 0;
 };
 
@@ -28,9 +34,7 @@ TEST_F(LayerStackTest, TheEarlierActiveLayerSuppliesPictureAndActionWhole) {
     auto silent = makeLayer("silent");
     silent->binding(kEscape).actionCode = 7;
     silent->binding(keyIndex("F1")).actionCode = 7;
-    setUpCake({silent, upper, lower});
-    keyboard.setOpen(true);
-    controller.Start();
+    start({silent, upper, lower});
 
     const auto* binding = controller.Binding(kEscape);
     ASSERT_TRUE(binding);
@@ -88,9 +92,7 @@ TEST_F(LayerStackTest, AShownLayerWinsOnTheDisplayButNotForKeyEvents) {
     bindAction(*active, kEscape, "active");
     edited->binding(kEscape).image = solidPicture(2);
     edited->setFlag(KV_ITEM_ENABLED, false);
-    setUpCake({active, edited});
-    keyboard.setOpen(true);
-    controller.Start();
+    start({active, edited});
     EXPECT_FALSE(edited->isActive());
     const int before = activeLayersChanged;
 
@@ -118,9 +120,7 @@ TEST_F(LayerStackTest, AFailingGroupSwitchesItsLayersOffUnlessShown) {
     inside->binding(kEscape).image = solidPicture(3);
     auto group = makeGroup("ctrl-group", {inside});
     group->conditions().push_back(modifierCondition(2));
-    setUpCake({group});
-    keyboard.setOpen(true);
-    controller.Start();
+    start({group});
     EXPECT_FALSE(inside->isActive());
     EXPECT_EQ(controller.Binding(kEscape), nullptr);
 
@@ -173,9 +173,7 @@ TEST_F(LayerStackTest, ViewPluginsDrawOnlyWhileVisible) {
     upper->conditions().push_back(modifierCondition(1));
     auto upperView = bindView(*upper, kEscape, "clock");
     auto lowerView = bindView(*lower, kEscape, "weather");
-    setUpCake({upper, lower});
-    keyboard.setOpen(true);
-    controller.Start();
+    start({upper, lower});
     EXPECT_TRUE(lowerView->IsDrawing());
     EXPECT_FALSE(upperView->IsDrawing());
     EXPECT_EQ(keysChanged, std::vector<unsigned>{kEscape});
@@ -232,9 +230,7 @@ TEST_F(LayerStackTest, ShutdownReleasesEveryPluginAndList) {
     auto layer = makeLayer("tools");
     bindAction(*layer, kEscape, "tool");
     bindView(*layer, keyIndex("F1"), "meter");
-    setUpCake({layer});
-    keyboard.setOpen(true);
-    controller.Start();
+    start({layer});
     controller.ShowForEditing(layer);
     dispatch.send<KVM_KEY_EVENT>(kEscape, 1);
     controller.Shutdown();

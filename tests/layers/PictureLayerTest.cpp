@@ -36,12 +36,9 @@ uint8_t ownCode(const char* key) {
 
 } // namespace
 
-TEST(PictureLayer, TilesLieAtTheKnownPlacesOfTheKeyboardPicture) {
-    EXPECT_EQ(tileOrigin(keyIndex("Escape")).x, 46 + 4);
-    EXPECT_EQ(tileOrigin(keyIndex("Escape")).y, 41 - 19);
-    EXPECT_EQ(tileOrigin(keyIndex("F2")).x, 190 + 4);
-    EXPECT_EQ(tileOrigin(keyIndex("KeypadEnter")).x, 1233 + 4);
-    EXPECT_EQ(tileOrigin(keyIndex("KeypadEnter")).y, 288 - 19);
+// The key places are checked against known points with the keyboard drawing; the shift of the tiles
+// against it in TheExportedPictureShowsTheKeyboardDrawing.
+TEST(PictureLayer, EveryTileLiesInsideTheKeyboardPicture) {
     for (unsigned key = 0; key < kLayerKeyCount; ++key) {
         const auto origin = tileOrigin(key);
         EXPECT_TRUE(origin.x >= 0 && origin.y >= 0 && origin.x + 48 <= kLayerPictureWidth &&
