@@ -34,19 +34,7 @@ void expectNear(std::array<int, 3> actual, std::array<int, 3> expected, int tole
         EXPECT_NEAR(actual[i], expected[i], tolerance) << "channel " << i;
 }
 
-TEST(LoadKeyImage, WidePngIsStretchedToTheKeyWithoutLetterboxing) {
-    const auto image = LoadKeyImage(kData + "wide-100x50.png");
-    ASSERT_TRUE(image);
-    EXPECT_TRUE(image->isKeySized());
-    EXPECT_EQ(image->sourcePath(), kData + "wide-100x50.png");
-    // Red on the left and blue on the right reach the top and bottom rows: stretched, not letterboxed.
-    for (int y : {0, 47}) {
-        expectNear(bgrAt(*image, 2, y), {0, 0, 255}, 2);
-        expectNear(bgrAt(*image, 45, y), {255, 0, 0}, 2);
-    }
-}
-
-TEST(LoadKeyImage, LargePngIsScaledLikeASmallOne) {
+TEST(LoadKeyImage, PngsAreStretchedToTheKeyAndTheirTransparentPartsAreBlack) {
     // Beyond a megapixel a PNG takes the streaming decoder rather than the direct one.
     KVImage large(1200, 1000);
     for (int y = 0; y < large.height(); ++y)
@@ -54,19 +42,27 @@ TEST(LoadKeyImage, LargePngIsScaledLikeASmallOne) {
             large.scanLine(y)[x * 3 + (x < 600 ? 2 : 0)] = 255;
     TempDir folder;
     ASSERT_TRUE(large.save(folder / "large.png"));
-    const auto image = LoadKeyImage(folder / "large.png");
-    ASSERT_TRUE(image);
-    EXPECT_TRUE(image->isKeySized());
-    expectNear(bgrAt(*image, 2, 10), {0, 0, 255}, 2);
-    expectNear(bgrAt(*image, 45, 40), {255, 0, 0}, 2);
-}
 
-TEST(LoadKeyImage, TransparentPartsOfA32BitPngBecomeBlack) {
-    const auto image = LoadKeyImage(kData + "alpha-40x40.png");
-    ASSERT_TRUE(image);
-    EXPECT_TRUE(image->isKeySized());
-    expectNear(bgrAt(*image, 24, 2), {0, 255, 0}, 2);
-    expectNear(bgrAt(*image, 24, 45), {0, 0, 0}, 2);
+    struct Probe {
+        int x, y;
+        std::array<int, 3> bgr;
+    };
+    const std::pair<std::string, std::vector<Probe>> cases[] = {
+        // Red on the left and blue on the right reach the top and bottom rows: stretched, not letterboxed.
+        {kData + "wide-100x50.png",
+         {{2, 0, {0, 0, 255}}, {45, 0, {255, 0, 0}}, {2, 47, {0, 0, 255}}, {45, 47, {255, 0, 0}}}},
+        {folder / "large.png", {{2, 10, {0, 0, 255}}, {45, 40, {255, 0, 0}}}},
+        {kData + "alpha-40x40.png", {{24, 2, {0, 255, 0}}, {24, 45, {0, 0, 0}}}},
+    };
+    for (const auto& [path, probes] : cases) {
+        SCOPED_TRACE(path);
+        const auto image = LoadKeyImage(path);
+        ASSERT_TRUE(image);
+        EXPECT_TRUE(image->isKeySized());
+        EXPECT_EQ(image->sourcePath(), path);
+        for (const auto& probe : probes)
+            expectNear(bgrAt(*image, probe.x, probe.y), probe.bgr, 2);
+    }
 }
 
 TEST(LoadKeyImage, EveryAcceptedFormatLoadsAsTheKeyPicture) {

@@ -83,19 +83,6 @@ TEST(TextRenderer, MissingFamilyDrawsInSansSerif) {
 }
 
 TEST(TextRenderer, StylesAndSizesComeFromTheProperties) {
-    // Numbers are read as every stored number is: leading blanks and "+", then the leading digits.
-    const std::map<std::string_view, std::string> stored{
-        {"FontSize", " +14pt"}, {"Color", "+255"}, {"BkColor", "16711680 "}};
-    const auto numbers = KVLabelStyle::read(
-        [&](std::string_view key, std::string_view fallback) {
-            const auto found = stored.find(key);
-            return found == stored.end() ? std::string(fallback) : found->second;
-        },
-        true);
-    EXPECT_EQ(numbers.size, 14);
-    EXPECT_EQ(numbers.color, 0xFFu);
-    EXPECT_EQ(numbers.bkColor, 0xFF0000u);
-
     KVTextRenderer renderer;
     const auto regular = renderer.RenderLabel("Ab", dictionary({{"FontSize", "14"}}));
     const auto boldItalic =
