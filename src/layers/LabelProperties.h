@@ -1,0 +1,27 @@
+#pragma once
+
+#include "core/KVPtr.h"
+#include "images/KVLabelStyle.h"
+
+#include <optional>
+
+class KVImage;
+class KVPropertyNode;
+class KVTextRenderer;
+struct KVKeyBinding;
+
+// The label style of a caption lives in its binding's properties ("FontFace", "FontSize", "Bold",
+// "Italic", "Color", "BkColor"), next to whatever else the properties hold.
+namespace corvane::layers {
+
+// The style the binding's properties give; the defaults without any.
+KVLabelStyle labelStyleOf(const KVKeyBinding& binding);
+// `properties` (may be empty) with the label keys set to `style`, or taken out when there is none; other
+// entries stay. Always a tree of its own, as the old one belongs to the edit history. Empty when nothing
+// is left in it.
+KVPtr<KVPropertyNode> withLabelStyle(const KVPtr<KVPropertyNode>& properties,
+                                     const std::optional<KVLabelStyle>& style);
+// The binding's caption drawn in the style of its properties; empty when it has no text.
+KVPtr<KVImage> renderCaption(const KVKeyBinding& binding, KVTextRenderer& renderer);
+
+} // namespace corvane::layers
