@@ -1,7 +1,12 @@
 #include "layers/LabelProperties.h"
 
+#include "core/Log.h"
+#include "images/KVImage.h"
 #include "images/KVTextRenderer.h"
 #include "layers/KeyBinding.h"
+#include "layers/KeyNames.h"
+#include "layers/Layer.h"
+#include "layers/LayersGroup.h"
 #include "store/PropertyNode.h"
 
 #include <array>
@@ -12,8 +17,24 @@ namespace {
 
 constexpr std::array kLabelKeys = {"FontFace", "FontSize", "Bold", "Italic", "Color", "BkColor"};
 
+constexpr const char* kKeptLooks = "CaptionLooks";
+
 const char* storedBoolean(bool value) {
     return value ? "true" : "false";
+}
+
+KVPtr<KVPropertyNode> keptLooks(KVLayersItem& keeper, bool create) {
+    auto properties = keeper.properties();
+    if (!properties) {
+        if (!create)
+            return nullptr;
+        properties = KVPropertyNode::create("Properties");
+        keeper.setProperties(properties);
+    }
+    auto looks = properties->findChild(kKeptLooks);
+    if (!looks && create)
+        looks = properties->addChild(kKeptLooks);
+    return looks;
 }
 
 } // namespace
@@ -52,6 +73,59 @@ KVPtr<KVImage> renderCaption(const KVKeyBinding& binding, KVTextRenderer& render
     if (binding.keystroke.empty())
         return nullptr;
     return renderer.RenderLabel(binding.keystroke, labelStyleOf(binding));
+}
+
+void rememberLabelStyles(const KVLayersGroup& group, KVLayersItem& keeper) {
+    auto kept = KVPropertyNode::create(group.identifier());
+    for (const auto& child : group.children()) {
+        const auto* layer = dynamic_cast<const KVLayer*>(child.get());
+        if (!layer)
+            continue;
+        KVPtr<KVPropertyNode> keys;
+        for (unsigned key = 0; key < kLayerKeyCount; ++key) {
+            const auto& properties = layer->binding(key).properties;
+            if (!properties || !properties->hasChildren())
+                continue;
+            if (!keys)
+                keys = kept->addChild(layer->identifier());
+            auto look = properties->deepCopy();
+            look->setName(std::string(keyName(key)));
+            keys->appendNewChild(look);
+        }
+    }
+    if (kept->hasChildren())
+        keptLooks(keeper, true)->setChild(kept);
+}
+
+void restoreLabelStyles(KVLayersGroup& group, KVLayersItem& keeper, KVTextRenderer& renderer) {
+    const auto looks = keptLooks(keeper, false);
+    const auto kept = looks ? looks->findChild(group.identifier()) : nullptr;
+    if (!kept)
+        return;
+    for (const auto& child : group.children()) {
+        auto* layer = dynamic_cast<KVLayer*>(child.get());
+        const auto keys = layer ? kept->findChild(layer->identifier()) : nullptr;
+        if (!keys)
+            continue;
+        for (const auto& look : keys->children()) {
+            const auto key = matchKeyName(look->name());
+            if (!key || layer->binding(*key).keystroke.empty())
+                continue;
+            auto& binding = layer->binding(*key);
+            auto properties = look->deepCopy();
+            properties->setName("Properties");
+            binding.properties = properties;
+            if (auto picture = renderCaption(binding, renderer)) {
+                picture->setChanged(true);
+                binding.image = std::move(picture);
+            }
+        }
+    }
+    corvane::logger("layers").info("keyboard layout group \"{}\" takes back the looks of its captions",
+                                   group.identifier());
+    looks->removeChild(group.identifier());
+    if (!looks->hasChildren())
+        keeper.properties()->removeChild(kKeptLooks);
 }
 
 } // namespace corvane::layers

@@ -6,6 +6,8 @@
 #include <optional>
 
 class KVImage;
+class KVLayersGroup;
+class KVLayersItem;
 class KVPropertyNode;
 class KVTextRenderer;
 struct KVKeyBinding;
@@ -23,5 +25,12 @@ KVPtr<KVPropertyNode> withLabelStyle(const KVPtr<KVPropertyNode>& properties,
                                      const std::optional<KVLabelStyle>& style);
 // The binding's caption drawn in the style of its properties; empty when it has no text.
 KVPtr<KVImage> renderCaption(const KVKeyBinding& binding, KVTextRenderer& renderer);
+
+// The caption layers of a keyboard layout are made anew when the layout comes back after its group went
+// (uninstalled, or missing at one start). Before the group goes, the looks the user gave its captions are
+// kept in the properties of `keeper` (the system layers, which are stored with the profile), by group,
+// layer and key; the group made again takes them back and they are forgotten there.
+void rememberLabelStyles(const KVLayersGroup& group, KVLayersItem& keeper);
+void restoreLabelStyles(KVLayersGroup& group, KVLayersItem& keeper, KVTextRenderer& renderer);
 
 } // namespace corvane::layers
