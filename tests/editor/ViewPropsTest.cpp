@@ -14,8 +14,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 namespace {
@@ -196,6 +199,38 @@ TEST_F(ViewPropsTest, CopyPasteAndResetCarryTheLookBetweenKeys) {
         EXPECT_TRUE(binding(key).image->samePixels(*renderer().RenderPlainLabel(binding(key).keystroke)));
     }
     EXPECT_TRUE(corvane::layers::labelStyleOf(binding("E")).italic) << "an unselected key keeps its look";
+}
+
+TEST_F(ViewPropsTest, DraggingTheSizeIsFollowedAtOnceAndUndoneAsOneStep) {
+    select({"J", "K"});
+    auto& editing = services().layers.Editing();
+    const auto steps = editing.history().count();
+    const auto plain = binding("J").image;
+    auto* size = control<QSlider>("Font size");
+    QStyleOptionSlider option;
+    option.initFrom(size);
+    option.orientation = size->orientation();
+    option.minimum = size->minimum();
+    option.maximum = size->maximum();
+    option.sliderPosition = option.sliderValue = size->value();
+    const QPoint handle =
+        size->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, size).center();
+    QTest::mousePress(size, Qt::LeftButton, {}, handle);
+    for (int dx = 4; dx <= 40; dx += 12) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(handle + QPoint(dx, 0)),
+                         size->mapToGlobal(handle + QPoint(dx, 0)), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(size, &move);
+        EXPECT_EQ(corvane::layers::labelStyleOf(binding("K")).size, size->value())
+            << "followed while dragging";
+    }
+    QTest::mouseRelease(size, Qt::LeftButton, {}, handle + QPoint(40, 0));
+    EXPECT_GT(size->value(), 28);
+    EXPECT_EQ(corvane::layers::labelStyleOf(binding("J")).size, size->value());
+    EXPECT_EQ(editing.history().count(), steps + 1) << "the whole drag is one step";
+    ASSERT_TRUE(editing.Undo());
+    EXPECT_EQ(binding("J").image, plain);
+    EXPECT_EQ(panel->shownStyle().size, 28);
 }
 
 TEST_F(ViewPropsTest, NothingToEditWithoutSelectedCaptions) {
