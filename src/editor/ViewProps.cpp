@@ -310,8 +310,8 @@ void CKVViewProps::apply(const std::optional<KVLabelStyle>& style) {
     const auto keys = captionKeys();
     if (!layer || keys.empty())
         return;
+    // Nothing to change, or the captions could not be drawn (logged): the panel shows what is stored.
     if (!m_services.layers.Editing().SetLabelProperties(layer, keys, style, m_renderer)) {
-        corvane::editor::showStatus(this, tr("The labels of %1 could not be drawn").arg(keysText(keys)));
         refresh();
         return;
     }

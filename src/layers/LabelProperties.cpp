@@ -69,6 +69,16 @@ KVPtr<KVPropertyNode> withLabelStyle(const KVPtr<KVPropertyNode>& properties,
     return result;
 }
 
+bool sameLabelProperties(const KVPtr<KVPropertyNode>& a, const KVPtr<KVPropertyNode>& b) {
+    for (const char* key : kLabelKeys) {
+        const auto left = a ? a->findChild(key) : nullptr;
+        const auto right = b ? b->findChild(key) : nullptr;
+        if (bool(left) != bool(right) || (left && left->value() != right->value()))
+            return false;
+    }
+    return true;
+}
+
 KVPtr<KVImage> renderCaption(const KVKeyBinding& binding, KVTextRenderer& renderer) {
     if (binding.keystroke.empty())
         return nullptr;

@@ -23,6 +23,8 @@ KVLabelStyle labelStyleOf(const KVKeyBinding& binding);
 // is left in it.
 KVPtr<KVPropertyNode> withLabelStyle(const KVPtr<KVPropertyNode>& properties,
                                      const std::optional<KVLabelStyle>& style);
+// Whether both hold the same label keys with the same texts (other entries aside).
+bool sameLabelProperties(const KVPtr<KVPropertyNode>& a, const KVPtr<KVPropertyNode>& b);
 // The binding's caption drawn in the style of its properties; empty when it has no text.
 KVPtr<KVImage> renderCaption(const KVKeyBinding& binding, KVTextRenderer& renderer);
 

@@ -352,6 +352,8 @@ bool KVLayerEditing::SetLabelProperties(const KVPtr<KVLayer>& layer, std::span<c
         const auto& before = layer->binding(key);
         auto after = before;
         after.properties = withLabelStyle(before.properties, style);
+        if (sameLabelProperties(before.properties, after.properties))
+            continue;
         after.image = renderCaption(after, renderer);
         if (!after.image) {
             corvane::logger("layers").error("layer \"{}\": the caption of {} could not be drawn",

@@ -84,8 +84,8 @@ public:
                          const std::string& subPluginId);
 
     // The text label editor: each of `keys` that has a caption takes the label style (none: back to the
-    // defaults) and its caption is drawn anew in it; all of them as one step. Keys without a caption are
-    // passed over.
+    // defaults) and its caption is drawn anew in it; all of them as one step. Keys without a caption, or
+    // whose label keys would stay as they are, are passed over; nothing left to change makes no step.
     bool SetLabelProperties(const KVPtr<KVLayer>& layer, std::span<const unsigned> keys,
                             const std::optional<KVLabelStyle>& style, KVTextRenderer& renderer);
 

@@ -447,6 +447,7 @@ TEST_F(LayerEditingTest, LabelStylesChangeCaptionsOfSeveralKeysAsOneStepAndKeepO
     EXPECT_TRUE(reset.image->samePixels(*renderer.RenderPlainLabel("b")));
     const unsigned none[] = {kF1, kF2};
     EXPECT_FALSE(edit().SetLabelProperties(work, none, style, renderer)) << "no caption, no step";
+    EXPECT_FALSE(edit().SetLabelProperties(work, one, std::nullopt, renderer)) << "already plain, no step";
 }
 
 } // namespace
