@@ -3,6 +3,7 @@
 #include "core/Guid.h"
 #include "core/Log.h"
 #include "images/KVImage.h"
+#include "layers/LabelProperties.h"
 #include "layers/LayerCake.h"
 #include "layers/LayerEditCommands.h"
 #include "layers/LayerEvaluation.h"
@@ -339,6 +340,36 @@ bool KVLayerEditing::SetActionPlugin(const KVPtr<KVLayer>& layer, unsigned key, 
     auto value = layer->binding(key);
     value.actionPlugin = newActionPlugin(key, m_cake.loadContext().plugins, pluginId, subPluginId);
     return changeBinding(layer, key, value, fmt::format("Set action of {}", keyName(key)));
+}
+
+bool KVLayerEditing::SetLabelProperties(const KVPtr<KVLayer>& layer, std::span<const unsigned> keys,
+                                        const std::optional<KVLabelStyle>& style, KVTextRenderer& renderer) {
+    std::vector<KVBindingsCommand::Change> changes;
+    std::vector<unsigned> changed;
+    for (const unsigned key : keys) {
+        if (!validKey(layer, key) || layer->binding(key).keystroke.empty())
+            continue;
+        const auto& before = layer->binding(key);
+        auto after = before;
+        after.properties = withLabelStyle(before.properties, style);
+        if (sameLabelProperties(before.properties, after.properties))
+            continue;
+        after.image = renderCaption(after, renderer);
+        if (!after.image) {
+            corvane::logger("layers").error("layer \"{}\": the caption of {} could not be drawn",
+                                            layer->displayName(), keyName(key));
+            continue;
+        }
+        // Drawn here, so the next save writes it into the layer's folder.
+        after.image->setChanged(true);
+        changes.push_back({layer, key, before, std::move(after)});
+        changed.push_back(key);
+    }
+    if (changes.empty())
+        return false;
+    const char* verb = style ? "Set label style of" : "Reset label style of";
+    return m_history.push(
+        std::make_unique<KVBindingsCommand>(*this, keysText(verb, changed), std::move(changes)));
 }
 
 // ---- history ----

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "images/KVLabelStyle.h"
 #include "layers/BindingEdit.h"
 #include "layers/Layer.h"
 #include "layers/LayersGroup.h"
@@ -12,6 +13,7 @@
 
 class KVImage;
 class KVLayerCake;
+class KVTextRenderer;
 
 // What the editing operations need from the owner of the active state (the layers controller).
 class IKVLayerEditHost {
@@ -80,6 +82,12 @@ public:
                        const std::string& subPluginId);
     bool SetActionPlugin(const KVPtr<KVLayer>& layer, unsigned key, const std::string& pluginId,
                          const std::string& subPluginId);
+
+    // The text label editor: each of `keys` that has a caption takes the label style (none: back to the
+    // defaults) and its caption is drawn anew in it; all of them as one step. Keys without a caption, or
+    // whose label keys would stay as they are, are passed over; nothing left to change makes no step.
+    bool SetLabelProperties(const KVPtr<KVLayer>& layer, std::span<const unsigned> keys,
+                            const std::optional<KVLabelStyle>& style, KVTextRenderer& renderer);
 
     // Groups the operations in between into one step ("Paste to 4 keys").
     void BeginMacro(std::string text) { m_history.beginMacro(std::move(text)); }

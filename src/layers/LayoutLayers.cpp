@@ -4,6 +4,7 @@
 #include "conditions/SysLayoutCondition.h"
 #include "core/Log.h"
 #include "images/KVTextRenderer.h"
+#include "layers/LabelProperties.h"
 #include "layers/Layer.h"
 #include "layers/LayersGroup.h"
 #include "system/KeyboardLayouts.h"
@@ -112,11 +113,17 @@ void KVLayoutLayers::RebuildLayoutGroups(KVLayersGroup& systemLayers) const {
         if (layout && std::find(installed.begin(), installed.end(), *layout) == installed.end())
             leaving.push_back(child);
     }
-    KVLayerCake::rebuildLayoutGroups(systemLayers, installed,
-                                     [this](uint32_t layout) { return CreateLayoutGroup(layout); });
+    KVLayerCake::rebuildLayoutGroups(systemLayers, installed, [&](uint32_t layout) {
+        auto group = CreateLayoutGroup(layout);
+        corvane::layers::restoreLabelStyles(*group, systemLayers, m_renderer);
+        return group;
+    });
     for (const auto& child : leaving)
-        if (!items.find(child->identifier()))
+        if (!items.find(child->identifier())) {
+            if (child->isGroup())
+                corvane::layers::rememberLabelStyles(static_cast<const KVLayersGroup&>(*child), systemLayers);
             stopAll(*child);
+        }
 
     // The control keys' captions come after every layout's.
     if (auto control = items.find(KVLayerCake::kControlButtonsId);

@@ -5,6 +5,7 @@
 #include "core/Log.h"
 #include "device/KeyTables.h"
 #include "images/KVTextRenderer.h"
+#include "layers/LabelProperties.h"
 #include "store/PropertyNode.h"
 
 #include <algorithm>
@@ -155,17 +156,6 @@ InkBox inkBox(const KVImage& image, std::uint32_t background) {
     return box;
 }
 
-KVPtr<KVPropertyNode> styleProperties(const KVLabelStyle& style) {
-    auto properties = KVPropertyNode::create("Properties");
-    properties->addChild("FontFace", style.face);
-    properties->addChild("FontSize", std::to_string(style.size));
-    properties->addChild("Bold", style.bold ? "true" : "false");
-    properties->addChild("Italic", style.italic ? "true" : "false");
-    properties->addChild("Color", std::to_string(style.color));
-    properties->addChild("BkColor", std::to_string(style.bkColor));
-    return properties;
-}
-
 void bindCaption(KVLayer& layer, std::string_view keyNameText, std::string_view caption,
                  KVTextRenderer& renderer, std::uint32_t color, std::uint32_t bkColor) {
     const auto index = matchKeyName(keyNameText);
@@ -184,7 +174,7 @@ void bindCaption(KVLayer& layer, std::string_view keyNameText, std::string_view 
     auto& binding = layer.binding(*index);
     binding.keystroke = caption;
     binding.image = picture;
-    binding.properties = styleProperties(style);
+    binding.properties = withLabelStyle(nullptr, style);
 }
 
 // The key's own caption.

@@ -185,6 +185,10 @@ void KVMainController::Exit() {
     m_dispatch.Post(KVM_CLOSE);
 }
 
+KVTextRenderer& KVMainController::textRenderer() {
+    return m_services.get<KVTextRenderer>();
+}
+
 void KVMainController::ShowEditor() {
     if (!m_editor) {
         corvane::logger("shell").info("asked to show the editor, but this instance runs without one");

@@ -32,6 +32,7 @@ class IKVOpenWith;
 class KVPaintEditor;
 class KVStoreFolders;
 class IKVSystemHook;
+class KVTextRenderer;
 struct KVConditionEnvironment;
 
 // How this instance reaches its keyboard.
@@ -81,6 +82,8 @@ public:
     KVFirmwareUpdateController& updateController() { return *m_updates; }
     // The editor's "Paint" command.
     KVPaintEditor& paintEditor() { return *m_paint; }
+    // The one label renderer: the editor draws changed captions and its previews with it.
+    KVTextRenderer& textRenderer();
 
 private:
     nlohmann::json keyboardStatus() const;

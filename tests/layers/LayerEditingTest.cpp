@@ -1,6 +1,9 @@
 #include "layers/LayerEditing.h"
 
 #include "LayersFixture.h"
+#include "images/KVTextRenderer.h"
+#include "layers/LabelProperties.h"
+#include "store/PropertyNode.h"
 
 #include <gtest/gtest.h>
 
@@ -381,6 +384,70 @@ TEST_F(LayerEditingTest, KeyPanelOperationsReplaceTheirPartOnly) {
     EXPECT_TRUE(action->IsActive());
     EXPECT_EQ(work->binding(kF1).actionCode, 0);
     EXPECT_FALSE(work->binding(kF2).isSet());
+}
+
+TEST_F(LayerEditingTest, LabelStylesChangeCaptionsOfSeveralKeysAsOneStepAndKeepOtherProperties) {
+    KVTextRenderer renderer;
+    const unsigned keyA = keyIndex("A"), keyB = keyIndex("B"), keyC = keyIndex("C");
+    for (const auto& [key, text] : {std::pair{keyA, "a"}, std::pair{keyB, "b"}, std::pair{keyC, "c"}}) {
+        work->binding(key).keystroke = text;
+        work->binding(key).image = renderer.RenderPlainLabel(text);
+    }
+    work->binding(keyB).properties = KVPropertyNode::create("Properties");
+    work->binding(keyB).properties->addChild("Note", "kept");
+    work->binding(keyB).properties->addChild("FontSize", "12");
+    work->binding(kF1).image = solidPicture(3); // a picture, no caption: not a label
+    const auto plainA = work->binding(keyA).image;
+    const auto propertiesB = work->binding(keyB).properties;
+    keysChanged.clear();
+
+    KVLabelStyle style;
+    style.face = "DejaVu Serif";
+    style.size = 20;
+    style.bold = true;
+    style.color = 0x0000FF; // red
+    style.bkColor = 0x202020;
+    const unsigned keys[] = {keyA, keyB, keyC, kF1};
+    ASSERT_TRUE(edit().SetLabelProperties(work, keys, style, renderer));
+    EXPECT_EQ(edit().UndoText(), "Set label style of 3 keys");
+    EXPECT_EQ(keysChanged, (std::vector<unsigned>{keyA, keyB, keyC})) << "the keyboard hears of each key";
+    for (const unsigned key : {keyA, keyB, keyC}) {
+        const auto& binding = work->binding(key);
+        const auto stored = labelStyleOf(binding);
+        EXPECT_EQ(stored.face, "DejaVu Serif");
+        EXPECT_EQ(stored.size, 20);
+        EXPECT_TRUE(stored.bold);
+        EXPECT_FALSE(stored.italic);
+        EXPECT_EQ(stored.color, 0x0000FFu);
+        EXPECT_EQ(binding.properties->childValue("BkColor"), "2105376");
+        ASSERT_TRUE(binding.image);
+        EXPECT_TRUE(binding.image->isChanged()) << "the next save stores the new picture";
+        EXPECT_TRUE(binding.image->samePixels(*renderer.RenderLabel(binding.keystroke, style)));
+    }
+    EXPECT_FALSE(plainA->samePixels(*work->binding(keyA).image));
+    EXPECT_EQ(work->binding(keyB).properties->childValue("Note"), "kept");
+    EXPECT_EQ(propertiesB->childValue("FontSize"), "12") << "the old properties stay as they were for undo";
+    EXPECT_FALSE(work->binding(kF1).properties);
+
+    // One step back restores every key, the very pictures and properties it had.
+    ASSERT_TRUE(edit().Undo());
+    EXPECT_EQ(work->binding(keyA).image, plainA);
+    EXPECT_EQ(work->binding(keyB).properties, propertiesB);
+    EXPECT_FALSE(work->binding(keyC).properties);
+    EXPECT_FALSE(edit().CanUndo());
+    ASSERT_TRUE(edit().Redo());
+
+    // Back to the defaults: the label keys go, the rest stays, the caption looks like a plain one.
+    const unsigned one[] = {keyB};
+    ASSERT_TRUE(edit().SetLabelProperties(work, one, std::nullopt, renderer));
+    const auto& reset = work->binding(keyB);
+    ASSERT_TRUE(reset.properties);
+    EXPECT_EQ(reset.properties->children().size(), 1u);
+    EXPECT_EQ(reset.properties->childValue("Note"), "kept");
+    EXPECT_TRUE(reset.image->samePixels(*renderer.RenderPlainLabel("b")));
+    const unsigned none[] = {kF1, kF2};
+    EXPECT_FALSE(edit().SetLabelProperties(work, none, style, renderer)) << "no caption, no step";
+    EXPECT_FALSE(edit().SetLabelProperties(work, one, std::nullopt, renderer)) << "already plain, no step";
 }
 
 } // namespace

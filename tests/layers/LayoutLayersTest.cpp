@@ -6,6 +6,7 @@
 #include "device/KeyTables.h"
 #include "images/KVImage.h"
 #include "images/KVTextRenderer.h"
+#include "layers/LabelProperties.h"
 #include "layers/Layer.h"
 #include "layers/LayerCake.h"
 #include "layers/LayersController.h"
@@ -145,6 +146,39 @@ TEST_F(LayoutLayersTest, AStoredGroupOfARemovedLayoutGoesAtTheNextStart) {
     EXPECT_EQ(identifiers(*next.systemLayers()), (std::vector<std::string>{"04090409", "control_buttons"}));
     EXPECT_EQ(next.systemLayers()->children().find("04090409"), storedUs);
     EXPECT_EQ(layerAt(*storedUs, 3).binding(key("Q")).keystroke, "q");
+}
+
+TEST_F(LayoutLayersTest, CaptionLooksComeBackWhenTheLayoutsGroupIsMadeAgain) {
+    setUp({{"us", ""}, {"de", ""}});
+    auto& german = const_cast<KVLayer&>(layerAt(*cake.systemLayers()->children().find("04070407"), 4));
+    ASSERT_EQ(german.identifier(), "DE-Main");
+    KVLabelStyle look;
+    look.bold = true;
+    look.color = 0x00FFFF;
+    auto& q = german.binding(key("Q"));
+    q.properties = corvane::layers::withLabelStyle(nullptr, look);
+
+    // A start without German drops its group but keeps the look with the stored background group.
+    setUp({{"us", ""}});
+    auto root = KVPropertyNode::create("root");
+    cake.saveLayers(*root);
+    KVLayerCake next{KVLayerLoadContext{environment, nullptr}};
+    next.loadLayers(root->findChild("Layers"));
+    system.layouts = {{"us", ""}, {"de", ""}};
+    next.setUpSystemLayers(programFolder.path().string(), layoutLayers.builder());
+
+    const auto& again = layerAt(*next.systemLayers()->children().find("04070407"), 4);
+    const auto& restored = again.binding(key("Q"));
+    const auto style = corvane::layers::labelStyleOf(restored);
+    EXPECT_TRUE(style.bold);
+    EXPECT_EQ(style.color, 0x00FFFFu);
+    ASSERT_TRUE(restored.image);
+    EXPECT_TRUE(restored.image->samePixels(*renderer.RenderLabel(restored.keystroke, look)));
+    EXPECT_TRUE(restored.image->isChanged());
+    EXPECT_FALSE(again.binding(key("W")).properties) << "other captions keep the plain look";
+    const auto& properties = next.systemLayers()->properties();
+    ASSERT_TRUE(properties);
+    EXPECT_FALSE(properties->findChild("CaptionLooks")) << "taken back, so not applied a second time";
 }
 
 TEST_F(LayoutLayersTest, FillingSkipsStatesTheGroupAlreadyShows) {
