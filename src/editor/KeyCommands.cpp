@@ -16,7 +16,8 @@ QString text(const char* source) {
 
 // What `key` shows from the layers other than `layer`, in the keyboard's order.
 const KVKeyBinding* shownBesides(const KVLayersController& layers, const KVLayer& layer, unsigned key) {
-    for (const auto& each : layers.DisplayComposition()->layers())
+    const auto composition = layers.DisplayComposition();
+    for (const auto& each : composition->layers())
         if (each.get() != &layer && each->binding(key).isSet())
             return &each->binding(key);
     return nullptr;

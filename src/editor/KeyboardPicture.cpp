@@ -25,7 +25,7 @@ double centreOf(const KVKeyOnDrawing& key) {
 
 QImage capsOnly() {
     const auto size = keyboard::drawingSize(0);
-    QImage drawing(size.width, size.height, QImage::Format_RGB32);
+    QImage drawing(size.width, size.height, QImage::Format_ARGB32_Premultiplied);
     drawing.fill(QColor(0x2e, 0x30, 0x33));
     QPainter painter(&drawing);
     for (const auto& place : keyboard::keyPlaces(0)) {
@@ -130,7 +130,7 @@ const QImage& keyboardDrawing() {
         QImage loaded(QString::fromStdString(path));
         const auto size = keyboard::drawingSize(0);
         if (loaded.width() == size.width && loaded.height() == size.height)
-            return loaded.convertToFormat(QImage::Format_RGB32);
+            return loaded.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         corvane::logger("editor").error("the keyboard drawing {} cannot be read; drawing the key caps only",
                                         path);
         return capsOnly();
