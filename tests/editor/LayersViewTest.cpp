@@ -1,7 +1,9 @@
+#include "editor/LayersView.h"
+
 #include "EditorFixture.h"
 #include "core/MessageDispatch.h"
+#include "editor/KeyboardPicture.h"
 #include "editor/KeyboardSelect.h"
-#include "editor/LayersView.h"
 #include "editor/OnScreenKeyboard.h"
 #include "images/BuiltInPictures.h"
 #include "images/KVImage.h"
@@ -269,7 +271,8 @@ TEST_F(LayersViewTest, DraggingF1OntoF2AndChoosingSwapSwapsPicturesAndActionsInO
     const QPoint f1 = centreOf(v.keyRect(kF1)), f2 = centreOf(v.keyRect(kF2));
     drag(v, f1, f2, [&] {
         const QPoint between = (f1 + f2 * 3) / 4;
-        QMouseEvent move(QEvent::MouseMove, between, v.mapToGlobal(between), Qt::NoButton, Qt::LeftButton, {});
+        QMouseEvent move(QEvent::MouseMove, between, v.mapToGlobal(between), Qt::NoButton, Qt::LeftButton,
+                         {});
         QApplication::sendEvent(&v, &move);
         saveScreenshots(v, "keyboard-view-dragging");
     });
@@ -396,7 +399,8 @@ TEST_F(LayersViewTest, TheKeyMenuDeletesAndPushesTheSelectionAsOneStepEach) {
         pushEnabled = actionNamed(menu, QStringLiteral("Push"))->isEnabled();
         clickItem(menu, QStringLiteral("Delete"));
     });
-    QContextMenuEvent onB(QContextMenuEvent::Mouse, centreOf(v.keyRect(b)), v.mapToGlobal(centreOf(v.keyRect(b))));
+    QContextMenuEvent onB(QContextMenuEvent::Mouse, centreOf(v.keyRect(b)),
+                          v.mapToGlobal(centreOf(v.keyRect(b))));
     QApplication::sendEvent(&v, &onB);
     settle();
     EXPECT_EQ(texts, (QStringList{"Define", "-", "Delete", "-", "Push"}));
@@ -541,4 +545,20 @@ TEST_F(LayersViewTest, ThePickerWorksFromTheKeyboardAndCancelChoosesNothing) {
     QTimer::singleShot(0, &cancelled, &QDialog::reject);
     EXPECT_EQ(cancelled.exec(), QDialog::Rejected);
     EXPECT_FALSE(cancelled.chosenKey());
+}
+
+TEST(KeyboardArrowKeys, UpAndDownFindTheKeyAboveOrBelowAcrossGapsAndStopAtTheEdges) {
+    using corvane::editor::KVKeyDirection;
+    const auto keys = corvane::editor::KVDrawnKeys::mainKeyboard();
+    constexpr unsigned kEnd = 56, kKeypadMinus = 38, kKeypadPlus = 79, kN = 88, kUpArrow = 94, kSpace = 103;
+    EXPECT_EQ(keys.neighbour(kUpArrow, KVKeyDirection::Up), kEnd) << "over the gap above the arrow keys";
+    EXPECT_EQ(keys.neighbour(kEnd, KVKeyDirection::Down), kUpArrow);
+    EXPECT_EQ(keys.neighbour(kKeypadMinus, KVKeyDirection::Down), kKeypadPlus);
+    EXPECT_EQ(keys.neighbour(kSpace, KVKeyDirection::Up), kN);
+    EXPECT_EQ(keys.neighbour(kTab, KVKeyDirection::Up), kGrave);
+    EXPECT_FALSE(keys.neighbour(kF5, KVKeyDirection::Up));
+    EXPECT_FALSE(keys.neighbour(kSpace, KVKeyDirection::Down));
+    EXPECT_FALSE(keys.neighbour(kEscape, KVKeyDirection::Left));
+    EXPECT_FALSE(keys.neighbour(112, KVKeyDirection::Right));
+    EXPECT_EQ(keys.neighbour(12, KVKeyDirection::Right), 13u) << "F12 to Print Screen";
 }
