@@ -94,6 +94,9 @@ QPalette darkPalette() {
     palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
     palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
     palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
+    // Disabled text is drawn etched with the Light colour: keep it dark, as dark themes do.
+    palette.setColor(QPalette::Light, QColor(0x3a, 0x3a, 0x3e));
+    palette.setColor(QPalette::Disabled, QPalette::Light, window);
     return palette;
 }
 
