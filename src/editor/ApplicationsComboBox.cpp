@@ -37,7 +37,7 @@ CKVApplicationsComboBox::CKVApplicationsComboBox(KVSysApplicationsController& ap
     setAccessibleName(tr("Application"));
     setToolTip(tr("The application this condition is about"));
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    setMinimumContentsLength(12);
+    setMinimumContentsLength(8);
     reload();
     connect(this, &QComboBox::activated, this, &CKVApplicationsComboBox::onActivated);
 }

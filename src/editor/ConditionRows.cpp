@@ -3,7 +3,6 @@
 #include "conditions/ApplicationCondition.h"
 #include "conditions/ModifierCondition.h"
 #include "conditions/ModifierMask.h"
-#include "conditions/StoredPluginCondition.h"
 #include "conditions/SysLayoutCondition.h"
 #include "core/Log.h"
 #include "editor/ApplicationsComboBox.h"
@@ -18,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <array>
@@ -26,26 +26,36 @@ CKVConditionRow::CKVConditionRow(KVEditorServices& services, KVPtr<KVLayersItem>
                                  KVPtr<KVCondition> condition, const QString& caption, QWidget* parent)
     : QWidget(parent), m_services(services), m_item(std::move(item)), m_condition(std::move(condition)) {
     setObjectName(QStringLiteral("conditionRow"));
+    // Two lines, so that a row fits the narrow room the editor gives the conditions: what is tested and
+    // "Remove" above, the values below.
     auto* rows = new QVBoxLayout(this);
     rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(2);
+    auto* top = new QHBoxLayout;
+    rows->addLayout(top);
     m_controls = new QHBoxLayout;
     rows->addLayout(m_controls);
     m_below = new QVBoxLayout;
     rows->addLayout(m_below);
 
     m_caption = new QLabel(caption, this);
-    m_controls->addWidget(m_caption);
+    QFont bold = m_caption->font();
+    bold.setBold(true);
+    m_caption->setFont(bold);
+    top->addWidget(m_caption, 1);
 
     auto* remove = new QToolButton(this);
     remove->setObjectName(QStringLiteral("remove"));
-    remove->setIcon(QIcon::fromTheme(QStringLiteral("list-remove")));
+    remove->setIcon(QIcon::fromTheme(QStringLiteral("list-remove"),
+                                     style()->standardIcon(QStyle::SP_LineEditClearButton)));
     remove->setText(tr("Remove"));
-    remove->setToolButtonStyle(remove->icon().isNull() ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
+    remove->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    remove->setAutoRaise(true);
     remove->setAccessibleName(tr("Remove condition"));
     remove->setToolTip(tr("Remove this condition"));
     remove->setFocusPolicy(Qt::StrongFocus);
     connect(remove, &QToolButton::clicked, this, &CKVConditionRow::remove);
-    m_controls->addWidget(remove);
+    top->addWidget(remove);
 }
 
 CKVConditionRow::~CKVConditionRow() = default;
@@ -80,8 +90,8 @@ public:
         m_predicate->setToolTip(tr("Whether the application must be in front or only running"));
         m_applications = new CKVApplicationsComboBox(services.applications, this);
         m_applications->setObjectName(QStringLiteral("application"));
-        controls()->insertWidget(1, m_predicate);
-        controls()->insertWidget(2, m_applications, 1);
+        controls()->addWidget(m_applications, 1);
+        controls()->addWidget(m_predicate);
         refresh();
 
         connect(m_predicate, &QComboBox::activated, this, [this](int index) {
@@ -118,7 +128,7 @@ public:
         setAccessibleName(tr("Language condition"));
         m_layouts = new CKVLanguagesComboBox(services.layouts, this);
         m_layouts->setObjectName(QStringLiteral("language"));
-        controls()->insertWidget(1, m_layouts, 1);
+        controls()->addWidget(m_layouts, 1);
         refresh();
         connect(m_layouts, &CKVLanguagesComboBox::layoutChosen, this, [this](uint32_t layout) {
             if (!this->services().layers.Editing().SetConditionLayout(this->item(), m_condition, layout))
@@ -144,7 +154,6 @@ public:
         setAccessibleName(locks ? tr("Lock keys condition") : tr("Modifier keys condition"));
         const uint32_t own =
             locks ? corvane::kLockMaskBits : corvane::kModifierMaskBits & ~corvane::kLockMaskBits;
-        int position = 1;
         for (uint32_t bit = 1; bit <= 0x80; bit <<= 1) {
             if (!(bit & own) && !(bit & condition->Mask()))
                 continue;
@@ -155,7 +164,7 @@ public:
             box->setToolTip(locks ? tr("Holds only while %1 Lock is on").arg(name)
                                   : tr("Holds only while %1 is held").arg(name));
             box->setProperty("bit", bit);
-            controls()->insertWidget(position++, box);
+            controls()->addWidget(box);
             m_boxes.push_back(box);
             connect(box, &QCheckBox::toggled, this, [this, bit](bool on) {
                 const uint32_t mask = on ? (m_condition->Mask() | bit) : (m_condition->Mask() & ~bit);
@@ -163,7 +172,7 @@ public:
                     refused();
             });
         }
-        controls()->insertStretch(position, 1);
+        controls()->addStretch(1);
         refresh();
     }
 
@@ -188,7 +197,6 @@ public:
         setAccessibleName(tr("%1 condition").arg(captionLabel()->text()));
         const auto info = condition->SubPluginInfo();
         captionLabel()->setToolTip(info ? QString::fromStdString(info->description) : problemOf(*condition));
-        controls()->insertStretch(1, 1);
         if (!info || !info->hasPanel)
             return;
         m_host = new QWidget(this);
@@ -240,7 +248,6 @@ public:
               const KVPtr<KVCondition>& condition, QWidget* parent)
         : CKVConditionRow(services, item, condition, tr("Plug-in condition (not available)"), parent) {
         setAccessibleName(captionLabel()->text());
-        controls()->insertStretch(1, 1);
     }
 };
 

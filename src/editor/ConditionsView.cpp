@@ -67,9 +67,11 @@ CKVConditionsView::CKVConditionsView(KVEditorServices& services, QWidget* parent
     auto* scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list = new QWidget(scroll);
     m_listLayout = new QVBoxLayout(m_list);
     m_listLayout->setContentsMargins(0, 0, 0, 0);
+    m_listLayout->setSpacing(2 * std::max(m_listLayout->spacing(), 4));
     m_empty = new QLabel(m_list);
     m_empty->setWordWrap(true);
     m_empty->setForegroundRole(QPalette::PlaceholderText);

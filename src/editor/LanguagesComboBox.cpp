@@ -18,7 +18,7 @@ CKVLanguagesComboBox::CKVLanguagesComboBox(KVKeyboardLayouts& layouts, QWidget* 
     setAccessibleName(tr("Keyboard layout"));
     setToolTip(tr("The keyboard layout this condition is about"));
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    setMinimumContentsLength(12);
+    setMinimumContentsLength(8);
     reload();
     connect(this, &QComboBox::activated, this, &CKVLanguagesComboBox::onActivated);
 }

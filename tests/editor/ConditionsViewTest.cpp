@@ -341,11 +341,13 @@ TEST_F(ConditionsViewTest, PluginConditionsComeFromTheMenuByTheirNames) {
     catalogue("gimp");
     ASSERT_TRUE(add(CKVConditionsView::AddModifier));
     ASSERT_TRUE(add(CKVConditionsView::AddApplication));
-    saveScreenshots(view(), "conditions-rows");
+    ASSERT_TRUE(add(CKVConditionsView::AddLanguage));
+    window().resize(1100, 800);
+    settle();
+    saveScreenshots(*view().parentWidget(), "conditions-rows");
 
-    ASSERT_TRUE(undo());
-    ASSERT_TRUE(undo());
-    ASSERT_TRUE(undo());
+    for (int step = 0; step < 4; ++step)
+        ASSERT_TRUE(undo());
     EXPECT_TRUE(layer->conditions().empty());
     EXPECT_FALSE(instance->HasObject()) << "a removed plug-in condition lets go of its plug-in";
     ASSERT_TRUE(redo());
