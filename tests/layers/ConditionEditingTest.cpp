@@ -9,12 +9,10 @@ constexpr uint32_t kCtrl = 2;
 constexpr uint32_t kShift = 4;
 constexpr uint32_t kNum = 64;
 constexpr uint32_t kGerman = 0x04070407;
-constexpr uint32_t kFrench = 0x040C040C;
 
 struct ConditionEditingTest : ::testing::Test, LayersStackFixture {
     // user_layers {work, games}; started with the keyboard there, Ctrl held, German in use.
     void SetUp() override {
-        environment->applications = &applications;
         environment->layouts = &layouts;
         work = makeLayer("work");
         games = makeLayer("games");
@@ -33,7 +31,6 @@ struct ConditionEditingTest : ::testing::Test, LayersStackFixture {
         return layer->isActive() && controller.ActiveLayers().contains(layer.get());
     }
 
-    KVFakeApplicationState applications;
     KVFakeLayoutSource layouts;
     KVPtr<KVLayer> work, games;
     KVPtr<KVLayersGroup> user;
@@ -94,36 +91,6 @@ TEST_F(ConditionEditingTest, EditsSwitchTheItemBothWaysAndUndoSwitchesItBack) {
     EXPECT_FALSE(active(work));
     ASSERT_TRUE(edit().Redo());
     EXPECT_TRUE(active(work));
-}
-
-TEST_F(ConditionEditingTest, LanguageAndApplicationEditsAreUndoneOneByOne) {
-    auto language = std::make_shared<KVSysLayoutCondition>(environment, kFrench);
-    auto application = std::make_shared<KVApplicationCondition>(environment, "gimp", false);
-    applications.setRunning({"gimp", "firefox"});
-    ASSERT_TRUE(edit().AddCondition(games, language));
-    ASSERT_TRUE(edit().AddCondition(games, application));
-    EXPECT_FALSE(active(games));
-
-    ASSERT_TRUE(edit().SetConditionLayout(games, language, kGerman));
-    EXPECT_TRUE(active(games));
-    ASSERT_TRUE(edit().SetConditionForeground(games, application, true));
-    EXPECT_FALSE(active(games)) << "gimp runs but is not in front";
-    ASSERT_TRUE(edit().SetConditionApplication(games, application, "firefox"));
-    applications.setForeground("firefox");
-    controller.ReEvaluate();
-    EXPECT_TRUE(active(games));
-    EXPECT_FALSE(edit().SetConditionApplication(games, application, "")) << "no application";
-    EXPECT_FALSE(edit().SetConditionLayout(games, language, kGerman)) << "no change";
-
-    ASSERT_TRUE(edit().Undo());
-    EXPECT_EQ(application->ApplicationId(), "gimp");
-    EXPECT_FALSE(active(games));
-    ASSERT_TRUE(edit().Undo());
-    EXPECT_FALSE(application->Foreground());
-    EXPECT_TRUE(active(games));
-    ASSERT_TRUE(edit().Undo());
-    EXPECT_EQ(language->Layout(), kFrench);
-    EXPECT_FALSE(active(games));
 }
 
 TEST_F(ConditionEditingTest, UndoReachesTheRightItemWhateverTheEditorEditsNow) {
