@@ -74,4 +74,21 @@ void KVBindingsCommand::undo() {
         m_editing.putBinding(*it->layer, it->key, it->before);
 }
 
+KVConditionPlaceCommand::KVConditionPlaceCommand(KVLayerEditing& editing, std::string text,
+                                                 KVPtr<KVLayersItem> item, KVPtr<KVCondition> condition,
+                                                 size_t index, bool adding)
+    : KVUndoCommand(std::move(text)), m_editing(editing), m_item(std::move(item)),
+      m_condition(std::move(condition)), m_index(index), m_adding(adding) {}
+
+void KVConditionPlaceCommand::put(bool in) {
+    m_editing.putCondition(m_item, m_condition, in ? std::optional<size_t>(m_index) : std::nullopt);
+}
+
+KVConditionEditCommand::KVConditionEditCommand(KVLayerEditing& editing, std::string text,
+                                               KVPtr<KVLayersItem> item, KVPtr<KVCondition> condition,
+                                               std::unique_ptr<KVOperation> forward,
+                                               std::unique_ptr<KVOperation> backward)
+    : KVUndoCommand(std::move(text)), m_editing(editing), m_item(std::move(item)),
+      m_condition(std::move(condition)), m_forward(std::move(forward)), m_backward(std::move(backward)) {}
+
 } // namespace corvane::layers

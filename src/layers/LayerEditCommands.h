@@ -2,6 +2,7 @@
 
 #include "layers/LayerEditing.h"
 
+#include <memory>
 #include <vector>
 
 // The recorded steps of the layer editing. Each holds what it needs to go both ways: the item itself
@@ -67,6 +68,42 @@ public:
 private:
     KVLayerEditing& m_editing;
     std::vector<Change> m_changes;
+};
+
+// A condition added to an item (with its place in the list) or taken from it.
+class KVConditionPlaceCommand final : public KVUndoCommand {
+public:
+    KVConditionPlaceCommand(KVLayerEditing& editing, std::string text, KVPtr<KVLayersItem> item,
+                            KVPtr<KVCondition> condition, size_t index, bool adding);
+    void redo() override { put(m_adding); }
+    void undo() override { put(!m_adding); }
+
+private:
+    void put(bool in);
+
+    KVLayerEditing& m_editing;
+    KVPtr<KVLayersItem> m_item;
+    KVPtr<KVCondition> m_condition;
+    size_t m_index;
+    bool m_adding;
+};
+
+// One value of one condition, from what it was to what it became; both ways go through the condition
+// edit so that the item's activation follows.
+class KVConditionEditCommand final : public KVUndoCommand {
+public:
+    KVConditionEditCommand(KVLayerEditing& editing, std::string text, KVPtr<KVLayersItem> item,
+                           KVPtr<KVCondition> condition, std::unique_ptr<KVOperation> forward,
+                           std::unique_ptr<KVOperation> backward);
+    void redo() override { m_editing.applyConditionEdit(m_item, *m_condition, *m_forward); }
+    void undo() override { m_editing.applyConditionEdit(m_item, *m_condition, *m_backward); }
+
+private:
+    KVLayerEditing& m_editing;
+    KVPtr<KVLayersItem> m_item;
+    KVPtr<KVCondition> m_condition;
+    std::unique_ptr<KVOperation> m_forward;
+    std::unique_ptr<KVOperation> m_backward;
 };
 
 } // namespace corvane::layers

@@ -1,5 +1,7 @@
 #include "layers/LayerEditing.h"
 
+#include "conditions/ConditionEdit.h"
+#include "conditions/ModifierMask.h"
 #include "core/Guid.h"
 #include "core/Log.h"
 #include "images/KVImage.h"
@@ -32,6 +34,31 @@ size_t indexAfter(const KVLayerCakeItemsStorage& list, const KVPtr<KVLayersItem>
     const auto& items = list.items();
     const auto found = std::find(items.begin(), items.end(), after);
     return found == items.end() ? items.size() : static_cast<size_t>(found - items.begin()) + 1;
+}
+
+// The item whose condition is edited, for the edit rule; the item need not be the editor's current one,
+// since an undo may reach back to another.
+class ItemConditionEditHost final : public IKVConditionEditHost {
+public:
+    ItemConditionEditHost(const KVPtr<KVLayersItem>& item, IKVLayerEditHost& host)
+        : m_item(item), m_host(host) {}
+
+    bool IsItemEnabled() const override { return m_item->isEnabled(); }
+    bool IsItemActive() const override { return m_item->isActive(); }
+    bool IsItemShownForEditing() const override { return m_item->isShownForEditing(); }
+    const KVConditionList& ItemConditions() const override { return m_item->conditions(); }
+    void ReEvaluate() override { m_host.TreeChanged(false); }
+    bool DeactivateItem() override { return m_host.DeactivateItem(m_item); }
+    void Recompose() override { m_host.Recompose(); }
+
+private:
+    const KVPtr<KVLayersItem>& m_item;
+    IKVLayerEditHost& m_host;
+};
+
+std::string conditionText(const char* verb, const KVCondition& condition, const char* preposition,
+                          const KVLayersItem& item) {
+    return fmt::format("{} {} condition {} {}", verb, condition.Type(), preposition, item.displayName());
 }
 
 } // namespace
@@ -370,6 +397,126 @@ bool KVLayerEditing::SetLabelProperties(const KVPtr<KVLayer>& layer, std::span<c
     const char* verb = style ? "Set label style of" : "Reset label style of";
     return m_history.push(
         std::make_unique<KVBindingsCommand>(*this, keysText(verb, changed), std::move(changes)));
+// ---- the conditions ----
+
+bool KVLayerEditing::conditionsEditable(const KVPtr<KVLayersItem>& item) const {
+    if (!item)
+        return false;
+    const auto path = pathTo(m_cake.items(), item.get());
+    return !path.empty() && std::none_of(path.begin(), path.end(), [](const auto& each) {
+        return each->hasFlag(KV_ITEM_SYSTEM_LAYERS);
+    });
+}
+
+bool KVLayerEditing::editableItem(const KVPtr<KVLayersItem>& item) const {
+    if (!item)
+        return false;
+    if (conditionsEditable(item))
+        return true;
+    if (pathTo(m_cake.items(), item.get()).empty())
+        corvane::logger("layers").warn("\"{}\" is not in the layer tree; its conditions stay",
+                                       item->displayName());
+    else
+        corvane::logger("layers").warn("the conditions of the system layers are made at every start; \"{}\" "
+                                       "keeps its own",
+                                       item->displayName());
+    return false;
+}
+
+bool KVLayerEditing::editableCondition(const KVPtr<KVLayersItem>& item,
+                                       const KVPtr<KVCondition>& condition) const {
+    if (!condition || !editableItem(item))
+        return false;
+    const auto& list = item->conditions();
+    if (std::find(list.begin(), list.end(), condition) == list.end()) {
+        corvane::logger("layers").warn("the {} condition is not one of \"{}\"", condition->Type(),
+                                       item->displayName());
+        return false;
+    }
+    return true;
+}
+
+bool KVLayerEditing::AddCondition(const KVPtr<KVLayersItem>& item, KVPtr<KVCondition> condition) {
+    if (!condition || !editableItem(item))
+        return false;
+    const auto& list = item->conditions();
+    if (std::find(list.begin(), list.end(), condition) != list.end())
+        return false;
+    auto text = conditionText("Add", *condition, "to", *item);
+    return m_history.push(std::make_unique<KVConditionPlaceCommand>(*this, std::move(text), item, condition,
+                                                                    list.size(), true));
+}
+
+bool KVLayerEditing::RemoveCondition(const KVPtr<KVLayersItem>& item, const KVPtr<KVCondition>& condition) {
+    if (!editableCondition(item, condition))
+        return false;
+    const auto& list = item->conditions();
+    const auto index = static_cast<size_t>(std::find(list.begin(), list.end(), condition) - list.begin());
+    auto text = conditionText("Remove", *condition, "from", *item);
+    return m_history.push(
+        std::make_unique<KVConditionPlaceCommand>(*this, std::move(text), item, condition, index, false));
+}
+
+template <class T, class P>
+bool KVLayerEditing::changeCondition(const KVPtr<KVLayersItem>& item, const KVPtr<T>& condition,
+                                     void (T::*setter)(P), std::remove_cvref_t<P> before,
+                                     std::remove_cvref_t<P> after) {
+    if (before == after || !editableCondition(item, condition))
+        return false;
+    auto forward = std::make_unique<KVSingleParamOperation<T, P>>(condition, setter, std::move(after));
+    auto backward = std::make_unique<KVSingleParamOperation<T, P>>(condition, setter, std::move(before));
+    auto text = conditionText("Change", *condition, "of", *item);
+    return m_history.push(std::make_unique<KVConditionEditCommand>(*this, std::move(text), item, condition,
+                                                                   std::move(forward), std::move(backward)));
+}
+
+bool KVLayerEditing::SetConditionMask(const KVPtr<KVLayersItem>& item,
+                                      const KVPtr<KVModifierCondition>& condition, uint32_t mask) {
+    // The condition keeps only the bits it can store; comparing those tells whether anything changes.
+    return condition && changeCondition(item, condition, &KVModifierCondition::SetMask, condition->Mask(),
+                                        mask & corvane::kModifierMaskBits);
+}
+
+bool KVLayerEditing::SetConditionLayout(const KVPtr<KVLayersItem>& item,
+                                        const KVPtr<KVSysLayoutCondition>& condition, uint32_t layout) {
+    return condition &&
+           changeCondition(item, condition, &KVSysLayoutCondition::SetLayout, condition->Layout(), layout);
+}
+
+bool KVLayerEditing::SetConditionApplication(const KVPtr<KVLayersItem>& item,
+                                             const KVPtr<KVApplicationCondition>& condition,
+                                             const std::string& id) {
+    if (id.empty()) {
+        corvane::logger("layers").warn("an application condition needs an application; nothing changed");
+        return false;
+    }
+    return condition && changeCondition(item, condition, &KVApplicationCondition::SetApplicationId,
+                                        condition->ApplicationId(), id);
+}
+
+bool KVLayerEditing::SetConditionForeground(const KVPtr<KVLayersItem>& item,
+                                            const KVPtr<KVApplicationCondition>& condition, bool foreground) {
+    return condition && changeCondition(item, condition, &KVApplicationCondition::SetForeground,
+                                        condition->Foreground(), foreground);
+}
+
+void KVLayerEditing::putCondition(const KVPtr<KVLayersItem>& item, const KVPtr<KVCondition>& condition,
+                                  std::optional<size_t> index) {
+    auto& list = item->conditions();
+    if (index) {
+        // Back in its old place, so an undone removal looks as it did.
+        list.insert(list.begin() + static_cast<std::ptrdiff_t>(std::min(*index, list.size())), condition);
+        condition->Start();
+    } else {
+        corvane::removeCondition(list, condition);
+    }
+    m_host.TreeChanged(false);
+}
+
+void KVLayerEditing::applyConditionEdit(const KVPtr<KVLayersItem>& item, KVCondition& condition,
+                                        KVOperation& operation) {
+    ItemConditionEditHost host(item, m_host);
+    corvane::applyConditionEdit(host, condition, operation);
 }
 
 // ---- history ----

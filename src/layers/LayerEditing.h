@@ -1,6 +1,10 @@
 #pragma once
 
 #include "images/KVLabelStyle.h"
+#include "conditions/ApplicationCondition.h"
+#include "conditions/ModifierCondition.h"
+#include "conditions/Operation.h"
+#include "conditions/SysLayoutCondition.h"
 #include "layers/BindingEdit.h"
 #include "layers/Layer.h"
 #include "layers/LayersGroup.h"
@@ -30,6 +34,10 @@ public:
     virtual const KVKeyBinding* BindingBesides(const KVLayer& layer, unsigned key) const = 0;
     // An undo or redo changed the model behind the editor's back: its windows must look again.
     virtual void EditsReplayed() = 0;
+    // A condition of `item` stopped holding: the item goes off as the evaluation would take it off;
+    // true when the active layers changed (then Recompose follows).
+    virtual bool DeactivateItem(const KVPtr<KVLayersItem>& item) = 0;
+    virtual void Recompose() = 0;
 };
 
 // Where an item sits: its parent group (none for the top of the cake) and its index in that list.
@@ -88,6 +96,22 @@ public:
     // whose label keys would stay as they are, are passed over; nothing left to change makes no step.
     bool SetLabelProperties(const KVPtr<KVLayer>& layer, std::span<const unsigned> keys,
                             const std::optional<KVLabelStyle>& style, KVTextRenderer& renderer);
+    // The condition editor. The item's activation follows each change and each undo. The conditions of
+    // the system layers are made afresh at every start, so they are not edited.
+    bool AddCondition(const KVPtr<KVLayersItem>& item, KVPtr<KVCondition> condition);
+    bool RemoveCondition(const KVPtr<KVLayersItem>& item, const KVPtr<KVCondition>& condition);
+    // Modifier and lock conditions alike.
+    bool SetConditionMask(const KVPtr<KVLayersItem>& item, const KVPtr<KVModifierCondition>& condition,
+                          uint32_t mask);
+    bool SetConditionLayout(const KVPtr<KVLayersItem>& item, const KVPtr<KVSysLayoutCondition>& condition,
+                            uint32_t layout);
+    bool SetConditionApplication(const KVPtr<KVLayersItem>& item,
+                                 const KVPtr<KVApplicationCondition>& condition, const std::string& id);
+    bool SetConditionForeground(const KVPtr<KVLayersItem>& item,
+                                const KVPtr<KVApplicationCondition>& condition, bool foreground);
+    // Whether the condition editor may change the conditions of `item` (asked quietly; the operations
+    // log why they refuse).
+    bool conditionsEditable(const KVPtr<KVLayersItem>& item) const;
 
     // Groups the operations in between into one step ("Paste to 4 keys").
     void BeginMacro(std::string text) { m_history.beginMacro(std::move(text)); }
@@ -109,6 +133,11 @@ public:
                const std::optional<KVItemPlace>& to);
     void setEnabled(const KVPtr<KVLayersItem>& item, bool enabled);
     void putBinding(KVLayer& layer, unsigned key, const KVKeyBinding& value);
+    // Puts `condition` into the item's list at `index` (started), or takes it out (stopped) without one.
+    void putCondition(const KVPtr<KVLayersItem>& item, const KVPtr<KVCondition>& condition,
+                      std::optional<size_t> index);
+    // Applies an edit of one of the item's conditions and brings the item's activation in line.
+    void applyConditionEdit(const KVPtr<KVLayersItem>& item, KVCondition& condition, KVOperation& operation);
 
 private:
     template <class Item>
@@ -124,6 +153,12 @@ private:
     bool changeBinding(const KVPtr<KVLayer>& layer, unsigned key, const KVKeyBinding& value,
                        std::string text);
     bool validKey(const KVPtr<KVLayer>& layer, unsigned key) const;
+    // An item, or one of its conditions, that the editor may change; logs why not.
+    bool editableItem(const KVPtr<KVLayersItem>& item) const;
+    bool editableCondition(const KVPtr<KVLayersItem>& item, const KVPtr<KVCondition>& condition) const;
+    template <class T, class P>
+    bool changeCondition(const KVPtr<KVLayersItem>& item, const KVPtr<T>& condition, void (T::*setter)(P),
+                         std::remove_cvref_t<P> before, std::remove_cvref_t<P> after);
 
     KVLayerCake& m_cake;
     IKVLayerEditHost& m_host;

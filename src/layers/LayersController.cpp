@@ -185,7 +185,11 @@ const KVConditionList& KVLayersController::ItemConditions() const {
 }
 
 bool KVLayersController::DeactivateItem() {
-    return m_editedItem && corvane::layers::deactivateItem(m_editedItem, m_active);
+    return DeactivateItem(m_editedItem);
+}
+
+bool KVLayersController::DeactivateItem(const KVPtr<KVLayersItem>& item) {
+    return item && corvane::layers::deactivateItem(item, m_active);
 }
 
 void KVLayersController::TreeChanged(bool reordered) {

@@ -90,6 +90,7 @@ private:
     void BindingChanged(unsigned key) override;
     const KVKeyBinding* BindingBesides(const KVLayer& layer, unsigned key) const override;
     void EditsReplayed() override;
+    bool DeactivateItem(const KVPtr<KVLayersItem>& item) override;
 
     void rebuildShownLayers();
     void sendActiveLayersChanged();
