@@ -107,8 +107,10 @@ void CKVDisplayProps::applyPath(const QString& path) {
             [this](const KVPtr<KVLayer>& layer, unsigned key) {
                 return layer->binding(key).image && services().layers.Editing().SetKeyImage(layer, key, {});
             });
-        status = removed ? tr("%1 shows no picture now").arg(corvane::editor::keysText(keys))
-                         : tr("%1 has no picture to remove").arg(corvane::editor::keysText(keys));
+        const bool one = keys.size() == 1;
+        status = (removed ? (one ? tr("%1 shows no picture now") : tr("%1 show no picture now"))
+                          : (one ? tr("%1 has no picture to remove") : tr("%1 have no picture to remove")))
+                     .arg(corvane::editor::keysText(keys));
     } else {
         status = corvane::editor::dropFilesOnKeys(services(), keys, {trimmed}, false, this);
     }

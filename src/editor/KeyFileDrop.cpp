@@ -122,8 +122,11 @@ QString dropFilesOnKeys(KVEditorServices& services, const std::vector<unsigned>&
                                           return services.layers.Editing().SetKeyImage(
                                               target, key, std::make_shared<KVImage>(*dropped.picture));
                                       });
-        result = changed ? QObject::tr("%1 shows %2").arg(keysName, dropped.what)
-                         : QObject::tr("%1 is unchanged").arg(keysName);
+        const bool one = pictureKeys.size() == 1;
+        result =
+            changed
+                ? (one ? QObject::tr("%1 shows %2") : QObject::tr("%1 show %2")).arg(keysName, dropped.what)
+                : (one ? QObject::tr("%1 is unchanged") : QObject::tr("%1 are unchanged")).arg(keysName);
     }
     return status.isEmpty() ? result : status + QStringLiteral("; ") + result;
 }

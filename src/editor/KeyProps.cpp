@@ -21,6 +21,7 @@ CKVKeyProps::CKVKeyProps(KVEditorServices& services, QWidget* parent)
     dispatch.RegisterHandler<KVM_BINDING_EDITED>(this, &CKVKeyProps::OnItemChanged);
     dispatch.RegisterHandler<KVM_LAYERS_IMPORTED>(this, &CKVKeyProps::OnItemChanged);
     dispatch.RegisterHandler<KVM_LAYERS_FOLDER_CHANGED>(this, &CKVKeyProps::OnItemChanged);
+    setVisible(false);
     OnItemChanged();
 }
 

@@ -46,6 +46,10 @@ CKVPluginProps::CKVPluginProps(KVEditorServices& services, QWidget* parent)
     layout->addLayout(middle);
     layout->addWidget(m_action, 1);
 
+    connect(m_chain, &QToolButton::toggled, this, [this](bool on) {
+        corvane::editor::showStatus(this, on ? tr("A plugin's view and action are chosen together")
+                                             : tr("Views and actions are chosen apart"));
+    });
     m_display->onChoice([this](const KVPluginChoice& choice) { chooseDisplay(choice); });
     m_action->onChoice([this](const KVPluginChoice& choice) { chooseAction(choice); });
     m_action->onVerb([this](const KVVerbChoice& verb) { chooseVerb(verb); });
@@ -171,7 +175,10 @@ void CKVPluginProps::chooseVerb(const KVVerbChoice& verb) {
     refresh();
     if (!changed)
         return;
-    const QString status = verb.verb == KVKeyVerb::Default ? tr("%1 sends its own code").arg(keysText(keys))
-                                                           : tr("%1 sends %2").arg(keysText(keys), verb.name);
+    const bool one = keys.size() == 1;
+    const QString status =
+        verb.verb == KVKeyVerb::Default
+            ? (one ? tr("%1 sends its own code") : tr("%1 send their own codes")).arg(keysText(keys))
+            : (one ? tr("%1 sends %2") : tr("%1 send %2")).arg(keysText(keys), verb.name);
     corvane::editor::showStatus(this, status);
 }

@@ -42,6 +42,11 @@
 #include <fstream>
 #include <utility>
 
+// Texts in failure messages.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace {
 
 constexpr unsigned kF5 = 5, kF6 = 6, kF7 = 7;
@@ -342,7 +347,7 @@ TEST_F(KeyPropsTest, MultimediaCodesShowTheirPictureWhileTheChainIsOn) {
     EXPECT_EQ(binding.scanCode, 0x9A);
     EXPECT_TRUE(binding.image->samePixels(*LoadKeyImage("ACTION_MEDIA_MUTE")));
 
-    QTest::mouseClick(action->defaultButton(), Qt::LeftButton);
+    action->defaultButton()->click();
     EXPECT_EQ(binding.scanCode, 0);
     EXPECT_EQ(binding.actionCode, 0);
     EXPECT_TRUE(action->defaultButton()->isChecked());
@@ -366,7 +371,7 @@ TEST_F(KeyPropsTest, OtherVerbSendsThePickedKey) {
     EXPECT_TRUE(action->defaultButton()->isChecked());
 
     answer = KVPickedKey{82, 0x73, "Left Shift"};
-    QTest::mouseClick(action->otherButton(), Qt::LeftButton);
+    action->otherButton()->click();
     EXPECT_EQ(layer->binding(kF5).scanCode, 0x73);
     EXPECT_EQ(layer->binding(kF5).actionCode, 0);
     EXPECT_TRUE(action->otherButton()->isChecked());
@@ -381,7 +386,7 @@ TEST_F(KeyPropsTest, OtherVerbSendsThePickedKey) {
     select(layer, {kF6});
     EXPECT_EQ(action->otherButton()->text(), "Other verb (F5)");
 
-    QTest::mouseClick(action->defaultButton(), Qt::LeftButton);
+    action->defaultButton()->click();
     EXPECT_EQ(layer->binding(kF6).scanCode, 0);
     EXPECT_EQ(action->otherButton()->text(), "Other verb");
     EXPECT_EQ(CKVActionProps::keyCodeName(0xEE), "code 0xEE");
@@ -404,7 +409,7 @@ TEST_F(KeyPropsTest, AShippedViewIsChosenFromTheMenu) {
     EXPECT_EQ(view->PluginID(), "Clock");
     EXPECT_EQ(view->SubPluginID(), "Time");
     EXPECT_EQ(display->chooser()->text(), "Time");
-    EXPECT_TRUE(display->pathEdit()->isHidden()) << "path controls only for Image";
+    EXPECT_FALSE(display->pathEdit()->isVisibleTo(display)) << "path controls only for Image";
     EXPECT_TRUE(menuEntry(display->chooserMenu(), "Clock", "Time")->isChecked());
     EXPECT_FALSE(layer->binding(kF5).actionPlugin) << "Clock pairs no action";
     EXPECT_EQ(status(), "F5: Time");
@@ -416,7 +421,7 @@ TEST_F(KeyPropsTest, AShippedViewIsChosenFromTheMenu) {
     EXPECT_EQ(steps(), before);
     menuEntry(display->chooserMenu(), {}, "Image")->trigger();
     EXPECT_FALSE(layer->binding(kF5).viewPlugin);
-    EXPECT_FALSE(display->pathEdit()->isHidden());
+    EXPECT_TRUE(display->pathEdit()->isVisibleTo(display));
 }
 
 TEST_F(KeyPropsTest, APluginPanelLivesWhileItsKeyIsShownAndTheChainPairsBothWays) {
