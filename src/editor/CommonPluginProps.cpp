@@ -57,8 +57,8 @@ CKVCommonPluginProps::CKVCommonPluginProps(KVEditorServices& services, KVSubPlug
     hostLayout->setContentsMargins(0, 0, 0, 0);
     pluginLayout->addWidget(m_description);
     pluginLayout->addWidget(m_problem);
-    pluginLayout->addWidget(m_panelHost, 1);
-    layout->addWidget(m_pluginArea, 1);
+    pluginLayout->addWidget(m_panelHost);
+    layout->addWidget(m_pluginArea);
     layout->addStretch();
     m_pluginArea->hide();
 }
@@ -107,9 +107,16 @@ void CKVCommonPluginProps::refresh() {
 }
 
 void CKVCommonPluginProps::rebuildMenu(const KVPluginChoice& current, bool enabled) {
-    m_menu->clear();
+    // The refresh may come from within a menu entry's own trigger: the old entries go once it is over.
     for (auto* action : m_choices->actions())
         m_choices->removeAction(action);
+    for (auto* action : m_menu->actions()) {
+        m_menu->removeAction(action);
+        if (action->menu())
+            action->menu()->deleteLater();
+        else
+            action->deleteLater();
+    }
     if (!enabled)
         return;
     addChoice(m_menu, m_builtInName, {}, current.isBuiltIn());
@@ -150,7 +157,8 @@ void CKVCommonPluginProps::addChoice(QMenu* menu, const QString& text, const KVP
 
 void CKVCommonPluginProps::showPlugin(const KVPtr<KVKeyPluginInstance>& instance) {
     m_pluginArea->setVisible(instance != nullptr);
-    if (instance != m_panelInstance)
+    // The instance takes its panel down itself when it stops (its layer went out of use).
+    if (instance != m_panelInstance || (m_panelInstance && !m_panelInstance->HasPanel()))
         destroyPanel();
     if (!instance)
         return;
@@ -172,10 +180,11 @@ void CKVCommonPluginProps::showPlugin(const KVPtr<KVKeyPluginInstance>& instance
 }
 
 void CKVCommonPluginProps::createPanel(const KVPtr<KVKeyPluginInstance>& instance) {
-    m_panelInstance = instance;
+    // A plug-in that is not running yet makes no panel; the next refresh asks again.
     void* made = instance->CreatePanel(m_panelHost);
     if (!made)
         return;
+    m_panelInstance = instance;
     // Only a widget the plug-in made inside our host is put into the layout; any other answer is not
     // something we can safely treat as a widget.
     for (QObject* child : m_panelHost->children())

@@ -471,6 +471,11 @@ TEST_F(KeyPropsTest, APluginPanelLivesWhileItsKeyIsShownAndTheChainPairsBothWays
     select(newLayer(), {kF7});
     EXPECT_EQ(g_sample.panelsDestroyed, 3);
     EXPECT_FALSE(display->pluginPanel());
+
+    // Back on the first layer, whose plug-ins stopped meanwhile: the panel comes again.
+    select(layer, {kF5});
+    EXPECT_TRUE(display->pluginPanel());
+    EXPECT_EQ(g_sample.panelsMade, g_sample.panelsDestroyed + 1) << "one panel at a time";
 }
 
 TEST_F(KeyPropsTest, FilesThatAreNoPictureGiveTheirIcon) {
