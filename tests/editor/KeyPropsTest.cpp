@@ -19,6 +19,7 @@
 #include "plugins/PluginRegistry.h"
 #include "plugins/ViewPluginInstance.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -246,6 +247,20 @@ TEST_F(KeyPropsTest, TheBoxShowsThePanelsThatFitTheSelectedItem) {
     EXPECT_TRUE(plugins->chain()->isChecked());
     EXPECT_EQ(plugins->chain()->toolTip(), "Selecting this chain, relative pair of view and action plugins "
                                            "will synchronize when you select either of them");
+
+    // Every control can be found and explained by a screen reader, and reached with Tab.
+    for (QWidget* control : plugins->findChildren<QWidget*>()) {
+        if (!qobject_cast<QAbstractButton*>(control) && !qobject_cast<QLineEdit*>(control) &&
+            !qobject_cast<QComboBox*>(control))
+            continue;
+        // Parts of a control (a line edit's clear button) are named by the control.
+        if (qobject_cast<QLineEdit*>(control->parentWidget()) ||
+            qobject_cast<QComboBox*>(control->parentWidget()))
+            continue;
+        EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
+        EXPECT_FALSE(control->toolTip().isEmpty()) << control->accessibleName().toStdString();
+        EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus) << control->accessibleName().toStdString();
+    }
 
     KVPtr<KVLayer> labels;
     corvane::layers::forEachItem(services().cake.systemLayers()->children(), [&](const auto& item) {
