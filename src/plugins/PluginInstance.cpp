@@ -202,8 +202,13 @@ void KVKeyPluginInstance::DestroyPanel() {
 }
 
 bool KVKeyPluginInstance::DropFile(const std::string& path) {
-    if (!m_panel)
-        return false;
+    // A sub-plug-in with a settings panel takes files while its panel shows; one that declares files
+    // but has no panel takes them whenever it runs, as it has no other time to.
+    if (!m_panel) {
+        const auto info = SubPluginInfo();
+        if (!info || info->hasPanel || !info->acceptsFiles)
+            return false;
+    }
     IKVPluginPanel* settings = panel();
     if (!settings || !settings->vtbl->DropFile)
         return false;

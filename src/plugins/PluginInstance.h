@@ -54,7 +54,8 @@ public:
     void* CreatePanel(void* parent);
     void DestroyPanel();
     bool HasPanel() const { return m_panel != nullptr; }
-    // Only while a panel is shown; true when the plug-in accepted the file.
+    // While a panel is shown, or at any time for a sub-plug-in that takes files and has no panel; true
+    // when the plug-in accepted the file.
     bool DropFile(const std::string& path);
 
     // The context operations shared by every kind.

@@ -211,6 +211,35 @@ TEST_F(PluginInstanceTest, PanelsAndDroppedFiles) {
     EXPECT_FALSE(view->HasPanel());
 }
 
+TEST_F(PluginInstanceTest, FilesReachAPanelPluginOnlyWhileItsPanelShowsAndAPanelFreeOneWhileItRuns) {
+    const auto plugin = registry.find("Recorder");
+    auto declare = [&](KVSubPluginKind kind, const char* id, bool hasPanel, bool acceptsFiles) {
+        auto info = std::make_shared<KVSubPluginInfo>();
+        info->SubPluginID = id;
+        info->hasPanel = hasPanel;
+        info->acceptsFiles = acceptsFiles;
+        plugin->addSubPlugin(kind, info);
+    };
+    declare(KVSubPluginKind::View, "Fill", true, true);
+    declare(KVSubPluginKind::Action, "Press", false, true);
+
+    auto view = factory.CreateViewInstance(plugin, "Fill", 0);
+    view->Activate();
+    EXPECT_FALSE(view->DropFile("/tmp/a.png")) << "its panel is not shown";
+
+    auto action = factory.CreateActionInstance(plugin, "Press", 0);
+    EXPECT_FALSE(action->DropFile("/tmp/a.png")) << "not running";
+    action->Activate();
+    const int dropped = counter("dropped");
+    EXPECT_TRUE(action->DropFile("/tmp/a.png"));
+    EXPECT_EQ(counter("dropped"), dropped + 1);
+
+    declare(KVSubPluginKind::Action, "Press", false, false);
+    EXPECT_FALSE(action->DropFile("/tmp/a.png")) << "it does not take files";
+    view->Deactivate();
+    action->Deactivate();
+}
+
 TEST_F(PluginInstanceTest, RegistersHoldInstancesUntilThePluginReleasesThem) {
     auto action = factory.CreateActionInstance(registry.find("Recorder"), "Press", 0);
     action->Activate();
