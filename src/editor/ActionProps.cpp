@@ -44,7 +44,7 @@ QIcon smallActionIcon(std::string_view name) {
 
 CKVActionProps::CKVActionProps(KVEditorServices& services, QWidget* parent)
     : CKVCommonPluginProps(services, KVSubPluginKind::Action, tr("Action:"), tr("Key press"), parent),
-      m_picker(&CKVOnScreenKeyboard::choose) {
+      m_picker([](QWidget* owner) { return CKVOnScreenKeyboard::choose(owner); }) {
     auto* grid = new QGridLayout;
     grid->setContentsMargins(0, 0, 0, 0);
     auto* caption = new QLabel(tr("Key verb:"), this);

@@ -397,6 +397,8 @@ bool KVLayerEditing::SetLabelProperties(const KVPtr<KVLayer>& layer, std::span<c
     const char* verb = style ? "Set label style of" : "Reset label style of";
     return m_history.push(
         std::make_unique<KVBindingsCommand>(*this, keysText(verb, changed), std::move(changes)));
+}
+
 // ---- the conditions ----
 
 bool KVLayerEditing::conditionsEditable(const KVPtr<KVLayersItem>& item) const {
