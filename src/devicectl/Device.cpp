@@ -40,20 +40,6 @@ bool isKeyDown(const KeyStateReport& report, unsigned bit) {
     return byte < report.size() && (report[byte] & (1u << (bit % 8))) != 0;
 }
 
-// A picture that can go to a display as it is: 48 x 48 at 24 bits.
-std::span<const uint8_t> keyPixels(const KVPtr<KVImage>& picture) {
-    if (!picture || !picture->isKeySized() || picture->bitsPerPixel() != 24)
-        return {};
-    return picture->pixels();
-}
-
-bool isKeyBitmap(const KVPluginBitmap& bitmap) {
-    const size_t bytesPerPixel = size_t(bitmap.bitsPerPixel / 8);
-    return bitmap.width == int(kDisplaySide) && bitmap.height == int(kDisplaySide) &&
-           (bitmap.bitsPerPixel == 24 || bitmap.bitsPerPixel == 32) &&
-           bitmap.bits.size() >= size_t(kDisplaySide) * kDisplaySide * bytesPerPixel;
-}
-
 // Answers the dump with pictures loaded from their files where a binding holds only the path.
 class DumpSource final : public IKVKeyBindingSource {
 public:

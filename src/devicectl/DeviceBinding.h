@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/KVPtr.h"
+#include "device/KeyImage.h"
 #include "images/KVImage.h"
 
 #include <cstdint>
@@ -18,6 +19,22 @@ struct KVPluginBitmap {
     int bitsPerPixel = 0;
     std::span<const uint8_t> bits;
 };
+
+// A bitmap that can go to a display as it is: 48 x 48 at 24 or 32 bits, all rows there.
+inline bool isKeyBitmap(const KVPluginBitmap& bitmap) {
+    using corvane::device::kDisplaySide;
+    const size_t bytesPerPixel = size_t(bitmap.bitsPerPixel / 8);
+    return bitmap.width == int(kDisplaySide) && bitmap.height == int(kDisplaySide) &&
+           (bitmap.bitsPerPixel == 24 || bitmap.bitsPerPixel == 32) &&
+           bitmap.bits.size() >= size_t(kDisplaySide) * kDisplaySide * bytesPerPixel;
+}
+
+// The pixels of a picture that can go to a display as it is (48 x 48 at 24 bits); empty otherwise.
+inline std::span<const uint8_t> keyPixels(const KVPtr<KVImage>& picture) {
+    if (!picture || !picture->isKeySized() || picture->bitsPerPixel() != 24)
+        return {};
+    return picture->pixels();
+}
 
 // The four parts of a key binding that reach the keyboard.
 struct KVDeviceBinding {
