@@ -10,6 +10,7 @@
 #include "store/StoreFolders.h"
 
 #include <QAction>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -197,6 +198,10 @@ TEST_F(CfgDlgTest, ClosingToTheTraySavesAndExitEndsTheProgramAfterSaving) {
     EXPECT_TRUE(dispatch.IsDestroyed()) << "the program ends";
     EXPECT_TRUE(std::filesystem::exists(layers / "user_layers" / later->identifier()))
         << "saved on the way out";
+    // The program's loop was told to end, which would end every later event loop of this test binary at
+    // once (menus, dialogs); one turn of the application's own loop takes the request.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QApplication::exec();
 }
 
 TEST_F(CfgDlgTest, ScreenshotsWithoutLayersAndWithALayerOfPictures) {

@@ -49,7 +49,7 @@ TEST_F(LayersTreeTest, TheSelectedItemIsEditedAndShownOnTheKeyboardUntilAnotherI
     EXPECT_TRUE(work->isShownForEditing() && work->isActive());
     EXPECT_TRUE(layers.SelectedKeys().none()) << "a key selection belongs to the item it was made in";
     EXPECT_EQ(probe.treeSelections, 1);
-    EXPECT_EQ(probe.keySelections, 1);
+    EXPECT_GE(probe.keySelections, 1);
 
     QTest::keyClick(&tree(), Qt::Key_Down);
     EXPECT_EQ(layers.EditedItem(), group);
