@@ -106,6 +106,8 @@ void CKVCfgDlg::buildPanels() {
     split->addWidget(right);
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 4);
+    // Wide enough for a name or two of nesting, whatever the keyboard view would like to take.
+    m_tree->setMinimumWidth(fontMetrics().averageCharWidth() * 22);
     setCentralWidget(split);
     setTabOrder(m_tree, m_view);
 }
