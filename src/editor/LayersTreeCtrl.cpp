@@ -94,9 +94,21 @@ void CKVLayersTreeCtrl::restoreView() {
         selectionModel()->clear();
     }
     m_restoring = false;
-    // The controller lets go of an item that left the tree (deleted, or its creation undone).
-    if (m_edited != edited)
-        editItem(index.isValid() ? edited : nullptr);
+    if (m_edited == edited)
+        return;
+    // The controller let go of an item that left the tree (deleted, or its creation undone): the other
+    // windows hear that nothing is edited now. An item chosen elsewhere is simply followed.
+    const bool dropped = !edited;
+    m_edited = edited;
+    if (dropped)
+        announceEditedItem();
+}
+
+void CKVLayersTreeCtrl::announceEditedItem() {
+    // A key selection belongs to the item it was made in.
+    m_services.layers.SetSelectedKeys({});
+    m_services.dispatch.send<KVM_KEY_SELECTION_CHANGED>();
+    m_services.dispatch.send<KVM_TREE_SELECTION_CHANGED>();
 }
 
 void CKVLayersTreeCtrl::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
@@ -122,10 +134,7 @@ void CKVLayersTreeCtrl::editItem(const KVPtr<KVLayersItem>& item) {
     if (item && before != item)
         layers.ShowForEditing(item);
     m_edited = item;
-    // A key selection belongs to the item it was made in.
-    layers.SetSelectedKeys({});
-    m_services.dispatch.send<KVM_KEY_SELECTION_CHANGED>();
-    m_services.dispatch.send<KVM_TREE_SELECTION_CHANGED>();
+    announceEditedItem();
 }
 
 void CKVLayersTreeCtrl::afterEdit(const KVPtr<KVLayersItem>& selected) {

@@ -54,6 +54,8 @@ private:
 
     // Makes `item` the edited item: shown on the keyboard instead of the one before, keys unselected.
     void editItem(const KVPtr<KVLayersItem>& item);
+    // The key selection starts afresh and the other windows hear of the edited item.
+    void announceEditedItem();
     void afterEdit(const KVPtr<KVLayersItem>& selected);
     void restoreView();
 
