@@ -1,0 +1,134 @@
+// The editor window of the real configurator on an X server, driven by key presses as a user would: a
+// new layer is made and renamed, two keys of a layer with pictures are swapped in the keyboard view, and
+// closing the window saves all of it while the keyboard shows the swap.
+
+#include "device/KeyTables.h"
+#include "images/KVImage.h"
+#include "images/VipsRuntime.h"
+#include "support/ConfiguratorProcess.h"
+#include "support/Xvfb.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kPictureWidth = 1304, kPictureHeight = 425;
+
+unsigned keyIndex(const char* name) {
+    return *corvane::device::findKeyByName(KeyboardModelMain, name);
+}
+
+std::string displayFile(const std::string& keyboard, const char* key) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/vTavirex/dynamic/%03u.sys",
+                  unsigned(corvane::device::modelDescriptor(KeyboardModelMain).keys[keyIndex(key)].display));
+    return keyboard + name;
+}
+
+// A keyboard picture in which the tiles of Escape and F1 are plain red and plain green. The tiles lie 4
+// pixels right of and 19 above the keys' places on the drawing: Escape at (46, 41), F1 at (140, 41).
+bool writePicture(const std::string& path) {
+    if (!corvane::images::startVips())
+        return false;
+    KVImage picture(kPictureWidth, kPictureHeight);
+    auto fill = [&](int left, int top, uint8_t red, uint8_t green) {
+        for (int y = top; y < top + 48; ++y)
+            for (int x = left; x < left + 48; ++x) {
+                // Rows bottom-up, blue-green-red.
+                uint8_t* pixel = picture.scanLine(kPictureHeight - 1 - y) + x * 3;
+                pixel[0] = 0, pixel[1] = green, pixel[2] = red;
+            }
+    };
+    fill(46 + 4, 41 - 19, 220, 0);
+    fill(140 + 4, 41 - 19, 0, 200);
+    const auto png = picture.encodePng();
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
+    return bool(out);
+}
+
+// Runs xdotool on the test's display; true when it succeeded.
+bool xdotool(const std::string& display, const std::string& arguments) {
+    return std::system(("DISPLAY=" + display + " timeout 30 xdotool " + arguments).c_str()) == 0;
+}
+
+// The display names of the layers stored in the profile.
+std::string storedNames(const std::string& home) {
+    std::string names;
+    const std::filesystem::path layers = home + "/config/TavirexCorvane/Layers/user_layers";
+    if (!std::filesystem::exists(layers))
+        return names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(layers))
+        if (entry.path().filename() == "Layer.plist")
+            names += readFile(entry.path()) + "\n";
+    return names;
+}
+
+} // namespace
+
+TEST(EditorEndToEnd, KeyPressesMakeAndRenameALayerAndSwapTwoKeysAndClosingSavesThem) {
+    if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "xdotool is not installed";
+    TestXServer server;
+    if (!server.running())
+        GTEST_SKIP() << "Xvfb could not be started";
+    const std::string home = privateFolder();
+    const std::string keyboard = home + "/keyboard";
+    ASSERT_EQ(runKeyboardTool("init " + keyboard), 0);
+    ASSERT_TRUE(writePicture(home + "/Pictures.png"));
+    const CtlResult imported = runCtl(home, "import-picture '" + home + "/Pictures.png'");
+    ASSERT_EQ(imported.status, 0) << imported.out << readFile(home + "/ctl.err");
+
+    ConfiguratorProcess app = startConfigurator({"--virtual-keyboard", keyboard}, home,
+                                                {{"DISPLAY", server.display()}, {"QT_QPA_PLATFORM", "xcb"}});
+    ASSERT_TRUE(app.waitFor("configurator running", 30s)) << app.log;
+    const std::string escape = displayFile(keyboard, "Escape"), f1 = displayFile(keyboard, "F1");
+    ASSERT_TRUE(waitUntil([&] { return !readFile(escape).empty() && !readFile(f1).empty(); }, 20s));
+    const std::string red = readFile(escape), green = readFile(f1);
+    ASSERT_NE(red, green) << "the layer with pictures is on the keyboard";
+
+    // The window opens at start, its tree in front with the layer of pictures selected.
+    ASSERT_TRUE(
+        xdotool(server.display(), "search --sync --name 'Tavirex Corvane Configurator' windowfocus --sync"));
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(xdotool(server.display(), "key --delay 150 ctrl+n"));
+    ASSERT_TRUE(app.waitFor("editor: New layer", 10s)) << app.log;
+    ASSERT_TRUE(xdotool(server.display(), "type --delay 60 Renamed"));
+    ASSERT_TRUE(xdotool(server.display(), "key --delay 150 Return"));
+    ASSERT_TRUE(app.waitFor("editor: Rename layer New layer", 10s)) << app.log;
+
+    // Down to the layer of pictures, Tab into the keyboard view (its focus starts on Escape), mark Escape,
+    // go right to F1 and drop it there: the drop menu offers Swap first.
+    ASSERT_TRUE(xdotool(server.display(), "key --delay 300 Down Tab ctrl+x Right ctrl+v"));
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(xdotool(server.display(), "key --delay 150 Return"));
+    EXPECT_TRUE(waitUntil([&] { return readFile(escape) == green && readFile(f1) == red; }, 20s))
+        << "the keyboard shows the swap\n"
+        << app.log;
+
+    ASSERT_TRUE(xdotool(server.display(), "key --delay 150 ctrl+w"));
+    ASSERT_TRUE(waitUntil([&] { return storedNames(home).find("Renamed") != std::string::npos; }, 20s))
+        << "closing the window saves\n"
+        << app.log;
+    ::kill(app.pid, SIGTERM);
+    EXPECT_EQ(app.wait(), 0) << app.log;
+
+    // What was saved drives the keyboard the same way after a new start, which writes every display.
+    std::filesystem::remove(escape);
+    std::filesystem::remove(f1);
+    ConfiguratorProcess again =
+        startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard}, home);
+    ASSERT_TRUE(again.waitFor("configurator running", 30s)) << again.log;
+    EXPECT_TRUE(waitUntil([&] { return readFile(escape) == green && readFile(f1) == red; }, 20s))
+        << again.log;
+    ::kill(again.pid, SIGTERM);
+    again.wait();
+    std::filesystem::remove_all(home);
+}
