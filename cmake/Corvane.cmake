@@ -105,3 +105,19 @@ function(corvane_plugin name)
         install(FILES ${info} DESTINATION lib/corvane/Plugins/${name})
     endif()
 endfunction()
+
+# corvane_wayland_protocol(target XML): generates the client header and glue of a Wayland protocol
+# description with wayland-scanner at build time and adds them to `target`; the header is included as
+# "<xml file name without .xml>-client-protocol.h".
+find_program(CORVANE_WAYLAND_SCANNER wayland-scanner REQUIRED)
+function(corvane_wayland_protocol target xml)
+    get_filename_component(base ${xml} NAME_WE)
+    set(dir ${CMAKE_CURRENT_BINARY_DIR}/wayland)
+    add_custom_command(OUTPUT ${dir}/${base}-client-protocol.h ${dir}/${base}-protocol.c
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+        COMMAND ${CORVANE_WAYLAND_SCANNER} client-header ${xml} ${dir}/${base}-client-protocol.h
+        COMMAND ${CORVANE_WAYLAND_SCANNER} private-code ${xml} ${dir}/${base}-protocol.c
+        DEPENDS ${xml} VERBATIM)
+    target_sources(${target} PRIVATE ${dir}/${base}-client-protocol.h ${dir}/${base}-protocol.c)
+    target_include_directories(${target} PRIVATE ${dir})
+endfunction()

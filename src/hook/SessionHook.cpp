@@ -3,9 +3,13 @@
 #include "core/Log.h"
 #include "core/MessageDispatch.h"
 #include "hook/DesktopBusSource.h"
+#include "hook/HyprlandSource.h"
 #include "hook/SwaySource.h"
+#include "hook/WlrToplevelSource.h"
 
 #include <cstdlib>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -51,7 +55,8 @@ void KVSessionHook::Hook(CKVMessageDispatch& dispatch) {
         } else if (!environment("WAYLAND_DISPLAY").empty()) {
             log.warn(
                 "this Wayland session offers no source of the focused program or the keyboard layout that "
-                "is supported (sway IPC, KWin, GNOME Shell): per-application layers and layout changes are "
+                "is supported (sway or Hyprland IPC, KWin, GNOME Shell, the foreign-toplevel protocol): "
+                "per-application layers and layout changes are "
                 "not followed");
         } else {
             log.warn("no X display: active-window changes (2028) and keyboard state changes (2031) are not "
@@ -62,10 +67,41 @@ void KVSessionHook::Hook(CKVMessageDispatch& dispatch) {
 }
 
 std::unique_ptr<KVDesktopSource> KVSessionHook::connectWaylandSource() {
-    if (auto sway = environment("SWAYSOCK"); !sway.empty())
-        if (auto source = KVSwaySource::connect(m_loop, sway))
+    using Connect = std::unique_ptr<KVDesktopSource> (*)(KVMainLoop&);
+    // In the order they are tried: a compositor's own IPC tells more (processes, layouts) than the
+    // protocol that any wlroots compositor offers.
+    static constexpr std::pair<std::string_view, Connect> kSources[] = {
+        {"sway",
+         [](KVMainLoop& loop) -> std::unique_ptr<KVDesktopSource> {
+             auto socket = environment("SWAYSOCK");
+             return socket.empty() ? nullptr : KVSwaySource::connect(loop, socket);
+         }},
+        {"hyprland",
+         [](KVMainLoop& loop) -> std::unique_ptr<KVDesktopSource> {
+             return KVHyprlandSource::connect(loop, KVHyprlandSource::instanceFolder());
+         }},
+        {"kde-gnome",
+         [](KVMainLoop& loop) -> std::unique_ptr<KVDesktopSource> {
+             return KVDesktopBusSource::connect(loop);
+         }},
+        {"foreign-toplevel",
+         [](KVMainLoop& loop) -> std::unique_ptr<KVDesktopSource> {
+             return KVWlrToplevelSource::connect(loop);
+         }},
+    };
+    const std::string forced = environment(kForcedSourceVariable);
+    if (!forced.empty()) {
+        for (const auto& [name, connect] : kSources)
+            if (name == forced)
+                return connect(m_loop);
+        corvane::logger("hook").error("{}={} names no source; it is one of sway, hyprland, kde-gnome, "
+                                      "foreign-toplevel. The session's own is chosen instead",
+                                      kForcedSourceVariable, forced);
+    }
+    for (const auto& [name, connect] : kSources)
+        if (auto source = connect(m_loop))
             return source;
-    return KVDesktopBusSource::connect(m_loop);
+    return nullptr;
 }
 
 void KVSessionHook::UnHook() {

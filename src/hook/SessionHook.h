@@ -13,6 +13,10 @@
 // and the process watcher always.
 class KVSessionHook final : public IKVSystemHook {
 public:
+    // Names the Wayland source to use instead of the first that the session offers: "sway",
+    // "hyprland", "kde-gnome" or "foreign-toplevel".
+    static constexpr const char* kForcedSourceVariable = "CORVANE_FOREGROUND_SOURCE";
+
     explicit KVSessionHook(KVMainLoop& loop);
     ~KVSessionHook() override;
 

@@ -10,7 +10,7 @@
 #include "devicectl/DeviceController.h"
 #include "devicectl/LayersDisplayBindings.h"
 #include "devicectl/LayoutDump.h"
-#include "devicectl/XScreenSaverIdle.h"
+#include "devicectl/SessionIdle.h"
 #include "hook/SystemHook.h"
 #include "images/KVGlobalImageList.h"
 #include "images/KVImage.h"
@@ -96,7 +96,7 @@ KVMainController::KVMainController(KVServiceRegistry& services, KVMainLoop& loop
             corvane::layers::paintLayer(m_layers->Editing(), layer, picture);
         });
     m_deviceController = &services.get<KVDeviceController>(
-        loop, dispatch, std::make_shared<KVLayersDisplayBindings>(*m_layers), KVXScreenSaverIdle::open());
+        loop, dispatch, std::make_shared<KVLayersDisplayBindings>(*m_layers), openSessionIdleSource(loop));
     KVPtr<IKVDeviceBackend> backend;
     if (keyboard.virtualKeyboard) {
         corvane::logger("shell").info("driving the virtual keyboard in {}", *keyboard.virtualKeyboard);

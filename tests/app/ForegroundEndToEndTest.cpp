@@ -1,7 +1,9 @@
 // The configurator under a real window manager (openbox on Xvfb) and under sway: a layer for a program
 // without _NET_WM_PID (xcalc) or for a Wayland client (foot) and one for a Qt window follow focus
-// changes made by the window manager, and on sway a layout switch changes the key captions.
+// changes made by the window manager, and on sway a layout switch changes the key captions. Sway also
+// stands in for the wlroots compositors that only offer the foreign-toplevel protocol.
 
+#include "device/KeyCodeTable.h"
 #include "device/KeyTables.h"
 #include "support/ChildProcess.h"
 #include "support/ConfiguratorProcess.h"
@@ -28,6 +30,17 @@ std::string displayFile(const std::string& keyboard, const char* key) {
                                .keys[*corvane::device::findKeyByName(KeyboardModelMain, key)]
                                .display));
     return keyboard + name;
+}
+
+// Whether the key-code table makes `key` send `code` as its own.
+bool keySends(const std::string& table, const char* key, uint8_t code) {
+    const unsigned slot = corvane::device::modelDescriptor(KeyboardModelMain)
+                              .keys[*corvane::device::findKeyByName(KeyboardModelMain, key)]
+                              .slot;
+    const size_t record = (slot - 1) * corvane::device::kRecordSize;
+    return table.size() >= record + 2 &&
+           uint8_t(table[record]) == uint8_t(corvane::device::RecordOp::SendKey) &&
+           uint8_t(table[record + 1]) == code;
 }
 
 bool haveProgram(const char* name) {
@@ -127,6 +140,9 @@ TEST(ForegroundEndToEnd, X11LayersFollowTheWindowManagersFocusForXcalcAndQt) {
                                .c_str()) == 0;
     };
 
+    // Openbox may pass over the first request for a window that has never had the focus.
+    ASSERT_TRUE(waitUntil([&] { return focus(qtWindow) && focus(calcWindow); }, 10s));
+
     Rig rig("xcalc", "corvane-test-window", env);
     ASSERT_TRUE(rig.started()) << rig.running->log;
     // Either window may be in front when the configurator starts: the xcalc layer is known once the
@@ -178,6 +194,50 @@ TEST(ForegroundEndToEnd, SwayLayersFollowFocusAndCaptionsFollowTheLayout) {
     EXPECT_TRUE(waitUntil([&] { return readFile(displayFile(rig.keyboard, "Z")) == yCaption; }, 10s))
         << "the captions did not follow the layout\n"
         << rig.running->log;
+}
+
+TEST(ForegroundEndToEnd, WlrootsLayersFollowTheActivatedAppIdThroughItsDesktopEntry) {
+    if (!haveProgram("foot"))
+        GTEST_SKIP() << "foot is not installed";
+    TestSway sway("us");
+    if (!sway.running())
+        GTEST_SKIP() << sway.failure();
+    // The terminal goes by an app id of its own; its desktop entry tells that it is foot.
+    const std::string data = privateFolder();
+    std::filesystem::create_directories(data + "/applications");
+    std::ofstream(data + "/applications/org.example.Terminal.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Example Terminal\nExec=foot %U\n";
+    auto foot = sway.startClient({"foot", "--app-id=org.example.Terminal", "sleep", "60"});
+    auto qt =
+        sway.startClient({CORVANE_BIN_DIR "/corvane-test-window", "qt"}, {{"QT_QPA_PLATFORM", "wayland"}});
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return sway.command("'[app_id=corvane-test-window] focus'") &&
+                   sway.command("'[app_id=org.example.Terminal] focus'");
+        },
+        10s))
+        << "the windows did not appear";
+
+    Rig rig("foot", "corvane-test-window",
+            {{"WAYLAND_DISPLAY", sway.runtimeDir() + "/" + sway.waylandDisplay()},
+             {"CORVANE_FOREGROUND_SOURCE", "foreign-toplevel"},
+             {"XDG_DATA_HOME", data},
+             {"XDG_DATA_DIRS", "/nonexistent"}});
+    ASSERT_TRUE(rig.started()) << rig.running->log;
+    EXPECT_NE(rig.running->log.find("through the wlroots foreign-toplevel protocol"), std::string::npos)
+        << rig.running->log;
+    const std::string footTable = readFile(rig.table);
+    EXPECT_TRUE(keySends(footTable, "F11", 30)) << "the app id did not lead to foot's layer\n"
+                                                << rig.running->log;
+    ASSERT_TRUE(sway.command("'[app_id=corvane-test-window] focus'"));
+    const std::string qtTable = rig.awaitTableChange(footTable);
+    EXPECT_TRUE(keySends(qtTable, "F12", 31) && !keySends(qtTable, "F11", 30))
+        << "the Qt layer did not replace the foot layer\n"
+        << rig.running->log;
+    ASSERT_TRUE(sway.command("'[app_id=org.example.Terminal] focus'"));
+    EXPECT_TRUE(rig.awaitTableChange(qtTable) == footTable) << "the foot layer did not come back\n"
+                                                            << rig.running->log;
+    std::filesystem::remove_all(data);
 }
 
 } // namespace

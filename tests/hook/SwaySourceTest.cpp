@@ -1,8 +1,10 @@
 #include "hook/SwaySource.h"
 
 #include "core/MessageDispatch.h"
+#include "hook/HookEvents.h"
 #include "hook/SessionHook.h"
 #include "support/ManualLoop.h"
+#include "support/ScopedEnvironment.h"
 #include "support/SwaySession.h"
 
 #include <cstdlib>
@@ -49,35 +51,7 @@ TEST(SwayIpc, TheFocusedWindowIsFoundInTheTreeButNotAFocusedWorkspace) {
     EXPECT_EQ(sway::focusedContainer(R"({"type":"root","nodes":[{"type":"workspace","focused":true}]})"), "");
 }
 
-struct SwayHookTest : ::testing::Test {
-    KVManualLoop loop;
-    CKVMessageDispatch dispatch{loop};
-    std::vector<unsigned long> activated;
-    int stateChanges = 0;
-    void onActivated(unsigned long window) { activated.push_back(window); }
-    void onState() { ++stateChanges; }
-    void SetUp() override {
-        dispatch.RegisterHandler<KVM_WINDOW_ACTIVATED>(this, &SwayHookTest::onActivated);
-        dispatch.RegisterHandler<KVM_HOOK_STATE_CHANGED>(this, &SwayHookTest::onState);
-    }
-    bool awaitForeground(const KVSessionHook& hook, pid_t pid) {
-        return loop.runUntil(
-            [&] { return !activated.empty() && hook.WindowOwner(activated.back()).pid == pid; }, 10s);
-    }
-};
-
-struct ScopedEnvironment {
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
-    void set(const std::string& name, const std::string& value) {
-        const char* old = std::getenv(name.c_str());
-        saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        ::setenv(name.c_str(), value.c_str(), 1);
-    }
-    ~ScopedEnvironment() {
-        for (auto it = saved.rbegin(); it != saved.rend(); ++it)
-            it->second ? ::setenv(it->first.c_str(), it->second->c_str(), 1) : ::unsetenv(it->first.c_str());
-    }
-};
+struct SwayHookTest : HookEventsTest {};
 
 TEST_F(SwayHookTest, FocusAndLayoutFollowSway) {
     if (std::system("command -v foot >/dev/null 2>&1") != 0)
