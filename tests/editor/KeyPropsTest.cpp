@@ -385,7 +385,7 @@ TEST_F(KeyPropsTest, OtherVerbSendsThePickedKey) {
     EXPECT_EQ(layer->binding(kF5).scanCode, 0) << "cancelled";
     EXPECT_TRUE(action->defaultButton()->isChecked());
 
-    answer = KVPickedKey{.index = 82, .scanCode = 0x73, .name = "Left Shift"};
+    answer = KVPickedKey{.index = 82, .scanCode = 0x73, .name = "Left Shift", .usage = 0, .shortName = {}};
     action->otherButton()->click();
     EXPECT_EQ(layer->binding(kF5).scanCode, 0x73);
     EXPECT_EQ(layer->binding(kF5).actionCode, 0);
@@ -394,7 +394,7 @@ TEST_F(KeyPropsTest, OtherVerbSendsThePickedKey) {
 
     // Named from the code when the key is selected again.
     select(layer, {kF6});
-    answer = KVPickedKey{.index = 5, .scanCode = 0x3E, .name = "F5"};
+    answer = KVPickedKey{.index = 5, .scanCode = 0x3E, .name = "F5", .usage = 0, .shortName = {}};
     QTest::mouseClick(action->selectButton(), Qt::LeftButton);
     select(layer, {kF5});
     EXPECT_EQ(action->otherButton()->text(), "Other verb (Left Shift)");
