@@ -7,12 +7,12 @@
 #include <QStyleOptionSlider>
 #include <algorithm>
 
-CKVSliderScale::CKVSliderScale(const QSlider& slider, QList<Mark> marks, QWidget* parent)
+CKVSliderScale::CKVSliderScale(QSlider& slider, QList<Mark> marks, QWidget* parent)
     : QWidget(parent), m_slider(slider), m_marks(std::move(marks)) {
     setAccessibleDescription(text());
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     // The marks move with the slider's handle, so they are laid out again when the slider is.
-    const_cast<QSlider&>(m_slider).installEventFilter(this);
+    m_slider.installEventFilter(this);
 }
 
 QString CKVSliderScale::text() const {

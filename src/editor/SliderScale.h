@@ -13,7 +13,7 @@ class QSlider;
 class CKVSliderScale final : public QWidget {
 public:
     using Mark = std::pair<int, QString>;
-    CKVSliderScale(const QSlider& slider, QList<Mark> marks, QWidget* parent = nullptr);
+    CKVSliderScale(QSlider& slider, QList<Mark> marks, QWidget* parent = nullptr);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -28,6 +28,6 @@ private:
     // Where the handle's centre is at `value`, in this widget's coordinates.
     int centreOf(int value) const;
 
-    const QSlider& m_slider;
+    QSlider& m_slider;
     QList<Mark> m_marks;
 };

@@ -166,11 +166,12 @@ void CKVUpdateDlg::Refresh() {
     const bool advanced = m_advanced->isChecked();
     m_currentFirmware->setText(QString::fromStdString(m_updates.CurrentFirmwareText()));
     m_availableFirmware->setText(QString::fromStdString(m_updates.AvailableFirmwareText()));
-    m_update->setEnabled(m_updates.UpdateEnabled(advanced));
+    // One download at a time: while the lists arrive, neither button would be taken.
+    m_update->setEnabled(!checking && m_updates.UpdateEnabled(advanced));
     refillVersions();
     m_ownVersion->setText(QString::fromStdString(m_updates.ownVersion()));
     m_availableConfigurator->setText(QString::fromStdString(m_updates.AvailableConfiguratorText()));
-    m_install->setEnabled(m_updates.InstallEnabled());
+    m_install->setEnabled(!checking && m_updates.InstallEnabled());
 }
 
 void CKVUpdateDlg::refillVersions() {
