@@ -207,9 +207,13 @@ void CKVUpdateDlg::finished(const QString& failure, bool sayDone, const Result& 
     else
         m_outcome =
             failure + QStringLiteral(": ") + QString::fromStdString(result.message) + QLatin1Char('.');
-    if (!result.ok)
-        corvane::logger("editor").error("{}", m_outcome.toStdString());
+    // The controller has logged it already.
     Refresh();
+}
+
+void CKVUpdateDlg::refused(const QString& why) {
+    m_outcome = why;
+    corvane::logger("editor").warn("{}", why.toStdString());
 }
 
 void CKVUpdateDlg::updateClicked() {
@@ -220,14 +224,14 @@ void CKVUpdateDlg::updateClicked() {
     m_outcome.clear();
     if (!m_updates.Update(advanced, size_t(advanced ? selected : 0),
                           followed(tr("The firmware was not updated"), true)))
-        m_outcome = tr("The firmware cannot be updated now: another download is running, or the keyboard is "
-                       "not connected.");
+        refused(tr("The firmware cannot be updated now: another download is running, or the keyboard is "
+                   "not connected."));
     Refresh();
 }
 
 void CKVUpdateDlg::installClicked() {
     m_outcome.clear();
     if (!m_updates.Install(followed(tr("The configurator was not installed"), true)))
-        m_outcome = tr("The configurator cannot be installed now: another download is running.");
+        refused(tr("The configurator cannot be installed now: another download is running."));
     Refresh();
 }

@@ -52,6 +52,8 @@ private:
     KVFirmwareUpdateController::Callbacks followed(const QString& failure, bool sayDone);
     void finished(const QString& failure, bool sayDone, const Result& result);
     void refillVersions();
+    // An operation the controller did not start.
+    void refused(const QString& why);
 
     KVEditorServices& m_services;
     KVFirmwareUpdateController& m_updates;
