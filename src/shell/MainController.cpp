@@ -170,6 +170,10 @@ bool KVMainController::EditorClosed() {
     return saved;
 }
 
+bool KVMainController::SaveDeviceSettings() {
+    return m_store && m_store->saveDeviceSettings();
+}
+
 void KVMainController::Shutdown() {
     if (m_editor && m_editor->HasEditor()) {
         corvane::logger("shell").info("closing the editor");

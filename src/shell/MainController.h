@@ -64,6 +64,8 @@ public:
     void Exit();
     // The editor window was closed: the whole configuration is saved.
     bool EditorClosed();
+    // The keyboard's settings changed in the editor: they are kept at once, the layers are not touched.
+    bool SaveDeviceSettings();
 
     void ShowEditor();
     void OpenLayersFile(const char* path);

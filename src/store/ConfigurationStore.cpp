@@ -81,6 +81,19 @@ bool KVConfigurationStore::saveConfiguration() {
     return ok;
 }
 
+bool KVConfigurationStore::saveDeviceSettings() {
+    auto root = KVPropertyNode::create("root");
+    m_controllers.deviceController.saveSettings(*root);
+    const auto device = root->findChild("Device");
+    const std::string profile = m_folders.profileFolder();
+    const bool ok = device && corvane::ensureFolder(profile) &&
+                    corvane::savePropertyList(*device, profile + kDeviceDocument, m_fs);
+    if (!ok)
+        corvane::logger("store").error("the keyboard settings were not saved to {}{}", profile,
+                                       kDeviceDocument);
+    return ok;
+}
+
 bool KVConfigurationStore::removeStaleItemFolders(const KVPropertyNode& group, const std::string& folder) {
     return removeStaleAt(group, folder, 0);
 }

@@ -30,6 +30,9 @@ public:
     // writes the layers (changed pictures only), "Device.plist" and "Applications.plist". A failure is
     // logged and the rest is still written; the answer says whether everything was.
     bool saveConfiguration();
+    // Writes "Device.plist" alone: the keyboard's settings are kept the moment they change, without
+    // rewriting the layers.
+    bool saveDeviceSettings();
 
     // Deletes every folder in `folder` that the group's "ItemOrder" does not list, and does the same in
     // listed subgroups. Plain files are left alone.

@@ -264,14 +264,12 @@ void KVFirmwareUpdateController::downloadFirmware(const std::string& version) {
                   corvane::update::kFirmwareImageLimit);
 }
 
-bool KVFirmwareUpdateController::Update(bool advanced, size_t selected) {
-    if (!UpdateEnabled(advanced))
-        return false;
-    if (!beginOperation({}))
+bool KVFirmwareUpdateController::Update(bool advanced, size_t selected, Callbacks callbacks) {
+    if (!UpdateEnabled(advanced) || m_stage != Stage::Idle)
         return false;
     const std::string fileName = advanced ? (selected < m_entries.size() ? m_entries[selected].fileName : "")
                                           : std::string(corvane::update::kLatestFirmwareFile);
-    if (fileName.empty())
+    if (fileName.empty() || !beginOperation(std::move(callbacks)))
         return false;
     return startDownload(Stage::FirmwareImage, m_settings.firmwareDirectory, fileName,
                          corvane::update::kFirmwareImageLimit);
@@ -334,10 +332,10 @@ void KVFirmwareUpdateController::InstallConfigurator(Callbacks callbacks) {
                   corvane::update::kVersionListFile, corvane::update::kVersionListLimit);
 }
 
-bool KVFirmwareUpdateController::Install() {
-    if (!InstallEnabled())
+bool KVFirmwareUpdateController::Install(Callbacks callbacks) {
+    if (!InstallEnabled() || m_stage != Stage::Idle)
         return false;
-    if (!beginOperation({}))
+    if (!beginOperation(std::move(callbacks)))
         return false;
     m_installerPath = (std::filesystem::path(m_temporaryFolder) / m_installerName).string();
     return startDownload(Stage::Installer, m_settings.configuratorDirectory, m_installerName,

@@ -71,10 +71,11 @@ public:
     // desktop's package installer.
     void InstallConfigurator(Callbacks callbacks = {});
 
-    // The dialog's "Update": the latest image, or with `advanced` the entry `selected`.
-    bool Update(bool advanced, size_t selected);
+    // The dialog's "Update": the latest image, or with `advanced` the entry `selected`. False when
+    // nothing was started (then `callbacks` hear nothing either).
+    bool Update(bool advanced, size_t selected, Callbacks callbacks = {});
     // The dialog's "Install": the package of the last check.
-    bool Install();
+    bool Install(Callbacks callbacks = {});
     bool UpdateEnabled(bool advanced) const;
     bool InstallEnabled() const;
 
@@ -85,6 +86,8 @@ public:
     std::string AvailableConfiguratorText() const;
 
     Stage stage() const { return m_stage; }
+    // The percentage of the running download.
+    unsigned progress() const { return m_progress; }
     // The support mail names both: the keyboard's firmware (empty when unknown) and this program.
     const std::string& currentFirmware() const { return m_currentFirmware; }
     const std::string& ownVersion() const { return m_ownVersion; }

@@ -144,6 +144,24 @@ TEST(ConfigurationStore, FirstStartLoadsDefaultsAndTheFirstSaveCreatesTheProfile
     EXPECT_EQ(loadPropertyList(profile + "/Device.plist", "Device")->childValue("Brightness"), "5");
 }
 
+TEST(ConfigurationStore, DeviceSettingsAreSavedAloneWithoutTouchingTheLayers) {
+    TempDir dir;
+    Fixture f(dir);
+    f.store->loadConfiguration();
+    f.log.clear();
+    f.device.toSave = KVPropertyNode::create("Device");
+    f.device.toSave->addChild("SleepModeDelay", "9999");
+    EXPECT_TRUE(f.store->saveDeviceSettings());
+    EXPECT_EQ(f.log, (CallLog{"Device.save"}));
+    const std::string profile = f.folders->profileFolder();
+    EXPECT_EQ(loadPropertyList(profile + "/Device.plist", "Device")->childValue("SleepModeDelay"), "9999");
+    EXPECT_FALSE(pathExists(profile + "/Layers")) << "the layers are written only with the whole profile";
+
+    f.device.toSave = nullptr;
+    EXPECT_FALSE(f.store->saveDeviceSettings()) << "a controller that gives no node is a failure";
+    EXPECT_EQ(loadPropertyList(profile + "/Device.plist", "Device")->childValue("SleepModeDelay"), "9999");
+}
+
 TEST(ConfigurationStore, LayerTreeWithPicturesRoundTripsInAProfileOf300Characters) {
     TempDir dir;
     std::string configHome = dir / "config";
