@@ -111,6 +111,14 @@ void CKVLayersTreeCtrl::announceEditedItem() {
     m_services.dispatch.send<KVM_TREE_SELECTION_CHANGED>();
 }
 
+void CKVLayersTreeCtrl::focusInEvent(QFocusEvent* event) {
+    // An item chosen before the tree had a current row (an import, a reopened window) stays the edited
+    // one; the tree edits its first row only when nothing is edited yet.
+    if (!currentIndex().isValid() && m_services.layers.EditedItem())
+        restoreView();
+    QTreeView::focusInEvent(event);
+}
+
 void CKVLayersTreeCtrl::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTreeView::currentChanged(current, previous);
     if (m_restoring)

@@ -45,6 +45,7 @@ signals:
     void edited(const QString& step);
 
 protected:
+    void focusInEvent(QFocusEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "images/KVLabelStyle.h"
 #include "conditions/ApplicationCondition.h"
 #include "conditions/ModifierCondition.h"
 #include "conditions/Operation.h"
 #include "conditions/SysLayoutCondition.h"
+#include "images/KVLabelStyle.h"
 #include "layers/BindingEdit.h"
 #include "layers/Layer.h"
 #include "layers/LayersGroup.h"

@@ -53,6 +53,7 @@ protected:
         return layer;
     }
     void select(const KVPtr<KVLayersItem>& item) {
+        window(); // opened first: the layer tree takes the focus then
         services().layers.SetEditedItem(item);
         services().dispatch.send<KVM_TREE_SELECTION_CHANGED>();
         settle();

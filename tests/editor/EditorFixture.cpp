@@ -1,6 +1,8 @@
 #include "EditorFixture.h"
 
 #include "core/MessageDispatch.h"
+#include "editor/LayersTreeCtrl.h"
+#include "layers/LayersController.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -53,12 +55,20 @@ void EditorFixture::start(std::vector<std::string> arguments) {
 CKVCfgDlg& EditorFixture::window() {
     if (!m_app)
         start();
+    const bool firstOpen = !m_opened && !KVEditorServices::from(m_app->services()).layers.EditedItem();
     if (!m_host->HasEditor())
         m_app->dispatch()->send<KVM_SHOW_EDITOR>();
     auto* window = m_host->window();
     if (!window)
         throw std::runtime_error("the editor window did not open");
     settle();
+    if (firstOpen) {
+        // The layer tree edits its first row when it takes the focus as the window opens; the tests
+        // start from nothing edited and choose the item themselves.
+        window->tree()->setCurrentIndex({});
+        settle();
+    }
+    m_opened = true;
     return *window;
 }
 

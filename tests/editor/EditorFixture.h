@@ -44,6 +44,7 @@ private:
     std::vector<std::string> m_arguments;
     std::unique_ptr<CKVCfgApp> m_app;
     std::unique_ptr<KVEditorWindowHost> m_host;
+    bool m_opened = false;
 };
 
 // Saves `widget` as `<name>-light.png` and `<name>-dark.png` under the build tree's tests/editor folder,

@@ -199,6 +199,7 @@ protected:
     }
     // What the layer tree and the keyboard view do when the user picks an item and keys.
     void select(const KVPtr<KVLayersItem>& item, std::initializer_list<unsigned> keys) {
+        window(); // opened first: the layer tree takes the focus then
         auto s = services();
         if (s.layers.EditedItem() != item) {
             if (s.layers.EditedItem())

@@ -127,6 +127,7 @@ protected:
     }
 
     void edit(const KVPtr<KVLayersItem>& item) {
+        view(); // opened first: the layer tree takes the focus then
         auto s = services();
         if (const auto& before = s.layers.EditedItem())
             s.layers.StopShowing(before);
