@@ -90,8 +90,9 @@ public:
         m_predicate->setToolTip(tr("Whether the application must be in front or only running"));
         m_applications = new CKVApplicationsComboBox(services.applications, this);
         m_applications->setObjectName(QStringLiteral("application"));
+        // On a line of its own below the application: side by side they do not fit the box's width.
         controls()->addWidget(m_applications, 1);
-        controls()->addWidget(m_predicate);
+        below()->addWidget(m_predicate, 0, Qt::AlignLeft);
         refresh();
 
         connect(m_predicate, &QComboBox::activated, this, [this](int index) {

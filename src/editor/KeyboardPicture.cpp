@@ -149,3 +149,20 @@ QImage keyPicture(const KVKeyBinding& binding) {
 }
 
 } // namespace corvane::editor
+
+namespace corvane::editor {
+
+QRectF KVDrawnKeys::capIn(const KVDrawingFit& fit, unsigned key) const {
+    return key < size() ? fit.toWidget(m_keys[key].cap) : QRectF();
+}
+
+std::optional<unsigned> KVDrawnKeys::keyAt(const KVDrawingFit& fit, QPointF inWidget) const {
+    return keyAt(fit.toDrawing(inWidget));
+}
+
+int keyboardHeightForWidth(int width) {
+    const QSize drawing = keyboardDrawing().size();
+    return drawing.isEmpty() ? width / 3 : width * drawing.height() / drawing.width();
+}
+
+} // namespace corvane::editor

@@ -23,6 +23,8 @@ struct KVKeyOnDrawing {
 
 enum class KVKeyDirection { Left, Right, Up, Down };
 
+class KVDrawingFit;
+
 class KVDrawnKeys {
 public:
     explicit KVDrawnKeys(std::vector<KVKeyOnDrawing> keys) : m_keys(std::move(keys)) {}
@@ -34,6 +36,9 @@ public:
 
     // The first key in index order whose cap holds the point.
     std::optional<unsigned> keyAt(QPointF point) const;
+    // The same in the coordinates of a widget the drawing is fitted into; an empty rectangle past the end.
+    QRectF capIn(const KVDrawingFit& fit, unsigned key) const;
+    std::optional<unsigned> keyAt(const KVDrawingFit& fit, QPointF inWidget) const;
     // Every key whose cap the rectangle touches, in index order.
     std::vector<unsigned> keysTouching(const QRectF& area) const;
     // Left and Right step through the index order (the keys run left to right along each row); Up and
@@ -66,6 +71,8 @@ private:
 // The keyboard drawing the program ships, read once. When it cannot be read (logged) a plain drawing of
 // the key caps stands in, so that the keys can still be seen and clicked.
 const QImage& keyboardDrawing();
+// The height that keeps the keyboard drawing's proportions at `width`.
+int keyboardHeightForWidth(int width);
 
 // What a binding shows on the keyboard, converted the way the keyboard gets it: a drawing view
 // plug-in's bitmap, else the binding's own 48 x 48 picture. Null when it shows nothing.

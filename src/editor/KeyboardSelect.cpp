@@ -65,11 +65,11 @@ void CKVKeyboardSelect::setHotKey(unsigned key) {
 }
 
 QRectF CKVKeyboardSelect::keyRect(unsigned key) const {
-    return key < m_keys.size() ? m_fit.toWidget(m_keys[key].cap) : QRectF();
+    return m_keys.capIn(m_fit, key);
 }
 
 std::optional<unsigned> CKVKeyboardSelect::keyAt(QPointF point) const {
-    return m_keys.keyAt(m_fit.toDrawing(point));
+    return m_keys.keyAt(m_fit, point);
 }
 
 QSize CKVKeyboardSelect::sizeHint() const {
@@ -81,8 +81,7 @@ QSize CKVKeyboardSelect::minimumSizeHint() const {
 }
 
 int CKVKeyboardSelect::heightForWidth(int width) const {
-    const QSize drawing = keyboardDrawing().size();
-    return width * drawing.height() / std::max(1, drawing.width());
+    return corvane::editor::keyboardHeightForWidth(width);
 }
 
 void CKVKeyboardSelect::resizeEvent(QResizeEvent*) {

@@ -184,13 +184,11 @@ void CKVLayersView::setHotKey(unsigned key) {
 // ---- geometry ----
 
 QRectF CKVLayersView::keyRect(unsigned key) const {
-    if (key >= m_keys.size())
-        return {};
-    return m_fit.toWidget(m_keys[key].cap);
+    return m_keys.capIn(m_fit, key);
 }
 
 std::optional<unsigned> CKVLayersView::keyAt(QPointF point) const {
-    return m_keys.keyAt(m_fit.toDrawing(point));
+    return m_keys.keyAt(m_fit, point);
 }
 
 QPoint CKVLayersView::belowKey(unsigned key) const {
@@ -206,8 +204,7 @@ QSize CKVLayersView::minimumSizeHint() const {
 }
 
 int CKVLayersView::heightForWidth(int width) const {
-    const QSize drawing = keyboardDrawing().size();
-    return drawing.isEmpty() ? width / 3 : width * drawing.height() / drawing.width();
+    return corvane::editor::keyboardHeightForWidth(width);
 }
 
 void CKVLayersView::resizeEvent(QResizeEvent*) {
