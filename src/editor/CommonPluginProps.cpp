@@ -2,8 +2,12 @@
 
 #include "core/Log.h"
 #include "editor/EditorServices.h"
+#include "editor/EditorStatus.h"
 #include "editor/KeyEdits.h"
+#include "editor/PluginSettings.h"
 #include "layers/KeyBinding.h"
+#include "layers/Layer.h"
+#include "layers/LayersController.h"
 #include "plugins/PluginInstance.h"
 #include "plugins/PluginRegistry.h"
 
@@ -177,6 +181,54 @@ void CKVCommonPluginProps::showPlugin(const KVPtr<KVKeyPluginInstance>& instance
 
     if (info && info->hasPanel && !m_panelInstance)
         createPanel(instance);
+    showSettings(instance, info);
+}
+
+void CKVCommonPluginProps::showSettings(const KVPtr<KVKeyPluginInstance>& instance,
+                                        const KVPtr<KVSubPluginInfo>& info) {
+    const KVPluginChoice choice =
+        instance ? KVPluginChoice{instance->PluginID(), instance->SubPluginID()} : KVPluginChoice{};
+    const bool wanted = instance && info && !info->settings.empty();
+    // The form stays while the same sub-plug-in is shown: a setting makes a new instance, and the
+    // field the user moved to keeps the focus.
+    if (m_settings && (!wanted || choice != m_settingsChoice)) {
+        m_settings->hide();
+        m_settings->deleteLater();
+        m_settings = nullptr;
+    }
+    if (!wanted)
+        return;
+    if (!m_settings) {
+        m_settings = new CKVPluginSettings(info->settings, m_pluginArea);
+        m_settingsChoice = choice;
+        m_pluginArea->layout()->addWidget(m_settings);
+        m_settings->onChange([this](const KVPluginSettingValue& setting) { changeSetting(setting); });
+    }
+    m_settings->showValues(*instance);
+}
+
+void CKVCommonPluginProps::changeSetting(const KVPluginSettingValue& setting) {
+    const auto keys = corvane::editor::selectedKeys(m_services);
+    const KVPluginChoice choice = m_settingsChoice;
+    auto& editing = m_services.layers.Editing();
+    const bool changed = corvane::editor::editKeys(
+        m_services, keys, "Set " + setting.key + " of " + corvane::editor::keysText(keys).toStdString(),
+        [&](const KVPtr<KVLayer>& layer, unsigned key) {
+            // Keys with another plug-in of this kind keep theirs.
+            const auto instance = instanceOf(layer->binding(key));
+            if (!instance || KVPluginChoice{instance->PluginID(), instance->SubPluginID()} != choice)
+                return false;
+            return editing.SetPluginSetting(layer, key, m_kind, setting);
+        });
+    refresh();
+    if (!changed)
+        return;
+    const QString name = QString::fromStdString(setting.key);
+    const QString keysName = corvane::editor::keysText(keys);
+    corvane::editor::showStatus(this, setting.value.empty()
+                                          ? tr("%1 of %2 is back to its default").arg(name, keysName)
+                                          : tr("%1 of %2 is now %3")
+                                                .arg(name, keysName, QString::fromStdString(setting.value)));
 }
 
 void CKVCommonPluginProps::createPanel(const KVPtr<KVKeyPluginInstance>& instance) {

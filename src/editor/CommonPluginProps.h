@@ -8,8 +8,10 @@
 #include <functional>
 #include <string>
 
+class CKVPluginSettings;
 class KVKeyPluginInstance;
 class KVLayer;
+struct KVPluginSettingValue;
 class QActionGroup;
 class QLabel;
 class QMenu;
@@ -57,6 +59,8 @@ public:
     // The plug-in's settings panel while one is shown.
     QWidget* pluginPanel() const { return m_panelWidget.data(); }
     QWidget* panelHost() const { return m_panelHost; }
+    // The form of the settings the chosen sub-plug-in declares, while it declares any.
+    CKVPluginSettings* settingsForm() const { return m_settings; }
 
 protected:
     CKVCommonPluginProps(KVEditorServices& services, KVSubPluginKind kind, const QString& caption,
@@ -76,6 +80,9 @@ private:
     void showPlugin(const KVPtr<KVKeyPluginInstance>& instance);
     void createPanel(const KVPtr<KVKeyPluginInstance>& instance);
     void destroyPanel();
+    void showSettings(const KVPtr<KVKeyPluginInstance>& instance, const KVPtr<KVSubPluginInfo>& info);
+    // Sets one setting on every selected key whose instance is the sub-plug-in the form shows.
+    void changeSetting(const KVPluginSettingValue& setting);
 
     KVEditorServices& m_services;
     KVSubPluginKind m_kind;
@@ -91,5 +98,7 @@ private:
     QWidget* m_panelHost = nullptr;
     KVPtr<KVKeyPluginInstance> m_panelInstance;
     QPointer<QWidget> m_panelWidget;
+    CKVPluginSettings* m_settings = nullptr;
+    KVPluginChoice m_settingsChoice;
     ChoiceHandler m_onChoice;
 };

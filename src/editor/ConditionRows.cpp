@@ -9,6 +9,7 @@
 #include "editor/EditorServices.h"
 #include "editor/EditorStatus.h"
 #include "editor/LanguagesComboBox.h"
+#include "editor/PluginSettings.h"
 #include "layers/LayersController.h"
 #include "plugins/ConditionPluginInstance.h"
 
@@ -198,6 +199,8 @@ public:
         setAccessibleName(tr("%1 condition").arg(captionLabel()->text()));
         const auto info = condition->SubPluginInfo();
         captionLabel()->setToolTip(info ? QString::fromStdString(info->description) : problemOf(*condition));
+        if (info && !info->settings.empty())
+            addSettings(*info);
         if (!info || !info->hasPanel)
             return;
         m_host = new QWidget(this);
@@ -225,7 +228,30 @@ public:
             m_instance->DestroyPanel();
     }
 
+    void refresh() override {
+        if (m_settings)
+            m_settings->showValues(*m_instance);
+    }
+
 private:
+    void addSettings(const KVSubPluginInfo& info) {
+        m_settings = new CKVPluginSettings(info.settings, this);
+        m_settings->setAccessibleName(tr("%1 settings").arg(captionLabel()->text()));
+        below()->addWidget(m_settings);
+        m_settings->onChange([this](const KVPluginSettingValue& setting) {
+            if (!this->services().layers.Editing().SetConditionSetting(this->item(), m_instance, setting)) {
+                refused();
+                return;
+            }
+            corvane::editor::showStatus(this, tr("%1 of the condition is now %2")
+                                                  .arg(QString::fromStdString(setting.key),
+                                                       setting.value.empty()
+                                                           ? tr("its default")
+                                                           : QString::fromStdString(setting.value)));
+        });
+        refresh();
+    }
+
     static QString captionOf(KVConditionPluginInstance& condition) {
         if (const auto info = condition.SubPluginInfo(); info && !info->displayName.empty())
             return QString::fromStdString(info->displayName);
@@ -240,6 +266,7 @@ private:
 
     KVPtr<KVConditionPluginInstance> m_instance;
     QWidget* m_host = nullptr;
+    CKVPluginSettings* m_settings = nullptr;
 };
 
 // A stored plug-in condition that could not be made into an instance: kept, shown and removable.

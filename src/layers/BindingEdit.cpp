@@ -67,6 +67,23 @@ KVPtr<KVActionPluginInstance> newActionPlugin(unsigned keyIndex, KVPluginInstanc
     return newInstance<KVActionPluginInstance>(keyIndex, plugins, pluginId, subPluginId);
 }
 
+KVKeyBinding withPluginSetting(const KVKeyBinding& binding, KVSubPluginKind kind,
+                               const KVPluginSettingValue& setting, unsigned keyIndex,
+                               KVPluginInstanceFactory* plugins) {
+    KVKeyBinding result = binding;
+    auto changed = [&](const auto& instance) {
+        auto copy = copyInstance(instance, keyIndex, plugins);
+        if (copy)
+            copy->SetSetting(setting.key, setting.value);
+        return copy;
+    };
+    if (kind == KVSubPluginKind::View)
+        result.viewPlugin = changed(binding.viewPlugin);
+    else if (kind == KVSubPluginKind::Action)
+        result.actionPlugin = changed(binding.actionPlugin);
+    return result;
+}
+
 void replaceBinding(KVKeyBinding& binding, const KVKeyBinding& value, bool layerActive) {
     if (binding.viewPlugin && binding.viewPlugin != value.viewPlugin)
         binding.viewPlugin->Deactivate();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "layers/KeyBinding.h"
+#include "plugins/PluginInfo.h"
+#include "plugins/PluginInstance.h"
 
 #include <string>
 
@@ -36,6 +38,13 @@ KVPtr<KVViewPluginInstance> newViewPlugin(unsigned keyIndex, KVPluginInstanceFac
                                           const std::string& pluginId, const std::string& subPluginId);
 KVPtr<KVActionPluginInstance> newActionPlugin(unsigned keyIndex, KVPluginInstanceFactory* plugins,
                                               const std::string& pluginId, const std::string& subPluginId);
+
+// The binding with its view or action instance replaced by a copy on the same key that has one setting
+// changed; the copy's plug-in object is made when the binding is put in place, so the plug-in reads the
+// new setting. Unchanged when the binding has no instance of that kind.
+KVKeyBinding withPluginSetting(const KVKeyBinding& binding, KVSubPluginKind kind,
+                               const KVPluginSettingValue& setting, unsigned keyIndex,
+                               KVPluginInstanceFactory* plugins);
 
 // Puts `value` into `binding`: instances that leave are deactivated, and the ones it holds now are
 // activated when the layer is active.

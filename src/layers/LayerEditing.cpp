@@ -9,6 +9,8 @@
 #include "layers/LayerCake.h"
 #include "layers/LayerEditCommands.h"
 #include "layers/LayerEvaluation.h"
+#include "plugins/ActionPluginInstance.h"
+#include "plugins/ViewPluginInstance.h"
 
 #include <algorithm>
 #include <fmt/format.h>
@@ -369,6 +371,26 @@ bool KVLayerEditing::SetActionPlugin(const KVPtr<KVLayer>& layer, unsigned key, 
     return changeBinding(layer, key, value, fmt::format("Set action of {}", keyName(key)));
 }
 
+bool KVLayerEditing::SetPluginSetting(const KVPtr<KVLayer>& layer, unsigned key, KVSubPluginKind kind,
+                                      const KVPluginSettingValue& setting) {
+    if (!validKey(layer, key) || setting.key.empty())
+        return false;
+    const auto& binding = layer->binding(key);
+    const KVKeyPluginInstance* instance = nullptr;
+    if (kind == KVSubPluginKind::View)
+        instance = binding.viewPlugin.get();
+    else if (kind == KVSubPluginKind::Action)
+        instance = binding.actionPlugin.get();
+    if (!instance) {
+        corvane::logger("layers").warn("{} has no plug-in whose \"{}\" could be set", keyName(key), setting.key);
+        return false;
+    }
+    if (instance->Setting(setting.key) == setting.value)
+        return false;
+    auto value = withPluginSetting(binding, kind, setting, key, m_cake.loadContext().plugins);
+    return changeBinding(layer, key, value, fmt::format("Set {} of {}", setting.key, keyName(key)));
+}
+
 bool KVLayerEditing::SetLabelProperties(const KVPtr<KVLayer>& layer, std::span<const unsigned> keys,
                                         const std::optional<KVLabelStyle>& style, KVTextRenderer& renderer) {
     std::vector<KVBindingsCommand::Change> changes;
@@ -500,6 +522,14 @@ bool KVLayerEditing::SetConditionForeground(const KVPtr<KVLayersItem>& item,
                                             const KVPtr<KVApplicationCondition>& condition, bool foreground) {
     return condition && changeCondition(item, condition, &KVApplicationCondition::SetForeground,
                                         condition->Foreground(), foreground);
+}
+
+bool KVLayerEditing::SetConditionSetting(const KVPtr<KVLayersItem>& item,
+                                         const KVPtr<KVConditionPluginInstance>& condition,
+                                         const KVPluginSettingValue& setting) {
+    return condition && !setting.key.empty() &&
+           changeCondition(item, condition, &KVConditionPluginInstance::ChangeSetting,
+                           KVPluginSettingValue{setting.key, condition->Setting(setting.key)}, setting);
 }
 
 void KVLayerEditing::putCondition(const KVPtr<KVLayersItem>& item, const KVPtr<KVCondition>& condition,

@@ -9,6 +9,7 @@
 #include "layers/Layer.h"
 #include "layers/LayersGroup.h"
 #include "layers/UndoStack.h"
+#include "plugins/ConditionPluginInstance.h"
 
 #include <cstdint>
 #include <optional>
@@ -90,6 +91,11 @@ public:
                        const std::string& subPluginId);
     bool SetActionPlugin(const KVPtr<KVLayer>& layer, unsigned key, const std::string& pluginId,
                          const std::string& subPluginId);
+    // One setting of the key's view or action plug-in (an empty value removes it). The key gets a new
+    // instance with the setting, so the plug-in starts again with it; false when the key has no
+    // instance of that kind or the setting holds that value already.
+    bool SetPluginSetting(const KVPtr<KVLayer>& layer, unsigned key, KVSubPluginKind kind,
+                          const KVPluginSettingValue& setting);
 
     // The text label editor: each of `keys` that has a caption takes the label style (none: back to the
     // defaults) and its caption is drawn anew in it; all of them as one step. Keys without a caption, or
@@ -109,6 +115,8 @@ public:
                                  const KVPtr<KVApplicationCondition>& condition, const std::string& id);
     bool SetConditionForeground(const KVPtr<KVLayersItem>& item,
                                 const KVPtr<KVApplicationCondition>& condition, bool foreground);
+    bool SetConditionSetting(const KVPtr<KVLayersItem>& item, const KVPtr<KVConditionPluginInstance>& condition,
+                             const KVPluginSettingValue& setting);
     // Whether the condition editor may change the conditions of `item` (asked quietly; the operations
     // log why they refuse).
     bool conditionsEditable(const KVPtr<KVLayersItem>& item) const;

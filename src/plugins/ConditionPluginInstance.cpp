@@ -72,6 +72,15 @@ void KVConditionPluginInstance::Deactivate() {
     destroyObject();
 }
 
+void KVConditionPluginInstance::ChangeSetting(const KVPluginSettingValue& setting) {
+    SetSetting(setting.key, setting.value);
+    if (!IsActive())
+        return;
+    Deactivate();
+    m_state = false;
+    Activate();
+}
+
 void KVConditionPluginInstance::setState(int32_t state) {
     const bool holds = state == 1;
     if (m_state.exchange(holds) == holds || m_quiet)

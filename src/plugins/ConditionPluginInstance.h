@@ -25,6 +25,9 @@ public:
 
     void Activate();
     void Deactivate();
+    // The editor's settings: one property set or removed. A plug-in object in use is made anew, so that
+    // it reads its settings again and reports its state for them.
+    void ChangeSetting(const KVPluginSettingValue& setting);
     // The plug-in's last report.
     bool State() const { return m_state; }
 

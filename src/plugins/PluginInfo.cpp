@@ -4,6 +4,7 @@
 #include "store/PropertyNode.h"
 
 #include <algorithm>
+#include <charconv>
 #include <dlfcn.h>
 #include <fmt/format.h>
 
@@ -38,6 +39,45 @@ const char* kindKey(KVSubPluginKind kind) {
     return "Conditions";
 }
 
+std::optional<long> wholeNumber(const std::string& text) {
+    if (text.empty())
+        return std::nullopt;
+    long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::vector<KVPluginSettingInfo> readSettings(const KVPropertyNode& subPlugin) {
+    std::vector<KVPluginSettingInfo> settings;
+    const auto list = subPlugin.findChild("Settings");
+    if (!list)
+        return settings;
+    for (const auto& entry : list->children()) {
+        if (!entry || entry->name().empty())
+            continue;
+        KVPluginSettingInfo setting;
+        setting.key = entry->name();
+        setting.title = entry->childValue("Title", setting.key);
+        setting.description = entry->childValue("Description");
+        setting.placeholder = entry->childValue("Placeholder");
+        if (const auto choices = entry->findChild("Choices"))
+            for (const auto& choice : choices->children())
+                setting.choices.push_back(choice->name());
+        const auto minimum = wholeNumber(entry->childValue("Minimum"));
+        const auto maximum = wholeNumber(entry->childValue("Maximum"));
+        if (minimum && maximum && *minimum <= *maximum)
+            setting.range = std::pair{*minimum, *maximum};
+        else if (minimum || maximum)
+            corvane::logger("plugins").warn("setting \"{}\" of {}: \"Minimum\" and \"Maximum\" are not a range; "
+                                            "it is edited as text",
+                                            setting.key, subPlugin.name());
+        settings.push_back(std::move(setting));
+    }
+    return settings;
+}
+
 } // namespace
 
 KVPtr<KVSubPluginInfo> KVSubPluginInfo::fromNode(const KVPropertyNode& node, KVSubPluginKind kind) {
@@ -51,6 +91,7 @@ KVPtr<KVSubPluginInfo> KVSubPluginInfo::fromNode(const KVPropertyNode& node, KVS
         info->pairedId = node.childValue("DefaultAction");
     else if (kind == KVSubPluginKind::Action)
         info->pairedId = node.childValue("DefaultView");
+    info->settings = readSettings(node);
     return info;
 }
 

@@ -3,12 +3,25 @@
 #include "core/KVPtr.h"
 
 #include <corvane/plugin.h>
+#include <optional>
 #include <string>
 #include <vector>
 
 class KVPropertyNode;
 
 enum class KVSubPluginKind { View, Action, Condition };
+
+// A setting the editor offers for a sub-plug-in, from its "Settings" dictionary (entries in their
+// order, keyed by the property they set in "PluginProperties"). Values are stored as text: a free text,
+// one of "Choices", or a whole number between "Minimum" and "Maximum" when both are given.
+struct KVPluginSettingInfo {
+    std::string key;
+    std::string title;       // "Title"; the key when absent
+    std::string description; // "Description", shown as the control's tooltip
+    std::string placeholder; // "Placeholder": what an empty value means
+    std::vector<std::string> choices;
+    std::optional<std::pair<long, long>> range;
+};
 
 // One view, action or condition a plug-in offers, as its description states it.
 struct KVSubPluginInfo {
@@ -18,6 +31,7 @@ struct KVSubPluginInfo {
     bool hasPanel = false;     // "HasUI" is exactly "true"
     bool acceptsFiles = false; // "SupportsFilesDragDrop" is exactly "true"
     std::string pairedId;      // a view's "DefaultAction", an action's "DefaultView"; empty for conditions
+    std::vector<KVPluginSettingInfo> settings;
 
     static KVPtr<KVSubPluginInfo> fromNode(const KVPropertyNode& node, KVSubPluginKind kind);
 };

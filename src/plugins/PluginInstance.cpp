@@ -62,6 +62,19 @@ void KVKeyPluginInstance::CopySettingsFrom(const KVKeyPluginInstance& other) {
     m_unknownEntries = other.m_unknownEntries ? other.m_unknownEntries->copy() : nullptr;
 }
 
+std::string KVKeyPluginInstance::Setting(std::string_view key) const {
+    return m_properties ? m_properties->childValue(key) : std::string();
+}
+
+void KVKeyPluginInstance::SetSetting(const std::string& key, const std::string& value) {
+    if (!value.empty()) {
+        setProperty(key.c_str(), value.c_str());
+        return;
+    }
+    if (m_properties)
+        m_properties->removeChild(key);
+}
+
 const KVPtr<KVPluginInfo>& KVKeyPluginInstance::Plugin() {
     if (!m_plugin && !m_lookedUp && m_host && m_host->registry()) {
         m_lookedUp = true;

@@ -13,6 +13,14 @@ class KVPropertyNode;
 class KVPluginInstanceFactory;
 class KVPluginInstanceRegister;
 
+// One stored setting of a plug-in instance, as the editor changes it (an empty value: not stored).
+struct KVPluginSettingValue {
+    std::string key;
+    std::string value;
+
+    bool operator==(const KVPluginSettingValue&) const = default;
+};
+
 // One use of one sub-plug-in: a view or action on a key of a layer, or a condition of a layers item.
 // It is also the context handed to the plug-in (the operations every context shares are here; the
 // kinds add theirs). Its stored form ("PluginID", "SubPluginID", "PluginProperties", and any entry this
@@ -39,6 +47,11 @@ public:
     void Save(KVPropertyNode& dictionary) const;
     // A fresh instance of the same sub-plug-in with a copy of the settings, for another key.
     void CopySettingsFrom(const KVKeyPluginInstance& other);
+    // One stored property as the editor's settings show it; empty when it is not stored.
+    std::string Setting(std::string_view key) const;
+    // Stores `value` under `key`; an empty value removes the entry, so the plug-in's default applies
+    // again. A plug-in reads its settings when its object is made: the caller makes the object anew.
+    void SetSetting(const std::string& key, const std::string& value);
 
     // The plug-in, looked up when first needed; empty when it is not installed.
     const KVPtr<KVPluginInfo>& Plugin();
