@@ -167,8 +167,12 @@ void CKVCommonPluginProps::showPlugin(const KVPtr<KVKeyPluginInstance>& instance
     if (!instance)
         return;
     const auto info = instance->SubPluginInfo();
-    m_description->setText(info ? QString::fromStdString(info->description) : QString());
-    m_description->setVisible(info && !info->description.empty());
+    // The box has little height: its first sentence is shown, the whole text is the tooltip.
+    const QString description = info ? QString::fromStdString(info->description) : QString();
+    const auto sentenceEnd = description.indexOf(QStringLiteral(". "));
+    m_description->setText(sentenceEnd < 0 ? description : description.left(sentenceEnd + 1));
+    m_description->setToolTip(description);
+    m_description->setVisible(!description.isEmpty());
 
     QString problem;
     const auto& plugin = instance->Plugin();
@@ -225,10 +229,10 @@ void CKVCommonPluginProps::changeSetting(const KVPluginSettingValue& setting) {
         return;
     const QString name = QString::fromStdString(setting.key);
     const QString keysName = corvane::editor::keysText(keys);
-    corvane::editor::showStatus(this, setting.value.empty()
-                                          ? tr("%1 of %2 is back to its default").arg(name, keysName)
-                                          : tr("%1 of %2 is now %3")
-                                                .arg(name, keysName, QString::fromStdString(setting.value)));
+    corvane::editor::showStatus(
+        this, setting.value.empty()
+                  ? tr("%1 of %2 is back to its default").arg(name, keysName)
+                  : tr("%1 of %2 is now %3").arg(name, keysName, QString::fromStdString(setting.value)));
 }
 
 void CKVCommonPluginProps::createPanel(const KVPtr<KVKeyPluginInstance>& instance) {

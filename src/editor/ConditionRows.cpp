@@ -243,11 +243,11 @@ private:
                 refused();
                 return;
             }
-            corvane::editor::showStatus(this, tr("%1 of the condition is now %2")
-                                                  .arg(QString::fromStdString(setting.key),
-                                                       setting.value.empty()
-                                                           ? tr("its default")
-                                                           : QString::fromStdString(setting.value)));
+            corvane::editor::showStatus(
+                this,
+                tr("%1 of the condition is now %2")
+                    .arg(QString::fromStdString(setting.key),
+                         setting.value.empty() ? tr("its default") : QString::fromStdString(setting.value)));
         });
         refresh();
     }

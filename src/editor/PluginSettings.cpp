@@ -15,8 +15,8 @@ constexpr int kDefaultIndex = 0;
 
 // The spin box's lowest value stands for "not stored"; the plug-in's own default applies then.
 int clampToInt(long value) {
-    return static_cast<int>(std::clamp<long>(value, std::numeric_limits<int>::min() + 1,
-                                             std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<long>(value, std::numeric_limits<int>::min() + 1, std::numeric_limits<int>::max()));
 }
 
 } // namespace

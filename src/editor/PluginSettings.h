@@ -15,6 +15,8 @@ class QFormLayout;
 // setting, each showing what the instance stores. A change is handed on when the user has finished it
 // (Enter, leaving the field, a choice picked), never while typing, so each change is one step to undo.
 class CKVPluginSettings : public QWidget {
+    Q_OBJECT
+
 public:
     using ChangeHandler = std::function<void(const KVPluginSettingValue&)>;
 

@@ -382,7 +382,8 @@ bool KVLayerEditing::SetPluginSetting(const KVPtr<KVLayer>& layer, unsigned key,
     else if (kind == KVSubPluginKind::Action)
         instance = binding.actionPlugin.get();
     if (!instance) {
-        corvane::logger("layers").warn("{} has no plug-in whose \"{}\" could be set", keyName(key), setting.key);
+        corvane::logger("layers").warn("{} has no plug-in whose \"{}\" could be set", keyName(key),
+                                       setting.key);
         return false;
     }
     if (instance->Setting(setting.key) == setting.value)

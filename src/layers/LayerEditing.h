@@ -115,7 +115,8 @@ public:
                                  const KVPtr<KVApplicationCondition>& condition, const std::string& id);
     bool SetConditionForeground(const KVPtr<KVLayersItem>& item,
                                 const KVPtr<KVApplicationCondition>& condition, bool foreground);
-    bool SetConditionSetting(const KVPtr<KVLayersItem>& item, const KVPtr<KVConditionPluginInstance>& condition,
+    bool SetConditionSetting(const KVPtr<KVLayersItem>& item,
+                             const KVPtr<KVConditionPluginInstance>& condition,
                              const KVPluginSettingValue& setting);
     // Whether the condition editor may change the conditions of `item` (asked quietly; the operations
     // log why they refuse).

@@ -70,9 +70,10 @@ std::vector<KVPluginSettingInfo> readSettings(const KVPropertyNode& subPlugin) {
         if (minimum && maximum && *minimum <= *maximum)
             setting.range = std::pair{*minimum, *maximum};
         else if (minimum || maximum)
-            corvane::logger("plugins").warn("setting \"{}\" of {}: \"Minimum\" and \"Maximum\" are not a range; "
-                                            "it is edited as text",
-                                            setting.key, subPlugin.name());
+            corvane::logger("plugins").warn(
+                "setting \"{}\" of {}: \"Minimum\" and \"Maximum\" are not a range; "
+                "it is edited as text",
+                setting.key, subPlugin.name());
         settings.push_back(std::move(setting));
     }
     return settings;

@@ -1,9 +1,8 @@
 // The settings form of the editor changes a plug-in's stored properties through undoable steps: a key's
 // plug-in is made anew with the setting, and a condition plug-in reports its state for the new setting.
 
-#include "layers/LayerEditing.h"
-
 #include "LayersFixture.h"
+#include "layers/LayerEditing.h"
 #include "plugins/ConditionPluginInstance.h"
 #include "plugins/PluginCall.h"
 
@@ -92,7 +91,8 @@ TEST_F(PluginSettingEditTest, AKeyGetsANewInstanceWithTheSettingAndUndoBringsThe
 
 TEST_F(PluginSettingEditTest, AConditionSettingSwitchesItsLayerAndUndoSwitchesItBack) {
     plugins.registry.add(KVPluginInfo::inProcess("Switch", {nullptr, nullptr, &createSwitch}));
-    auto condition = plugins.factory.CreateConditionInstance(plugins.registry.find("Switch"), "On", environment);
+    auto condition =
+        plugins.factory.CreateConditionInstance(plugins.registry.find("Switch"), "On", environment);
     ASSERT_TRUE(condition);
     ASSERT_TRUE(edit().AddCondition(work, condition));
     loop.runOnce();
