@@ -31,6 +31,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <array>
 
 namespace {
 
@@ -181,6 +182,14 @@ void CKVCfgDlg::createActions() {
     m_actions[Undo]->setIcon(QIcon::fromTheme(QStringLiteral("edit-undo")));
     m_actions[Redo]->setIcon(QIcon::fromTheme(QStringLiteral("edit-redo")));
     m_actions[Exit]->setIcon(QIcon::fromTheme(QStringLiteral("application-exit")));
+    auto* nextPane = new QAction(tr("Next pane"), this);
+    nextPane->setShortcut(QKeySequence(Qt::Key_F6));
+    connect(nextPane, &QAction::triggered, this, [this] { focusPane(1); });
+    auto* previousPane = new QAction(tr("Previous pane"), this);
+    previousPane->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    connect(previousPane, &QAction::triggered, this, [this] { focusPane(-1); });
+    addActions({nextPane, previousPane});
+
     // Delete and F2 belong to the tree: in the keyboard view and the panels those keys mean other things.
     for (Command command : {Delete, Rename}) {
         m_actions[command]->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -357,6 +366,41 @@ void CKVCfgDlg::paint() {
                                 tr("\"%1\" is open in your picture editor; each save there comes back to "
                                    "its keys")
                                     .arg(name));
+}
+
+namespace {
+
+// Gives the focus to `pane` or to the first control inside it that takes the focus with Tab.
+bool focusInto(QWidget* pane) {
+    if (!pane || !pane->isVisible() || !pane->isEnabled())
+        return false;
+    if (pane->focusPolicy() & Qt::TabFocus) {
+        pane->setFocus(Qt::ShortcutFocusReason);
+        return true;
+    }
+    for (QWidget* widget = pane->nextInFocusChain(); widget && widget != pane;
+         widget = widget->nextInFocusChain())
+        if (pane->isAncestorOf(widget) && widget->isVisible() && widget->isEnabled() &&
+            (widget->focusPolicy() & Qt::TabFocus)) {
+            widget->setFocus(Qt::ShortcutFocusReason);
+            return true;
+        }
+    return false;
+}
+
+} // namespace
+
+void CKVCfgDlg::focusPane(int step) {
+    const std::array<QWidget*, 4> panes{m_tree, m_view, m_conditions, m_keyProps};
+    const int count = int(panes.size());
+    QWidget* focused = focusWidget();
+    int current = step > 0 ? -1 : count;
+    for (int i = 0; i < count; ++i)
+        if (focused && (panes[i] == focused || panes[i]->isAncestorOf(focused)))
+            current = i;
+    for (int n = 1; n <= count; ++n)
+        if (focusInto(panes[((current + step * n) % count + count) % count]))
+            return;
 }
 
 void CKVCfgDlg::undo() {

@@ -73,6 +73,9 @@ private:
     // Asks first, then deletes the selected item; built-in items cannot be deleted.
     void deleteSelected();
     void paint();
+    // F6 and Shift+F6: the focus goes to the next or previous pane (tree, keyboard, conditions, key
+    // properties) that can take it, as in other programs with several panes.
+    void focusPane(int step);
     void undo();
     void redo();
     void exitProgram();

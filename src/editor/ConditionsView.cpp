@@ -68,6 +68,8 @@ CKVConditionsView::CKVConditionsView(KVEditorServices& services, QWidget* parent
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The rows' controls take the focus and scroll into view; the frameless area itself shows no focus.
+    scroll->setFocusPolicy(Qt::NoFocus);
     m_list = new QWidget(scroll);
     m_listLayout = new QVBoxLayout(m_list);
     m_listLayout->setContentsMargins(0, 0, 0, 0);

@@ -9,6 +9,8 @@
 #include "layers/LayersController.h"
 #include "plugins/ViewPluginInstance.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCompleter>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -16,10 +18,12 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -63,13 +67,34 @@ CKVDisplayProps::CKVDisplayProps(KVEditorServices& services, QWidget* parent)
     builtInLayout()->addWidget(label);
     builtInLayout()->addLayout(row);
 
+    completer->popup()->installEventFilter(this);
+    connect(completer, qOverload<const QString&>(&QCompleter::activated), this,
+            [this] { QTimer::singleShot(0, this, &CKVDisplayProps::applyTypedPath); });
     connect(m_path, &QLineEdit::editingFinished, this, [this] {
-        // Leaving the box unchanged (focus moving on) must not set the picture again.
-        if (m_path->text() != m_shownPath)
-            applyPath(m_path->text());
+        // The completion list taking the focus is no end of typing: a half-typed path is not applied.
+        if (QApplication::activePopupWidget() || m_path->completer()->popup()->isVisible())
+            return;
+        applyTypedPath();
     });
     connect(m_browse, &QPushButton::clicked, this, &CKVDisplayProps::browse);
     refresh();
+}
+
+void CKVDisplayProps::applyTypedPath() {
+    // Leaving the box unchanged (focus moving on) must not set the picture again.
+    if (m_path->text() != m_shownPath)
+        applyPath(m_path->text());
+}
+
+bool CKVDisplayProps::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched == m_path->completer()->popup()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+            !m_path->completer()->popup()->currentIndex().isValid())
+            // After the completer has put the list away.
+            QTimer::singleShot(0, this, &CKVDisplayProps::applyTypedPath);
+    }
+    return CKVCommonPluginProps::eventFilter(watched, event);
 }
 
 bool CKVDisplayProps::setChoice(const KVPtr<KVLayer>& layer, unsigned key, const KVPluginChoice& choice) {

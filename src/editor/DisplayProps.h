@@ -25,8 +25,12 @@ protected:
 
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // Enter in the completion list with no entry chosen applies the path typed, as it does in the box.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void applyTypedPath();
+
     QLineEdit* m_path = nullptr;
     QPushButton* m_browse = nullptr;
     QString m_shownPath;

@@ -17,7 +17,7 @@ TestXServer::TestXServer(const std::vector<std::string>& extraArguments) {
         ::close(fds[0]);
         const std::string displayFd = std::to_string(fds[1]);
         std::vector<std::string> arguments{"Xvfb", "-displayfd", displayFd, "-nolisten",
-                                           "tcp",  "-screen",    "0",       "640x480x24"};
+                                           "tcp",  "-screen",    "0",       "1280x800x24"};
         arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
         std::vector<char*> argv;
         for (auto& argument : arguments)
