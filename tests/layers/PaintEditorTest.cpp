@@ -7,8 +7,6 @@
 #include "support/TestBus.h"
 
 #include <atomic>
-#include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -6,7 +6,6 @@
 #include "support/TempDir.h"
 
 #include <algorithm>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 using namespace corvane;
