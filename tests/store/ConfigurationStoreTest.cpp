@@ -193,8 +193,10 @@ TEST(ConfigurationStore, UnchangedPicturesAreNotRewrittenAndFailedOnesStayChange
 
     struct PngFails : KVFileSystem {
         int renameFile(const std::string& from, const std::string& to) override {
+            if (!to.ends_with(".png"))
+                return KVFileSystem::renameFile(from, to);
             errno = EIO;
-            return to.ends_with(".png") ? -1 : KVFileSystem::renameFile(from, to);
+            return -1;
         }
     } failing;
     image->setChanged(true);
