@@ -92,6 +92,7 @@ TEST_F(LayerEditingTest, DeletingAGroupStopsEverythingBelowItEvenWhatTheEditorSh
     const int changesBefore = activeLayersChanged;
 
     ASSERT_TRUE(edit().Delete(group));
+    EXPECT_FALSE(shown->isActive());
     EXPECT_FALSE(shown->isShownForEditing());
     EXPECT_TRUE(controller.ShownItems().empty());
     EXPECT_FALSE(controller.EditedItem());

@@ -115,6 +115,7 @@ TEST_F(LayerStackTest, AShownLayerWinsOnTheDisplayButNotForKeyEventsUntilTheEdit
     EXPECT_FALSE(inside->isActive());
     controller.EditorClosed();
     EXPECT_TRUE(controller.ShownItems().empty());
+    EXPECT_FALSE(edited->isActive());
     EXPECT_FALSE(controller.ActiveLayers().contains(edited.get()));
     EXPECT_EQ(controller.DisplayBinding(kEscape), &active->binding(kEscape));
 }
