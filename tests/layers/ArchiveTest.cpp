@@ -18,7 +18,6 @@ namespace {
 // A group holding a layer with pictures and codes, and a subgroup with one more layer.
 KVPtr<KVLayersGroup> sampleGroup() {
     auto top = makeLayer("{11111111-1111-1111-1111-111111111111}");
-    top->setDisplayName("Top layer");
     top->binding(keyIndex("Escape")).image = solidPicture(0x40);
     top->binding(keyIndex("KeypadEnter")).image = solidPicture(0x80);
     top->binding(keyIndex("Escape")).actionCode = 1;
@@ -36,13 +35,10 @@ struct ArchiveFixture : ::testing::Test {
         fs::create_directories(temporary);
         fs::create_directories(archives);
     }
-
     std::string archive(const std::string& name) const { return (archives / name).string(); }
-
     KVImportResult import(const std::string& path, const KVArchiveLimits& limits = {}) {
         return importArchive(path, temporary.string(), KVLayerLoadContext{}, limits);
     }
-
     // Nothing may remain of an import but the archives themselves: no staging folder, no escaped file.
     void expectNothingLeftBehind() const {
         EXPECT_TRUE(fs::is_empty(temporary)) << "a staging folder was left behind";
@@ -68,17 +64,19 @@ TEST_F(ArchiveFixture, ExportedGroupComesBackWithItsContentUnderANewIdentifier) 
     auto& live = *layerAt(*original, 0).binding(0).image;
     live.setSourcePath("/profile/Escape.png");
     ASSERT_TRUE(exportItem(*original, archive("group.layers"), temporary.string()));
-    EXPECT_TRUE(fs::is_empty(temporary));
-    // The export leaves the live pictures as they were.
-    EXPECT_FALSE(live.isChanged());
+    EXPECT_FALSE(live.isChanged()) << "the export leaves the live pictures as they were";
     EXPECT_EQ(live.sourcePath(), "/profile/Escape.png");
+    // An unwritable place or no staging folder fails and leaves nothing.
+    const auto failed =
+        exportItem(*original, (root.path() / "missing/x.layers").string(), temporary.string());
+    EXPECT_FALSE(failed);
+    EXPECT_FALSE(failed.error.empty());
+    EXPECT_FALSE(exportItem(*original, archive("x.layers"), ""));
 
     const auto first = import(archive("group.layers"));
     const auto second = import(archive("group.layers"));
-    ASSERT_TRUE(first) << first.error;
-    ASSERT_TRUE(second);
+    ASSERT_TRUE(first && second) << first.error;
     expectNothingLeftBehind();
-
     const auto& item = *first.item;
     ASSERT_TRUE(item.isGroup());
     EXPECT_EQ(item.displayName(), "My group");
@@ -86,11 +84,10 @@ TEST_F(ArchiveFixture, ExportedGroupComesBackWithItsContentUnderANewIdentifier) 
     EXPECT_NE(item.identifier(), original->identifier());
     EXPECT_NE(item.identifier(), second.item->identifier());
     ASSERT_EQ(item.children().size(), 2u);
-    EXPECT_EQ(item.children().items()[0]->identifier(), "{11111111-1111-1111-1111-111111111111}");
     EXPECT_EQ(item.children().items()[1]->identifier(), "subgroup");
 
     const auto& top = layerAt(item, 0);
-    EXPECT_EQ(top.displayName(), "Top layer");
+    EXPECT_EQ(top.identifier(), "{11111111-1111-1111-1111-111111111111}");
     const auto& escape = top.binding(keyIndex("Escape"));
     ASSERT_TRUE(escape.image);
     EXPECT_TRUE(escape.image->samePixels(*solidPicture(0x40)));
@@ -100,8 +97,9 @@ TEST_F(ArchiveFixture, ExportedGroupComesBackWithItsContentUnderANewIdentifier) 
     EXPECT_TRUE(top.binding(keyIndex("KeypadEnter")).image->samePixels(*solidPicture(0x80)));
     EXPECT_EQ(top.binding(keyIndex("A")).scanCode, 28);
     EXPECT_EQ(top.binding(keyIndex("A")).keystroke, "ctrl+a");
-    const auto& inner = layerAt(*item.children().items()[1], 0);
-    EXPECT_TRUE(inner.binding(keyIndex("F1")).image->samePixels(*solidPicture(0x11)));
+    EXPECT_TRUE(layerAt(*item.children().items()[1], 0)
+                    .binding(keyIndex("F1"))
+                    .image->samePixels(*solidPicture(0x11)));
 }
 
 TEST_F(ArchiveFixture, WrittenArchivesPassAnOrdinaryZipTool) {
@@ -110,90 +108,73 @@ TEST_F(ArchiveFixture, WrittenArchivesPassAnOrdinaryZipTool) {
     if (WEXITSTATUS(status) == 127)
         GTEST_SKIP() << "no unzip program";
     EXPECT_EQ(status, 0);
-    const std::string listing = root / "listing";
-    std::system(("unzip -Z1 '" + archive("group.layers") + "' > '" + listing + "'").c_str());
-    const std::string names = readWholeFile(listing);
-    fs::remove(listing);
+    std::system(("unzip -Z1 '" + archive("group.layers") + "' > '" + root / "listing" + "'").c_str());
+    const std::string names = readWholeFile(root / "listing");
     EXPECT_NE(names.find("Group.plist\n"), std::string::npos) << "the item's own folder is not archived";
     EXPECT_NE(names.find("subgroup/inner-layer/F1.png\n"), std::string::npos);
-}
-
-TEST_F(ArchiveFixture, ExportToAnUnwritablePlaceFailsAndCleansUp) {
-    const auto status =
-        exportItem(*sampleGroup(), (root.path() / "missing" / "x.layers").string(), temporary.string());
-    EXPECT_FALSE(status);
-    EXPECT_FALSE(status.error.empty());
-    EXPECT_FALSE(exportItem(*sampleGroup(), archive("x.layers"), ""));
-    expectNothingLeftBehind();
 }
 
 // Every archive of the hostile set is refused with its reason, writes nothing outside the staging folder
 // and leaves no staging folder behind.
 TEST_F(ArchiveFixture, HostileArchivesAreRefusedWithTheirReason) {
     const std::string outside = (root.path() / "evil").string();
-    struct Case {
-        std::string name;
-        std::function<void(const std::string&)> build;
-        std::string reason;
-    };
     const std::string plist = "<plist version=\"1.0\"><dict/></plist>";
+    struct Entry {
+        std::string name, content;
+        unsigned mode = S_IFREG | 0644;
+    };
+    struct Case {
+        std::string name, reason;
+        std::vector<Entry> entries; // a zip of these, unless `build` makes the file
+        std::function<void(const std::string&)> build = {};
+    };
+    std::string deep;
+    for (int i = 0; i < 70; ++i)
+        deep += "d/";
+    std::vector<Entry> many;
+    for (int i = 0; i < 40; ++i)
+        many.push_back({"f" + std::to_string(i), std::string(64 << 10, 'a')});
     const std::vector<Case> cases = {
-        {"traversal",
-         [&](auto& p) { ZipBuilder(p).file("Layer.plist", plist).file("../../evil", "x").close(); },
-         "climbs out"},
-        {"nested traversal",
-         [&](auto& p) { ZipBuilder(p).file("a/b/../../../../evil", "x").file("Layer.plist", plist).close(); },
-         "climbs out"},
-        {"backslash traversal", [&](auto& p) { ZipBuilder(p).file("..\\..\\evil", "x").close(); },
-         "climbs out"},
-        {"absolute", [&](auto& p) { ZipBuilder(p).file(outside, "x").close(); }, "absolute"},
-        {"drive letter", [&](auto& p) { ZipBuilder(p).file("C:\\evil", "x").close(); }, "absolute"},
-        {"symlink",
-         [&](auto& p) {
-             ZipBuilder(p).file("Layer.plist", plist).file("link", outside, S_IFLNK | 0777).close();
-         },
-         "symbolic link"},
-        {"device", [&](auto& p) { ZipBuilder(p).file("dev", "", S_IFCHR | 0666).close(); }, "device"},
-        {"fifo", [&](auto& p) { ZipBuilder(p).file("pipe", "", S_IFIFO | 0666).close(); }, "special file"},
-        {"not utf-8", [&](auto& p) { ZipBuilder(p).file("Esc\xff\xfe.png", "x").close(); }, "UTF-8"},
-        {"too deep",
-         [&](auto& p) {
-             std::string name;
-             for (int i = 0; i < 70; ++i)
-                 name += "d/";
-             ZipBuilder(p).file(name + "f", "x").close();
-         },
-         "nested deeper"},
-        {"bomb", [&](auto& p) { ZipBuilder(p).file("Layer.plist", std::string(8 << 20, '\0')).close(); },
-         "more than 1 MiB"},
-        {"bomb in many entries",
-         [&](auto& p) {
-             ZipBuilder zip(p);
-             for (int i = 0; i < 40; ++i)
-                 zip.file("f" + std::to_string(i), std::string(64 << 10, 'a'));
-             zip.close();
-         },
-         "more than 1 MiB"},
-        {"too many entries", [&](auto& p) { writeManyEmptyEntries(p, 100'000); }, "100000 entries"},
-        {"not a zip", [&](auto& p) { writeWholeFile(p, "<plist>this is no archive</plist>"); },
-         "not a readable zip"},
-        {"empty file", [&](auto& p) { writeWholeFile(p, ""); }, "not a readable zip"},
+        {"traversal", "climbs out", {{"Layer.plist", plist}, {"../../evil", "x"}}},
+        {"nested traversal", "climbs out", {{"a/b/../../../../evil", "x"}, {"Layer.plist", plist}}},
+        {"backslash traversal", "climbs out", {{"..\\..\\evil", "x"}}},
+        {"absolute", "absolute", {{outside, "x"}}},
+        {"drive letter", "absolute", {{"C:\\evil", "x"}}},
+        {"symlink", "symbolic link", {{"Layer.plist", plist}, {"link", outside, S_IFLNK | 0777}}},
+        {"device", "device", {{"dev", "", S_IFCHR | 0666}}},
+        {"fifo", "special file", {{"pipe", "", S_IFIFO | 0666}}},
+        {"not utf-8", "UTF-8", {{"Esc\xff\xfe.png", "x"}}},
+        {"too deep", "nested deeper", {{deep + "f", "x"}}},
+        {"bomb", "more than 1 MiB", {{"Layer.plist", std::string(8 << 20, '\0')}}},
+        {"bomb in many entries", "more than 1 MiB", many},
+        {"no item", "neither Group.plist nor Layer.plist", {{"readme.txt", "hello"}, {"a/", ""}, {"b/", ""}}},
+        {"too many entries", "100000 entries", {}, [](auto& p) { writeManyEmptyEntries(p, 100'000); }},
+        {"not a zip",
+         "not a readable zip",
+         {},
+         [](auto& p) { writeWholeFile(p, "<plist>no archive</plist>"); }},
+        {"empty file", "not a readable zip", {}, [](auto& p) { writeWholeFile(p, ""); }},
         {"truncated",
+         "not a readable zip",
+         {},
          [&](auto& p) {
              ASSERT_TRUE(exportItem(*sampleGroup(), p, temporary.string()));
              fs::resize_file(p, fs::file_size(p) / 2);
-         },
-         "not a readable zip"},
-        {"no item",
-         [&](auto& p) { ZipBuilder(p).file("readme.txt", "hello").folder("a/").folder("b/").close(); },
-         "neither Group.plist nor Layer.plist"},
+         }},
     };
     KVArchiveLimits limits;
     limits.maxTotalBytes = 1 << 20;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = archive(c.name + ".layers");
-        c.build(path);
+        if (c.build) {
+            c.build(path);
+        } else {
+            ZipBuilder zip(path);
+            for (const auto& e : c.entries)
+                e.name.ends_with('/') ? zip.folder(e.name) : zip.file(e.name, e.content, e.mode);
+            zip.close();
+        }
         const auto result = import(path, limits);
         EXPECT_FALSE(result);
         EXPECT_NE(result.error.find(c.reason), std::string::npos) << result.error;
@@ -204,21 +185,16 @@ TEST_F(ArchiveFixture, HostileArchivesAreRefusedWithTheirReason) {
 TEST_F(ArchiveFixture, DamagedDataAndInconsistentDirectoriesAreRefused) {
     const std::string path = archive("layer.layers");
     ZipBuilder(path).file("Layer.plist", std::string(4000, 'p')).close();
-    std::string bytes = readWholeFile(path);
-    const std::string intact = bytes;
-
-    // The local header's name no longer matches the central directory's.
-    const auto local = bytes.find("Layer.plist");
-    bytes[local] = 'X';
-    writeWholeFile(path, bytes);
-    EXPECT_FALSE(import(path));
-
-    // The compressed data no longer matches its checksum.
-    bytes = intact;
-    bytes[local + 20] = static_cast<char>(bytes[local + 20] ^ 0x55);
-    writeWholeFile(path, bytes);
-    const auto damaged = import(path);
-    EXPECT_FALSE(damaged);
+    const std::string intact = readWholeFile(path);
+    const auto local = intact.find("Layer.plist");
+    // The local header's name no longer matches the central directory's; the compressed data no longer
+    // matches its checksum.
+    for (const auto at : {local, local + 20}) {
+        std::string bytes = intact;
+        bytes[at] = static_cast<char>(bytes[at] ^ 0x55);
+        writeWholeFile(path, bytes);
+        EXPECT_FALSE(import(path)) << at - local;
+    }
     expectNothingLeftBehind();
 }
 
@@ -243,7 +219,7 @@ TEST_F(ArchiveFixture, PicturesOfAnotherSizeBecomeBlackKeys) {
 }
 
 TEST_F(ArchiveFixture, ReaderKeepsEntriesInsideAndRefusesDuplicatesOnDisk) {
-    const fs::path destination = root.path() / "temp" / "out";
+    const fs::path destination = temporary / "out";
     fs::create_directories(destination);
     // "./a/./b" is the same place as "a/b"; a second entry for it must not overwrite the first.
     const std::string path = archive("dup.layers");
@@ -260,36 +236,33 @@ TEST_F(ArchiveFixture, ReaderKeepsEntriesInsideAndRefusesDuplicatesOnDisk) {
     EXPECT_TRUE(fs::is_directory(destination / "empty"));
 }
 
-// The end-to-end tests show an opened archive active and on the keyboard; here its place and the news.
-TEST(OpenLayersFile, PlacesTheItemFirstAmongTheUserLayersAndAnnouncesIt) {
+// The end-to-end tests show an opened archive first among the user layers, active and on the keyboard;
+// here the news an open editor rebuilds from, and a failure that changes nothing.
+TEST(OpenLayersFile, AnnouncesTheImportedItemAndAFailureChangesNothing) {
     LayersStackFixture stack;
     TempDir folder;
     stack.cake.items().add(makeGroup(KVLayerCake::kUserLayersId, {makeLayer("existing")}));
     stack.cake.setUpUserLayers("/nonexistent");
-    stack.keyboard.setOpen(true);
     stack.controller.Start();
-    int announced = 0;
     struct Counter {
-        int& count;
+        int count = 0;
         void onImported() { ++count; }
-    } counter{announced};
-    stack.dispatch.RegisterHandler<KVM_LAYERS_IMPORTED>(&counter, &Counter::onImported);
-
+    } announced;
+    stack.dispatch.RegisterHandler<KVM_LAYERS_IMPORTED>(&announced, &Counter::onImported);
     ASSERT_TRUE(exportItem(*makeLayer("exported"), folder / "x.layers", folder.path().string()));
 
-    EXPECT_FALSE(openLayersFile(folder / "missing.layers", folder.path().string(), stack.cake,
-                                stack.controller, stack.dispatch));
-    stack.loop.runOnce();
-    EXPECT_EQ(announced, 0);
+    const auto open = [&](const char* name) {
+        const auto result = openLayersFile(folder / name, folder.path().string(), stack.cake,
+                                           stack.controller, stack.dispatch);
+        stack.loop.runOnce();
+        return result;
+    };
+    EXPECT_FALSE(open("missing.layers"));
+    EXPECT_EQ(announced.count, 0);
     EXPECT_EQ(stack.cake.userLayers()->children().size(), 2u);
-
-    const auto result = openLayersFile(folder / "x.layers", folder.path().string(), stack.cake,
-                                       stack.controller, stack.dispatch);
+    const auto result = open("x.layers");
     ASSERT_TRUE(result) << result.error;
-    stack.loop.runOnce();
-    EXPECT_EQ(announced, 1);
-    const auto& children = stack.cake.userLayers()->children().items();
-    ASSERT_EQ(children.size(), 3u);
-    EXPECT_EQ(children.front(), result.item);
-    stack.dispatch.UnregisterHandlers(&counter);
+    EXPECT_EQ(announced.count, 1);
+    EXPECT_EQ(stack.cake.userLayers()->children().items().front(), result.item);
+    stack.dispatch.UnregisterHandlers(&announced);
 }

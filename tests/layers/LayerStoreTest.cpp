@@ -35,90 +35,68 @@ struct LayerStoreTest : ::testing::Test {
     KVLayerLoadContext context{nullptr, &plugins.factory};
 };
 
-TEST_F(LayerStoreTest, PictureOnlyOnKeypadEnterWritesOneEntryAndItsFile) {
+// Other programs read these documents: the stored forms of entries, codes and empty lists are kept exactly.
+TEST_F(LayerStoreTest, WrittenDocumentsKeepTheStoredForms) {
     auto layer = makeLayer("pictures");
     layer->binding(keyIndex("KeypadEnter")).image = solidPicture(0x40);
     layer->binding(keyIndex("KeypadEnter")).image->setChanged(true);
-    // An action code alone makes no binding and writes nothing.
-    layer->binding(keyIndex("Escape")).actionCode = 41;
-
+    layer->binding(keyIndex("Escape")).actionCode = 41; // an action code alone makes no binding
+    layer->binding(keyIndex("A")).scanCode = 28;
+    layer->binding(keyIndex("A")).actionCode = 4;
     ASSERT_TRUE(saveItemToFolder(dir.path(), *layer, false));
     const std::string document = readWholeFile(dir / "pictures/Layer.plist");
     EXPECT_NE(document.find("<key>KeypadEnter</key>\n            <dict />"), std::string::npos) << document;
+    EXPECT_NE(document.find("<string>028</string>"), std::string::npos);
+    EXPECT_NE(document.find("<key>ActionCode</key>\n                <string>4</string>"), std::string::npos);
     EXPECT_EQ(document.find("Escape"), std::string::npos);
     EXPECT_EQ(document.find("Image"), std::string::npos);
     EXPECT_FALSE(corvane::pathExists(dir / "pictures/Escape.png"));
     // The save cleared the mark, so the next one leaves the file alone.
     EXPECT_FALSE(layer->binding(keyIndex("KeypadEnter")).image->isChanged());
-
     const auto loaded = loadLayer("pictures");
     const auto& image = loaded->binding(keyIndex("KeypadEnter")).image;
     ASSERT_TRUE(image);
     EXPECT_TRUE(image->samePixels(*solidPicture(0x40)));
     EXPECT_FALSE(image->isChanged());
-}
+    EXPECT_EQ(loaded->binding(keyIndex("A")).scanCode, 28);
 
-TEST_F(LayerStoreTest, EmptyFormsOfButtonsConditionsAndItemOrder) {
-    auto layer = makeLayer("empty");
-    ASSERT_TRUE(saveItemToFolder(dir.path(), *layer, false));
-    const std::string document = readWholeFile(dir / "empty/Layer.plist");
-    EXPECT_NE(document.find("<key>Conditions</key>\n        <string />"), std::string::npos) << document;
-    EXPECT_NE(document.find("<key>Buttons</key>\n        <string />"), std::string::npos) << document;
-    EXPECT_NE(document.find("<key>Disabled</key>\n        <false />"), std::string::npos) << document;
-
-    auto group = makeGroup("lonely");
-    ASSERT_TRUE(saveItemToFolder(dir.path(), *group, false));
-    const std::string groupDocument = readWholeFile(dir / "lonely/Group.plist");
-    EXPECT_NE(groupDocument.find("<key>ItemOrder</key>\n        <array />"), std::string::npos)
-        << groupDocument;
-    EXPECT_EQ(groupDocument.find("Type"), std::string::npos);
-
+    ASSERT_TRUE(saveItemToFolder(dir.path(), *makeLayer("empty"), false));
+    const std::string empty = readWholeFile(dir / "empty/Layer.plist");
+    for (const char* form :
+         {"<key>Conditions</key>\n        <string />", "<key>Buttons</key>\n        <string />",
+          "<key>Disabled</key>\n        <false />"})
+        EXPECT_NE(empty.find(form), std::string::npos) << empty;
+    ASSERT_TRUE(saveItemToFolder(dir.path(), *makeGroup("lonely"), false));
+    const std::string group = readWholeFile(dir / "lonely/Group.plist");
+    EXPECT_NE(group.find("<key>ItemOrder</key>\n        <array />"), std::string::npos) << group;
+    EXPECT_EQ(group.find("Type"), std::string::npos);
     EXPECT_TRUE(loadItemFromFolder(dir / "lonely", "lonely", context)->isGroup());
 }
 
-TEST_F(LayerStoreTest, ScanCodesAreThreeDigitsAndNumbersReadBackSafely) {
-    auto layer = makeLayer("codes");
-    layer->binding(keyIndex("A")).scanCode = 28;
-    layer->binding(keyIndex("A")).actionCode = 4;
-    layer->binding(keyIndex("B")).keystroke = "Ctrl+B";
-    ASSERT_TRUE(saveItemToFolder(dir.path(), *layer, false));
-    const std::string document = readWholeFile(dir / "codes/Layer.plist");
-    EXPECT_NE(document.find("<string>028</string>"), std::string::npos);
-    EXPECT_NE(document.find("<key>ActionCode</key>\n                <string>4</string>"), std::string::npos);
-
-    EXPECT_EQ(loadLayer("codes")->binding(keyIndex("A")).scanCode, 28);
-
-    // Only the low byte of a scan code counts; an action code out of range reads as 0. (How stored numbers
-    // are read has its own tests.)
-    writeLayerDocument("odd", R"(<key>Buttons</key><dict>
-        <key>A</key><dict><key>ScanCode</key><string>300</string></dict>
+// Buttons in any order load every known key exactly named; only the low byte of a scan code counts, an
+// action code out of range reads as 0, and anything but "true" leaves an item enabled. (How stored numbers
+// are read has its own tests.)
+TEST_F(LayerStoreTest, ReadDocumentsTakeKnownKeysAndSafeNumbers) {
+    writeLayerDocument("odd", R"(<key>Disabled</key><string>yes</string><key>Buttons</key><dict>
+        <key>KeypadEnter</key><dict><key>Keystroke</key><string>last</string></dict>
+        <key>Escape</key><dict><key>Keystroke</key><string>first</string></dict>
+        <key>A</key><dict><key>ScanCode</key><string>300</string><key>Keystroke</key><string>a</string></dict>
+        <key>escape</key><dict><key>Keystroke</key><string>wrong case</string></dict>
+        <key>NoSuchKey</key><dict><key>Keystroke</key><string>nothing</string></dict>
         <key>B</key><dict><key>ActionCode</key><string>999</string><key>Keystroke</key><string>b</string></dict>
         <key>D</key><dict><key>ScanCode</key><string>99999999999</string></dict>
         </dict>)");
-    const auto odd = loadLayer("odd");
-    EXPECT_EQ(odd->binding(keyIndex("A")).scanCode, 300 & 0xFF);
-    EXPECT_EQ(odd->binding(keyIndex("B")).actionCode, 0);
-    EXPECT_EQ(odd->binding(keyIndex("D")).scanCode, 0xFF); // too large: the largest number, not 0
-}
-
-TEST_F(LayerStoreTest, ButtonsInAnyOrderLoadEveryKnownKeyExactlyNamed) {
-    writeLayerDocument("shuffled", R"(<key>Buttons</key><dict>
-        <key>KeypadEnter</key><dict><key>Keystroke</key><string>last</string></dict>
-        <key>Escape</key><dict><key>Keystroke</key><string>first</string></dict>
-        <key>Z</key><dict><key>Keystroke</key><string>z</string></dict>
-        <key>A</key><dict><key>Keystroke</key><string>a</string></dict>
-        <key>escape</key><dict><key>Keystroke</key><string>wrong case</string></dict>
-        <key>NoSuchKey</key><dict><key>Keystroke</key><string>nothing</string></dict>
-        <key>F1</key><dict><key>Keystroke</key><string>f1</string></dict>
-        </dict>)");
-    const auto layer = loadLayer("shuffled");
-    for (auto [name, text] :
-         {std::pair{"KeypadEnter", "last"}, {"Escape", "first"}, {"Z", "z"}, {"A", "a"}, {"F1", "f1"}})
+    const auto layer = loadLayer("odd");
+    EXPECT_TRUE(layer->isEnabled());
+    for (auto [name, text] : {std::pair{"KeypadEnter", "last"}, {"Escape", "first"}, {"A", "a"}, {"B", "b"}})
         EXPECT_EQ(layer->binding(keyIndex(name)).keystroke, text) << name;
     int set = 0;
     for (const auto& binding : layer->bindings())
         set += binding.isSet();
     EXPECT_EQ(set, 5);
+    EXPECT_EQ(layer->binding(keyIndex("A")).scanCode, 300 & 0xFF);
+    EXPECT_EQ(layer->binding(keyIndex("B")).actionCode, 0);
+    EXPECT_EQ(layer->binding(keyIndex("D")).scanCode, 0xFF); // too large: the largest number, not 0
 }
 
 TEST_F(LayerStoreTest, GroupsLoadChildrenInOrderOnceEachAndMissingFoldersAsEmptyLayers) {
@@ -165,10 +143,6 @@ TEST_F(LayerStoreTest, CommonKeysAndConditionsRoundTrip) {
     EXPECT_EQ(loaded->properties()->childValue("Colour"), "red");
     ASSERT_EQ(loaded->conditions().size(), 2u);
     EXPECT_EQ(loaded->conditions()[0]->Type(), "lock");
-
-    // Anything but "true" leaves an item enabled.
-    writeLayerDocument("yes", "<key>Disabled</key><string>yes</string>");
-    EXPECT_TRUE(loadLayer("yes")->isEnabled());
 }
 
 TEST_F(LayerStoreTest, PluginEntriesAreWrittenBackUnchanged) {

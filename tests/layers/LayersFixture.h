@@ -17,6 +17,7 @@
 #include "support/ManualLoop.h"
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 // Plug-ins living in the test program, behind the same C interface as a library: their objects record
@@ -35,7 +36,9 @@ struct RecordingPlugins {
     // Registers the plug-in `pluginId` the first time it is named.
     void install(const std::string& pluginId) {
         if (!registry.find(pluginId))
-            registry.add(KVPluginInfo::inProcess(pluginId, {&createView, &createAction, nullptr}));
+            registry.add(KVPluginInfo::inProcess(
+                pluginId, {&create<IKVViewPluginContext, KVViewPluginInstance>,
+                           &create<IKVActionPluginContext, KVActionPluginInstance>, nullptr}));
     }
 
     static void record(IKVPluginObject* self, const char* what) {
@@ -55,17 +58,10 @@ struct RecordingPlugins {
         };
         return &(new Object{{&table}, std::move(name)})->base;
     }
-    static IKVPluginObject* createView(const char*, IKVViewPluginContext* context) {
-        return make(
-            "view " +
-            corvane::plugins::ContextThunks<IKVViewPluginContext, KVViewPluginInstance>::owner(context)
-                ->PluginID());
-    }
-    static IKVPluginObject* createAction(const char*, IKVActionPluginContext* context) {
-        return make(
-            "action " +
-            corvane::plugins::ContextThunks<IKVActionPluginContext, KVActionPluginInstance>::owner(context)
-                ->PluginID());
+    template <typename Context, typename Instance>
+    static IKVPluginObject* create(const char*, Context* context) {
+        const char* kind = std::is_same_v<Instance, KVViewPluginInstance> ? "view " : "action ";
+        return make(kind + corvane::plugins::ContextThunks<Context, Instance>::owner(context)->PluginID());
     }
 
     inline static RecordingPlugins* s_current = nullptr;

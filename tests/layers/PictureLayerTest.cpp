@@ -36,17 +36,6 @@ uint8_t ownCode(const char* key) {
 
 } // namespace
 
-// The key places are checked against known points with the keyboard drawing; the shift of the tiles
-// against it in TheExportedPictureShowsTheKeyboardDrawing.
-TEST(PictureLayer, EveryTileLiesInsideTheKeyboardPicture) {
-    for (unsigned key = 0; key < kLayerKeyCount; ++key) {
-        const auto origin = tileOrigin(key);
-        EXPECT_TRUE(origin.x >= 0 && origin.y >= 0 && origin.x + 48 <= kLayerPictureWidth &&
-                    origin.y + 48 <= kLayerPictureHeight)
-            << keyName(key);
-    }
-}
-
 TEST(PictureLayer, OnlyKeysWhoseTileIsNotBlackGetAPictureAndTheirOwnCode) {
     KVImage picture(kLayerPictureWidth, kLayerPictureHeight);
     const auto escape = tileOrigin(keyIndex("Escape"));
@@ -89,25 +78,30 @@ TEST(PictureLayer, AKeyWithAPictureAlwaysTakesItsTileAndAViewPluginKeyNone) {
     EXPECT_FALSE(layer->binding(keyIndex("B")).image);
 }
 
-TEST(PictureLayer, ExportThenImportGivesBackTheSamePictures) {
+// Every key's tile lies inside the picture and apart from every other's: each picture comes back as it
+// went out, and a key without one (every seventh) comes back without.
+TEST(PictureLayer, ExportThenImportGivesBackEveryKeysPicture) {
     TempDir folder;
     auto layer = makeLayer("round");
-    for (const char* key : {"Escape", "F12", "Spacebar", "KeypadEnter", "KeypadPlus", "ShiftLeft", "L10"})
-        layer->binding(keyIndex(key)).image = keyPicture(keyIndex(key));
+    for (unsigned key = 0; key < kLayerKeyCount; ++key)
+        if (key % 7 != 3)
+            layer->binding(key).image = keyPicture(key);
     ASSERT_TRUE(exportLayerPicture(*layer, folder / "round.png", kDrawing));
 
     const auto imported = importLayerPicture(folder / "round.png");
     ASSERT_TRUE(imported) << imported.error;
     EXPECT_EQ(imported.layer->displayName(), "round");
     for (unsigned key = 0; key < kLayerKeyCount; ++key) {
-        const auto& before = layer->binding(key).image;
-        const auto& after = imported.layer->binding(key).image;
-        ASSERT_EQ(before != nullptr, after != nullptr) << keyName(key);
-        if (before) {
-            EXPECT_TRUE(after->samePixels(*before)) << keyName(key);
-        }
+        const auto &before = layer->binding(key).image, &after = imported.layer->binding(key).image;
+        EXPECT_TRUE(before ? after && after->samePixels(*before) : !after) << keyName(key);
     }
     EXPECT_EQ(importLayerPicture(folder / "round.png", "Named").layer->displayName(), "Named");
+
+    writeWholeFile(folder / "notes.png", "not a picture");
+    const auto unreadable = importLayerPicture(folder / "notes.png");
+    EXPECT_FALSE(unreadable);
+    EXPECT_FALSE(unreadable.error.empty());
+    EXPECT_FALSE(exportLayerPicture(*layer, folder / "missing/x.png", ""));
 }
 
 TEST(PictureLayer, TheExportedPictureShowsTheKeyboardDrawing) {
@@ -119,13 +113,4 @@ TEST(PictureLayer, TheExportedPictureShowsTheKeyboardDrawing) {
     const int x = 600, y = 400;
     EXPECT_EQ(0, std::memcmp(picture.scanLine(picture.height() - 1 - (y - 19)) + (x + 4) * 3,
                              drawing.scanLine(drawing.height() - 1 - y) + x * 3, 3));
-}
-
-TEST(PictureLayer, APictureThatCannotBeReadMakesNoLayer) {
-    TempDir folder;
-    writeWholeFile(folder / "notes.png", "not a picture");
-    const auto result = importLayerPicture(folder / "notes.png");
-    EXPECT_FALSE(result);
-    EXPECT_FALSE(result.error.empty());
-    EXPECT_FALSE(exportLayerPicture(*makeLayer("x"), folder / "missing/x.png", ""));
 }

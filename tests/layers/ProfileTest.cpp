@@ -45,52 +45,36 @@ struct Session : LayersStackFixture {
         controller.ConfigurationSaved();
         return saved;
     }
+    KVPtr<KVLayersItem> userItem(const std::string& id) const {
+        return cake.userLayers()->children().find(id);
+    }
     NoPlugins registry;
-    NoSettings device;
-    NoSettings applications;
+    NoSettings device, applications;
     std::unique_ptr<KVStoreFolders> folders;
     std::unique_ptr<KVConfigurationStore> store;
 };
 
-TEST(ProfileTest, AFreshProfileKeepsTheShippedItemsAndTheUsersLayerAcrossStarts) {
-    TempDir dir;
-    {
-        Session first(dir);
-        ASSERT_EQ(first.cake.items().size(), 2u);
-        EXPECT_EQ(first.cake.items().items()[0]->identifier(), "user_layers");
-        EXPECT_TRUE(first.cake.controlButtons()->hasFlag(KV_ITEM_BUILT_IN));
-        auto mine = makeLayer("{0123ABCD-0000-0000-0000-000000000001}");
-        mine->binding(keyIndex("Escape")).image = solidPicture(0x33);
-        mine->binding(keyIndex("Escape")).image->setChanged(true);
-        mine->binding(keyIndex("Escape")).scanCode = 28;
-        first.cake.userLayers()->items().insert(0, mine);
-        ASSERT_TRUE(first.closeEditorAndSave());
-    }
-    const std::string layers = dir / "config/TavirexCorvane/Layers";
-    EXPECT_TRUE(corvane::pathExists(layers + "/user_layers/default_buttons/L1.png"));
-    EXPECT_TRUE(corvane::pathExists(layers +
-                                    "/system_layers/control_buttons/control_buttons_caps_lock/CapsLock.png"));
-    EXPECT_TRUE(
-        corvane::pathExists(layers + "/user_layers/{0123ABCD-0000-0000-0000-000000000001}/Escape.png"));
+constexpr const char* kMine = "{0123ABCD-0000-0000-0000-000000000001}";
+constexpr const char* kGroup = "{0123ABCD-0000-0000-0000-000000000002}";
+constexpr const char* kInner = "{0123ABCD-0000-0000-0000-000000000003}";
 
-    Session second(dir);
-    const auto user = second.cake.userLayers();
-    ASSERT_TRUE(user);
-    ASSERT_EQ(user->children().size(), 2u);
-    EXPECT_EQ(user->children().items().back()->identifier(), "default_buttons"); // shipped items last
-    EXPECT_FALSE(user->children().items().front()->hasFlag(KV_ITEM_BUILT_IN));
-    EXPECT_EQ(second.cake.systemLayers()->children().size(), 1u);
-    // The user's layer wins over the shipped captions for Escape, picture and code together.
-    const auto* escape = second.controller.DisplayBinding(keyIndex("Escape"));
-    ASSERT_TRUE(escape && escape->image);
-    EXPECT_EQ(escape->scanCode, 28);
-    EXPECT_TRUE(escape->image->samePixels(*solidPicture(0x33)));
-    // The shipped captions still show where the user bound nothing.
-    const auto* f1 = second.controller.DisplayBinding(keyIndex("F1"));
-    ASSERT_TRUE(f1);
-    EXPECT_EQ(f1->keystroke, "F1");
-    // Pictures read from the profile are not written again.
-    EXPECT_FALSE(f1->image->isChanged());
+// A fresh profile given a layer with a picture, a code and a plug-in, and a group holding another layer.
+void storeUsersLayers(const TempDir& dir) {
+    Session first(dir);
+    ASSERT_EQ(first.cake.items().size(), 2u);
+    EXPECT_EQ(first.cake.items().items()[0]->identifier(), "user_layers");
+    EXPECT_TRUE(first.cake.controlButtons()->hasFlag(KV_ITEM_BUILT_IN));
+    auto mine = makeLayer(kMine);
+    auto picture = solidPicture(0x33);
+    picture->setChanged(true);
+    mine->binding(keyIndex("Escape")).image = picture;
+    mine->binding(keyIndex("Escape")).scanCode = 28;
+    first.bindAction(*mine, keyIndex("F1"), "launcher");
+    auto inner = makeLayer(kInner);
+    inner->binding(keyIndex("F2")).keystroke = "two";
+    first.cake.userLayers()->items().insert(0, mine);
+    first.cake.userLayers()->items().insert(1, makeGroup(kGroup, {inner}));
+    ASSERT_TRUE(first.closeEditorAndSave());
 }
 
 // Every file of the profile by its relative path, with its bytes. Conditions are stored under keys made
@@ -110,26 +94,6 @@ std::map<std::string, std::string> profileFiles(const TempDir& dir) {
     return files;
 }
 
-constexpr const char* kMine = "{0123ABCD-0000-0000-0000-000000000001}";
-constexpr const char* kGroup = "{0123ABCD-0000-0000-0000-000000000002}";
-constexpr const char* kInner = "{0123ABCD-0000-0000-0000-000000000003}";
-
-// A profile holding a layer with a picture and a plug-in, and a group holding another layer.
-void storeUsersLayers(const TempDir& dir) {
-    Session first(dir);
-    auto mine = makeLayer(kMine);
-    auto picture = solidPicture(0x33);
-    picture->setChanged(true);
-    mine->binding(keyIndex("Escape")).image = picture;
-    mine->binding(keyIndex("Escape")).scanCode = 28;
-    first.bindAction(*mine, keyIndex("F1"), "launcher");
-    auto inner = makeLayer(kInner);
-    inner->binding(keyIndex("F2")).keystroke = "two";
-    first.cake.userLayers()->items().insert(0, mine);
-    first.cake.userLayers()->items().insert(1, makeGroup(kGroup, {inner}));
-    ASSERT_TRUE(first.closeEditorAndSave());
-}
-
 TEST(ProfileTest, EditsDoneAndUndoneLeaveTheSavedProfileByteForByte) {
     TempDir dir;
     storeUsersLayers(dir);
@@ -140,8 +104,8 @@ TEST(ProfileTest, EditsDoneAndUndoneLeaveTheSavedProfileByteForByte) {
 
     auto& edit = session.controller.Editing();
     const auto user = session.cake.userLayers();
-    const auto mine = std::static_pointer_cast<KVLayer>(user->children().find(kMine));
-    const auto group = user->children().find(kGroup);
+    const auto mine = std::static_pointer_cast<KVLayer>(session.userItem(kMine));
+    const auto group = session.userItem(kGroup);
     const auto inner = std::static_pointer_cast<KVLayer>(group->children().find(kInner));
     const unsigned escape = keyIndex("Escape"), f1 = keyIndex("F1"), f2 = keyIndex("F2");
     session.controller.ShowForEditing(mine);
@@ -161,14 +125,13 @@ TEST(ProfileTest, EditsDoneAndUndoneLeaveTheSavedProfileByteForByte) {
     ASSERT_TRUE(edit.ClearBindings(inner, keys));
     ASSERT_TRUE(edit.Delete(group));
     ASSERT_EQ(edit.history().count(), 14u);
-    EXPECT_FALSE(user->children().find(kGroup));
 
     // All the way back, forth again, and back.
     while (edit.Undo())
         ;
     while (edit.Redo())
         ;
-    EXPECT_FALSE(user->children().find(kGroup));
+    EXPECT_FALSE(session.userItem(kGroup));
     while (edit.Undo())
         ;
     ASSERT_TRUE(session.closeEditorAndSave());
@@ -182,31 +145,44 @@ TEST(ProfileTest, EditsDoneAndUndoneLeaveTheSavedProfileByteForByte) {
     }
 }
 
-TEST(ProfileTest, ALayerMovedToAnotherGroupKeepsItsPicturesEvenUnreadableOnes) {
+// The shipped items are stored with the user's; at the next start the user's layers come first and win
+// over the shipped captions, and a layer moved to another group takes all its pictures along.
+TEST(ProfileTest, TheUsersLayersKeepTheirPicturesAcrossStartsAndMovesEvenUnreadableOnes) {
     TempDir dir;
     storeUsersLayers(dir);
     const std::string layers = dir / "config/TavirexCorvane/Layers";
+    EXPECT_TRUE(corvane::pathExists(layers + "/user_layers/default_buttons/L1.png"));
+    EXPECT_TRUE(corvane::pathExists(layers +
+                                    "/system_layers/control_buttons/control_buttons_caps_lock/CapsLock.png"));
     const std::string oldFolder = layers + "/user_layers/" + kMine;
     // A picture this version cannot decode is still the user's file.
     writeWholeFile(oldFolder + "/F3.png", "not a picture");
     {
         Session session(dir);
         const auto user = session.cake.userLayers();
-        const auto mine = std::static_pointer_cast<KVLayer>(user->children().find(kMine));
+        EXPECT_EQ(user->children().items().back()->identifier(), "default_buttons") << "shipped items last";
+        EXPECT_EQ(session.cake.systemLayers()->children().size(), 1u);
+        const auto mine = std::static_pointer_cast<KVLayer>(session.userItem(kMine));
         mine->binding(keyIndex("F3")).image = std::make_shared<KVImage>();
         mine->binding(keyIndex("F3")).image->setSourcePath(oldFolder + "/F3.png");
-        ASSERT_TRUE(session.controller.Editing().Move(mine, user->children().find(kGroup), nullptr));
+        ASSERT_TRUE(session.controller.Editing().Move(mine, session.userItem(kGroup), nullptr));
         ASSERT_TRUE(session.closeEditorAndSave());
     }
-    const std::string newFolder = layers + "/user_layers/" + kGroup + "/" + kMine;
     EXPECT_FALSE(corvane::pathExists(oldFolder));
-    EXPECT_EQ(readWholeFile(newFolder + "/F3.png"), "not a picture");
+    EXPECT_EQ(readWholeFile(layers + "/user_layers/" + kGroup + "/" + kMine + "/F3.png"), "not a picture");
+
     Session again(dir);
-    const auto moved = again.cake.userLayers()->children().find(kGroup)->children().find(kMine);
-    ASSERT_TRUE(moved);
-    const auto* escape = &std::static_pointer_cast<KVLayer>(moved)->binding(keyIndex("Escape"));
-    ASSERT_TRUE(escape->image);
+    ASSERT_TRUE(again.userItem(kGroup)->children().find(kMine));
+    EXPECT_FALSE(again.cake.userLayers()->children().items().front()->hasFlag(KV_ITEM_BUILT_IN));
+    const auto* escape = again.controller.DisplayBinding(keyIndex("Escape"));
+    ASSERT_TRUE(escape && escape->image);
+    EXPECT_EQ(escape->scanCode, 28) << "the user's picture and code win together";
     EXPECT_TRUE(escape->image->samePixels(*solidPicture(0x33)));
+    // The shipped captions still show where the user bound nothing; pictures read are not written again.
+    const auto* f4 = again.controller.DisplayBinding(keyIndex("F4"));
+    ASSERT_TRUE(f4 && f4->image);
+    EXPECT_EQ(f4->keystroke, "F4");
+    EXPECT_FALSE(f4->image->isChanged());
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "store/PropertyListReader.h"
 #include "support/TempDir.h"
 
-#include <fcntl.h>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace corvane;
@@ -17,43 +17,31 @@ using CallLog = std::vector<std::string>;
 // Plays any of the four controllers, noting each call in a log shared by all of them.
 struct FakeController : IKVLayerCakeConfiguration, IKVPluginRegistryConfiguration, IKVSettingsConfiguration {
     FakeController(CallLog& log, std::string node) : log(log), node(std::move(node)) {}
-    void loadLayers(const KVPtr<KVPropertyNode>& layers) override {
-        note("load");
-        loaded = layers;
-    }
-    void saveLayers(KVPropertyNode& root) override { saveSettings(root); }
+    void loadLayers(const KVPtr<KVPropertyNode>& layers) override { take("load", layers); }
+    void fillRegistry(const KVPtr<KVPropertyNode>& root) override { take("fill", root->findChild(node)); }
+    void loadSettings(const KVPtr<KVPropertyNode>& root) override { take("load", root->findChild(node)); }
     void scanPluginFolders(const std::string& folder, KVPropertyNode& plugins) override {
-        note("scan " + folder);
+        log.push_back(node + ".scan " + folder);
         plugins.addChild("com.example.clock")->addChild("DisplayName", "Clock");
     }
-    void fillRegistry(const KVPtr<KVPropertyNode>& root) override {
-        note("fill");
-        loaded = root->findChild(node);
-    }
-    void loadSettings(const KVPtr<KVPropertyNode>& root) override {
-        note("load");
-        loaded = root->findChild(node);
-    }
+    void saveLayers(KVPropertyNode& root) override { saveSettings(root); }
     void saveSettings(KVPropertyNode& root) override {
-        note("save");
+        log.push_back(node + ".save");
         root.setChild(toSave);
     }
-    void note(const std::string& what) { log.push_back(node + "." + what); }
+    void take(const std::string& what, KVPtr<KVPropertyNode> given) {
+        log.push_back(node + "." + what);
+        loaded = std::move(given);
+    }
 
     CallLog& log;
     std::string node;
-    KVPtr<KVPropertyNode> loaded;
-    KVPtr<KVPropertyNode> toSave;
+    KVPtr<KVPropertyNode> loaded, toSave;
 };
-
-bool isKeyName(std::string_view name) {
-    return name == "Escape" || name == "F1" || name == "KeypadEnter";
-}
 
 KVPtr<KVImage> pictureOf(uint8_t shade) {
     auto image = std::make_shared<KVImage>(KVImage::kKeySize, KVImage::kKeySize);
-    for (auto& byte : image->pixels())
-        byte = shade;
+    std::ranges::fill(image->pixels(), shade);
     image->setChanged(true);
     return image;
 }
@@ -82,31 +70,40 @@ KVPtr<KVPropertyNode> groupNode(const std::string& id, std::vector<KVPtr<KVPrope
     return group;
 }
 
+KVPtr<KVPropertyNode> settings(const std::string& name, const std::string& key, const std::string& value) {
+    auto node = KVPropertyNode::create(name);
+    node->addChild(key, value);
+    return node;
+}
+
 struct Fixture {
-    explicit Fixture(const TempDir& dir, std::string configHome = {}) {
+    explicit Fixture(bool longProfilePath = false) {
         KVFolderEnvironment environment;
         environment.home = dir / "home";
-        environment.configHome = std::move(configHome);
+        if (longProfilePath)
+            for (environment.configHome = dir / "config"; environment.configHome.size() < 300;)
+                environment.configHome += "/a rather long folder name";
         environment.tmpDir = dir.path();
         environment.programDirOverride = dir / "program";
         environment.uid = ::getuid();
         folders = std::make_unique<KVStoreFolders>(environment);
         store = std::make_unique<KVConfigurationStore>(
-            *folders, KVConfigurationControllers{layerCake, &registry, device, applications}, isKeyName);
+            *folders, KVConfigurationControllers{layerCake, &registry, device, applications},
+            [](std::string_view name) { return name == "Escape" || name == "F1" || name == "KeypadEnter"; });
     }
+    std::string profile() const { return folders->profileFolder(); }
+    std::string layers() const { return folders->layersFolder(); }
+    std::string deviceValue(const std::string& key) const {
+        return loadPropertyList(profile() + "/Device.plist", "Device")->childValue(key);
+    }
+
+    TempDir dir;
     CallLog log;
-    FakeController layerCake{log, "Layers"};
-    FakeController registry{log, "Plugins"};
-    FakeController device{log, "Device"};
-    FakeController applications{log, "Applications"};
+    FakeController layerCake{log, "Layers"}, registry{log, "Plugins"}, device{log, "Device"},
+        applications{log, "Applications"};
     std::unique_ptr<KVStoreFolders> folders;
     std::unique_ptr<KVConfigurationStore> store;
 };
-
-std::string plistWithApplication() {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
-           "<key>UserApplications</key><dict><key>gimp</key><string>GIMP</string></dict></dict></plist>";
-}
 
 std::vector<std::string> childNames(const KVPtr<KVPropertyNode>& node) {
     std::vector<std::string> names;
@@ -117,63 +114,48 @@ std::vector<std::string> childNames(const KVPtr<KVPropertyNode>& node) {
 
 } // namespace
 
-TEST(ConfigurationStore, FirstStartLoadsDefaultsAndTheFirstSaveCreatesTheProfile) {
-    TempDir dir;
-    Fixture f(dir);
+TEST(ConfigurationStore, FirstStartLoadsDefaultsAndSavesCreateTheProfile) {
+    Fixture f;
     const auto root = f.store->loadConfiguration();
     EXPECT_EQ(childNames(root), (std::vector<std::string>{"Layers", "Plugins"}));
     EXPECT_EQ(f.layerCake.loaded, root->findChild("Layers"));
     EXPECT_EQ(f.device.loaded, nullptr);
     // The program's plug-ins first, then the user's, so a user's copy wins.
-    EXPECT_EQ(f.log, (CallLog{"Plugins.scan " + dir / "program/Plugins",
-                              "Plugins.scan " + dir / "home/.local/share/corvane/Plugins", "Layers.load",
+    EXPECT_EQ(f.log, (CallLog{"Plugins.scan " + f.dir / "program/Plugins",
+                              "Plugins.scan " + f.dir / "home/.local/share/corvane/Plugins", "Layers.load",
                               "Plugins.fill", "Device.load", "Applications.load"}));
     EXPECT_TRUE(f.registry.loaded->findChild("com.example.clock"));
-    EXPECT_FALSE(pathExists(f.folders->profileFolder())) << "loading writes nothing";
+    EXPECT_FALSE(pathExists(f.profile())) << "loading writes nothing";
+
+    // Device settings are saved alone; the layers are written only with the whole profile.
+    f.log.clear();
+    f.device.toSave = settings("Device", "SleepModeDelay", "9999");
+    EXPECT_TRUE(f.store->saveDeviceSettings());
+    EXPECT_EQ(f.log, (CallLog{"Device.save"}));
+    EXPECT_FALSE(pathExists(f.layers()));
+    f.device.toSave = nullptr;
+    EXPECT_FALSE(f.store->saveDeviceSettings()) << "a controller that gives no node is a failure";
+    EXPECT_EQ(f.deviceValue("SleepModeDelay"), "9999");
 
     f.log.clear();
     f.layerCake.toSave = groupNode("Layers", {});
-    f.device.toSave = KVPropertyNode::create("Device");
-    f.device.toSave->addChild("Brightness", "5");
+    f.device.toSave = settings("Device", "Brightness", "5");
     f.applications.toSave = KVPropertyNode::create("Applications");
     EXPECT_TRUE(f.store->saveConfiguration());
     EXPECT_EQ(f.log, (CallLog{"Layers.save", "Device.save", "Applications.save"}));
-    const std::string profile = f.folders->profileFolder();
-    EXPECT_TRUE(pathExists(profile + "/Layers/Group.plist"));
-    EXPECT_TRUE(pathExists(profile + "/Applications.plist"));
-    EXPECT_EQ(loadPropertyList(profile + "/Device.plist", "Device")->childValue("Brightness"), "5");
-}
-
-TEST(ConfigurationStore, DeviceSettingsAreSavedAloneWithoutTouchingTheLayers) {
-    TempDir dir;
-    Fixture f(dir);
-    f.store->loadConfiguration();
-    f.log.clear();
-    f.device.toSave = KVPropertyNode::create("Device");
-    f.device.toSave->addChild("SleepModeDelay", "9999");
-    EXPECT_TRUE(f.store->saveDeviceSettings());
-    EXPECT_EQ(f.log, (CallLog{"Device.save"}));
-    const std::string profile = f.folders->profileFolder();
-    EXPECT_EQ(loadPropertyList(profile + "/Device.plist", "Device")->childValue("SleepModeDelay"), "9999");
-    EXPECT_FALSE(pathExists(profile + "/Layers")) << "the layers are written only with the whole profile";
-
-    f.device.toSave = nullptr;
-    EXPECT_FALSE(f.store->saveDeviceSettings()) << "a controller that gives no node is a failure";
-    EXPECT_EQ(loadPropertyList(profile + "/Device.plist", "Device")->childValue("SleepModeDelay"), "9999");
+    EXPECT_TRUE(pathExists(f.layers() + "/Group.plist"));
+    EXPECT_TRUE(pathExists(f.profile() + "/Applications.plist"));
+    EXPECT_EQ(f.deviceValue("Brightness"), "5");
 }
 
 TEST(ConfigurationStore, LayerTreeWithPicturesRoundTripsInAProfileOf300Characters) {
-    TempDir dir;
-    std::string configHome = dir / "config";
-    while (configHome.size() < 300)
-        configHome += "/a rather long folder name";
-    Fixture f(dir, configHome);
+    Fixture f(true);
     const std::string id = "{0123ABCD-0000-1111-2222-333344445555}";
     auto layer = layerNode(id);
     f.layerCake.toSave = groupNode("Layers", {groupNode("user_layers", {layer})});
     ASSERT_TRUE(f.store->saveConfiguration());
 
-    const std::string folder = f.folders->layersFolder() + "/user_layers/" + id;
+    const std::string folder = f.layers() + "/user_layers/" + id;
     EXPECT_EQ(readWholeFile(folder + "/Layer.plist").find("Image"), std::string::npos)
         << "pictures are files, not entries";
     const auto escapeImage = layer->findChild("Buttons")->findChild("Escape")->childImage("Image");
@@ -181,26 +163,22 @@ TEST(ConfigurationStore, LayerTreeWithPicturesRoundTripsInAProfileOf300Character
     writeWholeFile(folder + "/F1.png", readWholeFile(folder + "/Escape.png"));
     writeWholeFile(folder + "/Stray.png", readWholeFile(folder + "/Escape.png"));
 
-    const auto root = f.store->loadConfiguration();
-    const auto layers = root->findChild("Layers");
-    const auto userLayers = layers->findChild("ItemOrder")->findChild("user_layers");
+    const auto userLayers =
+        f.store->loadConfiguration()->findChild("Layers")->findChild("ItemOrder")->findChild("user_layers");
     ASSERT_TRUE(userLayers);
     const auto loadedLayer = userLayers->findChild("ItemOrder")->findChild(id);
     ASSERT_TRUE(loadedLayer);
-    EXPECT_EQ(loadedLayer->childValue("DisplayName"), "Games");
     const auto buttons = loadedLayer->findChild("Buttons");
     EXPECT_EQ(childNames(buttons), (std::vector<std::string>{"Escape", "KeypadEnter"})) << "F1 has no entry";
-    const auto escape = buttons->findChild("Escape");
-    EXPECT_EQ(escape->childValue("ScanCode"), "028");
-    const auto loadedImage = escape->childImage("Image");
+    EXPECT_EQ(buttons->findChild("Escape")->childValue("ScanCode"), "028");
+    const auto loadedImage = buttons->findChild("Escape")->childImage("Image");
     ASSERT_TRUE(loadedImage && loadedImage->isKeySized());
     EXPECT_TRUE(loadedImage->samePixels(*escapeImage));
 }
 
 TEST(ConfigurationStore, UnchangedPicturesAreNotRewrittenAndFailedOnesStayChanged) {
     TempDir dir;
-    const std::string id = "layer";
-    auto layer = layerNode(id);
+    auto layer = layerNode("layer");
     const auto image = layer->findChild("Buttons")->findChild("Escape")->childImage("Image");
     ASSERT_TRUE(saveItemFolder(dir.path(), *layer, false));
     writeWholeFile(dir / "layer/Escape.png", "edited outside");
@@ -215,11 +193,10 @@ TEST(ConfigurationStore, UnchangedPicturesAreNotRewrittenAndFailedOnesStayChange
 
     struct PngFails : KVFileSystem {
         int renameFile(const std::string& from, const std::string& to) override {
-            if (to.ends_with(".png")) {
-                errno = EIO;
-                return -1;
-            }
-            return KVFileSystem::renameFile(from, to);
+            if (!to.ends_with(".png"))
+                return KVFileSystem::renameFile(from, to);
+            errno = EIO;
+            return -1;
         }
     } failing;
     image->setChanged(true);
@@ -239,16 +216,15 @@ TEST(ConfigurationStore, UnchangedPicturesAreNotRewrittenAndFailedOnesStayChange
 }
 
 TEST(ConfigurationStore, StaleItemFoldersGoAndPlainFilesStay) {
-    TempDir dir;
-    Fixture f(dir);
-    const std::string layers = f.folders->layersFolder();
+    Fixture f;
+    const std::string layers = f.layers();
     for (auto sub : {"/kept/gone-inner", "/kept/inner", "/gone/deep", "/kept-layer"})
         ASSERT_TRUE(ensureFolder(layers + sub));
     writeWholeFile(layers + "/notes.txt", "mine");
     writeWholeFile(layers + "/gone/deep/Escape.png", "x");
     writeWholeFile(layers + "/kept-layer/Stale.png", "x");
-    ASSERT_TRUE(ensureFolder(dir / "elsewhere"));
-    ASSERT_EQ(::symlink((dir / "elsewhere").c_str(), (layers + "/linked").c_str()), 0);
+    ASSERT_TRUE(ensureFolder(f.dir / "elsewhere"));
+    ASSERT_EQ(::symlink((f.dir / "elsewhere").c_str(), (layers + "/linked").c_str()), 0);
 
     f.layerCake.toSave =
         groupNode("Layers", {groupNode("kept", {layerNode("inner")}), KVPropertyNode::create("kept-layer")});
@@ -258,70 +234,53 @@ TEST(ConfigurationStore, StaleItemFoldersGoAndPlainFilesStay) {
     EXPECT_TRUE(pathExists(layers + "/kept/inner/Layer.plist"));
     EXPECT_TRUE(pathExists(layers + "/kept-layer/Stale.png")) << "files inside a kept layer stay";
     EXPECT_EQ(readWholeFile(layers + "/notes.txt"), "mine");
-    EXPECT_TRUE(pathExists(dir / "elsewhere"));
+    EXPECT_TRUE(pathExists(f.dir / "elsewhere"));
 }
 
-TEST(ConfigurationStore, BrokenDocumentsCountAsAbsentAndAreRewritten) {
-    TempDir dir;
-    Fixture f(dir);
-    const std::string profile = f.folders->profileFolder();
-    ASSERT_TRUE(ensureFolder(profile));
-    writeWholeFile(profile + "/Device.plist", "<plist><dict><key>Brightness</key><string>3</str");
-    writeWholeFile(profile + "/Applications.plist", plistWithApplication());
-    std::string deep = "<plist><dict><key>DisplayName</key><string>root</string>";
-    for (int i = 0; i < 100; ++i)
-        deep += "<key>k</key><dict>";
-    for (int i = 0; i < 100; ++i)
-        deep += "</dict>";
-    ASSERT_TRUE(ensureFolder(f.folders->layersFolder()));
-    writeWholeFile(f.folders->layersFolder() + "/Group.plist", deep + "</dict></plist>");
+// A broken document counts as absent and is rewritten; names taken from documents never leave their folder,
+// neither when reading nor when writing.
+TEST(ConfigurationStore, BrokenDocumentsCountAsAbsentAndNamesNeverLeaveTheirFolder) {
+    Fixture f;
+    ASSERT_TRUE(ensureFolder(f.layers()));
+    writeWholeFile(f.profile() + "/Device.plist", "<plist><dict><key>Brightness</key><string>3</str");
+    writeWholeFile(
+        f.profile() + "/Applications.plist",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict><key>UserApplications"
+        "</key><dict><key>gimp</key><string>GIMP</string></dict></dict></plist>");
+    ASSERT_TRUE(ensureFolder(f.dir / "home/outside"));
+    writeWholeFile(f.dir / "home/outside/Layer.plist",
+                   "<plist><dict><key>DisplayName</key><string>outside</string></dict></plist>");
+    writeWholeFile(f.layers() + "/Group.plist", "<plist><dict><key>ItemOrder</key><array>"
+                                                "<string>../../../outside</string><string>..</string>"
+                                                "</array></dict></plist>");
     const auto root = f.store->loadConfiguration();
-    EXPECT_EQ(childNames(root->findChild("Layers")), (std::vector<std::string>{"Type", "ItemOrder"}))
-        << "refused whole";
     EXPECT_EQ(f.device.loaded, nullptr);
     ASSERT_NE(f.applications.loaded, nullptr);
     EXPECT_EQ(childNames(root), (std::vector<std::string>{"Layers", "Plugins", "Applications"}));
-
-    f.layerCake.toSave = groupNode("Layers", {});
-    f.device.toSave = KVPropertyNode::create("Device");
-    f.device.toSave->addChild("Brightness", "3");
-    f.applications.toSave = f.applications.loaded;
-    EXPECT_TRUE(f.store->saveConfiguration());
-    EXPECT_EQ(loadPropertyList(profile + "/Device.plist", "Device")->childValue("Brightness"), "3");
-}
-
-TEST(ConfigurationStore, NamesFromDocumentsNeverLeaveTheirFolder) {
-    TempDir dir;
-    Fixture f(dir);
-    const std::string layers = f.folders->layersFolder();
-    ASSERT_TRUE(ensureFolder(layers));
-    ASSERT_TRUE(ensureFolder(dir / "home/outside"));
-    writeWholeFile(dir / "home/outside/Layer.plist", "<plist><dict><key>DisplayName</key>"
-                                                     "<string>outside</string></dict></plist>");
-    writeWholeFile(layers + "/Group.plist", "<plist><dict><key>ItemOrder</key><array>"
-                                            "<string>../../../outside</string><string>..</string>"
-                                            "</array></dict></plist>");
-    const auto root = f.store->loadConfiguration();
     const auto order = root->findChild("Layers")->findChild("ItemOrder");
     ASSERT_TRUE(order);
     for (const auto& item : order->children())
         EXPECT_FALSE(item->hasChildren()) << item->name() << " was read from outside the layers folder";
 
     f.layerCake.toSave = groupNode("Layers", {layerNode("../escaped")});
+    f.device.toSave = settings("Device", "Brightness", "3");
+    f.applications.toSave = f.applications.loaded;
     EXPECT_FALSE(f.store->saveConfiguration());
-    EXPECT_FALSE(pathExists(f.folders->profileFolder() + "/escaped"));
-    EXPECT_EQ(readWholeFile(layers + "/Group.plist").find("escaped"), std::string::npos);
+    EXPECT_FALSE(pathExists(f.profile() + "/escaped"));
+    EXPECT_EQ(readWholeFile(f.layers() + "/Group.plist").find("escaped"), std::string::npos);
+    f.layerCake.toSave = groupNode("Layers", {});
+    EXPECT_TRUE(f.store->saveConfiguration());
+    EXPECT_EQ(f.deviceValue("Brightness"), "3");
 }
 
 // Loaded as an empty group, a damaged group document would make the next save delete every item folder in
 // it; the items are taken from the folders instead, so nothing the user made is lost.
 TEST(ConfigurationStore, DamagedGroupDocumentKeepsItsItems) {
-    TempDir dir;
-    Fixture f(dir);
+    Fixture f;
     f.layerCake.toSave =
         groupNode("Layers", {groupNode("user_layers", {layerNode("b-layer"), layerNode("a-layer")})});
     ASSERT_TRUE(f.store->saveConfiguration());
-    const std::string userLayers = f.folders->layersFolder() + "/user_layers";
+    const std::string userLayers = f.layers() + "/user_layers";
     writeWholeFile(userLayers + "/Group.plist", "<plist><dict><key>ItemOrder</key><array><stri");
     ASSERT_TRUE(ensureFolder(userLayers + "/not-an-item"));
 

@@ -33,44 +33,25 @@ std::string describe(const KVPropertyNode& node) {
     return text;
 }
 
-KVPtr<KVPropertyNode> exampleNode() {
+} // namespace
+
+// Other programs read these files: the layout is kept exactly, and what is saved reads back the same.
+TEST(PropertyList, WrittenExactlyAndReadBackWithLongUtf8) {
+    TempDir dir;
     auto node = KVPropertyNode::create("root");
     node->addChild("A", "x");
     node->addChild("B", "true");
     node->addChild("C", "");
     node->addChild("D")->addChild("E", "false");
-    return node;
-}
-
-std::string printed(const KVPropertyNode& node) {
     auto document = KVXmlDocument::fromTemplate("");
-    EXPECT_TRUE(writeEntries(document.topDictionary(), node));
-    return document.print();
-}
+    ASSERT_TRUE(writeEntries(document.topDictionary(), *node));
+    EXPECT_EQ(document.print(), std::string(kHeader) +
+                                    "<plist version=\"1.0\">\n    <dict>\n        <key>A</key>\n"
+                                    "        <string>x</string>\n        <key>B</key>\n        <true />\n"
+                                    "        <key>C</key>\n        <string />\n        <key>D</key>\n"
+                                    "        <dict>\n            <key>E</key>\n            <false />\n"
+                                    "        </dict>\n    </dict>\n</plist>\n");
 
-} // namespace
-
-TEST(PropertyList, ExampleNodeIsWrittenExactly) {
-    EXPECT_EQ(printed(*exampleNode()), std::string(kHeader) + "<plist version=\"1.0\">\n"
-                                                              "    <dict>\n"
-                                                              "        <key>A</key>\n"
-                                                              "        <string>x</string>\n"
-                                                              "        <key>B</key>\n"
-                                                              "        <true />\n"
-                                                              "        <key>C</key>\n"
-                                                              "        <string />\n"
-                                                              "        <key>D</key>\n"
-                                                              "        <dict>\n"
-                                                              "            <key>E</key>\n"
-                                                              "            <false />\n"
-                                                              "        </dict>\n"
-                                                              "    </dict>\n"
-                                                              "</plist>\n");
-}
-
-TEST(PropertyList, SavedFileWithLongUtf8ReadsBackAsTheSameTree) {
-    TempDir dir;
-    auto node = exampleNode();
     node->addChild("Text", "a < b & \"c\" > d");
     node->addChild("Unicode", "Größe € 🎹");
     std::string longValue;
@@ -102,48 +83,38 @@ TEST(PropertyList, ReaderFollowsTheStoredSubset) {
     const auto typed = parsePropertyList("\xEF\xBB\xBF" + plist("<key>n</key><integer>5</integer>"), "x");
     ASSERT_TRUE(typed) << "a byte-order mark is accepted";
     EXPECT_EQ(typed->childValue("n"), "integer");
-}
-
-TEST(PropertyList, DocumentsWithoutDictionaryAreEmptyAndBrokenOnesAbsent) {
     const auto noDict = parsePropertyList("<plist version=\"1.0\"><array/></plist>", "root");
     ASSERT_TRUE(noDict);
     EXPECT_FALSE(noDict->hasChildren());
+}
+
+// Broken, hostile or enormous input is refused without exhausting the stack, blocking or reading much.
+TEST(PropertyList, BadDocumentsAndTreesAreRefused) {
     EXPECT_EQ(parsePropertyList("<plist><dict><key>a</key>", "root"), nullptr);
     EXPECT_EQ(parsePropertyList("", "root"), nullptr);
     EXPECT_EQ(parsePropertyList(std::string("\0\xFF\xFE garbage", 12), "root"), nullptr);
     EXPECT_EQ(loadPropertyList("/nonexistent/Device.plist", "Device"), nullptr);
-}
-
-TEST(PropertyList, DeepNestingIsRefusedWithoutExhaustingTheStack) {
     std::string deep;
-    constexpr int kLevels = 200000;
-    for (int i = 0; i < kLevels; ++i)
+    for (int i = 0; i < 200000; ++i)
         deep += "<key>k</key><dict>";
-    for (int i = 0; i < kLevels; ++i)
+    for (int i = 0; i < 200000; ++i)
         deep += "</dict>";
     EXPECT_EQ(parsePropertyList(plist(deep), "root"), nullptr);
-}
 
-TEST(PropertyList, WriterRefusesTreesTooDeepOrCyclic) {
     TempDir dir;
-    auto node = KVPropertyNode::create("root");
-    node->setChild(node); // a cycle: must not recurse forever
-    EXPECT_FALSE(savePropertyList(*node, dir / "Cycle.plist"));
+    auto cyclic = KVPropertyNode::create("root");
+    cyclic->setChild(cyclic);
+    EXPECT_FALSE(savePropertyList(*cyclic, dir / "Cycle.plist"));
     EXPECT_FALSE(pathExists(dir / "Cycle.plist"));
-    node->removeChild("root"); // break the cycle so the node is freed
-}
+    cyclic->removeChild("root"); // break the cycle so the node is freed
 
-TEST(PropertyList, HugeFilesAndNonFilesAreRefusedUnread) {
-    TempDir dir;
     const std::string huge = dir / "Huge.plist";
     const int fd = ::open(huge.c_str(), O_WRONLY | O_CREAT, 0600);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::ftruncate(fd, KVXmlDocument::kMaxFileBytes + 1), 0); // sparse: nothing is really written
     ::close(fd);
     EXPECT_EQ(loadPropertyList(huge, "root"), nullptr);
-
-    const std::string fifo = dir / "Fifo.plist";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(loadPropertyList(fifo, "root"), nullptr) << "must neither block nor read a fifo";
+    ASSERT_EQ(::mkfifo((dir / "Fifo.plist").c_str(), 0600), 0);
+    EXPECT_EQ(loadPropertyList(dir / "Fifo.plist", "root"), nullptr) << "must neither block nor read a fifo";
     EXPECT_EQ(loadPropertyList(dir.path(), "root"), nullptr);
 }
