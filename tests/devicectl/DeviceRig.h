@@ -119,6 +119,11 @@ public:
         if (device)
             device->Keyboard().WaitForWriter();
     }
+    // Sends a message and waits until the writer has written what it caused.
+    template <KVMessage M, typename... Args> void post(Args... args) {
+        dispatch.send<M>(args...);
+        settle();
+    }
     bool runUntil(const std::function<bool()>& done) { return loop.runUntil(done, std::chrono::seconds(5)); }
     size_t countMessages(KVMessage message) const {
         return size_t(
