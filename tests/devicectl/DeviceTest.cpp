@@ -159,38 +159,61 @@ TEST(Device, KeysHeldOnTheKeyboardCountAsModifiersByWhatTheyAreMadeToSend) {
     EXPECT_FALSE(rig.device->IsKeyboardOpen());
 }
 
-TEST(Device, SuspendShutdownAndDestructionGiveTheKeyboardBackAndResumeTakesItAgain) {
+TEST(Device, GivingTheKeyboardBackRestoresItsCodesAndHoldsPlugInPicturesUntilItIsTakenAgain) {
     DeviceRig rig;
     const auto shipped = rig.read("vTavirex/scancode.sys");
+    const auto first = keyPicture(10, 20, 30);
     rig.bindings->bindings[kA] = pictureBinding(keyPicture(0, 0, 255), 0x05);
+    rig.bindings->bindings[kEscape] = pictureBinding(first);
     ASSERT_TRUE(rig.connect());
     const auto ours = rig.read("vTavirex/scancode.sys");
     ASSERT_NE(ours, shipped);
-    const unsigned commands = rig.commandWrites();
 
-    rig.dispatch.send<KVM_POWER>(KV_POWER_SUSPEND); // returns once written
-    EXPECT_EQ(rig.read("vTavirex/scancode.sys"), shipped);
-    EXPECT_TRUE(layoutIs(rig, 0));
-    EXPECT_TRUE(rig.device->IsKeyboardOpen());
-    // Layer changes while it is given back do not take it again.
-    rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
-    rig.post<KVM_KEY_CHANGED>(kA);
-    EXPECT_EQ(rig.read("vTavirex/scancode.sys"), shipped);
+    // A view plug-in draws Escape; its new picture comes while the keyboard is given back.
+    const std::vector<uint8_t> bits(48 * 48 * 3, 0x40);
+    int instanceTag = 0;
+    auto* instance = reinterpret_cast<KVViewPluginInstance*>(&instanceTag);
+    rig.bindings->publishingInstance = instance;
+    rig.bindings->published = {48, 48, 24, bits};
+    KVDeviceBinding drawn;
+    drawn.hasViewPlugin = true;
+    drawn.viewBitmap = rig.bindings->published;
+    KeyImageFile expected;
+    convertKeyImage(bits, 3, false, expected);
 
-    rig.recorder.messages.clear();
-    rig.post<KVM_POWER>(KV_POWER_RESUME_SUSPEND);
-    EXPECT_EQ(rig.recorder.messages, (std::vector<RecordedMessage>{{KVM_DEVICE_STATE, 0, 0}}));
-    EXPECT_EQ(rig.read("vTavirex/scancode.sys"), ours);
-    EXPECT_TRUE(layoutIs(rig, 1));
-    // Sleep delay and brightness again, each written since each differs from the one before.
-    EXPECT_EQ(rig.commandWrites(), commands + 2);
-    EXPECT_EQ(rig.command(), "b070");
+    // Suspend and resume; a shutdown that is called off gives the keyboard back to us as well.
+    using Step = std::function<void()>;
+    const std::pair<Step, Step> rounds[] = {
+        {[&] { rig.dispatch.send<KVM_POWER>(KV_POWER_SUSPEND); },
+         [&] { rig.post<KVM_POWER>(KV_POWER_RESUME_SUSPEND); }},
+        {[&] { rig.dispatch.send<KVM_QUERY_END_SESSION>(); }, [&] { rig.post<KVM_END_SESSION>(0); }},
+    };
+    for (const auto& [giveBack, takeBack] : rounds) {
+        rig.bindings->bindings[kEscape] = pictureBinding(first);
+        rig.post<KVM_ACTIVE_LAYERS_CHANGED>();
+        rig.bindings->bindings[kEscape] = drawn;
+        const unsigned commands = rig.commandWrites();
+        giveBack(); // returns once written
+        EXPECT_EQ(rig.read("vTavirex/scancode.sys"), shipped);
+        EXPECT_TRUE(layoutIs(rig, 0));
+        EXPECT_TRUE(rig.device->IsKeyboardOpen());
+        // Layer changes and plug-in pictures while it is given back do not take it again.
+        rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
+        rig.dispatch.send<KVM_KEY_CHANGED>(kA);
+        rig.post<KVM_PLUGIN_IMAGE_UPDATED>(instance, kEscape);
+        EXPECT_EQ(rig.read("vTavirex/scancode.sys"), shipped);
+        EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(*first));
 
-    // A shutdown that is called off gives the keyboard back to us as well.
-    rig.dispatch.send<KVM_QUERY_END_SESSION>();
-    EXPECT_EQ(rig.read("vTavirex/scancode.sys"), shipped);
-    rig.post<KVM_END_SESSION>(0);
-    EXPECT_EQ(rig.read("vTavirex/scancode.sys"), ours);
+        rig.recorder.messages.clear();
+        takeBack();
+        EXPECT_EQ(rig.recorder.messages, (std::vector<RecordedMessage>{{KVM_DEVICE_STATE, 0, 0}}));
+        EXPECT_EQ(rig.read("vTavirex/scancode.sys"), ours);
+        EXPECT_TRUE(layoutIs(rig, 1));
+        EXPECT_EQ(rig.displayFile(kEscapeDisplay), std::vector<uint8_t>(expected.begin(), expected.end()));
+        // Sleep delay and brightness again, each written since each differs from the one before.
+        EXPECT_EQ(rig.commandWrites(), commands + 2);
+        EXPECT_EQ(rig.command(), "b070");
+    }
 
     // Destroying the device restores the keyboard's own codes and darkens it.
     rig.device.reset();
@@ -243,43 +266,6 @@ TEST(Device, SingleKeysAndPlugInBitmapsReachTheirDisplays) {
     rig.dispatch.send<KVM_PLUGIN_IMAGE_UPDATED>(nullptr, kEscape);
     rig.post<KVM_KEY_CHANGED>(kA); // unbound
     EXPECT_EQ(rig.device->Keyboard().WritesDone(), before);
-}
-
-TEST(Device, APlugInPictureWaitsWhileTheKeyboardIsGivenBackAndShowsAtResume) {
-    DeviceRig rig;
-    const auto first = keyPicture(10, 20, 30);
-    rig.bindings->bindings[kEscape] = pictureBinding(first);
-    ASSERT_TRUE(rig.connect());
-
-    const std::vector<uint8_t> bits(48 * 48 * 3, 0x40);
-    int instanceTag = 0;
-    auto* instance = reinterpret_cast<KVViewPluginInstance*>(&instanceTag);
-    rig.bindings->publishingInstance = instance;
-    rig.bindings->published = {48, 48, 24, bits};
-    KVDeviceBinding drawn;
-    drawn.hasViewPlugin = true;
-    drawn.viewBitmap = rig.bindings->published;
-    rig.bindings->bindings[kEscape] = drawn;
-    KeyImageFile expected;
-    convertKeyImage(bits, 3, false, expected);
-
-    using Step = std::function<void()>;
-    const std::pair<Step, Step> rounds[] = {
-        {[&] { rig.dispatch.send<KVM_POWER>(KV_POWER_SUSPEND); },
-         [&] { rig.post<KVM_POWER>(KV_POWER_RESUME_SUSPEND); }},
-        {[&] { rig.dispatch.send<KVM_QUERY_END_SESSION>(); }, [&] { rig.post<KVM_END_SESSION>(0); }},
-    };
-    for (const auto& [giveBack, takeBack] : rounds) {
-        giveBack();
-        rig.post<KVM_PLUGIN_IMAGE_UPDATED>(instance, kEscape);
-        EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(*first));
-        takeBack();
-        EXPECT_EQ(rig.displayFile(kEscapeDisplay), std::vector<uint8_t>(expected.begin(), expected.end()));
-        // Shown again for the second round.
-        rig.bindings->bindings[kEscape] = pictureBinding(first);
-        rig.post<KVM_ACTIVE_LAYERS_CHANGED>();
-        rig.bindings->bindings[kEscape] = drawn;
-    }
 }
 
 TEST(Device, NothingHappensWithoutAKeyboardAndTheNextConnectionCatchesUp) {
