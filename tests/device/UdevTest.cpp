@@ -2,7 +2,6 @@
 #include "TestFolder.h"
 #include "device/TavirexCorvane.h"
 #include "device/UdevBackend.h"
-#include "device/VirtualKeyboard.h"
 #include "support/ManualLoop.h"
 
 #include <cstring>
