@@ -144,7 +144,7 @@ TEST(Device, KeysHeldOnTheKeyboardCountAsModifiersByWhatTheyAreMadeToSend) {
     keys[kShiftRight] = pictureBinding(nullptr, 0x04);
     rig.dispatch.send<KVM_ACTIVE_LAYERS_CHANGED>();
     EXPECT_EQ(rig.device->KeyboardModifierMask(), 0u);
-    EXPECT_EQ(rig.countMessages(KVM_DEVICE_MODIFIERS_CHANGED), 1u);
+    EXPECT_EQ(std::ranges::count(messages, KVM_DEVICE_MODIFIERS_CHANGED, &RecordedMessage::message), 1);
 
     // Pulled out with a modifier held: no stale bit, and the release comes before the disconnection.
     keys[kShiftRight] = KVDeviceBinding{};
