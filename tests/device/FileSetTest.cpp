@@ -10,11 +10,8 @@ namespace {
 
 std::vector<uint8_t> solidPicture(uint8_t r, uint8_t g, uint8_t b) {
     std::vector<uint8_t> pixels(kPixels24Size);
-    for (size_t i = 0; i < pixels.size(); i += 3) {
-        pixels[i] = b;
-        pixels[i + 1] = g;
-        pixels[i + 2] = r;
-    }
+    for (size_t i = 0; i < pixels.size(); i += 3)
+        pixels[i] = b, pixels[i + 1] = g, pixels[i + 2] = r;
     return pixels;
 }
 
@@ -31,23 +28,7 @@ struct FileSetTest : ::testing::Test {
 
 } // namespace
 
-TEST_F(FileSetTest, BuildsTheListWithSectorRoundedEntries) {
-    ASSERT_EQ(set->entryCount(), 118u);
-    EXPECT_EQ(set->entry(117).path(), folder.root() + "vTavirex/dynamic/114.sys");
-    for (unsigned i = 0; i < set->entryCount(); ++i) {
-        if (set->entry(i).hasBuffers()) {
-            EXPECT_EQ(reinterpret_cast<uintptr_t>(set->entry(i).pendingBuffer()) % 512, 0u) << i;
-        }
-    }
-
-    // Lengths round up to whole sectors.
-    auto keypad = KVDeviceFileSet::build(folder.root(), KeyboardModelKeypad, 4096);
-    ASSERT_TRUE(keypad);
-    EXPECT_EQ(keypad->entryCount(), 19u);
-    EXPECT_EQ(keypad->entry(4).length(), 8192u);
-}
-
-TEST(FileSet, VersionTextAndSectorSizeDecideWhetherItIsAKeyboard) {
+TEST(FileSet, OnlyAKeyboardsVersionAndSectorSizeGiveTheListOfSectorRoundedEntries) {
     TestKeyboardFolder folder("");
     folder.write("vTavirex/version.sys", {0, 'T', 'a'});
     EXPECT_FALSE(buildMain(folder));
@@ -60,48 +41,44 @@ TEST(FileSet, VersionTextAndSectorSizeDecideWhetherItIsAKeyboard) {
     }
     EXPECT_FALSE(KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 0));
     EXPECT_FALSE(KVDeviceFileSet::build(folder.root(), KeyboardModelMain, 500));
+
+    auto set = buildMain(folder);
+    ASSERT_EQ(set->entryCount(), 118u);
+    EXPECT_EQ(set->entry(117).path(), folder.root() + "vTavirex/dynamic/114.sys");
+    for (unsigned i = 0; i < set->entryCount(); ++i)
+        EXPECT_TRUE(!set->entry(i).hasBuffers() || uintptr_t(set->entry(i).pendingBuffer()) % 512 == 0) << i;
+    auto keypad = KVDeviceFileSet::build(folder.root(), KeyboardModelKeypad, 4096);
+    ASSERT_TRUE(keypad);
+    EXPECT_EQ(keypad->entryCount(), 19u);
+    EXPECT_EQ(keypad->entry(4).length(), 8192u);
 }
 
-TEST(FileSet, FoundTableFromVersion062On) {
+TEST(FileSet, TheKeyboardsTableIsReadFromVersion062On) {
     std::vector<uint8_t> onKeyboard(9216, 0xFF);
     onKeyboard[7 * 64] = 1; // slot 8: Escape
     onKeyboard[7 * 64 + 1] = 0x29;
-    {
-        TestKeyboardFolder folder("TavirexV0.62b");
-        folder.write("vTavirex/scancode.sys", onKeyboard);
-        auto set = buildMain(folder);
-        ASSERT_TRUE(set && set->hasFoundTable());
-        EXPECT_TRUE(std::equal(onKeyboard.begin(), onKeyboard.end(), set->currentTable().begin()));
+    TestKeyboardFolder current("TavirexV0.62b"), older("TavirexV0.62a"), shortTable("TavirexV0.80");
+    current.write("vTavirex/scancode.sys", onKeyboard);
+    older.write("vTavirex/scancode.sys", onKeyboard);
+    shortTable.write("vTavirex/scancode.sys", {1, 0x29});
 
-        // Changing a key and restoring brings the keyboard's own table back.
-        EXPECT_EQ(set->setKeyCode(0, 0x04), true);
-        EXPECT_TRUE(set->restoreKeyCodes());
-        EXPECT_EQ(set->currentTable()[7 * 64 + 1], 0x29);
-        set->flushFiles({});
-        EXPECT_EQ(folder.read("vTavirex/scancode.sys"), onKeyboard);
-    }
-    {
-        TestKeyboardFolder folder("TavirexV0.62a");
-        folder.write("vTavirex/scancode.sys", onKeyboard);
-        auto set = buildMain(folder);
-        ASSERT_TRUE(set);
-        EXPECT_FALSE(set->hasFoundTable());
-        EXPECT_EQ(std::count(set->currentTable().begin(), set->currentTable().end(), 0xFF), 9216);
-        EXPECT_FALSE(set->restoreKeyCodes());
-        set->flushFiles({});
-        EXPECT_EQ(set->totalWrites(), 0u);
-    }
-    {
-        // A table too short or missing on the keyboard: the missing records send nothing.
-        TestKeyboardFolder folder("TavirexV0.80");
-        folder.write("vTavirex/scancode.sys", {1, 0x29});
-        auto set = buildMain(folder);
-        ASSERT_TRUE(set && set->hasFoundTable());
-        EXPECT_EQ(set->foundTable()[1], 0x29);
-        EXPECT_EQ(set->foundTable()[9215], 0xFF);
-        std::filesystem::remove(folder.path() / "vTavirex/scancode.sys");
-        EXPECT_FALSE(buildMain(folder)->hasFoundTable());
-    }
+    // Restoring the table found is checked where the device gives the keyboard back.
+    ASSERT_TRUE(buildMain(current)->hasFoundTable());
+    auto set = buildMain(older); // nothing to restore, and the keyboard's table is left alone
+    ASSERT_TRUE(set);
+    EXPECT_FALSE(set->hasFoundTable());
+    EXPECT_EQ(std::count(set->currentTable().begin(), set->currentTable().end(), 0xFF), 9216);
+    EXPECT_FALSE(set->restoreKeyCodes());
+    set->flushFiles({});
+    EXPECT_EQ(set->totalWrites(), 0u);
+
+    // A table too short on the keyboard: the missing records send nothing. A missing table is none.
+    set = buildMain(shortTable);
+    ASSERT_TRUE(set && set->hasFoundTable());
+    EXPECT_EQ(set->foundTable()[1], 0x29);
+    EXPECT_EQ(set->foundTable()[9215], 0xFF);
+    std::filesystem::remove(shortTable.path() / "vTavirex/scancode.sys");
+    EXPECT_FALSE(buildMain(shortTable)->hasFoundTable());
 }
 
 TEST(FileSet, PausesAfterTheTableOnlyForOldFirmware) {
@@ -121,58 +98,49 @@ TEST(FileSet, PausesAfterTheTableOnlyForOldFirmware) {
 }
 
 TEST_F(FileSetTest, UnchangedContentsNeverReachTheDisk) {
-    const auto picture = solidPicture(0x20, 0x40, 0x80);
-    const auto fullStaging = [&] {
-        for (unsigned key = 0; key < 113; ++key)
+    const auto picture = solidPicture(0x20, 0x40, 0x80), red = solidPicture(0xFF, 0, 0);
+    for (int round = 0; round < 2; ++round) { // the second round stages the same again
+        for (unsigned key = 0; key < 113; ++key) {
             set->stageKeyImage(key, picture, 3);
-        for (unsigned key = 0; key < 113; ++key)
             set->setKeyCode(key, modelDescriptor(0).keys[key].keyCode);
+        }
         set->setDisplaysActive(true);
-    };
-    fullStaging();
-    set->flushFiles({});
-    EXPECT_EQ(set->totalWrites(), 113u + 2u); // every key's display, the table and the map
-    fullStaging();
-    set->flushFiles({});
-    EXPECT_EQ(set->totalWrites(), 115u);
-
+        set->flushFiles({});
+        EXPECT_EQ(set->totalWrites(), 113u + 2u); // every key's display, the table and the map
+    }
     // Display 7 has an entry but no key: never staged, never opened.
     EXPECT_FALSE(set->entry(4 + 6).isOpen());
     EXPECT_FALSE(folder.exists("vTavirex/dynamic/007.sys"));
     EXPECT_TRUE(folder.exists("vTavirex/dynamic/006.sys"));
 
     // One key changes: one image is written, whole.
-    set->stageKeyImage(0, solidPicture(0xFF, 0, 0), 3);
+    set->stageKeyImage(0, red, 3);
     set->flushFiles({});
     EXPECT_EQ(set->totalWrites(), 116u);
     const auto escape = folder.read("vTavirex/dynamic/099.sys");
     ASSERT_EQ(escape.size(), 4608u);
     EXPECT_EQ(escape[0], 0xF8);
     EXPECT_EQ(escape[4607], 0x00);
-
-    // Staging back and forth before the writer runs writes the last contents once, if they differ.
+    // Staged back and forth before the writer runs: the last contents, written only if they differ.
     set->stageKeyImage(0, picture, 3);
-    set->stageKeyImage(0, solidPicture(0xFF, 0, 0), 3);
+    set->stageKeyImage(0, red, 3);
     set->flushFiles({});
     EXPECT_EQ(set->totalWrites(), 116u);
-
     const auto layout = folder.read("vTavirex/layout.sys");
     ASSERT_EQ(layout.size(), 512u);
     EXPECT_EQ(std::count(layout.begin(), layout.begin() + 114, 0x01), 114);
 }
 
 TEST_F(FileSetTest, CommandsAreWrittenOneByOneAndOnlyWhenNew) {
-    set->queueCommand("b100");
-    set->queueCommand("b100");
-    set->flushFiles({});
-    EXPECT_EQ(set->entry(KVDeviceFileSet::CommandEntry).writeCount(), 1u);
-    set->queueCommand("b100");
-    set->flushFiles({});
-    EXPECT_EQ(set->entry(KVDeviceFileSet::CommandEntry).writeCount(), 1u);
-    set->queueCommand("s0420");
-    set->queueCommand("b100");
-    set->flushFiles({});
-    EXPECT_EQ(set->entry(KVDeviceFileSet::CommandEntry).writeCount(), 3u);
+    const auto commandWritesAfter = [&](std::initializer_list<const char*> commands) {
+        for (const char* command : commands)
+            set->queueCommand(command);
+        set->flushFiles({});
+        return set->entry(KVDeviceFileSet::CommandEntry).writeCount();
+    };
+    EXPECT_EQ(commandWritesAfter({"b100", "b100"}), 1u);
+    EXPECT_EQ(commandWritesAfter({"b100"}), 1u);
+    EXPECT_EQ(commandWritesAfter({"s0420", "b100"}), 3u);
     const auto order = folder.read("vTavirex/order.sys");
     ASSERT_EQ(order.size(), 512u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(order.data())), "b100");

@@ -7,21 +7,13 @@ using namespace corvane::device;
 
 namespace {
 
-// A 48 x 48 bottom-up BGR picture with one pixel set at (x, y), y counted from the top.
-std::vector<uint8_t> pictureWithPixel(unsigned x, unsigned y, uint8_t r, uint8_t g, uint8_t b,
-                                      unsigned bpp = 3) {
+// A 48 x 48 bottom-up picture, `bpp` bytes a pixel, with one pixel of blue-green-red F8 FC 08 at (x, y),
+// y counted from the top. The fourth byte of a 32-bit pixel is not the keyboard's concern.
+std::vector<uint8_t> pictureWithPixel(unsigned x, unsigned y, unsigned bpp) {
     std::vector<uint8_t> pixels(48 * 48 * bpp, 0);
-    uint8_t* p = pixels.data() + (47 - y) * 48 * bpp + x * bpp;
-    p[0] = b;
-    p[1] = g;
-    p[2] = r;
-    if (bpp == 4)
-        p[3] = 0xEE;
+    const uint8_t pixel[] = {0x08, 0xFC, 0xF8, 0xEE};
+    std::copy_n(pixel, bpp, pixels.data() + (47 - y) * 48 * bpp + x * bpp);
     return pixels;
-}
-
-std::pair<uint8_t, uint8_t> filePixel(const KeyImageFile& file, unsigned row, unsigned column) {
-    return {file[(row * 48 + column) * 2], file[(row * 48 + column) * 2 + 1]};
 }
 
 } // namespace
@@ -36,38 +28,34 @@ TEST(KeyImage, PacksRgb565HighByteFirst) {
     EXPECT_EQ(encodeRgb565(0, 8, 0), (std::array<uint8_t, 2>{0x00, 0x40}));
 }
 
-// Decoding must turn back what converting turned.
-TEST(KeyImage, PlainPicturesKeepTheirPlaceTurnedOnesGoClockwiseAndDecodingTurnsBack) {
-    KeyImageFile file{};
-    for (unsigned bpp : {3u, 4u}) {
-        convertKeyImage(pictureWithPixel(5, 0, 0xFF, 0, 0, bpp), bpp, false, file);
-        EXPECT_EQ(filePixel(file, 0, 5), std::make_pair(uint8_t(0xF8), uint8_t(0x00))) << bpp;
-        EXPECT_EQ(filePixel(file, 47, 5), std::make_pair(uint8_t(0), uint8_t(0))) << bpp;
-    }
-    // The picture's top-left corner ends at the top-right of a display turned clockwise.
-    convertKeyImage(pictureWithPixel(0, 0, 0xFF, 0xFF, 0xFF), 3, true, file);
-    EXPECT_EQ(filePixel(file, 0, 47), std::make_pair(uint8_t(0xFF), uint8_t(0xFF)));
-    EXPECT_EQ(filePixel(file, 0, 0), std::make_pair(uint8_t(0), uint8_t(0)));
-    // File (r, c) is the picture's pixel at column r, row 47 - c.
-    convertKeyImage(pictureWithPixel(10, 40, 0xFF, 0, 0), 3, true, file);
-    EXPECT_EQ(filePixel(file, 10, 7), std::make_pair(uint8_t(0xF8), uint8_t(0)));
-
-    for (bool turned : {false, true}) {
-        convertKeyImage(pictureWithPixel(3, 9, 0xF8, 0xFC, 0x08), 3, turned, file);
+TEST(KeyImage, PixelsLandWhereTheDisplayShowsThemAndDecodingTurnsThemBack) {
+    const struct {
+        unsigned x, y, bpp;
+        bool turned;
+        unsigned row, column; // where the file holds the pixel
+    } cases[] = {
+        {5, 0, 3, false, 0, 5},   {5, 0, 4, false, 0, 5}, {3, 9, 3, false, 9, 3},
+        {0, 0, 3, true, 0, 47},   // the top-left corner ends at the top right of a display turned clockwise
+        {10, 40, 3, true, 10, 7}, // file (r, c) is the picture's pixel at column r, row 47 - c
+        {3, 9, 3, true, 3, 38},
+    };
+    for (const auto& [x, y, bpp, turned, row, column] : cases) {
+        SCOPED_TRACE(testing::Message() << x << "," << y << " bpp " << bpp << (turned ? " turned" : ""));
+        KeyImageFile file{};
+        convertKeyImage(pictureWithPixel(x, y, bpp), bpp, turned, file);
+        EXPECT_EQ(file[(row * 48 + column) * 2], 0xFF);
+        EXPECT_EQ(file[(row * 48 + column) * 2 + 1], 0xE1);
+        EXPECT_EQ(std::count(file.begin(), file.end(), 0), long(file.size() - 2)); // nothing else lit
         const auto rgb = decodeKeyImage(file, turned);
-        const uint8_t* p = rgb.data() + (9 * 48 + 3) * 3;
-        EXPECT_EQ(p[0], 0xFF) << turned;
-        EXPECT_EQ(p[1], 0xFF) << turned;
-        EXPECT_EQ(p[2], 0x08) << turned;
+        const uint8_t* p = rgb.data() + (y * 48 + x) * 3;
+        EXPECT_EQ((std::array{p[0], p[1], p[2]}), (std::array<uint8_t, 3>{0xFF, 0xFF, 0x08}));
     }
 }
 
 TEST(KeyImage, ShortOrOddInputLeavesTheFileAlone) {
     KeyImageFile file;
     file.fill(0x5A);
-    std::vector<uint8_t> tooShort(48 * 48 * 3 - 1, 0xFF);
-    convertKeyImage(tooShort, 3, false, file);
+    convertKeyImage(std::vector<uint8_t>(48 * 48 * 3 - 1, 0xFF), 3, false, file);
     convertKeyImage(std::vector<uint8_t>(48 * 48 * 2, 0xFF), 2, false, file);
-    for (uint8_t byte : file)
-        ASSERT_EQ(byte, 0x5A);
+    EXPECT_EQ(std::count(file.begin(), file.end(), 0x5A), long(file.size()));
 }

@@ -31,17 +31,14 @@ TEST(KeyStateReport, PressesOfAByteBeforeItsReleasesBytesInOrder) {
     EXPECT_TRUE(changes(KeyboardModelMain, after, after).empty());
 }
 
-TEST(KeyStateReport, KeypadBitsAreMapped) {
-    KeyStateReport before{}, after{};
-    after[3] = 0b0000'0001; // bit 16
-    EXPECT_EQ(changes(KeyboardModelKeypad, before, after), (std::vector<KeyStateChange>{{1, true}}));
-    after = {};
-    after[1] = 0b0010'0000; // bit 5: not in the keypad's table
-    EXPECT_EQ(changes(KeyboardModelKeypad, before, after), (std::vector<KeyStateChange>{{0, true}}));
+TEST(KeyStateReport, KeypadBitsAreMappedAndSendersAndReadersAgreeOnEveryKey) {
+    KeyStateReport bit16{}, bit5{};
+    bit16[3] = 0b0000'0001;
+    bit5[1] = 0b0010'0000; // not in the keypad's table
+    EXPECT_EQ(changes(KeyboardModelKeypad, {}, bit16), (std::vector<KeyStateChange>{{1, true}}));
+    EXPECT_EQ(changes(KeyboardModelKeypad, {}, bit5), (std::vector<KeyStateChange>{{0, true}}));
     EXPECT_EQ(keyForStateBit(KeyboardModelKeypad, 98), 13u);
-
-    // Senders and readers agree on every key of both models.
-    for (uint32_t model : {0u, 1u}) {
+    for (uint32_t model : {0u, 1u})
         for (unsigned key = 0; key < modelDescriptor(model).keyCount; ++key) {
             KeyStateReport report{};
             setKeyInReport(model, key, true, report);
@@ -50,7 +47,6 @@ TEST(KeyStateReport, KeypadBitsAreMapped) {
             setKeyInReport(model, key, false, report);
             EXPECT_EQ(report, KeyStateReport{});
         }
-    }
 }
 
 TEST(KeySignatureDecoder, MarkerThenLowThenHighDigit) {
@@ -75,10 +71,9 @@ TEST(KeySignatureDecoder, MarkerThenLowThenHighDigit) {
     for (unsigned key = 0; key < 121; ++key) {
         KVSignatureDecoder fresh;
         std::optional<unsigned> decoded;
-        for (const SignatureReport& report : signatureClickReports(key)) {
+        for (const SignatureReport& report : signatureClickReports(key))
             if (auto got = fresh.feed(report))
                 decoded = got;
-        }
         EXPECT_EQ(decoded, key);
     }
 }

@@ -2,7 +2,6 @@
 #include "TestFolder.h"
 #include "device/TavirexCorvane.h"
 #include "device/UdevBackend.h"
-#include "device/VirtualKeyboard.h"
 #include "support/ManualLoop.h"
 
 #include <cstring>
@@ -41,24 +40,19 @@ struct MockKeyboard {
 
 class Testbed {
 public:
-    Testbed() : m_testbed(umockdev_testbed_new()) {}
-    ~Testbed() { g_object_unref(m_testbed); }
-    Testbed(const Testbed&) = delete;
-    Testbed& operator=(const Testbed&) = delete;
-
     // Every added device is announced to listening monitors; a test that listens reads them as they come.
     std::function<void()> afterAdd;
 
     std::string add(const char* subsystem, const std::string& name, const std::string& parent,
-                    const Strings& attributes, const Strings& properties) {
-        const auto argv = [](const Strings& strings) {
+                    Strings attributes, Strings properties) {
+        const auto argv = [](Strings& strings) {
             std::vector<gchar*> out;
-            for (const std::string& s : strings)
-                out.push_back(const_cast<gchar*>(s.c_str()));
+            for (std::string& s : strings)
+                out.push_back(s.data());
             out.push_back(nullptr);
             return out;
         };
-        gchar* path = umockdev_testbed_add_devicev(m_testbed, subsystem, name.c_str(),
+        gchar* path = umockdev_testbed_add_devicev(m_testbed.get(), subsystem, name.c_str(),
                                                    parent.empty() ? nullptr : parent.c_str(),
                                                    argv(attributes).data(), argv(properties).data());
         std::string result = path ? path : "";
@@ -67,58 +61,61 @@ public:
             afterAdd();
         return result;
     }
+    std::string block(const std::string& name, const std::string& parent, int minor, const char* type,
+                      Strings attributes = {}) {
+        attributes.insert(attributes.end(), {"dev", "8:" + std::to_string(minor)});
+        return add(
+            "block", name, parent, attributes,
+            {"DEVTYPE", type, "MAJOR", "8", "MINOR", std::to_string(minor), "DEVNAME", "/dev/" + name});
+    }
 
-    // `n` numbers the keyboard (bus 1, port n); `minor` the disk's first minor number.
+    // `n` numbers the keyboard: bus 1 port n, hidraw n * 10 and n * 10 + 1, disk sd('a' + n) at minor n * 16.
     MockKeyboard addKeyboard(int n, const std::string& diskVendor, const std::string& diskModel,
                              bool withHid = true, bool withKeyState = true) {
-        const std::string port = "1-" + std::to_string(n);
-        const std::string hub =
-            add("usb", port, "", {"idVendor", "05e3", "idProduct", "0608"}, {"DEVTYPE", "usb_device"});
+        const std::string port = "1-" + std::to_string(n), disk = "sd" + std::string(1, char('a' + n));
+        const std::string hub = usb(port, "", "05e3", "0608");
         MockKeyboard keyboard;
-        const int base = n * 10;
         if (withHid)
-            addHid(hub, port + ".1", "04d9", "0022", "01", "hidraw" + std::to_string(base));
+            hid(hub, port + ".1", "04d9", "0022", "01", "hidraw" + std::to_string(n * 10));
         if (withKeyState)
             keyboard.keyStateNode =
-                addHid(hub, port + ".2", "8123", "1401", "00", "hidraw" + std::to_string(base + 1));
-        const std::string storage = add("usb", port + ".3", hub, {"idVendor", "1234", "idProduct", "0001"},
-                                        {"DEVTYPE", "usb_device"});
-        const std::string interface =
-            add("usb", port + ".3:1.0", storage, {"bInterfaceNumber", "00"}, {"DEVTYPE", "usb_interface"});
-        const std::string scsi = add("scsi", std::to_string(n) + ":0:0:0", interface,
+                hid(hub, port + ".2", "8123", "1401", "00", "hidraw" + std::to_string(n * 10 + 1));
+        const std::string storage = interface(usb(port + ".3", hub, "1234", "0001"), port + ".3", "00");
+        const std::string scsi = add("scsi", std::to_string(n) + ":0:0:0", storage,
                                      {"vendor", diskVendor, "model", diskModel}, {"DEVTYPE", "scsi_device"});
-        const std::string disk = "sd" + std::string(1, char('a' + n));
-        const int minor = n * 16;
-        const std::string diskPath =
-            add("block", disk, scsi, {"dev", "8:" + std::to_string(minor), "queue/logical_block_size", "512"},
-                {"DEVTYPE", "disk", "MAJOR", "8", "MINOR", std::to_string(minor), "DEVNAME", "/dev/" + disk});
-        keyboard.volume = add("block", disk + "1", diskPath, {"dev", "8:" + std::to_string(minor + 1)},
-                              {"DEVTYPE", "partition", "MAJOR", "8", "MINOR", std::to_string(minor + 1),
-                               "DEVNAME", "/dev/" + disk + "1"});
+        const std::string diskPath = block(disk, scsi, n * 16, "disk", {"queue/logical_block_size", "512"});
+        keyboard.volume = block(disk + "1", diskPath, n * 16 + 1, "partition");
         return keyboard;
     }
 
     void uevent(const std::string& syspath, const char* action) {
-        umockdev_testbed_uevent(m_testbed, syspath.c_str(), action);
+        umockdev_testbed_uevent(m_testbed.get(), syspath.c_str(), action);
     }
-    void remove(const std::string& syspath) { umockdev_testbed_remove_device(m_testbed, syspath.c_str()); }
+    void remove(const std::string& syspath) {
+        umockdev_testbed_remove_device(m_testbed.get(), syspath.c_str());
+    }
 
 private:
-    std::string addHid(const std::string& hub, const std::string& port, const char* vendor,
-                       const char* product, const char* interfaceNumber, const std::string& hidraw) {
-        const std::string usb =
-            add("usb", port, hub, {"idVendor", vendor, "idProduct", product}, {"DEVTYPE", "usb_device"});
-        const std::string interface =
-            add("usb", port + ":1." + interfaceNumber, usb, {"bInterfaceNumber", interfaceNumber},
-                {"DEVTYPE", "usb_interface"});
+    std::string usb(const std::string& port, const std::string& parent, const char* vendor,
+                    const char* product) {
+        return add("usb", port, parent, {"idVendor", vendor, "idProduct", product},
+                   {"DEVTYPE", "usb_device"});
+    }
+    std::string interface(const std::string& device, const std::string& port, const char* number) {
+        return add("usb", port + ":1." + number, device, {"bInterfaceNumber", number},
+                   {"DEVTYPE", "usb_interface"});
+    }
+    std::string hid(const std::string& hub, const std::string& port, const char* vendor, const char* product,
+                    const char* interfaceNumber, const std::string& hidraw) {
         const std::string hidId = std::string("0003:0000") + vendor + ":0000" + product;
         const std::string hid =
-            add("hid", hidId + "." + std::to_string(1000 + ++m_hidCount), interface, {}, {"HID_ID", hidId});
+            add("hid", hidId + "." + std::to_string(1000 + ++m_hidCount),
+                interface(usb(port, hub, vendor, product), port, interfaceNumber), {}, {"HID_ID", hidId});
         add("hidraw", hidraw, hid, {}, {"DEVNAME", "/dev/" + hidraw});
         return "/dev/" + hidraw;
     }
 
-    UMockdevTestbed* m_testbed;
+    std::unique_ptr<UMockdevTestbed, void (*)(gpointer)> m_testbed{umockdev_testbed_new(), g_object_unref};
     int m_hidCount = 0;
 };
 
@@ -129,6 +126,7 @@ struct Udev : ::testing::Test {
     std::string mountInfo;
     std::map<std::string, int> hidraw; // node -> our end of its socket pair
     std::vector<std::string> mounted;
+    std::optional<std::string> mountAnswer; // where the desktop mounts a volume asked for
 
     void SetUp() override {
         if (!preloadActive())
@@ -155,7 +153,7 @@ struct Udev : ::testing::Test {
         options.mountInfoPath = mountInfo;
         options.mount = [this](const std::string& name) -> std::optional<std::string> {
             mounted.push_back(name);
-            return std::nullopt;
+            return mountAnswer;
         };
         options.openRestricted = [this](const std::string& path, int) {
             int pair[2];
@@ -170,82 +168,41 @@ struct Udev : ::testing::Test {
 
 } // namespace
 
-TEST_F(Udev, KeyboardsAreFoundWithTheirPathsAndModelsAndTheFirstIsOpened) {
-    TestKeyboardFolder second("TavirexV0.80");
+TEST_F(Udev, KeyboardsAreFoundWithTheirPathsAndModelsMountedIfNeededAndTheFirstIsOpened) {
+    TestKeyboardFolder second("TavirexV0.80"), third("TavirexV0.76b");
     testbed->addKeyboard(1, "KESTRAN", "QRT15_V.DISK");
     testbed->addKeyboard(2, "Acme", "Flash Disk");         // not a keyboard's disk
     testbed->addKeyboard(3, "KPR", "Corvane Disk", false); // no standard interface: unusable
     const MockKeyboard main = testbed->addKeyboard(4, "Kestran ", "ZQ113_V.DISK    ");
+    testbed->addKeyboard(5, "Corvane", "Disk", true, false); // not mounted, no key-state interface
     setMounts({{"8:65", second.path().string()},
                {"8:33", "/tmp"},
                {"8:49", "/tmp"},
                {"8:17", volume.path().string()}});
+    // Refused by UDisks2 and mounted by nobody: not usable.
+    EXPECT_EQ(KVUdevBackend(options()).findDevices().size(), 2u);
+    mounted.clear();
+
+    mountAnswer = third.path().string(); // now the desktop mounts it
     KVManualLoop loop;
     CTavirexCorvane device(std::make_shared<KVUdevBackend>(options()), &loop);
     const auto found = device.FindDevices();
-    ASSERT_EQ(found.size(), 2u);
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(mounted, std::vector<std::string>{"sdf1"});
     EXPECT_EQ(found[0].model, 1u);
     EXPECT_EQ(found[1].model, 0u);
     EXPECT_EQ(found[1].volumePath, main.volume);
     EXPECT_EQ(found[1].firstHidPath, "/dev/hidraw40");
     EXPECT_EQ(found[1].secondHidPath, "/dev/hidraw41");
-    EXPECT_TRUE(mounted.empty());
+    EXPECT_EQ(found[2].volumeName, third.root());
+    EXPECT_TRUE(found[2].secondHidPath.empty());
     ASSERT_TRUE(device.Connect());
     EXPECT_EQ(device.CurrentDevice().volumeName, volume.root());
     EXPECT_EQ(device.VersionText(), "TavirexV0.76b");
     EXPECT_EQ(device.SectorSize(), 512u);
 }
 
-TEST_F(Udev, VolumeNotMountedIsMountedThroughTheDesktop) {
-    testbed->addKeyboard(1, "Corvane", "Disk", true, false);
-    KVUdevBackend::Options opts = options();
-    opts.mount = [&](const std::string& name) -> std::optional<std::string> {
-        mounted.push_back(name);
-        return volume.path().string();
-    };
-    KVUdevBackend backend(opts);
-    const auto found = backend.findDevices();
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(mounted, std::vector<std::string>{"sdb1"});
-    EXPECT_EQ(found[0].volumeName, volume.root());
-    EXPECT_TRUE(found[0].secondHidPath.empty());
-
-    // Refused by UDisks2 and mounted by nobody: not usable.
-    KVUdevBackend refusing(options());
-    EXPECT_TRUE(refusing.findDevices().empty());
-}
-
-TEST_F(Udev, RemovalReleasesHeldKeysThenDisconnects) {
-    const MockKeyboard keyboard = testbed->addKeyboard(1, "Kestran", "ZQ113_V.DISK");
-    setMounts({{"8:17", volume.path().string()}});
-    KVManualLoop loop;
-    RecordingHandler recorder(loop);
-    CTavirexCorvane device(std::make_shared<KVUdevBackend>(options()), &loop);
-    device.SetEventHandler(&recorder);
-    ASSERT_TRUE(device.StartMonitoring());
-    ASSERT_TRUE(device.Connect());
-    ASSERT_TRUE(device.IsKeyStateOpen());
-    ASSERT_EQ(hidraw.count(keyboard.keyStateNode), 1u);
-
-    uint8_t report[16] = {};
-    report[1 + 82 / 8] = uint8_t(1u << (82 % 8)); // left Shift held
-    ASSERT_EQ(write(hidraw[keyboard.keyStateNode], report, sizeof report), ssize_t(sizeof report));
-    ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() == 2; }, 5s));
-
-    // Another block device going away leaves the keyboard alone.
-    const std::string other =
-        testbed->add("block", "sdz", "", {"dev", "8:240"}, {"DEVTYPE", "disk", "MAJOR", "8", "MINOR", "240"});
-    testbed->uevent(other, "remove");
-    loop.runUntil([] { return false; }, 100ms);
-    EXPECT_TRUE(device.IsConnected());
-
-    testbed->uevent(keyboard.volume, "remove");
-    testbed->remove(keyboard.volume);
-    ASSERT_TRUE(loop.runUntil([&] { return !device.IsConnected(); }, 5s));
-    EXPECT_EQ(recorder.events, (std::vector<std::string>{"connected", "down 82", "up 82", "disconnected"}));
-}
-
-TEST_F(Udev, ArrivalConnectsOnceThePartsHaveSettled) {
+TEST_F(Udev, ArrivalConnectsOnceThePartsHaveSettledAndRemovalReleasesHeldKeysThenDisconnects) {
     KVManualLoop loop;
     RecordingHandler recorder(loop);
     CTavirexCorvane device(std::make_shared<KVUdevBackend>(options()), &loop);
@@ -257,11 +214,27 @@ TEST_F(Udev, ArrivalConnectsOnceThePartsHaveSettled) {
     // is complete with its last part.
     setMounts({{"8:17", volume.path().string()}});
     testbed->afterAdd = [&] { loop.runOnce(); };
-    testbed->addKeyboard(1, "NXP SEMI", "LPC288X");
+    const MockKeyboard keyboard = testbed->addKeyboard(1, "NXP SEMI", "LPC288X");
     testbed->afterAdd = nullptr;
     ASSERT_TRUE(loop.runUntil([&] { return device.IsConnected(); }, 5s));
     EXPECT_EQ(device.Model(), 0u);
-    EXPECT_EQ(recorder.events, std::vector<std::string>{"connected"});
     EXPECT_FALSE(device.UnmountDrive()); // the volume stays mounted while we drive it
     EXPECT_TRUE(device.MountDrive());
+    ASSERT_TRUE(device.IsKeyStateOpen());
+    ASSERT_EQ(hidraw.count(keyboard.keyStateNode), 1u);
+
+    uint8_t report[16] = {};
+    report[1 + 82 / 8] = uint8_t(1u << (82 % 8)); // left Shift held
+    ASSERT_EQ(write(hidraw[keyboard.keyStateNode], report, sizeof report), ssize_t(sizeof report));
+    ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() == 2; }, 5s));
+
+    // Another block device going away leaves the keyboard alone.
+    testbed->uevent(testbed->block("sdz", "", 240, "disk"), "remove");
+    loop.runUntil([] { return false; }, 100ms);
+    EXPECT_TRUE(device.IsConnected());
+
+    testbed->uevent(keyboard.volume, "remove");
+    testbed->remove(keyboard.volume);
+    ASSERT_TRUE(loop.runUntil([&] { return !device.IsConnected(); }, 5s));
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"connected", "down 82", "up 82", "disconnected"}));
 }

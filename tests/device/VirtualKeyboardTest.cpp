@@ -6,7 +6,6 @@
 #include "device/VirtualKeyboardBackend.h"
 #include "support/ManualLoop.h"
 
-#include <atomic>
 #include <gtest/gtest.h>
 
 using namespace corvane::device;
@@ -14,15 +13,15 @@ using namespace std::chrono_literals;
 
 namespace {
 
-KeyStateReport reportWith(std::initializer_list<unsigned> keys, uint32_t model = 0) {
+KeyStateReport reportWith(std::initializer_list<unsigned> keys) {
     KeyStateReport report{};
     for (unsigned key : keys)
-        setKeyInReport(model, key, true, report);
+        setKeyInReport(KeyboardModelMain, key, true, report);
     return report;
 }
 
-bool sendKeys(const TestKeyboardFolder& folder, std::initializer_list<unsigned> keys) {
-    return virtualkbd::sendVirtualReport(folder.path(), virtualkbd::kKeyStateSocket, reportWith(keys));
+bool sendKeys(const std::filesystem::path& folder, std::initializer_list<unsigned> keys) {
+    return virtualkbd::sendVirtualReport(folder, virtualkbd::kKeyStateSocket, reportWith(keys));
 }
 
 struct VirtualKeyboard : ::testing::Test {
@@ -33,12 +32,10 @@ struct VirtualKeyboard : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(virtualkbd::createVirtualKeyboard(folder.path(), "TavirexV0.76b", 0));
     }
-
-    std::unique_ptr<CTavirexCorvane> connect() {
-        auto device = std::make_unique<CTavirexCorvane>(
-            std::make_shared<KVVirtualKeyboardBackend>(folder.path()), &loop);
+    std::unique_ptr<CTavirexCorvane> device(const std::filesystem::path& at) {
+        auto device =
+            std::make_unique<CTavirexCorvane>(std::make_shared<KVVirtualKeyboardBackend>(at), &loop);
         device->SetEventHandler(&handler);
-        EXPECT_TRUE(device->Connect());
         return device;
     }
     bool runUntilEvents(size_t count) {
@@ -48,58 +45,58 @@ struct VirtualKeyboard : ::testing::Test {
 
 } // namespace
 
-TEST_F(VirtualKeyboard, FoundAndOpenedWithItsFolderAndSockets) {
-    auto device = connect();
-    ASSERT_TRUE(device->IsConnected());
-    EXPECT_EQ(device->SectorSize(), 512u);
-    EXPECT_TRUE(device->IsKeyStateOpen());
-    EXPECT_FALSE(device->Connect()); // one keyboard at a time
-    EXPECT_EQ(handler.events, std::vector<std::string>{"connected"});
+TEST_F(VirtualKeyboard, KeyReportsReachTheHandlerInOrderAndClosingReleasesHeldKeys) {
+    auto keyboard = device(folder.path());
+    ASSERT_TRUE(keyboard->Connect());
+    EXPECT_EQ(keyboard->SectorSize(), 512u);
+    EXPECT_TRUE(keyboard->IsKeyStateOpen());
+    EXPECT_FALSE(keyboard->Connect()); // one keyboard at a time
+    EXPECT_EQ(keyboard->FileSet()->foundTable()[7 * 64 + 1],
+              0x29); // the firmware's table, read at connection
+    // A second instance opens the keyboard without the key-state interface: the first keeps its socket.
+    CTavirexCorvane second(std::make_shared<KVVirtualKeyboardBackend>(folder.path()));
+    ASSERT_TRUE(second.Connect());
+    EXPECT_FALSE(second.IsKeyStateOpen());
 
-    // The firmware's own table was read at connection.
-    EXPECT_EQ(device->FileSet()->foundTable()[7 * 64 + 1], 0x29);
-}
-
-TEST_F(VirtualKeyboard, KeyReportsReachTheHandlerInOrder) {
-    auto device = connect();
-    ASSERT_TRUE(sendKeys(folder, {0, 2}));
-    ASSERT_TRUE(sendKeys(folder, {2, 112}));
+    ASSERT_TRUE(sendKeys(folder.path(), {0, 2}));
+    ASSERT_TRUE(sendKeys(folder.path(), {2, 112}));
     ASSERT_TRUE(runUntilEvents(5));
     EXPECT_EQ(handler.events,
               (std::vector<std::string>{"connected", "down 0", "down 2", "up 0", "down 112"}));
-    EXPECT_EQ(device->LastKeyStateReport(), reportWith({2, 112}));
+    EXPECT_EQ(keyboard->LastKeyStateReport(), reportWith({2, 112}));
 
     // Reports of another length are not key states.
     const uint8_t shortReport[] = {0, 0xFF};
     ASSERT_TRUE(virtualkbd::sendVirtualReport(folder.path(), virtualkbd::kKeyStateSocket, shortReport));
-    ASSERT_TRUE(sendKeys(folder, {2}));
+    ASSERT_TRUE(sendKeys(folder.path(), {2}));
     ASSERT_TRUE(runUntilEvents(6));
     EXPECT_EQ(handler.events.back(), "up 112");
 
     // Closing releases what is still held, then says so.
-    device->Disconnect();
-    EXPECT_EQ(handler.events.back(), "disconnected");
-    EXPECT_EQ(handler.events[handler.events.size() - 2], "up 2");
-    EXPECT_FALSE(device->IsConnected());
-    EXPECT_FALSE(device->IsKeyStateOpen());
+    keyboard->Disconnect();
+    EXPECT_EQ(std::vector(handler.events.end() - 2, handler.events.end()),
+              (std::vector<std::string>{"up 2", "disconnected"}));
+    EXPECT_FALSE(keyboard->IsConnected());
+    EXPECT_FALSE(keyboard->IsKeyStateOpen());
     EXPECT_FALSE(std::filesystem::exists(folder.path() / "key-state.sock"));
-    EXPECT_FALSE(sendKeys(folder, {1}));
+    EXPECT_FALSE(sendKeys(folder.path(), {1}));
 }
 
 TEST_F(VirtualKeyboard, ArrivalAndRemovalFollowTheFolder) {
     const auto later = folder.path() / "later";
-    auto device = std::make_unique<CTavirexCorvane>(std::make_shared<KVVirtualKeyboardBackend>(later), &loop);
-    device->SetEventHandler(&handler);
-    ASSERT_TRUE(device->StartMonitoring());
-    EXPECT_FALSE(device->Connect());
+    auto keyboard = device(later);
+    ASSERT_TRUE(keyboard->StartMonitoring());
+    EXPECT_FALSE(keyboard->Connect());
+    EXPECT_FALSE(keyboard->SetKeyCode(0, 4));
+    EXPECT_FALSE(keyboard->StageFirmware(std::vector<uint8_t>(655360)));
     ASSERT_TRUE(virtualkbd::createVirtualKeyboard(later, "TavirexV0.90", 0));
-    ASSERT_TRUE(loop.runUntil([&] { return device->IsConnected(); }, 5s));
-    EXPECT_EQ(device->VersionText(), "TavirexV0.90");
-    ASSERT_TRUE(virtualkbd::sendVirtualReport(later, virtualkbd::kKeyStateSocket, reportWith({3})));
+    ASSERT_TRUE(loop.runUntil([&] { return keyboard->IsConnected(); }, 5s));
+    EXPECT_EQ(keyboard->VersionText(), "TavirexV0.90");
+    ASSERT_TRUE(sendKeys(later, {3}));
     ASSERT_TRUE(runUntilEvents(2));
 
     std::filesystem::remove(later / "vTavirex/version.sys");
-    ASSERT_TRUE(loop.runUntil([&] { return !device->IsConnected(); }, 5s));
+    ASSERT_TRUE(loop.runUntil([&] { return !keyboard->IsConnected(); }, 5s));
     EXPECT_EQ(handler.events, (std::vector<std::string>{"connected", "down 3", "up 3", "disconnected"}));
 }
 
@@ -107,43 +104,22 @@ TEST_F(VirtualKeyboard, ShutdownWhileKeysStreamDoesNotDeadlock) {
     for (bool refuse : {false, true}) {
         KVManualLoop ownLoop;
         RecordingHandler ownHandler(ownLoop);
-        auto device = std::make_unique<CTavirexCorvane>(
+        auto keyboard = std::make_unique<CTavirexCorvane>(
             std::make_shared<KVVirtualKeyboardBackend>(folder.path()), &ownLoop);
-        device->SetEventHandler(&ownHandler);
-        ASSERT_TRUE(device->Connect());
+        keyboard->SetEventHandler(&ownHandler);
+        ASSERT_TRUE(keyboard->Connect());
         // Reports pile up while the loop thread does not serve the writer's sends.
         for (unsigned i = 0; i < 6; ++i)
-            ASSERT_TRUE(sendKeys(folder, {i % 2 ? 1u : 2u}));
+            ASSERT_TRUE(sendKeys(folder.path(), {i % 2 ? 1u : 2u}));
         // The writer is now waiting for the loop thread, which does not serve it here.
         while (ownHandler.attempts < 2)
             std::this_thread::sleep_for(1ms);
         if (refuse)
             ownLoop.refuseSends();
-        device.reset(); // waits for the writer while serving (or refusing) its sends
-        if (refuse) {
+        keyboard.reset(); // waits for the writer while serving (or refusing) its sends
+        if (refuse)
             EXPECT_GT(ownHandler.refused, 0u);
-        } else {
+        else
             EXPECT_GT(ownHandler.events.size(), 1u);
-        }
     }
-}
-
-TEST_F(VirtualKeyboard, SocketInUseIsNotTaken) {
-    auto first = connect();
-    auto second =
-        std::make_unique<CTavirexCorvane>(std::make_shared<KVVirtualKeyboardBackend>(folder.path()));
-    // Opened without the key-state interface: the first instance keeps its socket.
-    ASSERT_TRUE(second->Connect());
-    EXPECT_FALSE(second->IsKeyStateOpen());
-    ASSERT_TRUE(sendKeys(folder, {4}));
-    ASSERT_TRUE(runUntilEvents(2));
-    EXPECT_EQ(handler.events.back(), "down 4");
-}
-
-TEST_F(VirtualKeyboard, MissingFolderIsNoKeyboard) {
-    CTavirexCorvane device(std::make_shared<KVVirtualKeyboardBackend>(folder.path() / "absent"));
-    EXPECT_FALSE(device.Connect());
-    EXPECT_FALSE(device.SetKeyCode(0, 4));
-    EXPECT_FALSE(device.StageFirmware(std::vector<uint8_t>(655360)));
-    device.Disconnect();
 }

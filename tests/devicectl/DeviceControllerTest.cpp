@@ -5,16 +5,6 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-
-void tickWithIdle(DeviceRig& rig, std::chrono::milliseconds idle) {
-    rig.idle->idle = idle;
-    rig.controller->IdleTick();
-    rig.settle();
-}
-
-} // namespace
-
 TEST(DeviceController, LoadedSettingsReachTheKeyboardAtOnceAndSaveWhole) {
     DeviceRig rig;
     ASSERT_TRUE(rig.connect());
@@ -79,45 +69,36 @@ TEST(DeviceController, IdleTickKeepsTheKeyboardsSleepTimerInStepWithTheSession) 
     auto& controller = *rig.controller;
     ASSERT_EQ(controller.Settings().sleepDelay, 420u);
     ASSERT_EQ(rig.command(), "b070");
-
-    tickWithIdle(rig, 405s);
-    EXPECT_EQ(rig.command(), "b070");
-    tickWithIdle(rig, 406s); // the last 15 s before the keyboard would sleep
-    EXPECT_EQ(rig.command(), "s0420");
-    EXPECT_FALSE(controller.IsAsleep());
-
-    controller.OnBrightnessSlider(50);
-    tickWithIdle(rig, 421s);
-    EXPECT_TRUE(controller.IsAsleep());
-    tickWithIdle(rig, 300s);
-    EXPECT_EQ(rig.command(), "b050");
-    EXPECT_TRUE(controller.IsAsleep());
-
-    tickWithIdle(rig, 14999ms); // input again: wake the keyboard's timer
-    EXPECT_EQ(rig.command(), "s0420");
-    EXPECT_FALSE(controller.IsAsleep());
-    controller.OnBrightnessSlider(60);
-    tickWithIdle(rig, 3s);
-    EXPECT_EQ(rig.command(), "b060");
-
-    // Delay 0: sent in every tick within the first second of idleness, asleep after it.
-    controller.OnSleepSlider(0);
-    controller.OnBrightnessSlider(61);
-    tickWithIdle(rig, 999ms);
-    EXPECT_EQ(rig.command(), "s0000");
-    controller.OnBrightnessSlider(62);
-    tickWithIdle(rig, 1s);
-    EXPECT_EQ(rig.command(), "b062");
-    EXPECT_TRUE(controller.IsAsleep());
-    tickWithIdle(rig, 0ms);
-    EXPECT_EQ(rig.command(), "s0000");
-
-    // Without an idle time the keyboard never counts as idle.
-    controller.OnBrightnessSlider(63);
-    rig.idle->idle.reset();
-    controller.IdleTick();
-    rig.settle();
-    EXPECT_EQ(rig.command(), "b063");
+    const struct {
+        int sleepSlider, brightness; // moved before the tick, unless -1
+        std::optional<std::chrono::milliseconds> idle;
+        const char* command; // in order.sys after the tick
+        bool asleep;
+    } steps[] = {
+        {-1, -1, 405s, "b070", false},
+        {-1, -1, 406s, "s0420", false}, // the last 15 s before the keyboard would sleep
+        {-1, 50, 421s, "b050", true},
+        {-1, -1, 300s, "b050", true},
+        {-1, -1, 14999ms, "s0420", false}, // input again: wake the keyboard's timer
+        {-1, 60, 3s, "b060", false},
+        // Delay 0: sent in every tick within the first second of idleness, asleep after it.
+        {0, 61, 999ms, "s0000", false},
+        {-1, 62, 1s, "b062", true},
+        {-1, -1, 0ms, "s0000", false},
+        {-1, 63, std::nullopt, "b063", false}, // without an idle time the keyboard never counts as idle
+    };
+    for (const auto& [sleepSlider, brightness, idle, command, asleep] : steps) {
+        SCOPED_TRACE(testing::Message() << "idle " << (idle ? idle->count() : -1) << " ms");
+        if (sleepSlider >= 0)
+            controller.OnSleepSlider(sleepSlider);
+        if (brightness >= 0)
+            controller.OnBrightnessSlider(brightness);
+        rig.idle->idle = idle;
+        controller.IdleTick();
+        rig.settle();
+        EXPECT_EQ(rig.command(), command);
+        EXPECT_EQ(controller.IsAsleep(), asleep);
+    }
 }
 
 TEST(DeviceController, TheTickRunsEveryHundredMillisecondsOnTheLoop) {

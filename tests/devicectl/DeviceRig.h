@@ -42,30 +42,6 @@ public:
     std::optional<std::chrono::milliseconds> idle;
 };
 
-// The virtual keyboard without its key-state interface: keys then report through signatures.
-class NoKeyStateBackend final : public IKVDeviceBackend {
-public:
-    explicit NoKeyStateBackend(std::filesystem::path folder) : m_inner(std::move(folder)) {}
-    std::vector<DeviceInfo> findDevices() override {
-        auto devices = m_inner.findDevices();
-        for (DeviceInfo& device : devices)
-            device.secondHidPath.clear();
-        return devices;
-    }
-    uint32_t sectorSize(const DeviceInfo& device) override { return m_inner.sectorSize(device); }
-    bool isVolumePresent(const DeviceInfo& device) override { return m_inner.isVolumePresent(device); }
-    std::unique_ptr<IKVReportPort> openReportPort(const std::string& path) override {
-        return m_inner.openReportPort(path);
-    }
-    bool mountDrive(DeviceInfo& device) override { return m_inner.mountDrive(device); }
-    bool unmountDrive(DeviceInfo& device) override { return m_inner.unmountDrive(device); }
-    int monitorFd() override { return -1; }
-    std::vector<KVDeviceEvent> readMonitor() override { return {}; }
-
-private:
-    KVVirtualKeyboardBackend m_inner;
-};
-
 struct RecordedMessage {
     KVMessage message;
     unsigned w;
@@ -94,12 +70,13 @@ private:
 // A virtual keyboard in a scratch folder, the controller and the device on a hand-driven loop.
 class DeviceRig {
 public:
-    explicit DeviceRig(bool keyStateInterface = true, std::string version = "TavirexV0.76b") {
-        corvane::device::virtualkbd::createVirtualKeyboard(folder.path(), version, KeyboardModelMain);
-        if (keyStateInterface)
-            backend = std::make_shared<KVVirtualKeyboardBackend>(folder.path());
-        else
-            backend = std::make_shared<NoKeyStateBackend>(folder.path());
+    explicit DeviceRig(bool keyStateInterface = true) {
+        corvane::device::virtualkbd::createVirtualKeyboard(folder.path(), "TavirexV0.76b", KeyboardModelMain);
+        // Without the key-state interface keys report through signatures. A folder where its socket would
+        // go keeps it from opening, as another program holding it would.
+        if (!keyStateInterface)
+            std::filesystem::create_directory(folder.path() / corvane::device::virtualkbd::kKeyStateSocket);
+        backend = std::make_shared<KVVirtualKeyboardBackend>(folder.path());
         controller = std::make_unique<KVDeviceController>(loop, dispatch, bindings, idle);
     }
     ~DeviceRig() {
@@ -119,12 +96,12 @@ public:
         if (device)
             device->Keyboard().WaitForWriter();
     }
-    bool runUntil(const std::function<bool()>& done) { return loop.runUntil(done, std::chrono::seconds(5)); }
-    size_t countMessages(KVMessage message) const {
-        return size_t(
-            std::count_if(recorder.messages.begin(), recorder.messages.end(),
-                          [&](const RecordedMessage& recorded) { return recorded.message == message; }));
+    // Sends a message and waits until the writer has written what it caused.
+    template <KVMessage M, typename... Args> void post(Args... args) {
+        dispatch.send<M>(args...);
+        settle();
     }
+    bool runUntil(const std::function<bool()>& done) { return loop.runUntil(done, std::chrono::seconds(5)); }
     // Sends a key-state report with these keys held.
     bool sendKeys(std::initializer_list<unsigned> down) const {
         corvane::device::KeyStateReport report{};

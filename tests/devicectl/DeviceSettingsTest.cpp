@@ -18,25 +18,20 @@ KVPtr<KVPropertyNode> rootWithDevice(std::initializer_list<std::pair<const char*
 
 } // namespace
 
-TEST(DeviceSettings, NoNodeKeepsTheDefaultsButMissingKeysOfANodeReadAsZero) {
+// Numbers are read as every stored number is (their own tests); here the node, missing keys and flags.
+TEST(DeviceSettings, NoNodeKeepsTheDefaultsMissingKeysReadAsZeroAndFlagsAreTrueOnlyAsTrue) {
     EXPECT_FALSE(readDeviceSettings(*KVPropertyNode::create("root")));
-
-    const auto onlyDrive = readDeviceSettings(*rootWithDevice({{"ShowVirtualDrive", "false"}}));
-    ASSERT_TRUE(onlyDrive);
-    EXPECT_EQ(*onlyDrive, (KVDeviceSettings{0, false, 0, false}));
-
+    EXPECT_EQ(readDeviceSettings(*rootWithDevice({{"ShowVirtualDrive", "false"}})),
+              (KVDeviceSettings{0, false, 0, false}));
     const auto empty = readDeviceSettings(*rootWithDevice({}));
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->showVirtualDrive); // the one key that reads as on when missing
-}
 
-// Numbers are read as every stored number is (their own tests); here the flags, compared exactly.
-TEST(DeviceSettings, FlagsAreTrueOnlyWhenStoredAsTrue) {
-    const auto settings =
+    const auto flags =
         readDeviceSettings(*rootWithDevice({{"AutoBrightness", "True"}, {"ShowVirtualDrive", "1"}}));
-    ASSERT_TRUE(settings);
-    EXPECT_FALSE(settings->autoBrightness);
-    EXPECT_FALSE(settings->showVirtualDrive);
+    ASSERT_TRUE(flags);
+    EXPECT_FALSE(flags->autoBrightness);
+    EXPECT_FALSE(flags->showVirtualDrive);
     EXPECT_TRUE(parseStoredBool("true"));
     EXPECT_FALSE(parseStoredBool("true "));
 }

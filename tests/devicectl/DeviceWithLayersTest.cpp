@@ -68,7 +68,7 @@ struct Stack {
 
 } // namespace
 
-TEST(DeviceWithLayers, TheKeyboardShowsTheCompositionAndItsOwnShiftSwitchesLayers) {
+TEST(DeviceWithLayers, TheKeyboardShowsTheCompositionItsOwnShiftSwitchesLayersAndTheDumpHoldsTheStack) {
     Stack stack;
     const auto red = keyPicture(255, 0, 0), blue = keyPicture(0, 0, 255), green = keyPicture(0, 255, 0),
                white = keyPicture(255, 255, 255), yellow = keyPicture(255, 255, 0);
@@ -79,54 +79,45 @@ TEST(DeviceWithLayers, TheKeyboardShowsTheCompositionAndItsOwnShiftSwitchesLayer
     bindKey(*stack.shifted, kA, white);
     corvane::addCondition(stack.shifted->conditions(),
                           std::make_shared<KVModifierCondition>(stack.environment, 4));
+    // A lock-key variant among the system layers: only the dump's shift set shows it.
+    auto capsLit = makeLayer("control_buttons_caps_lock");
+    bindKey(*capsLit, kEscape, white);
+    auto controls = std::make_shared<KVLayersGroup>(), system = std::make_shared<KVLayersGroup>();
+    controls->setIdentifier(KVLayerCake::kControlButtonsId);
+    controls->items().add(capsLit);
+    system->setIdentifier(KVLayerCake::kSystemLayersId);
+    system->items().add(controls);
+    stack.cake.items().add(system);
 
     stack.layers.Start(); // no keyboard yet: the user's layers wait for it
     ASSERT_TRUE(stack.rig.connect());
-    EXPECT_EQ(stack.rig.displayFile(kEscapeDisplay), converted(*red)); // the earlier layer wins whole
-    EXPECT_EQ(stack.rig.record(kEscape), recordOf({1, 0x73}));
-    EXPECT_EQ(stack.rig.displayFile(kADisplay), converted(*green));
-    EXPECT_EQ(stack.rig.displayFile(kF1Display), converted(*yellow));
-    EXPECT_EQ(stack.rig.record(kF1), recordOf({1, 0x3B}));
+    auto& rig = stack.rig;
+    EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(*red)); // the earlier layer wins whole
+    EXPECT_EQ(rig.record(kEscape), recordOf({1, 0x73}));
+    EXPECT_EQ(rig.displayFile(kADisplay), converted(*green));
+    EXPECT_EQ(rig.displayFile(kF1Display), converted(*yellow));
+    EXPECT_EQ(rig.record(kF1), recordOf({1, 0x3B}));
 
-    ASSERT_TRUE(stack.rig.sendKeys({kEscape}));
+    ASSERT_TRUE(DumpTavirexLayout(*rig.device, stack.layers, stack.cake, rig.folder.path() / "dump"));
+    const auto dumped = [&](const char* set, unsigned display) {
+        return rig.read(fmt::format("dump/Tavirex/{}/{:03d}.sys", set, display));
+    };
+    EXPECT_EQ(dumped("normal", kEscapeDisplay), converted(*red));
+    EXPECT_EQ(dumped("shift", kEscapeDisplay), converted(*white));
+    EXPECT_EQ(dumped("shift", kADisplay), converted(*green));
+    EXPECT_EQ(rig.read("dump/Tavirex/scancode.sys")[(kEscapeSlot - 1) * 64 + 1], 0x73);
+    EXPECT_FALSE(DumpTavirexLayout(*rig.device, stack.layers, stack.cake, "/proc/no/such/place"));
+
+    ASSERT_TRUE(rig.sendKeys({kEscape}));
     EXPECT_TRUE(stack.showsOn(kADisplay, white));
-    EXPECT_EQ(stack.rig.device->KeyboardModifierMask(), 4u);
-
-    ASSERT_TRUE(stack.rig.sendKeys({}));
+    EXPECT_EQ(rig.device->KeyboardModifierMask(), 4u);
+    ASSERT_TRUE(rig.sendKeys({}));
     EXPECT_TRUE(stack.showsOn(kADisplay, green));
 
     // A layer shown for editing wins on the keyboard: Escape goes blue and sends its own code again.
     stack.layers.ShowForEditing(stack.bottom);
     EXPECT_TRUE(stack.showsOn(kEscapeDisplay, blue));
-    EXPECT_EQ(stack.rig.record(kEscape), recordOf({1, 0x29}));
+    EXPECT_EQ(rig.record(kEscape), recordOf({1, 0x29}));
     stack.layers.StopShowing(stack.bottom);
     EXPECT_TRUE(stack.showsOn(kEscapeDisplay, red));
-}
-
-TEST(DeviceWithLayers, TheLayoutDumpHoldsTheStackAndTheLockVariantsInItsShiftSet) {
-    Stack stack;
-    const auto red = keyPicture(255, 0, 0), green = keyPicture(0, 255, 0), white = keyPicture(255, 255, 255);
-    bindKey(*stack.top, kEscape, red, 0x73);
-    bindKey(*stack.bottom, kA, green);
-    auto capsLit = makeLayer("control_buttons_caps_lock");
-    bindKey(*capsLit, kEscape, white);
-    auto controls = std::make_shared<KVLayersGroup>();
-    controls->setIdentifier(KVLayerCake::kControlButtonsId);
-    controls->items().add(capsLit);
-    auto system = std::make_shared<KVLayersGroup>();
-    system->setIdentifier(KVLayerCake::kSystemLayersId);
-    system->items().add(controls);
-    stack.cake.items().add(system);
-    stack.layers.Start();
-    ASSERT_TRUE(stack.rig.connect()); // the user's layers wait for a keyboard
-
-    ASSERT_TRUE(
-        DumpTavirexLayout(*stack.rig.device, stack.layers, stack.cake, stack.rig.folder.path() / "dump"));
-    EXPECT_EQ(stack.rig.read(fmt::format("dump/Tavirex/normal/{:03d}.sys", kEscapeDisplay)), converted(*red));
-    EXPECT_EQ(stack.rig.read(fmt::format("dump/Tavirex/shift/{:03d}.sys", kEscapeDisplay)),
-              converted(*white));
-    EXPECT_EQ(stack.rig.read(fmt::format("dump/Tavirex/shift/{:03d}.sys", kADisplay)), converted(*green));
-    EXPECT_EQ(stack.rig.read("dump/Tavirex/scancode.sys")[(kEscapeSlot - 1) * 64 + 1], 0x73);
-
-    EXPECT_FALSE(DumpTavirexLayout(*stack.rig.device, stack.layers, stack.cake, "/proc/no/such/place"));
 }

@@ -47,10 +47,9 @@ TEST_F(SessionBusIdleTest, GnomesIdleMonitorIsAskedOnceASecondAndCountedOnInBetw
     auto idle = KVSessionBusIdle::open(bus.address);
     ASSERT_TRUE(idle);
     EXPECT_EQ(idle->service(), KVSessionBusIdle::Service::MutterIdleMonitor);
-    auto first = idle->IdleTime();
-    ASSERT_TRUE(first);
-    EXPECT_GE(*first, 42'000ms);
-    EXPECT_LT(*first, 52'000ms);
+    const auto first = idle->IdleTime().value_or(0ms);
+    EXPECT_GE(first, 42'000ms);
+    EXPECT_LT(first, 52'000ms);
 
     // The user came back: the next question to the bus tells.
     ASSERT_TRUE(setMutterIdle(300));
@@ -63,24 +62,17 @@ TEST_F(SessionBusIdleTest, GnomesIdleMonitorIsAskedOnceASecondAndCountedOnInBetw
     EXPECT_TRUE(askUntil(*idle, [](auto ms) { return !ms; }));
 }
 
-TEST_F(SessionBusIdleTest, TheScreenSaverServiceServesWhereGnomeDoesNot) {
+TEST_F(SessionBusIdleTest, TheScreenSaverServiceServesWhereGnomeDoesNotIfItTellsTheIdleTime) {
     auto saver = bus.mock(kScreenSaver, kScreenSaverPath, kScreenSaver);
     ASSERT_TRUE(saver);
+    // A screen saver that cannot tell the idle time (GNOME's answers with an error) does not count.
+    EXPECT_FALSE(KVSessionBusIdle::open(bus.address));
     ASSERT_TRUE(bus.addMethod(kScreenSaver, kScreenSaverPath, kScreenSaver, "GetSessionIdleTime", "", "u",
                               "ret = 7000"));
     auto idle = KVSessionBusIdle::open(bus.address);
     ASSERT_TRUE(idle);
     EXPECT_EQ(idle->service(), KVSessionBusIdle::Service::FreedesktopScreenSaver);
-    auto time = idle->IdleTime();
-    ASSERT_TRUE(time);
-    EXPECT_GE(*time, 7000ms);
-}
-
-TEST_F(SessionBusIdleTest, ABusWithoutEitherServiceGivesNoSource) {
-    // A screen saver that cannot tell the idle time (GNOME's answers with an error) does not count.
-    auto saver = bus.mock(kScreenSaver, kScreenSaverPath, kScreenSaver);
-    ASSERT_TRUE(saver);
-    EXPECT_FALSE(KVSessionBusIdle::open(bus.address));
+    EXPECT_GE(idle->IdleTime().value_or(0ms), 7000ms);
 }
 
 } // namespace
