@@ -20,14 +20,11 @@ void callContainedFaultInside(void* result) {
     *static_cast<int*>(result) = corvane::plugins::runContained(&writeToForbiddenPage, nullptr);
 }
 
-TEST(FaultGuardTest, AFaultInsideReturnsItsSignalAndTheProgramGoesOn) {
-    EXPECT_EQ(corvane::plugins::runContained(&writeToForbiddenPage, nullptr), SIGSEGV);
+// A fault in a plug-in's call is contained in the plug-in tests; here the nesting.
+TEST(FaultGuardTest, AFaultInsideReturnsItsSignalToTheInnermostGuardOnly) {
     int inner = 0;
     EXPECT_EQ(corvane::plugins::runContained(&callContainedFaultInside, &inner), 0);
     EXPECT_EQ(inner, SIGSEGV);
-    int value = 0;
-    EXPECT_EQ(corvane::plugins::runContained([](void* p) { *static_cast<int*>(p) = 7; }, &value), 0);
-    EXPECT_EQ(value, 7);
 }
 
 TEST(FaultGuardDeathTest, AFaultOutsideAGuardedCallStillEndsTheProgram) {
