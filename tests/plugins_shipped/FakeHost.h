@@ -11,6 +11,7 @@
 #include <dlfcn.h>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -27,17 +28,13 @@ inline std::string pluginLibrary(const std::string& name) {
     return pluginFile(name, name + ".so");
 }
 
-inline bool red(uint32_t pixel) {
+inline constexpr auto red = [](uint32_t pixel) {
     return (pixel >> 16 & 0xff) > 200 && (pixel >> 8 & 0xff) < 60;
-}
-inline bool white(uint32_t pixel) {
-    return (pixel & 0xffffff) == 0xffffff;
-}
-inline bool black(uint32_t pixel) {
-    return (pixel & 0xffffff) == 0;
-}
+};
+inline constexpr auto white = [](uint32_t pixel) { return (pixel & 0xffffff) == 0xffffff; };
+inline constexpr auto black = [](uint32_t pixel) { return (pixel & 0xffffff) == 0; };
 inline bool anyLit(const Picture& picture) {
-    return std::any_of(picture.begin(), picture.end(), [](uint32_t pixel) { return !black(pixel); });
+    return !std::all_of(picture.begin(), picture.end(), black);
 }
 
 // What every fake context shares. The plug-in gets the address of `link`, which leads back here.
@@ -177,20 +174,10 @@ private:
     void* handle_;
 };
 
-// Owns a plug-in object and destroys it, as the configurator does when the instance goes.
-struct ObjectGuard {
-    IKVPluginObject* object;
-    explicit ObjectGuard(IKVPluginObject* created) : object(created) {}
-    ObjectGuard(const ObjectGuard&) = delete;
-    ObjectGuard& operator=(const ObjectGuard&) = delete;
-    ~ObjectGuard() { destroy(); }
-    void destroy() {
-        if (object != nullptr)
-            object->vtbl->Destroy(object);
-        object = nullptr;
-    }
-    IKVPluginObject* operator->() const { return object; }
-    explicit operator bool() const { return object != nullptr; }
+struct DestroyObject {
+    void operator()(IKVPluginObject* object) const { object->vtbl->Destroy(object); }
 };
+// Owns a plug-in object and destroys it, as the configurator does when the instance goes.
+using ObjectGuard = std::unique_ptr<IKVPluginObject, DestroyObject>;
 
 } // namespace corvane_test

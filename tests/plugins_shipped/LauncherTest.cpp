@@ -76,61 +76,34 @@ TEST_F(LauncherFiles, ReadsTheMainGroupOfADesktopEntry) {
     EXPECT_FALSE(corvane_plugins::readDesktopEntry(file("empty.desktop")));
 }
 
-TEST_F(LauncherFiles, RunStartsItsCommandDetached) {
-    FakeAction action;
-    action.properties["Command"] = "touch " + corvane_plugins::quoteWord(file("ran once"));
-    ObjectGuard run(library_.createAction("Run", action));
-    run->vtbl->Start(run.object);
-    run->vtbl->Stop(run.object);
-    EXPECT_TRUE(appears("ran once"));
-}
-
-TEST_F(LauncherFiles, DroppedDesktopEntryBecomesTheCommand) {
+TEST_F(LauncherFiles, ADroppedDesktopEntryProgramOrFileBecomesWhatTheKeyStarts) {
     FakeAction action;
     action.properties["Command"] = "false";
     ObjectGuard run(library_.createAction("Run", action));
     std::string entry = desktopEntry("touch " + file("from-entry") + " %U");
-    EXPECT_EQ(drop(run.object, entry), 1);
+    EXPECT_EQ(drop(run.get(), entry), 1);
     EXPECT_EQ(action.get("Command"), "touch " + file("from-entry") + " ");
     EXPECT_EQ(action.get("Desktop"), entry);
-    run->vtbl->Start(run.object);
+    run->vtbl->Start(run.get());
     EXPECT_TRUE(appears("from-entry"));
 
-    EXPECT_EQ(drop(run.object, file("missing.desktop")), 0);
+    EXPECT_EQ(drop(run.get(), file("missing.desktop")), 0);
     EXPECT_EQ(action.get("Desktop"), entry) << "a refused drop changes nothing";
-}
 
-TEST_F(LauncherFiles, DroppedProgramOrFileIsStoredForTheKey) {
-    FakeAction action;
-    ObjectGuard run(library_.createAction("Run", action));
     write("make it", "#!/bin/sh\ntouch \"$(dirname \"$0\")/made\"\n");
     fs::permissions(file("make it"), fs::perms::owner_all);
-    EXPECT_EQ(drop(run.object, file("make it")), 1);
+    EXPECT_EQ(drop(run.get(), file("make it")), 1);
     EXPECT_EQ(action.get("Command"), corvane_plugins::quoteWord(file("make it")));
-    run->vtbl->Start(run.object);
+    run->vtbl->Start(run.get());
     EXPECT_TRUE(appears("made"));
 
     write("notes.txt", "text");
-    EXPECT_EQ(drop(run.object, file("notes.txt")), 1);
+    EXPECT_EQ(drop(run.get(), file("notes.txt")), 1);
     EXPECT_EQ(action.get("Path"), file("notes.txt"));
     EXPECT_EQ(action.get("Command"), "") << "the file is opened, not run";
 }
 
-TEST_F(LauncherFiles, RunWithoutATargetRunsWhatItsIconViewShows) {
-    FakeView view;
-    FakeAction action;
-    ObjectGuard icon(library_.createView("Icon", view));
-    ObjectGuard run(library_.createAction("Run", action));
-    view.pairedAction = run.object;
-    action.pairedView = icon.object;
-    view.start(icon.object);
-    EXPECT_EQ(drop(icon.object, desktopEntry("touch " + file("via-view"))), 1);
-    EXPECT_EQ(view.pictureCount(), 2u) << "the drop redraws the key";
-    run->vtbl->Start(run.object);
-    EXPECT_TRUE(appears("via-view"));
-}
-
-TEST_F(LauncherFiles, IconShowsTheEntrysPictureOrElseItsName) {
+TEST_F(LauncherFiles, IconShowsTheEntrysPictureOrElseItsNameAndRunWithoutATargetRunsIt) {
     constexpr unsigned char redSquarePng[] = {
         0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44,
         0x52, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x04, 0x08, 0x06, 0x00, 0x00, 0x00, 0xa9,
@@ -141,17 +114,21 @@ TEST_F(LauncherFiles, IconShowsTheEntrysPictureOrElseItsName) {
         .write(reinterpret_cast<const char*>(redSquarePng), sizeof redSquarePng);
 
     FakeView view;
+    FakeAction action;
     view.properties["Desktop"] = desktopEntry("true", file("red.png"));
     ObjectGuard icon(library_.createView("Icon", view));
-    view.start(icon.object);
-    Picture picture = view.lastPicture();
-    EXPECT_TRUE(red(picture[CORVANE_KEY_SIZE * 24 + 24])) << "the icon fills the key's middle";
+    ObjectGuard run(library_.createAction("Run", action));
+    view.start(icon.get());
+    EXPECT_TRUE(red(view.lastPicture()[CORVANE_KEY_SIZE * 24 + 24])) << "the icon fills the key's middle";
+    view.pairedAction = run.get();
+    action.pairedView = icon.get();
 
-    view.properties["Desktop"] = desktopEntry("true");
-    ObjectGuard named(library_.createView("Icon", view));
-    view.start(named.object);
-    EXPECT_TRUE(anyLit(view.lastPicture()));
+    EXPECT_EQ(drop(icon.get(), desktopEntry("touch " + file("via-view"))), 1);
+    EXPECT_EQ(view.pictureCount(), 2u) << "the drop redraws the key";
+    EXPECT_TRUE(anyLit(view.lastPicture())) << "the name shows where no picture is found";
     EXPECT_FALSE(red(view.lastPicture()[CORVANE_KEY_SIZE * 24 + 24]));
+    run->vtbl->Start(run.get());
+    EXPECT_TRUE(appears("via-view"));
 }
 
 } // namespace
