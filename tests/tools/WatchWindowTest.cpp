@@ -58,16 +58,14 @@ protected:
     }
 
     void writeSolidDisplay(unsigned display, std::uint8_t high, std::uint8_t low) {
-        std::vector<std::uint8_t> bytes(4608);
-        for (std::size_t i = 0; i < bytes.size(); i += 2) {
-            bytes[i] = high;
-            bytes[i + 1] = low;
-        }
+        std::vector<std::uint8_t> bytes;
+        while (bytes.size() < 4608)
+            bytes.insert(bytes.end(), {high, low});
         ASSERT_TRUE(writeFile(FolderPaths{folder.path()}.display(display), bytes));
     }
     void writeOrder(const std::string& command) {
         std::vector<std::uint8_t> bytes(command.begin(), command.end());
-        bytes.resize(512, 0);
+        bytes.resize(512, 0); // the command ends at the first zero
         ASSERT_TRUE(writeFile(FolderPaths{folder.path()}.order(), bytes));
     }
 
@@ -75,7 +73,7 @@ protected:
     std::unique_ptr<WatchWindow> window;
 };
 
-TEST_F(WatchWindowTest, FollowsDisplayFilesAndBrightness) {
+TEST_F(WatchWindowTest, FollowsTheFolderAndPressesTheKeyUnderTheMouse) {
     EXPECT_EQ(keyPixel(kKeyA, 5, 5), qRgb(0, 0, 0));
 
     // A display file that appears after the window opened, then one rewritten in place.
@@ -84,19 +82,18 @@ TEST_F(WatchWindowTest, FollowsDisplayFilesAndBrightness) {
     writeSolidDisplay(kDisplayA, 0x00, 0x1F);
     EXPECT_TRUE(waitFor([&] { return keyPixel(kKeyA, 5, 5) == qRgb(0, 0, 255); }));
 
-    writeOrder(std::string("b050") + '\0');
+    writeOrder("b050");
     EXPECT_TRUE(waitFor([&] { return keyPixel(kKeyA, 5, 5) == qRgb(0, 0, 127); }));
     // The sleep command that follows does not bring the brightness back.
-    writeOrder(std::string("s0420") + '\0');
+    writeOrder("s0420");
     writeSolidDisplay(kDisplayA, 0xFF, 0xFF);
     EXPECT_TRUE(waitFor([&] { return keyPixel(kKeyA, 5, 5) == qRgb(127, 127, 127); }));
 
     // Letting go of the displays darkens them.
     ASSERT_TRUE(writeFile(FolderPaths{folder.path()}.displayMap(), std::vector<std::uint8_t>(114, 0)));
     EXPECT_TRUE(waitFor([&] { return keyPixel(kKeyA, 5, 5) == qRgb(0, 0, 0); }));
-}
 
-TEST_F(WatchWindowTest, MouseOnAKeyPressesAndReleasesIt) {
+    // The mouse on a key presses and releases it.
     SocketServer server(FolderPaths{folder.path()}.keyStateSocket());
     ASSERT_TRUE(server.ok());
     // The window shows the drawing at its own size here, so picture and window points agree.
