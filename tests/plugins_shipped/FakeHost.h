@@ -156,10 +156,6 @@ public:
     }
     bool loaded() const { return handle_ != nullptr; }
     template <class T> T symbol(const char* name) const { return reinterpret_cast<T>(dlsym(handle_, name)); }
-    uint32_t abiVersion() const {
-        auto* version = symbol<const uint32_t*>("corvane_plugin_abi_version");
-        return version != nullptr ? *version : 0;
-    }
     IKVPluginObject* createView(const char* id, FakeView& view) const {
         return symbol<KVCreateViewFunction>("createView")(id, view.self());
     }

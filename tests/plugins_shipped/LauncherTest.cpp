@@ -3,6 +3,7 @@
 #include "FakeHost.h"
 #include "Launcher/DesktopEntry.h"
 #include "Launcher/Launch.h"
+#include "support/TempDir.h"
 
 #include <filesystem>
 #include <fstream>
@@ -35,25 +36,16 @@ TEST(LauncherCommandLine, SplitsLikeAShellWithoutRunningOne) {
 
 class LauncherFiles : public testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::path(testing::TempDir()) / ("launcher-" + std::to_string(getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    std::string file(const std::string& name) const { return (folder_ / name).string(); }
-    void write(const std::string& name, const std::string& text) const { std::ofstream(file(name)) << text; }
     std::string desktopEntry(const std::string& exec, const std::string& icon = "no-such-icon") const {
-        write("thing.desktop", "[Desktop Entry]\nType=Application\nName=Thing\nName[de]=Ding\nIcon=" + icon +
-                                   "\nExec=" + exec + "\n\n[Desktop Action other]\nExec=false\n");
-        return file("thing.desktop");
+        return dir.write("thing.desktop",
+                         "[Desktop Entry]\nType=Application\nName=Thing\nName[de]=Ding\nIcon=" + icon +
+                             "\nExec=" + exec + "\n\n[Desktop Action other]\nExec=false\n");
     }
     // Waits for a started program to leave its mark; programs run detached, so only the file tells.
     bool appears(const std::string& name) const {
-        for (int i = 0; i < 200 && !fs::exists(file(name)); ++i)
+        for (int i = 0; i < 200 && !fs::exists(dir / name); ++i)
             std::this_thread::sleep_for(50ms);
-        return fs::exists(file(name));
+        return fs::exists(dir / name);
     }
     static int32_t drop(IKVPluginObject* object, const std::string& path) {
         IKVPluginPanel* panel = object->vtbl->GetPanel(object);
@@ -62,7 +54,7 @@ protected:
         return panel->vtbl->DropFile(panel, path.c_str());
     }
 
-    fs::path folder_;
+    TempDir dir;
     PluginLibrary library_{"Launcher"};
 };
 
@@ -72,34 +64,33 @@ TEST_F(LauncherFiles, ReadsTheMainGroupOfADesktopEntry) {
     EXPECT_EQ(entry->name, "Thing");
     EXPECT_EQ(entry->icon, "no-such-icon");
     EXPECT_EQ(corvane_plugins::execCommandLine(entry->exec), "gvim -f  --x=100%");
-    write("empty.desktop", "[Desktop Entry]\nName=Nothing\n");
-    EXPECT_FALSE(corvane_plugins::readDesktopEntry(file("empty.desktop")));
+    dir.write("empty.desktop", "[Desktop Entry]\nName=Nothing\n");
+    EXPECT_FALSE(corvane_plugins::readDesktopEntry((dir / "empty.desktop")));
 }
 
 TEST_F(LauncherFiles, ADroppedDesktopEntryProgramOrFileBecomesWhatTheKeyStarts) {
     FakeAction action;
     action.properties["Command"] = "false";
     ObjectGuard run(library_.createAction("Run", action));
-    std::string entry = desktopEntry("touch " + file("from-entry") + " %U");
+    std::string entry = desktopEntry("touch " + (dir / "from-entry") + " %U");
     EXPECT_EQ(drop(run.get(), entry), 1);
-    EXPECT_EQ(action.get("Command"), "touch " + file("from-entry") + " ");
+    EXPECT_EQ(action.get("Command"), "touch " + (dir / "from-entry") + " ");
     EXPECT_EQ(action.get("Desktop"), entry);
     run->vtbl->Start(run.get());
     EXPECT_TRUE(appears("from-entry"));
 
-    EXPECT_EQ(drop(run.get(), file("missing.desktop")), 0);
+    EXPECT_EQ(drop(run.get(), (dir / "missing.desktop")), 0);
     EXPECT_EQ(action.get("Desktop"), entry) << "a refused drop changes nothing";
 
-    write("make it", "#!/bin/sh\ntouch \"$(dirname \"$0\")/made\"\n");
-    fs::permissions(file("make it"), fs::perms::owner_all);
-    EXPECT_EQ(drop(run.get(), file("make it")), 1);
-    EXPECT_EQ(action.get("Command"), corvane_plugins::quoteWord(file("make it")));
+    dir.write("make it", "#!/bin/sh\ntouch \"$(dirname \"$0\")/made\"\n", true);
+    EXPECT_EQ(drop(run.get(), (dir / "make it")), 1);
+    EXPECT_EQ(action.get("Command"), corvane_plugins::quoteWord((dir / "make it")));
     run->vtbl->Start(run.get());
     EXPECT_TRUE(appears("made"));
 
-    write("notes.txt", "text");
-    EXPECT_EQ(drop(run.get(), file("notes.txt")), 1);
-    EXPECT_EQ(action.get("Path"), file("notes.txt"));
+    dir.write("notes.txt", "text");
+    EXPECT_EQ(drop(run.get(), (dir / "notes.txt")), 1);
+    EXPECT_EQ(action.get("Path"), (dir / "notes.txt"));
     EXPECT_EQ(action.get("Command"), "") << "the file is opened, not run";
 }
 
@@ -110,12 +101,11 @@ TEST_F(LauncherFiles, IconShowsTheEntrysPictureOrElseItsNameAndRunWithoutATarget
         0xf1, 0x9e, 0x7e, 0x00, 0x00, 0x00, 0x12, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9c, 0x63, 0xf8,
         0xcf, 0xc0, 0xf0, 0x1f, 0x19, 0x33, 0x90, 0x2e, 0x00, 0x00, 0x3c, 0x40, 0x1f, 0xe1, 0xe0,
         0x81, 0x77, 0xb4, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
-    std::ofstream(file("red.png"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(redSquarePng), sizeof redSquarePng);
+    dir.write("red.png", std::string(reinterpret_cast<const char*>(redSquarePng), sizeof redSquarePng));
 
     FakeView view;
     FakeAction action;
-    view.properties["Desktop"] = desktopEntry("true", file("red.png"));
+    view.properties["Desktop"] = desktopEntry("true", (dir / "red.png"));
     ObjectGuard icon(library_.createView("Icon", view));
     ObjectGuard run(library_.createAction("Run", action));
     view.start(icon.get());
@@ -123,7 +113,7 @@ TEST_F(LauncherFiles, IconShowsTheEntrysPictureOrElseItsNameAndRunWithoutATarget
     view.pairedAction = run.get();
     action.pairedView = icon.get();
 
-    EXPECT_EQ(drop(icon.get(), desktopEntry("touch " + file("via-view"))), 1);
+    EXPECT_EQ(drop(icon.get(), desktopEntry("touch " + (dir / "via-view"))), 1);
     EXPECT_EQ(view.pictureCount(), 2u) << "the drop redraws the key";
     EXPECT_TRUE(anyLit(view.lastPicture())) << "the name shows where no picture is found";
     EXPECT_FALSE(red(view.lastPicture()[CORVANE_KEY_SIZE * 24 + 24]));

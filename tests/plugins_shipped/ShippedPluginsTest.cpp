@@ -30,7 +30,9 @@ TEST_P(ShippedPlugin, ExportsItsInterfaceVersionAndCreatesEverySubPluginItDescri
     std::string name = GetParam();
     PluginLibrary library(name);
     ASSERT_TRUE(library.loaded()) << dlerror();
-    EXPECT_EQ(library.abiVersion(), CORVANE_PLUGIN_ABI_VERSION);
+    const auto* version = library.symbol<const uint32_t*>("corvane_plugin_abi_version");
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(*version, CORVANE_PLUGIN_ABI_VERSION);
     auto info = corvane::loadPropertyList(pluginFile(name, "Info.plist"), "Info");
     ASSERT_TRUE(info && !info->children().empty());
     auto plugin = info->children().front();
