@@ -5,6 +5,7 @@
 #include "plugins/ConditionPluginInstance.h"
 #include "plugins/PluginHolders.h"
 #include "plugins/PluginInstanceFactory.h"
+#include "plugins/PluginRegistry.h"
 #include "plugins/ViewPluginInstance.h"
 #include "store/PropertyNode.h"
 #include "support/ManualLoop.h"
@@ -65,7 +66,7 @@ protected:
     int conditionChanges = 0;
 };
 
-TEST_F(PluginInstanceTest, AViewsContextServesPropertiesKeyHolderPartnerPanelAndDroppedFiles) {
+TEST_F(PluginInstanceTest, AViewsContextServesPropertiesKeyHolderPartnerPicturesPanelAndDroppedFiles) {
     declare(KVSubPluginKind::View, "Fill", true, true);
     declare(KVSubPluginKind::Action, "Press", false, true);
     auto fill = view(1);
@@ -103,6 +104,28 @@ TEST_F(PluginInstanceTest, AViewsContextServesPropertiesKeyHolderPartnerPanelAnd
     press->Activate();
     EXPECT_EQ(context->vtbl->GetPairedActionObject(context), press->Object());
     EXPECT_EQ(press->context()->vtbl->GetPairedViewObject(press->context()), fill->Object());
+
+    // Pictures reach the key only once the view is started, from the plug-in's own thread through the loop.
+    EXPECT_EQ(context->vtbl->GetCanvas(context), nullptr);
+    context->vtbl->Update(context);
+    EXPECT_TRUE(images.empty());
+    ASSERT_TRUE(fill->StartView());
+    ASSERT_EQ(images, (std::vector<std::pair<KVViewPluginInstance*, unsigned>>{{fill.get(), 1u}}));
+    const uint8_t* pixel = fill->KeyImage()->scanLine(0);
+    EXPECT_EQ(pixel[0] << 16 | pixel[1] << 8 | pixel[2], 0x804020); // blue, green, red
+    const auto redraw = testHook<void (*)(uint32_t)>("Recorder", "corvane_test_redraw_from_thread");
+    redraw(0xFF0000FFu);
+    EXPECT_EQ(images.size(), 1u);
+    loop.runUntil([&] { return images.size() == 2; }, std::chrono::seconds(5));
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(fill->KeyImage()->scanLine(47)[0], 0xFF);
+    // Hidden: the plug-in may draw on, but its key is not written.
+    fill->StopView();
+    redraw(0xFF00FF00u);
+    loop.runUntil([] { return false; }, std::chrono::milliseconds(50));
+    EXPECT_EQ(images.size(), 2u);
+    EXPECT_TRUE(fill->StartView());
+    EXPECT_EQ(fill->KeyImage()->scanLine(0)[1], 0xFF) << "the latest picture shows at once";
 
     // Files reach a view with a panel only while its panel shows, and a panel-free action while it runs.
     const int dropped = counter("dropped"), destroyed = counter("panelsDestroyed");
@@ -193,34 +216,6 @@ TEST_F(PluginInstanceTest, ConditionStatesAreQuietWhileCreatedAndAnnouncedOnceAf
     auto saved = KVPropertyNode::create("entry");
     EXPECT_TRUE(condition->Save(*saved));
     EXPECT_EQ(saved->childValue("SubPluginID"), "Flag");
-}
-
-TEST_F(PluginInstanceTest, UpdatesFromAPluginThreadReachTheKeyThroughTheLoop) {
-    auto fill = view(7);
-    fill->Activate();
-    EXPECT_EQ(fill->context()->vtbl->GetCanvas(fill->context()), nullptr);
-    fill->context()->vtbl->Update(fill->context());
-    EXPECT_TRUE(images.empty()) << "nothing before the view is started";
-
-    ASSERT_TRUE(fill->StartView());
-    ASSERT_EQ(images, (std::vector<std::pair<KVViewPluginInstance*, unsigned>>{{fill.get(), 7u}}));
-    const uint8_t* pixel = fill->KeyImage()->scanLine(0);
-    EXPECT_EQ(pixel[0] << 16 | pixel[1] << 8 | pixel[2], 0x804020); // blue, green, red
-
-    const auto redraw = testHook<void (*)(uint32_t)>("Recorder", "corvane_test_redraw_from_thread");
-    redraw(0xFF0000FFu);
-    EXPECT_EQ(images.size(), 1u);
-    loop.runUntil([&] { return images.size() == 2; }, std::chrono::seconds(5));
-    ASSERT_EQ(images.size(), 2u);
-    EXPECT_EQ(fill->KeyImage()->scanLine(47)[0], 0xFF);
-
-    // Hidden: the plug-in may draw on, but its key is not written.
-    fill->StopView();
-    redraw(0xFF00FF00u);
-    loop.runUntil([] { return false; }, std::chrono::milliseconds(50));
-    EXPECT_EQ(images.size(), 2u);
-    EXPECT_TRUE(fill->StartView());
-    EXPECT_EQ(fill->KeyImage()->scanLine(0)[1], 0xFF) << "the latest picture shows at once";
 }
 
 } // namespace
