@@ -53,9 +53,7 @@ std::vector<uint8_t> validImage(uint8_t seed) {
 // One server for the whole suite: starting Python is the slowest part of these tests.
 struct ServedFiles {
     ServedFiles() {
-        const auto text = [](const std::vector<uint8_t>& image) {
-            return std::string(image.begin(), image.end());
-        };
+        const auto text = [](const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); };
         root.write("upgrade.txt", "Tavirex firmware 0.76b\r\n0.76b\tupgrade.bin\r\n0.70s\tshort.bin\r\n"
                                   "0.70c\tchecksum.bin\r\n0.70h\theader.bin\r\n0.70e\tendless\r\n"
                                   "0.70r\tredirect-file\r\n0.70f\tredirect-ftp\r\n0.70q\tsilent\r\n");
@@ -71,11 +69,8 @@ struct ServedFiles {
 
 class UpdateControllerTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { s_served = new ServedFiles; }
-    static void TearDownTestSuite() {
-        delete s_served;
-        s_served = nullptr;
-    }
+    static void SetUpTestSuite() { s_served = std::make_unique<ServedFiles>(); }
+    static void TearDownTestSuite() { s_served.reset(); }
 
     UpdateControllerTest() : server(*s_served->server) {
         dispatch.RegisterHandler<KVM_UPDATE_PROGRESS>(this, &UpdateControllerTest::onProgress);
@@ -109,7 +104,7 @@ protected:
         return run([&](auto callbacks) { controller().UpgradeFirmware(version, std::move(callbacks)); });
     }
 
-    static inline ServedFiles* s_served = nullptr;
+    static inline std::unique_ptr<ServedFiles> s_served;
     TempDir scratch;
     const UpdateServer& server;
     KVManualLoop loop;

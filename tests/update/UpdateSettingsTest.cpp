@@ -22,11 +22,9 @@ TEST(UpdateSettings, ThePackagersFileSetsTheAddressesAndTheEnvironmentOverridesT
     TempDir program;
     program.write("Updates.plist", R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict>
-<key>FirmwareDirectory</key><string>https://example.org/fw/</string>
+<key>FirmwareDirectory</key><string>https://example.org/fw/</string><key>StallTimeout</key><string>5</string>
 <key>ConfiguratorDirectory</key><string>https://example.org/cfg/</string>
-<key>FirmwareInstructions</key><string>https://example.org/help</string>
-<key>StallTimeout</key><string>5</string>
-<key>ConnectTimeout</key><string>forever</string>
+<key>FirmwareInstructions</key><string>https://example.org/help</string><key>ConnectTimeout</key><string>forever</string>
 </dict></plist>)");
     auto settings = KVUpdateSettings::load(program.path().string(), environment({}));
     EXPECT_EQ(settings.firmwareDirectory, "https://example.org/fw/");
