@@ -32,7 +32,7 @@ struct DispatchTest : ::testing::Test {
     Log log;
 };
 
-TEST_F(DispatchTest, HandlersRunOnceInRegistrationOrderBeforeWindowsInIdOrder) {
+TEST_F(DispatchTest, HandlersRunOnceInRegistrationOrderBeforeWindowsInIdOrderUntilClosed) {
     Window first(log, "w1"), second(log, "w2");
     Recorder a{log, "a"}, b{log, "b"};
     dispatch.RegisterWindow(KVM_DEVICE_STATE, &second);
@@ -46,6 +46,17 @@ TEST_F(DispatchTest, HandlersRunOnceInRegistrationOrderBeforeWindowsInIdOrder) {
     EXPECT_TRUE(dispatch.send<KVM_DEVICE_STATE>(0));
     dispatch.NotifyDispatch(KVM_RUNNING_APPS_CHANGED);
     EXPECT_EQ(log, (Log{"b:plain", "a:plain", "w1:window 2040", "w2:window 2040", "a:plain"}));
+
+    // Closing destroys the dispatch; later messages are not delivered.
+    bool ended = false;
+    dispatch.SetDestroyedCallback([&] { ended = true; });
+    dispatch.RegisterHandler<KVM_DESTROY>(&b, &Recorder::plain);
+    dispatch.NotifyDispatch(KVM_CLOSE);
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(dispatch.IsDestroyed());
+    EXPECT_FALSE(dispatch.NotifyDispatch(KVM_RUNNING_APPS_CHANGED));
+    EXPECT_EQ(log.size(), 6u);
+    EXPECT_EQ(log.back(), "b:plain");
 }
 
 // Registration is typed per message: a handler takes nothing, (W) or (W, L) of the message's own types.
@@ -64,48 +75,35 @@ static_assert(noneFit<KVM_WINDOW_ACTIVATED, void (H::*)(unsigned)>);
 static_assert(fit<KVM_PLUGIN_IMAGE_UPDATED, void (H::*)(KVViewPluginInstance*, unsigned)>);
 static_assert(noneFit<KVM_DEVICE_STATE, void (H::*)(const char*)>);
 
-TEST_F(DispatchTest, NestedSendIsDispatchedInsideTheOuterOne) {
+TEST_F(DispatchTest, NestedSendsRunInsideTheOuterOneAndTextArrivesAsACopy) {
     struct Chain {
         CKVMessageDispatch& dispatch;
         Log& log;
+        const char* seen = nullptr;
         void onForeground() {
             log.push_back("evaluate");
             dispatch.NotifyDispatch(KVM_ACTIVE_LAYERS_CHANGED);
             log.push_back("evaluated");
         }
         void onActive() { log.push_back("compose"); }
-    } chain{dispatch, log};
-    dispatch.RegisterHandler<KVM_FOREGROUND_APP_CHANGED>(&chain, &Chain::onForeground);
-    dispatch.RegisterHandler<KVM_ACTIVE_LAYERS_CHANGED>(&chain, &Chain::onActive);
-    dispatch.NotifyDispatch(KVM_FOREGROUND_APP_CHANGED);
-    EXPECT_EQ(log, (Log{"evaluate", "compose", "evaluated"}));
-}
-
-TEST_F(DispatchTest, TextIsDeliveredAsACopyValidDuringTheCall) {
-    struct Keeper {
-        const char* seen = nullptr;
-        std::string kept;
         void onOpen(const char* path) {
             seen = path;
-            kept = path;
+            log.push_back(path);
         }
-    } keeper;
+    } chain{dispatch, log};
     Window window(log, "w");
-    dispatch.RegisterHandler<KVM_OPEN_LAYERS_FILE>(&keeper, &Keeper::onOpen);
+    dispatch.RegisterHandler<KVM_FOREGROUND_APP_CHANGED>(&chain, &Chain::onForeground);
+    dispatch.RegisterHandler<KVM_ACTIVE_LAYERS_CHANGED>(&chain, &Chain::onActive);
+    dispatch.RegisterHandler<KVM_OPEN_LAYERS_FILE>(&chain, &Chain::onOpen);
     dispatch.RegisterWindow(KVM_OPEN_LAYERS_FILE, &window);
-
+    dispatch.RegisterHandler<KVM_COPYDATA>(&chain, &Chain::onActive);
+    dispatch.NotifyDispatch(KVM_FOREGROUND_APP_CHANGED);
     std::string path = "/home/me/Games.LAYERS";
     dispatch.send<KVM_OPEN_LAYERS_FILE>(path.c_str());
-    EXPECT_EQ(keeper.kept, "/home/me/Games.LAYERS");
-    EXPECT_NE(keeper.seen, path.c_str()) << "handlers must see the dispatch's copy, not the sender's text";
-    EXPECT_EQ(log, (Log{"w:window 2048"}));
-}
-
-TEST_F(DispatchTest, DataCopyWithoutRecordIsNotDispatched) {
-    Recorder a{log, "a"};
-    dispatch.RegisterHandler<KVM_COPYDATA>(&a, &Recorder::plain);
+    EXPECT_NE(chain.seen, path.c_str()) << "handlers must see the dispatch's copy, not the sender's text";
+    // A data copy without its record is not dispatched.
     EXPECT_TRUE(dispatch.Send(KVM_COPYDATA, 0, 0));
-    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(log, (Log{"evaluate", "compose", "evaluated", "/home/me/Games.LAYERS", "w:window 2048"}));
 }
 
 TEST_F(DispatchTest, UnregisteredWindowsAndHandlersAreNotReachedEvenDuringADispatch) {
@@ -134,44 +132,30 @@ TEST_F(DispatchTest, UnregisteredWindowsAndHandlersAreNotReachedEvenDuringADispa
     EXPECT_TRUE(log.empty());
 }
 
-TEST_F(DispatchTest, CloseDestroysAndLaterSendsAreNotDelivered) {
-    Recorder tray{log, "tray"};
-    bool ended = false;
-    dispatch.SetDestroyedCallback([&] { ended = true; });
-    dispatch.RegisterHandler<KVM_DESTROY>(&tray, &Recorder::plain);
-    dispatch.RegisterHandler<KVM_SHOW_EDITOR>(&tray, &Recorder::plain);
-    dispatch.NotifyDispatch(KVM_CLOSE);
-    EXPECT_TRUE(ended);
-    EXPECT_TRUE(dispatch.IsDestroyed());
-    EXPECT_FALSE(dispatch.NotifyDispatch(KVM_SHOW_EDITOR));
-    EXPECT_EQ(log, (Log{"tray:plain"}));
-}
-
-struct KeyProbe {
-    std::thread::id ranOn;
-    std::atomic<int> count{0};
-    void onKey(unsigned, int) {
-        ranOn = std::this_thread::get_id();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        ++count;
-    }
-};
-
-TEST_F(DispatchTest, SendsFromAWorkerRunOnTheLoopThreadWhileTheWorkerWaitsAndWhileItIsJoined) {
-    KeyProbe probe;
-    dispatch.RegisterHandler<KVM_KEY_EVENT>(&probe, &KeyProbe::onKey);
+TEST_F(DispatchTest, SendsFromAWorkerRunOnTheLoopThreadAndAWorkerThatKeepsSendingCannotHangShutdown) {
+    struct Probe {
+        std::thread::id ranOn;
+        std::atomic<int> count{0};
+        void onKey(unsigned, int) {
+            ranOn = std::this_thread::get_id();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            ++count;
+        }
+    } probe;
+    dispatch.RegisterHandler<KVM_KEY_EVENT>(&probe, &Probe::onKey);
     std::atomic<bool> sendReturned{false};
     int countWhenReturned = 0;
-    std::thread worker([&] {
+    std::thread waiting([&] {
         EXPECT_TRUE(dispatch.send<KVM_KEY_EVENT>(3, 1));
         countWhenReturned = probe.count;
         sendReturned = true;
     });
     EXPECT_TRUE(loop.runUntil([&] { return sendReturned.load(); }, std::chrono::seconds(10)));
-    worker.join();
+    waiting.join();
     EXPECT_EQ(probe.ranOn, std::this_thread::get_id());
-    EXPECT_EQ(countWhenReturned, 1);
+    EXPECT_EQ(countWhenReturned, 1) << "the worker waits for its message to be handled";
 
+    // Joining a worker serves its sends.
     std::atomic<bool> done{false};
     std::thread joined([&] {
         for (int i = 0; i < 5; ++i)
@@ -181,22 +165,18 @@ TEST_F(DispatchTest, SendsFromAWorkerRunOnTheLoopThreadWhileTheWorkerWaitsAndWhi
     EXPECT_TRUE(loop.serveSendsUntil([&] { return done.load(); }, std::chrono::seconds(10)));
     joined.join();
     EXPECT_EQ(probe.count, 6);
-}
 
-TEST_F(DispatchTest, AWorkerThatKeepsSendingCannotHangShutdown) {
-    KeyProbe probe;
-    dispatch.RegisterHandler<KVM_KEY_EVENT>(&probe, &KeyProbe::onKey);
+    // The loop thread stops serving and joins a worker that keeps sending, as the device's shutdown does.
     std::atomic<bool> refused{false};
-    std::thread worker([&] {
+    std::thread endless([&] {
         while (!refused)
             refused = !dispatch.send<KVM_KEY_EVENT>(1, 1);
     });
-    loop.runUntil([&] { return probe.count >= 3; }, std::chrono::seconds(10));
-    // The loop thread stops serving and joins the worker, as the device's shutdown does.
+    loop.runUntil([&] { return probe.count >= 9; }, std::chrono::seconds(10));
     loop.refuseSends();
-    worker.join();
+    endless.join();
     EXPECT_TRUE(refused);
-    EXPECT_GE(probe.count, 3);
+    EXPECT_GE(probe.count, 9);
 }
 
 } // namespace
