@@ -16,15 +16,13 @@ constexpr int at(int hhmm) {
     return hhmm / 100 * 3600 + hhmm % 100 * 60;
 }
 
-TEST(TimeOfDayRange, ReadsTimesOfDay) {
+TEST(TimeOfDayRange, ReadsTimesAndHoldsFromTheStartUntilJustBeforeTheEndAlsoOverMidnight) {
     EXPECT_EQ(parseTimeOfDay("08:30"), at(830));
     EXPECT_EQ(parseTimeOfDay("8:05"), at(805));
     EXPECT_EQ(parseTimeOfDay("23:59:59"), at(2359) + 59);
     for (const char* bad : {"", "24:00", "12:60", "12", "12:30:", "12:30:60", "12:30pm", "-1:30", "noon"})
         EXPECT_FALSE(parseTimeOfDay(bad)) << bad;
-}
 
-TEST(TimeOfDayRange, HoldsFromTheStartUntilJustBeforeTheEndAlsoOverMidnight) {
     // {now, from, to, holds}; equal ends make an empty range, at that time too.
     const std::tuple<int, int, int, bool> cases[] = {
         {800, 800, 1700, true},   {1659, 800, 1700, true}, {1700, 800, 1700, false}, {759, 800, 1700, false},
