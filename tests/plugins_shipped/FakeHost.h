@@ -24,9 +24,6 @@ using Picture = std::vector<uint32_t>;
 inline std::string pluginFile(const std::string& name, const std::string& file) {
     return std::string(CORVANE_PLUGINS_DIR) + "/" + name + "/" + file;
 }
-inline std::string pluginLibrary(const std::string& name) {
-    return pluginFile(name, name + ".so");
-}
 
 inline constexpr auto red = [](uint32_t pixel) {
     return (pixel >> 16 & 0xff) > 200 && (pixel >> 8 & 0xff) < 60;
@@ -149,7 +146,7 @@ struct FakeCondition : FakeContext<IKVConditionPluginContext, IKVConditionPlugin
 class PluginLibrary {
 public:
     explicit PluginLibrary(const std::string& name)
-        : handle_(dlopen(pluginLibrary(name).c_str(), RTLD_NOW | RTLD_LOCAL)) {}
+        : handle_(dlopen(pluginFile(name, name + ".so").c_str(), RTLD_NOW | RTLD_LOCAL)) {}
     ~PluginLibrary() {
         if (handle_ != nullptr)
             dlclose(handle_);

