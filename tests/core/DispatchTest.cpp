@@ -32,111 +32,90 @@ struct DispatchTest : ::testing::Test {
     Log log;
 };
 
-TEST_F(DispatchTest, HandlersRunInRegistrationOrderBeforeWindowsInIdOrder) {
+TEST_F(DispatchTest, HandlersRunOnceInRegistrationOrderBeforeWindowsInIdOrderUntilClosed) {
     Window first(log, "w1"), second(log, "w2");
     Recorder a{log, "a"}, b{log, "b"};
     dispatch.RegisterWindow(KVM_DEVICE_STATE, &second);
     dispatch.RegisterWindow(KVM_DEVICE_STATE, &first);
-    dispatch.RegisterHandler<KVM_DEVICE_STATE>(&b, &Recorder::plain);
-    dispatch.RegisterHandler<KVM_DEVICE_STATE>(&a, &Recorder::plain);
-
-    EXPECT_TRUE(dispatch.send<KVM_DEVICE_STATE>(0));
-    EXPECT_EQ(log, (Log{"b:plain", "a:plain", "w1:window 2040", "w2:window 2040"}));
-}
-
-TEST_F(DispatchTest, RepeatedRegistrationKeepsOneHandlerAndSeveralMessagesEachRunIt) {
-    Recorder a{log, "a"};
     for (int twice = 0; twice < 2; ++twice) {
-        dispatch.RegisterHandler<KVM_DEVICE_MODIFIERS_CHANGED>(&a, &Recorder::plain);
+        dispatch.RegisterHandler<KVM_DEVICE_STATE>(&b, &Recorder::plain);
+        dispatch.RegisterHandler<KVM_DEVICE_STATE>(&a, &Recorder::plain);
         dispatch.RegisterHandler<KVM_RUNNING_APPS_CHANGED>(&a, &Recorder::plain);
-        dispatch.RegisterHandler<KVM_FOREGROUND_APP_CHANGED>(&a, &Recorder::plain);
     }
-    EXPECT_EQ(dispatch.handlerCount(KVM_RUNNING_APPS_CHANGED), 1u);
+    EXPECT_EQ(dispatch.handlerCount(KVM_DEVICE_STATE), 2u);
+    EXPECT_TRUE(dispatch.send<KVM_DEVICE_STATE>(0));
     dispatch.NotifyDispatch(KVM_RUNNING_APPS_CHANGED);
-    dispatch.NotifyDispatch(KVM_FOREGROUND_APP_CHANGED);
-    EXPECT_EQ(log, (Log{"a:plain", "a:plain"}));
+    EXPECT_EQ(log, (Log{"b:plain", "a:plain", "w1:window 2040", "w2:window 2040", "a:plain"}));
+
+    // Closing destroys the dispatch; later messages are not delivered.
+    bool ended = false;
+    dispatch.SetDestroyedCallback([&] { ended = true; });
+    dispatch.RegisterHandler<KVM_DESTROY>(&b, &Recorder::plain);
+    dispatch.NotifyDispatch(KVM_CLOSE);
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(dispatch.IsDestroyed());
+    EXPECT_FALSE(dispatch.NotifyDispatch(KVM_RUNNING_APPS_CHANGED));
+    EXPECT_EQ(log.size(), 6u);
+    EXPECT_EQ(log.back(), "b:plain");
 }
 
 // Registration is typed per message: a handler takes nothing, (W) or (W, L) of the message's own types.
-struct Handlers {
-    void none() {}
-    void key(unsigned, int) {}
-    void keyByRef(const unsigned&, const int&) {}
-    void keyOnly(unsigned) {}
-    void keyConst(unsigned, int) const {}
-    void wrongW(int, int) {}
-    void wrongL(unsigned, long) {}
-    void tooMany(unsigned, int, int) {}
-    void byMutableRef(unsigned&, int) {}
-    void text(const char*) {}
-    void textAsString(std::string) {}
-    void window(unsigned long) {}
-    void plugin(KVViewPluginInstance*, unsigned) {}
-};
-static_assert(KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::none)>);
-static_assert(KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::key)>);
-static_assert(KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::keyByRef)>);
-static_assert(KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::keyOnly)>);
-static_assert(KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::keyConst)>);
-static_assert(!KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::wrongW)>);
-static_assert(!KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::wrongL)>);
-static_assert(!KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::tooMany)>);
-static_assert(!KVHandlerFor<KVM_KEY_EVENT, decltype(&Handlers::byMutableRef)>);
-static_assert(!KVHandlerFor<KVM_KEY_EVENT, void (*)(unsigned, int)>);
-static_assert(KVHandlerFor<KVM_OPEN_LAYERS_FILE, decltype(&Handlers::text)>);
-static_assert(!KVHandlerFor<KVM_OPEN_LAYERS_FILE, decltype(&Handlers::textAsString)>);
-static_assert(!KVHandlerFor<KVM_OPEN_LAYERS_FILE, decltype(&Handlers::window)>);
-static_assert(KVHandlerFor<KVM_WINDOW_ACTIVATED_SECOND_SOURCE, decltype(&Handlers::window)>);
-static_assert(!KVHandlerFor<KVM_WINDOW_ACTIVATED, decltype(&Handlers::keyOnly)>);
-static_assert(KVHandlerFor<KVM_PLUGIN_IMAGE_UPDATED, decltype(&Handlers::plugin)>);
-static_assert(!KVHandlerFor<KVM_DEVICE_STATE, decltype(&Handlers::text)>);
+struct H;
+template <KVMessage M, class... Handler> constexpr bool fit = (KVHandlerFor<M, Handler> && ...);
+template <KVMessage M, class... Handler> constexpr bool noneFit = (!KVHandlerFor<M, Handler> && ...);
+static_assert(
+    fit<KVM_KEY_EVENT, void (H::*)(), void (H::*)(unsigned, int), void (H::*)(const unsigned&, const int&),
+        void (H::*)(unsigned), void (H::*)(unsigned, int) const>);
+static_assert(noneFit<KVM_KEY_EVENT, void (H::*)(int, int), void (H::*)(unsigned, long),
+                      void (H::*)(unsigned, int, int), void (H::*)(unsigned&, int), void (*)(unsigned, int)>);
+static_assert(fit<KVM_OPEN_LAYERS_FILE, void (H::*)(const char*)>);
+static_assert(noneFit<KVM_OPEN_LAYERS_FILE, void (H::*)(std::string), void (H::*)(unsigned long)>);
+static_assert(fit<KVM_WINDOW_ACTIVATED_SECOND_SOURCE, void (H::*)(unsigned long)>);
+static_assert(noneFit<KVM_WINDOW_ACTIVATED, void (H::*)(unsigned)>);
+static_assert(fit<KVM_PLUGIN_IMAGE_UPDATED, void (H::*)(KVViewPluginInstance*, unsigned)>);
+static_assert(noneFit<KVM_DEVICE_STATE, void (H::*)(const char*)>);
 
-TEST_F(DispatchTest, NestedSendIsDispatchedInsideTheOuterOne) {
+TEST_F(DispatchTest, NestedSendsRunInsideTheOuterOneAndTextArrivesAsACopy) {
     struct Chain {
         CKVMessageDispatch& dispatch;
         Log& log;
+        const char* seen = nullptr;
         void onForeground() {
             log.push_back("evaluate");
             dispatch.NotifyDispatch(KVM_ACTIVE_LAYERS_CHANGED);
             log.push_back("evaluated");
         }
         void onActive() { log.push_back("compose"); }
-    } chain{dispatch, log};
-    dispatch.RegisterHandler<KVM_FOREGROUND_APP_CHANGED>(&chain, &Chain::onForeground);
-    dispatch.RegisterHandler<KVM_ACTIVE_LAYERS_CHANGED>(&chain, &Chain::onActive);
-    dispatch.NotifyDispatch(KVM_FOREGROUND_APP_CHANGED);
-    EXPECT_EQ(log, (Log{"evaluate", "compose", "evaluated"}));
-}
-
-TEST_F(DispatchTest, TextIsDeliveredAsACopyValidDuringTheCall) {
-    struct Keeper {
-        const char* seen = nullptr;
-        std::string kept;
         void onOpen(const char* path) {
             seen = path;
-            kept = path;
+            log.push_back(path);
         }
-    } keeper;
+    } chain{dispatch, log};
     Window window(log, "w");
-    dispatch.RegisterHandler<KVM_OPEN_LAYERS_FILE>(&keeper, &Keeper::onOpen);
+    dispatch.RegisterHandler<KVM_FOREGROUND_APP_CHANGED>(&chain, &Chain::onForeground);
+    dispatch.RegisterHandler<KVM_ACTIVE_LAYERS_CHANGED>(&chain, &Chain::onActive);
+    dispatch.RegisterHandler<KVM_OPEN_LAYERS_FILE>(&chain, &Chain::onOpen);
     dispatch.RegisterWindow(KVM_OPEN_LAYERS_FILE, &window);
-
+    dispatch.RegisterHandler<KVM_COPYDATA>(&chain, &Chain::onActive);
+    dispatch.NotifyDispatch(KVM_FOREGROUND_APP_CHANGED);
     std::string path = "/home/me/Games.LAYERS";
     dispatch.send<KVM_OPEN_LAYERS_FILE>(path.c_str());
-    EXPECT_EQ(keeper.kept, "/home/me/Games.LAYERS");
-    EXPECT_NE(keeper.seen, path.c_str()) << "handlers must see the dispatch's copy, not the sender's text";
-    EXPECT_EQ(log, (Log{"w:window 2048"}));
-}
-
-TEST_F(DispatchTest, DataCopyWithoutRecordIsNotDispatched) {
-    Recorder a{log, "a"};
-    dispatch.RegisterHandler<KVM_COPYDATA>(&a, &Recorder::plain);
+    EXPECT_NE(chain.seen, path.c_str()) << "handlers must see the dispatch's copy, not the sender's text";
+    // A data copy without its record is not dispatched.
     EXPECT_TRUE(dispatch.Send(KVM_COPYDATA, 0, 0));
-    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(log, (Log{"evaluate", "compose", "evaluated", "/home/me/Games.LAYERS", "w:window 2048"}));
 }
 
-TEST_F(DispatchTest, UnregisteringWindowsAndHandlers) {
+TEST_F(DispatchTest, UnregisteredWindowsAndHandlersAreNotReachedEvenDuringADispatch) {
+    struct Closer : IKVMessageWindow {
+        CKVMessageDispatch& dispatch;
+        IKVMessageWindow* other;
+        Closer(CKVMessageDispatch& d, IKVMessageWindow* o) : dispatch(d), other(o) {}
+        void receiveMessage(KVMessage, KVWParam, KVLParam) override { dispatch.UnregisterWindow(other); }
+    };
+    Closer closer(dispatch, nullptr); // made first: the lower id, reached first
     Window window(log, "w");
+    closer.other = &window;
     Recorder a{log, "a"};
     dispatch.RegisterWindow(KVM_KEYS_EDITED, &window);
     dispatch.RegisterWindow(KVM_TREE_SELECTION_CHANGED, &window);
@@ -146,104 +125,58 @@ TEST_F(DispatchTest, UnregisteringWindowsAndHandlers) {
     EXPECT_EQ(dispatch.windowCount(KVM_KEYS_EDITED), 0u);
     EXPECT_EQ(dispatch.handlerCount(KVM_KEYS_EDITED), 0u);
     dispatch.NotifyDispatch(KVM_KEYS_EDITED);
-    EXPECT_TRUE(log.empty());
-}
-
-TEST_F(DispatchTest, AWindowThatGoesAwayDuringDispatchIsNotReached) {
-    struct Closer : IKVMessageWindow {
-        CKVMessageDispatch& dispatch;
-        IKVMessageWindow* other;
-        Closer(CKVMessageDispatch& d, IKVMessageWindow* o) : dispatch(d), other(o) {}
-        void receiveMessage(KVMessage, KVWParam, KVLParam) override { dispatch.UnregisterWindow(other); }
-    };
-    auto closer = std::make_unique<Closer>(dispatch, nullptr);
-    Window victim(log, "victim");
-    closer->other = &victim;
-    dispatch.RegisterWindow(KVM_BINDING_EDITED, closer.get());
-    dispatch.RegisterWindow(KVM_BINDING_EDITED, &victim);
+    // A window that goes away while a message is dispatched is not reached by it.
+    dispatch.RegisterWindow(KVM_BINDING_EDITED, &closer);
+    dispatch.RegisterWindow(KVM_BINDING_EDITED, &window);
     dispatch.NotifyDispatch(KVM_BINDING_EDITED);
     EXPECT_TRUE(log.empty());
 }
 
-TEST_F(DispatchTest, CloseDestroysAndLaterSendsAreNotDelivered) {
-    Recorder tray{log, "tray"};
-    bool ended = false;
-    dispatch.SetDestroyedCallback([&] { ended = true; });
-    dispatch.RegisterHandler<KVM_DESTROY>(&tray, &Recorder::plain);
-    dispatch.RegisterHandler<KVM_SHOW_EDITOR>(&tray, &Recorder::plain);
-    dispatch.NotifyDispatch(KVM_CLOSE);
-    EXPECT_TRUE(ended);
-    EXPECT_TRUE(dispatch.IsDestroyed());
-    EXPECT_FALSE(dispatch.NotifyDispatch(KVM_SHOW_EDITOR));
-    EXPECT_EQ(log, (Log{"tray:plain"}));
-}
-
-TEST_F(DispatchTest, SendFromAWorkerRunsOnTheLoopThreadWhileTheWorkerWaits) {
+TEST_F(DispatchTest, SendsFromAWorkerRunOnTheLoopThreadAndAWorkerThatKeepsSendingCannotHangShutdown) {
     struct Probe {
         std::thread::id ranOn;
-        std::atomic<bool> finished{false};
+        std::atomic<int> count{0};
         void onKey(unsigned, int) {
             ranOn = std::this_thread::get_id();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            finished = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            ++count;
         }
     } probe;
     dispatch.RegisterHandler<KVM_KEY_EVENT>(&probe, &Probe::onKey);
-
     std::atomic<bool> sendReturned{false};
-    bool finishedWhenReturned = false;
-    std::thread worker([&] {
+    int countWhenReturned = 0;
+    std::thread waiting([&] {
         EXPECT_TRUE(dispatch.send<KVM_KEY_EVENT>(3, 1));
-        finishedWhenReturned = probe.finished;
+        countWhenReturned = probe.count;
         sendReturned = true;
     });
     EXPECT_TRUE(loop.runUntil([&] { return sendReturned.load(); }, std::chrono::seconds(10)));
-    worker.join();
+    waiting.join();
     EXPECT_EQ(probe.ranOn, std::this_thread::get_id());
-    EXPECT_TRUE(finishedWhenReturned);
-}
+    EXPECT_EQ(countWhenReturned, 1) << "the worker waits for its message to be handled";
 
-TEST_F(DispatchTest, AWorkerThatKeepsSendingCannotHangShutdown) {
-    struct Counter {
-        int count = 0;
-        void onKey(unsigned, int) { ++count; }
-    } counter;
-    dispatch.RegisterHandler<KVM_KEY_EVENT>(&counter, &Counter::onKey);
-
-    std::atomic<bool> stop{false};
-    std::atomic<bool> refused{false};
-    std::thread worker([&] {
-        while (!stop) {
-            if (!dispatch.send<KVM_KEY_EVENT>(1, 1)) {
-                refused = true;
-                break;
-            }
-        }
-    });
-    loop.runUntil([&] { return counter.count >= 3; }, std::chrono::seconds(10));
-
-    // The loop thread stops serving and joins the worker, as the device's shutdown does.
-    loop.refuseSends();
-    worker.join();
-    EXPECT_TRUE(refused);
-    EXPECT_GE(counter.count, 3);
-}
-
-TEST_F(DispatchTest, JoiningAWorkerServesItsSends) {
-    struct Counter {
-        int count = 0;
-        void onKey(unsigned, int) { ++count; }
-    } counter;
-    dispatch.RegisterHandler<KVM_KEY_EVENT>(&counter, &Counter::onKey);
+    // Joining a worker serves its sends.
     std::atomic<bool> done{false};
-    std::thread worker([&] {
+    std::thread joined([&] {
         for (int i = 0; i < 5; ++i)
             EXPECT_TRUE(dispatch.send<KVM_KEY_EVENT>(i, 0));
         done = true;
     });
     EXPECT_TRUE(loop.serveSendsUntil([&] { return done.load(); }, std::chrono::seconds(10)));
-    worker.join();
-    EXPECT_EQ(counter.count, 5);
+    joined.join();
+    EXPECT_EQ(probe.count, 6);
+
+    // The loop thread stops serving and joins a worker that keeps sending, as the device's shutdown does.
+    std::atomic<bool> refused{false};
+    std::thread endless([&] {
+        while (!refused)
+            refused = !dispatch.send<KVM_KEY_EVENT>(1, 1);
+    });
+    loop.runUntil([&] { return probe.count >= 9; }, std::chrono::seconds(10));
+    loop.refuseSends();
+    endless.join();
+    EXPECT_TRUE(refused);
+    EXPECT_GE(probe.count, 9);
 }
 
 } // namespace

@@ -12,9 +12,7 @@ TEST(Strings, Utf16RoundTripIncludingSurrogatesAndBadInput) {
     const auto wide = toUtf16(text);
     EXPECT_EQ(wide.size(), 11u); // the last character takes a surrogate pair
     EXPECT_EQ(toUtf8(wide), text);
-    EXPECT_EQ(toUtf16("a\xFF"
-                      "b"),
-              u"a\uFFFDb");
+    EXPECT_EQ(toUtf16(std::string("a\xFF") + "b"), u"a\uFFFDb");
     EXPECT_EQ(toUtf16("\xE2\x82"), u"\uFFFD\uFFFD"); // cut off
     EXPECT_EQ(toUtf16("\xC0\xAF"), u"\uFFFD");       // overlong
     EXPECT_EQ(toUtf8(u"\xD800x"), "\xEF\xBF\xBDx");  // lone surrogate

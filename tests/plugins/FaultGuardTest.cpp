@@ -9,39 +9,34 @@
 
 namespace {
 
+using namespace corvane::plugins;
+
 void writeToForbiddenPage(void*) {
-    auto* page =
-        static_cast<volatile int*>(::mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    *page = 1;
+    *static_cast<volatile int*>(::mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)) = 1;
 }
 
 void callContainedFaultInside(void* result) {
     // A guarded call inside a guarded call: the inner fault returns to the inner guard only.
-    *static_cast<int*>(result) = corvane::plugins::runContained(&writeToForbiddenPage, nullptr);
+    *static_cast<int*>(result) = runContained(&writeToForbiddenPage, nullptr);
 }
 
-TEST(FaultGuardTest, AFaultInsideReturnsItsSignalAndTheProgramGoesOn) {
-    EXPECT_EQ(corvane::plugins::runContained(&writeToForbiddenPage, nullptr), SIGSEGV);
+// A fault in a plug-in's call is contained in the plug-in tests; here the nesting.
+TEST(FaultGuardTest, AFaultInsideReturnsItsSignalToTheInnermostGuardOnly) {
     int inner = 0;
-    EXPECT_EQ(corvane::plugins::runContained(&callContainedFaultInside, &inner), 0);
+    EXPECT_EQ(runContained(&callContainedFaultInside, &inner), 0);
     EXPECT_EQ(inner, SIGSEGV);
-    int value = 0;
-    EXPECT_EQ(corvane::plugins::runContained([](void* p) { *static_cast<int*>(p) = 7; }, &value), 0);
-    EXPECT_EQ(value, 7);
 }
 
 TEST(FaultGuardDeathTest, AFaultOutsideAGuardedCallStillEndsTheProgram) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    ASSERT_TRUE(corvane::plugins::faultGuardInstalled());
+    ASSERT_TRUE(faultGuardInstalled());
     EXPECT_DEATH(writeToForbiddenPage(nullptr), "");
     // The program's own code called back from inside a guarded call is not contained either.
-    EXPECT_DEATH(corvane::plugins::runContained(
-                     [](void*) {
-                         const corvane::plugins::KVUnguardedScope ours;
-                         writeToForbiddenPage(nullptr);
-                     },
-                     nullptr),
-                 "");
+    const auto ours = [](void*) {
+        const KVUnguardedScope unguarded;
+        writeToForbiddenPage(nullptr);
+    };
+    EXPECT_DEATH(runContained(ours, nullptr), "");
 }
 
 TEST(CallWatchdogTest, ACallThatDoesNotReturnInTimeIsReportedOnce) {

@@ -10,37 +10,31 @@
 
 namespace {
 
-TEST(PluginLibraryTest, ALibraryThatCannotLoadKeepsItsErrorAndIsNotTriedAgain) {
+TEST(PluginLibraryTest, ALibraryThatCannotLoadOrServesAnotherInterfaceSaysWhyAndIsNotTriedAgain) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"OldInterface", "built for plug-in interface 2.0, but this program offers 1.0"},
+        {"NewerMinor", "1.99"},
+        {"Unversioned", "corvane_plugin_abi_version"}};
+    for (const auto& [name, error] : cases) {
+        const auto plugin = testPlugin(name);
+        EXPECT_FALSE(plugin->ensureLoaded());
+        EXPECT_NE(plugin->loadError().find(error), std::string::npos) << plugin->loadError();
+        EXPECT_FALSE(plugin->entryPoints().any()) << name;
+    }
+
     TempDir dir;
-    const auto path = dir.path() / "Late.so";
-    KVPluginInfo plugin("Late", path.string());
-    EXPECT_FALSE(plugin.ensureLoaded());
-    const std::string error = plugin.loadError();
+    KVPluginInfo late("Late", dir / "Late.so");
+    EXPECT_FALSE(late.ensureLoaded());
+    const std::string error = late.loadError();
     EXPECT_NE(error.find("Late.so"), std::string::npos) << error;
-
     // Installed while the program runs: seen at the next start, not now.
-    std::filesystem::copy_file(testPluginPath("Recorder"), path);
-    EXPECT_FALSE(plugin.ensureLoaded());
-    EXPECT_EQ(plugin.loadError(), error);
-    EXPECT_FALSE(plugin.entryPoints().any());
+    std::filesystem::copy_file(testPluginPath("Recorder"), dir / "Late.so");
+    EXPECT_FALSE(late.ensureLoaded());
+    EXPECT_EQ(late.loadError(), error);
+    EXPECT_FALSE(late.entryPoints().any());
 }
 
-TEST(PluginLibraryTest, InterfaceVersionsDecideBeforeAnythingIsCalled) {
-    const auto old = testPlugin("OldInterface");
-    EXPECT_FALSE(old->ensureLoaded());
-    EXPECT_EQ(old->loadError(), "built for plug-in interface 2.0, but this program offers 1.0");
-    EXPECT_FALSE(old->entryPoints().any());
-
-    const auto newer = testPlugin("NewerMinor");
-    EXPECT_FALSE(newer->ensureLoaded());
-    EXPECT_NE(newer->loadError().find("1.99"), std::string::npos) << newer->loadError();
-
-    const auto none = testPlugin("Unversioned");
-    EXPECT_FALSE(none->ensureLoaded());
-    EXPECT_NE(none->loadError().find("corvane_plugin_abi_version"), std::string::npos) << none->loadError();
-}
-
-TEST(PluginLibraryTest, FactoriesDecideWhatCanBeCreated) {
+TEST(PluginLibraryTest, FactoriesDecideWhatCanBeCreatedAndOneThatThrowsGivesNoObject) {
     KVPluginInstanceFactory factory(nullptr, nullptr);
     const auto conditionsOnly = testPlugin("ConditionOnly");
     EXPECT_FALSE(factory.CreateViewInstance(conditionsOnly, "Fill", 0));
@@ -54,10 +48,7 @@ TEST(PluginLibraryTest, FactoriesDecideWhatCanBeCreated) {
     EXPECT_FALSE(factory.CreateActionInstance(nothing, "Press", 0));
     EXPECT_TRUE(nothing->isLoaded());
     EXPECT_EQ(nothing->loadError(), "No factory functions");
-}
 
-TEST(PluginLibraryTest, AThrowingFactoryGivesNoObjectAndThePluginStaysUsable) {
-    KVPluginInstanceFactory factory(nullptr, nullptr);
     const auto throwing = testPlugin("Throwing");
     auto view = factory.CreateViewInstance(throwing, "Fill", 0);
     auto action = factory.CreateActionInstance(throwing, "Press", 0);
@@ -103,9 +94,7 @@ TEST(PluginLibraryTest, APluginThatCrashesIsDisabledAndTheOthersGoOn) {
     action->Deactivate();
     EXPECT_EQ(testCounter("CrashInStart", "destroys"), 0);
 
-    // An unrelated plug-in works as before.
-    const auto recorder = testPlugin("Recorder");
-    auto healthy = factory.CreateViewInstance(recorder, "Fill", 5);
+    auto healthy = factory.CreateViewInstance(testPlugin("Recorder"), "Fill", 5);
     healthy->Activate();
     EXPECT_TRUE(healthy->StartView());
     EXPECT_TRUE(healthy->IsDrawing());

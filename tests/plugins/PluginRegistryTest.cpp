@@ -22,14 +22,21 @@ std::string pluginDict(const std::string& id, const std::string& displayName, co
            "<key>Path</key><string>C:\\elsewhere.dll</string>" + inner + "</dict></dict>";
 }
 
-TEST(PluginRegistryTest, ScanningSetsThePathAndTheLaterFolderWinsAClash) {
+TEST(PluginRegistryTest, ScanningReadsDescriptionsAndTheLaterFolderWinsAClash) {
     TempDir program;
     TempDir user;
     writeInfo(program.path() / "Clock", pluginDict("Clock", "Program clock"));
     writeInfo(program.path() / "Broken", "<dict><key>Broken</key><dict>");
     writeInfo(program.path() / "Empty", "<dict/>");
     std::filesystem::create_directories(program.path() / "NoDescription");
-    writeInfo(program.path() / "Weather", pluginDict("Weather", "Weather"));
+    // Sub-plug-ins keep their order and only an exact "true" counts for the panel and dropped files.
+    writeInfo(program.path() / "Tools",
+              pluginDict("Tools", "Tools",
+                         "<key>Views</key><dict><key>Meter</key><dict><key>HasUI</key><string>true</string>"
+                         "<key>SupportsFilesDragDrop</key><string>yes</string><key>DefaultAction</key>"
+                         "<string>Reset</string></dict><key>Graph</key><dict><key>HasUI</key><string>True"
+                         "</string></dict></dict><key>Actions</key><dict><key>Reset</key><dict>"
+                         "<key>DefaultView</key><string>Meter</string></dict></dict>"));
     writeInfo(user.path() / "MyClock", pluginDict("Clock", "User clock"));
 
     KVPluginRegistry registry;
@@ -45,43 +52,25 @@ TEST(PluginRegistryTest, ScanningSetsThePathAndTheLaterFolderWinsAClash) {
     EXPECT_EQ(registry.plugins()[0]->PluginID(), "Clock");
     EXPECT_EQ(registry.plugins()[0]->displayName(), "User clock");
     EXPECT_EQ(registry.plugins()[0]->libraryPath(), (user.path() / "MyClock" / "MyClock.so").string());
-    EXPECT_EQ(registry.find("Weather")->libraryPath(), (program.path() / "Weather" / "Weather.so").string());
-    EXPECT_FALSE(registry.find("Broken"));
-    EXPECT_FALSE(registry.find("Empty"));
-}
+    const auto tools = registry.find("Tools");
+    ASSERT_TRUE(tools);
+    EXPECT_EQ(tools->libraryPath(), (program.path() / "Tools" / "Tools.so").string());
+    EXPECT_TRUE(tools->loadError().empty());
 
-TEST(PluginRegistryTest, SubPluginsKeepOrderAndOnlyExactTrueCounts) {
-    auto node = KVPropertyNode::create("Tools");
-    auto views = node->addChild("Views");
-    auto meter = views->addChild("Meter");
-    meter->addChild("HasUI", "true");
-    meter->addChild("SupportsFilesDragDrop", "yes");
-    meter->addChild("DefaultAction", "Reset");
-    auto graph = views->addChild("Graph");
-    graph->addChild("HasUI", "True");
-    auto actions = node->addChild("Actions");
-    actions->addChild("Reset")->addChild("DefaultView", "Meter");
-
-    KVPluginRegistry registry;
-    registry.add(KVPluginInfo::fromNode(*node));
-    const auto plugin = registry.find("Tools");
-    ASSERT_TRUE(plugin);
-    const auto& list = plugin->subPlugins(KVSubPluginKind::View);
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0]->SubPluginID, "Meter");
-    EXPECT_TRUE(list[0]->hasPanel);
-    EXPECT_FALSE(list[0]->acceptsFiles);
-    EXPECT_EQ(list[0]->pairedId, "Reset");
+    const auto& views = tools->subPlugins(KVSubPluginKind::View);
+    ASSERT_EQ(views.size(), 2u);
+    EXPECT_EQ(views[0]->SubPluginID, "Meter");
+    EXPECT_TRUE(views[0]->hasPanel);
+    EXPECT_FALSE(views[0]->acceptsFiles);
+    EXPECT_EQ(views[0]->pairedId, "Reset");
     EXPECT_FALSE(registry.findView("Tools", "Graph")->hasPanel);
     EXPECT_EQ(registry.findAction("Tools", "Reset")->pairedId, "Meter");
     EXPECT_FALSE(registry.findAction("Tools", "Meter"));
     EXPECT_FALSE(registry.findCondition("Nobody", "Meter"));
-    EXPECT_TRUE(plugin->loadError().empty());
-
     // Adding again replaces and moves to the end.
-    plugin->addSubPlugin(KVSubPluginKind::View, KVSubPluginInfo::fromNode(*meter, KVSubPluginKind::View));
-    EXPECT_EQ(list.back()->SubPluginID, "Meter");
-    EXPECT_EQ(list.size(), 2u);
+    tools->addSubPlugin(KVSubPluginKind::View, std::make_shared<KVSubPluginInfo>(*views[0]));
+    EXPECT_EQ(views.back()->SubPluginID, "Meter");
+    EXPECT_EQ(views.size(), 2u);
 }
 
 TEST(PluginTextTest, CopiesAtMost512CharactersWithoutSplittingOne) {
@@ -98,9 +87,7 @@ TEST(PluginTextTest, CopiesAtMost512CharactersWithoutSplittingOne) {
     EXPECT_EQ(std::strlen(buffer), 511u * 4);
 
     // 511 plain characters and then a two-byte one: the 512th character is taken whole.
-    std::string mixed(511, 'a');
-    mixed += "\xC3\xA9\xC3\xA9";
-    corvane::plugins::copyToPluginBuffer(mixed, buffer);
+    corvane::plugins::copyToPluginBuffer(std::string(511, 'a') + "\xC3\xA9\xC3\xA9", buffer);
     EXPECT_EQ(std::string(buffer), std::string(511, 'a') + "\xC3\xA9");
 
     // Broken text ends where it breaks.

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "plugins/PluginInfo.h"
-#include "plugins/PluginRegistry.h"
 
 #include <dlfcn.h>
 #include <string>
@@ -15,13 +14,12 @@ inline KVPtr<KVPluginInfo> testPlugin(const std::string& name) {
     return std::make_shared<KVPluginInfo>(name, testPluginPath(name));
 }
 
-// A hook the plug-in exports for tests; the library must be loaded already.
+// A hook the plug-in exports for tests, null while its library is not loaded.
 template <class F> F testHook(const std::string& name, const char* hook) {
     void* module = ::dlopen(testPluginPath(name).c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (!module)
-        return nullptr;
-    auto function = reinterpret_cast<F>(::dlsym(module, hook));
-    ::dlclose(module); // only drops the reference NOLOAD took
+    auto function = module ? reinterpret_cast<F>(::dlsym(module, hook)) : nullptr;
+    if (module)
+        ::dlclose(module); // only drops the reference NOLOAD took
     return function;
 }
 

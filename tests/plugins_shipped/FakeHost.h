@@ -11,6 +11,7 @@
 #include <dlfcn.h>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -23,21 +24,14 @@ using Picture = std::vector<uint32_t>;
 inline std::string pluginFile(const std::string& name, const std::string& file) {
     return std::string(CORVANE_PLUGINS_DIR) + "/" + name + "/" + file;
 }
-inline std::string pluginLibrary(const std::string& name) {
-    return pluginFile(name, name + ".so");
-}
 
-inline bool red(uint32_t pixel) {
+inline constexpr auto red = [](uint32_t pixel) {
     return (pixel >> 16 & 0xff) > 200 && (pixel >> 8 & 0xff) < 60;
-}
-inline bool white(uint32_t pixel) {
-    return (pixel & 0xffffff) == 0xffffff;
-}
-inline bool black(uint32_t pixel) {
-    return (pixel & 0xffffff) == 0;
-}
+};
+inline constexpr auto white = [](uint32_t pixel) { return (pixel & 0xffffff) == 0xffffff; };
+inline constexpr auto black = [](uint32_t pixel) { return (pixel & 0xffffff) == 0; };
 inline bool anyLit(const Picture& picture) {
-    return std::any_of(picture.begin(), picture.end(), [](uint32_t pixel) { return !black(pixel); });
+    return !std::all_of(picture.begin(), picture.end(), black);
 }
 
 // What every fake context shares. The plug-in gets the address of `link`, which leads back here.
@@ -152,17 +146,13 @@ struct FakeCondition : FakeContext<IKVConditionPluginContext, IKVConditionPlugin
 class PluginLibrary {
 public:
     explicit PluginLibrary(const std::string& name)
-        : handle_(dlopen(pluginLibrary(name).c_str(), RTLD_NOW | RTLD_LOCAL)) {}
+        : handle_(dlopen(pluginFile(name, name + ".so").c_str(), RTLD_NOW | RTLD_LOCAL)) {}
     ~PluginLibrary() {
         if (handle_ != nullptr)
             dlclose(handle_);
     }
     bool loaded() const { return handle_ != nullptr; }
     template <class T> T symbol(const char* name) const { return reinterpret_cast<T>(dlsym(handle_, name)); }
-    uint32_t abiVersion() const {
-        auto* version = symbol<const uint32_t*>("corvane_plugin_abi_version");
-        return version != nullptr ? *version : 0;
-    }
     IKVPluginObject* createView(const char* id, FakeView& view) const {
         return symbol<KVCreateViewFunction>("createView")(id, view.self());
     }
@@ -177,20 +167,10 @@ private:
     void* handle_;
 };
 
-// Owns a plug-in object and destroys it, as the configurator does when the instance goes.
-struct ObjectGuard {
-    IKVPluginObject* object;
-    explicit ObjectGuard(IKVPluginObject* created) : object(created) {}
-    ObjectGuard(const ObjectGuard&) = delete;
-    ObjectGuard& operator=(const ObjectGuard&) = delete;
-    ~ObjectGuard() { destroy(); }
-    void destroy() {
-        if (object != nullptr)
-            object->vtbl->Destroy(object);
-        object = nullptr;
-    }
-    IKVPluginObject* operator->() const { return object; }
-    explicit operator bool() const { return object != nullptr; }
+struct DestroyObject {
+    void operator()(IKVPluginObject* object) const { object->vtbl->Destroy(object); }
 };
+// Owns a plug-in object and destroys it, as the configurator does when the instance goes.
+using ObjectGuard = std::unique_ptr<IKVPluginObject, DestroyObject>;
 
 } // namespace corvane_test

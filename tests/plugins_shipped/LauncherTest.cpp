@@ -3,6 +3,7 @@
 #include "FakeHost.h"
 #include "Launcher/DesktopEntry.h"
 #include "Launcher/Launch.h"
+#include "support/TempDir.h"
 
 #include <filesystem>
 #include <fstream>
@@ -35,25 +36,16 @@ TEST(LauncherCommandLine, SplitsLikeAShellWithoutRunningOne) {
 
 class LauncherFiles : public testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::path(testing::TempDir()) / ("launcher-" + std::to_string(getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    std::string file(const std::string& name) const { return (folder_ / name).string(); }
-    void write(const std::string& name, const std::string& text) const { std::ofstream(file(name)) << text; }
     std::string desktopEntry(const std::string& exec, const std::string& icon = "no-such-icon") const {
-        write("thing.desktop", "[Desktop Entry]\nType=Application\nName=Thing\nName[de]=Ding\nIcon=" + icon +
-                                   "\nExec=" + exec + "\n\n[Desktop Action other]\nExec=false\n");
-        return file("thing.desktop");
+        return dir.write("thing.desktop",
+                         "[Desktop Entry]\nType=Application\nName=Thing\nName[de]=Ding\nIcon=" + icon +
+                             "\nExec=" + exec + "\n\n[Desktop Action other]\nExec=false\n");
     }
     // Waits for a started program to leave its mark; programs run detached, so only the file tells.
     bool appears(const std::string& name) const {
-        for (int i = 0; i < 200 && !fs::exists(file(name)); ++i)
+        for (int i = 0; i < 200 && !fs::exists(dir / name); ++i)
             std::this_thread::sleep_for(50ms);
-        return fs::exists(file(name));
+        return fs::exists(dir / name);
     }
     static int32_t drop(IKVPluginObject* object, const std::string& path) {
         IKVPluginPanel* panel = object->vtbl->GetPanel(object);
@@ -62,7 +54,7 @@ protected:
         return panel->vtbl->DropFile(panel, path.c_str());
     }
 
-    fs::path folder_;
+    TempDir dir;
     PluginLibrary library_{"Launcher"};
 };
 
@@ -72,86 +64,61 @@ TEST_F(LauncherFiles, ReadsTheMainGroupOfADesktopEntry) {
     EXPECT_EQ(entry->name, "Thing");
     EXPECT_EQ(entry->icon, "no-such-icon");
     EXPECT_EQ(corvane_plugins::execCommandLine(entry->exec), "gvim -f  --x=100%");
-    write("empty.desktop", "[Desktop Entry]\nName=Nothing\n");
-    EXPECT_FALSE(corvane_plugins::readDesktopEntry(file("empty.desktop")));
+    dir.write("empty.desktop", "[Desktop Entry]\nName=Nothing\n");
+    EXPECT_FALSE(corvane_plugins::readDesktopEntry((dir / "empty.desktop")));
 }
 
-TEST_F(LauncherFiles, RunStartsItsCommandDetached) {
-    FakeAction action;
-    action.properties["Command"] = "touch " + corvane_plugins::quoteWord(file("ran once"));
-    ObjectGuard run(library_.createAction("Run", action));
-    run->vtbl->Start(run.object);
-    run->vtbl->Stop(run.object);
-    EXPECT_TRUE(appears("ran once"));
-}
-
-TEST_F(LauncherFiles, DroppedDesktopEntryBecomesTheCommand) {
+TEST_F(LauncherFiles, ADroppedDesktopEntryProgramOrFileBecomesWhatTheKeyStarts) {
     FakeAction action;
     action.properties["Command"] = "false";
     ObjectGuard run(library_.createAction("Run", action));
-    std::string entry = desktopEntry("touch " + file("from-entry") + " %U");
-    EXPECT_EQ(drop(run.object, entry), 1);
-    EXPECT_EQ(action.get("Command"), "touch " + file("from-entry") + " ");
+    std::string entry = desktopEntry("touch " + (dir / "from-entry") + " %U");
+    EXPECT_EQ(drop(run.get(), entry), 1);
+    EXPECT_EQ(action.get("Command"), "touch " + (dir / "from-entry") + " ");
     EXPECT_EQ(action.get("Desktop"), entry);
-    run->vtbl->Start(run.object);
+    run->vtbl->Start(run.get());
     EXPECT_TRUE(appears("from-entry"));
 
-    EXPECT_EQ(drop(run.object, file("missing.desktop")), 0);
+    EXPECT_EQ(drop(run.get(), (dir / "missing.desktop")), 0);
     EXPECT_EQ(action.get("Desktop"), entry) << "a refused drop changes nothing";
-}
 
-TEST_F(LauncherFiles, DroppedProgramOrFileIsStoredForTheKey) {
-    FakeAction action;
-    ObjectGuard run(library_.createAction("Run", action));
-    write("make it", "#!/bin/sh\ntouch \"$(dirname \"$0\")/made\"\n");
-    fs::permissions(file("make it"), fs::perms::owner_all);
-    EXPECT_EQ(drop(run.object, file("make it")), 1);
-    EXPECT_EQ(action.get("Command"), corvane_plugins::quoteWord(file("make it")));
-    run->vtbl->Start(run.object);
+    dir.write("make it", "#!/bin/sh\ntouch \"$(dirname \"$0\")/made\"\n", true);
+    EXPECT_EQ(drop(run.get(), (dir / "make it")), 1);
+    EXPECT_EQ(action.get("Command"), corvane_plugins::quoteWord((dir / "make it")));
+    run->vtbl->Start(run.get());
     EXPECT_TRUE(appears("made"));
 
-    write("notes.txt", "text");
-    EXPECT_EQ(drop(run.object, file("notes.txt")), 1);
-    EXPECT_EQ(action.get("Path"), file("notes.txt"));
+    dir.write("notes.txt", "text");
+    EXPECT_EQ(drop(run.get(), (dir / "notes.txt")), 1);
+    EXPECT_EQ(action.get("Path"), (dir / "notes.txt"));
     EXPECT_EQ(action.get("Command"), "") << "the file is opened, not run";
 }
 
-TEST_F(LauncherFiles, RunWithoutATargetRunsWhatItsIconViewShows) {
-    FakeView view;
-    FakeAction action;
-    ObjectGuard icon(library_.createView("Icon", view));
-    ObjectGuard run(library_.createAction("Run", action));
-    view.pairedAction = run.object;
-    action.pairedView = icon.object;
-    view.start(icon.object);
-    EXPECT_EQ(drop(icon.object, desktopEntry("touch " + file("via-view"))), 1);
-    EXPECT_EQ(view.pictureCount(), 2u) << "the drop redraws the key";
-    run->vtbl->Start(run.object);
-    EXPECT_TRUE(appears("via-view"));
-}
-
-TEST_F(LauncherFiles, IconShowsTheEntrysPictureOrElseItsName) {
+TEST_F(LauncherFiles, IconShowsTheEntrysPictureOrElseItsNameAndRunWithoutATargetRunsIt) {
     constexpr unsigned char redSquarePng[] = {
         0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44,
         0x52, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x04, 0x08, 0x06, 0x00, 0x00, 0x00, 0xa9,
         0xf1, 0x9e, 0x7e, 0x00, 0x00, 0x00, 0x12, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9c, 0x63, 0xf8,
         0xcf, 0xc0, 0xf0, 0x1f, 0x19, 0x33, 0x90, 0x2e, 0x00, 0x00, 0x3c, 0x40, 0x1f, 0xe1, 0xe0,
         0x81, 0x77, 0xb4, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
-    std::ofstream(file("red.png"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(redSquarePng), sizeof redSquarePng);
+    dir.write("red.png", std::string(reinterpret_cast<const char*>(redSquarePng), sizeof redSquarePng));
 
     FakeView view;
-    view.properties["Desktop"] = desktopEntry("true", file("red.png"));
+    FakeAction action;
+    view.properties["Desktop"] = desktopEntry("true", (dir / "red.png"));
     ObjectGuard icon(library_.createView("Icon", view));
-    view.start(icon.object);
-    Picture picture = view.lastPicture();
-    EXPECT_TRUE(red(picture[CORVANE_KEY_SIZE * 24 + 24])) << "the icon fills the key's middle";
+    ObjectGuard run(library_.createAction("Run", action));
+    view.start(icon.get());
+    EXPECT_TRUE(red(view.lastPicture()[CORVANE_KEY_SIZE * 24 + 24])) << "the icon fills the key's middle";
+    view.pairedAction = run.get();
+    action.pairedView = icon.get();
 
-    view.properties["Desktop"] = desktopEntry("true");
-    ObjectGuard named(library_.createView("Icon", view));
-    view.start(named.object);
-    EXPECT_TRUE(anyLit(view.lastPicture()));
+    EXPECT_EQ(drop(icon.get(), desktopEntry("touch " + (dir / "via-view"))), 1);
+    EXPECT_EQ(view.pictureCount(), 2u) << "the drop redraws the key";
+    EXPECT_TRUE(anyLit(view.lastPicture())) << "the name shows where no picture is found";
     EXPECT_FALSE(red(view.lastPicture()[CORVANE_KEY_SIZE * 24 + 24]));
+    run->vtbl->Start(run.get());
+    EXPECT_TRUE(appears("via-view"));
 }
 
 } // namespace

@@ -11,38 +11,29 @@ using corvane_plugins::parseTimeOfDay;
 
 namespace {
 
-constexpr int at(int hours, int minutes) {
-    return hours * 3600 + minutes * 60;
+// A time of day written as hhmm, in seconds.
+constexpr int at(int hhmm) {
+    return hhmm / 100 * 3600 + hhmm % 100 * 60;
 }
 
-TEST(TimeOfDayRange, ReadsTimesOfDay) {
-    EXPECT_EQ(parseTimeOfDay("08:30"), at(8, 30));
-    EXPECT_EQ(parseTimeOfDay("8:05"), at(8, 5));
-    EXPECT_EQ(parseTimeOfDay("23:59:59"), at(23, 59) + 59);
+TEST(TimeOfDayRange, ReadsTimesAndHoldsFromTheStartUntilJustBeforeTheEndAlsoOverMidnight) {
+    EXPECT_EQ(parseTimeOfDay("08:30"), at(830));
+    EXPECT_EQ(parseTimeOfDay("8:05"), at(805));
+    EXPECT_EQ(parseTimeOfDay("23:59:59"), at(2359) + 59);
     for (const char* bad : {"", "24:00", "12:60", "12", "12:30:", "12:30:60", "12:30pm", "-1:30", "noon"})
         EXPECT_FALSE(parseTimeOfDay(bad)) << bad;
-}
 
-TEST(TimeOfDayRange, HoldsFromTheStartUntilJustBeforeTheEnd) {
-    EXPECT_TRUE(isBetween(at(8, 0), at(8, 0), at(17, 0)));
-    EXPECT_TRUE(isBetween(at(16, 59), at(8, 0), at(17, 0)));
-    EXPECT_FALSE(isBetween(at(17, 0), at(8, 0), at(17, 0)));
-    EXPECT_FALSE(isBetween(at(7, 59), at(8, 0), at(17, 0)));
-    // Over midnight.
-    EXPECT_TRUE(isBetween(at(23, 0), at(22, 0), at(6, 0)));
-    EXPECT_TRUE(isBetween(at(0, 0), at(22, 0), at(6, 0)));
-    EXPECT_TRUE(isBetween(at(5, 59), at(22, 0), at(6, 0)));
-    EXPECT_FALSE(isBetween(at(6, 0), at(22, 0), at(6, 0)));
-    EXPECT_FALSE(isBetween(at(12, 0), at(22, 0), at(6, 0)));
-    // Equal ends: an empty range, at that time too.
-    EXPECT_FALSE(isBetween(at(9, 0), at(9, 0), at(9, 0)));
-    EXPECT_FALSE(isBetween(at(10, 0), at(9, 0), at(9, 0)));
-}
-
-TEST(TimeOfDayRange, CountsTheWaitUntilATimeAcrossMidnight) {
-    EXPECT_EQ(corvane_plugins::secondsUntil(at(23, 0), at(1, 0)), 2 * 3600);
-    EXPECT_EQ(corvane_plugins::secondsUntil(at(1, 0), at(23, 0)), 22 * 3600);
-    EXPECT_EQ(corvane_plugins::secondsUntil(at(1, 0), at(1, 0)), 24 * 3600);
+    // {now, from, to, holds}; equal ends make an empty range, at that time too.
+    const std::tuple<int, int, int, bool> cases[] = {
+        {800, 800, 1700, true},   {1659, 800, 1700, true}, {1700, 800, 1700, false}, {759, 800, 1700, false},
+        {2300, 2200, 600, true},  {0, 2200, 600, true},    {559, 2200, 600, true},   {600, 2200, 600, false},
+        {1200, 2200, 600, false}, {900, 900, 900, false},  {1000, 900, 900, false}};
+    for (const auto& [now, from, to, holds] : cases)
+        EXPECT_EQ(isBetween(at(now), at(from), at(to)), holds) << now << " in " << from << "-" << to;
+    // The wait until a time, across midnight.
+    EXPECT_EQ(corvane_plugins::secondsUntil(at(2300), at(100)), 2 * 3600);
+    EXPECT_EQ(corvane_plugins::secondsUntil(at(100), at(2300)), 22 * 3600);
+    EXPECT_EQ(corvane_plugins::secondsUntil(at(100), at(100)), 24 * 3600);
 }
 
 std::string timeOfDayIn(int hours) {

@@ -18,7 +18,7 @@ Picture firstPicture(const char* plugin, const char* id, std::map<std::string, s
     FakeView view;
     view.properties = std::move(properties);
     ObjectGuard object(library.createView(id, view));
-    view.start(object.object);
+    view.start(object.get());
     return view.lastPicture();
 }
 
@@ -26,34 +26,29 @@ Picture firstPicture(const char* plugin, const char* id, std::map<std::string, s
 TEST(DrawingPlugins, StayLoadedOnceLoaded) {
     for (const char* name : {"Clock", "Launcher", "SystemMonitor", "Timer"}) {
         EXPECT_TRUE(PluginLibrary(name).loaded());
-        void* handle = dlopen(pluginLibrary(name).c_str(), RTLD_NOW | RTLD_NOLOAD);
+        void* handle = dlopen(pluginFile(name, std::string(name) + ".so").c_str(), RTLD_NOW | RTLD_NOLOAD);
         EXPECT_NE(handle, nullptr) << name;
         if (handle != nullptr)
             dlclose(handle);
     }
 }
 
-TEST(Clock, DrawsTheTimeInTheFormatGiven) {
-    Picture time = firstPicture("Clock", "Time", {});
-    ASSERT_EQ(time.size(), size_t(CORVANE_KEY_SIZE * CORVANE_KEY_SIZE));
-    EXPECT_TRUE(anyLit(time));
+TEST(Clock, DrawsTheTimeInTheFormatGivenRedrawsOnItsOwnAndStopsWhenDestroyed) {
     Picture text = firstPicture("Clock", "Time", {{"Format", "Hi"}});
     EXPECT_TRUE(anyLit(text));
-    EXPECT_NE(text, time);
     EXPECT_EQ(firstPicture("Clock", "Time", {{"Format", "Hi"}}), text);
     // An empty format falls back to hours and minutes rather than a blank key.
     EXPECT_TRUE(anyLit(firstPicture("Clock", "Time", {{"Format", ""}})));
-}
 
-TEST(Clock, RedrawsOnItsOwnAndStopsWhenDestroyed) {
     PluginLibrary library("Clock");
     FakeView view;
     view.properties["Format"] = "%H:%M:%S"; // seconds: a new picture each second
     ObjectGuard object(library.createView("Time", view));
     EXPECT_EQ(view.pictureCount(), 0u) << "nothing is published before the start";
-    view.start(object.object);
+    view.start(object.get());
     ASSERT_TRUE(view.waitUntil([&] { return view.pictures.size() >= 3; }));
-    object.destroy();
+    EXPECT_NE(view.lastPicture(), text);
+    object.reset();
     size_t published = view.pictureCount();
     std::this_thread::sleep_for(1500ms);
     EXPECT_EQ(view.pictureCount(), published);
@@ -107,7 +102,7 @@ TEST(Countdown, StartsPausesFinishesAndStartsAgain) {
     EXPECT_EQ(countdown.secondsLeft(t + 201s), 89);
 }
 
-TEST(Timer, KeyPressStartsTheCountdownWhichFlashesAtZero) {
+TEST(Timer, KeyPressStartsItsOwnCountdownWhichFlashesAtZeroAndLeavesAnyOtherPairedObjectAlone) {
     PluginLibrary library("Timer");
     FakeView view;
     FakeAction action;
@@ -115,14 +110,21 @@ TEST(Timer, KeyPressStartsTheCountdownWhichFlashesAtZero) {
     ObjectGuard countdown(library.createView("Countdown", view));
     ObjectGuard startStop(library.createAction("StartStop", action));
     ASSERT_TRUE(countdown && startStop);
-    view.pairedAction = startStop.object;
-    action.pairedView = countdown.object;
-    view.start(countdown.object);
-    Picture stopped = view.lastPicture();
-    EXPECT_TRUE(black(stopped[0]));
+    startStop->vtbl->Start(startStop.get()); // no view on the key: logged, nothing else
+    static int foreignStarts = 0;
+    static const IKVPluginObjectVtbl foreignTable{nullptr, nullptr, [](IKVPluginObject*) { ++foreignStarts; },
+                                                  nullptr};
+    IKVPluginObject foreign{&foreignTable};
+    action.pairedView = &foreign;
+    startStop->vtbl->Start(startStop.get());
+    EXPECT_EQ(foreignStarts, 0);
 
-    startStop->vtbl->Start(startStop.object);
-    startStop->vtbl->Stop(startStop.object);
+    view.pairedAction = startStop.get();
+    action.pairedView = countdown.get();
+    view.start(countdown.get());
+    EXPECT_TRUE(black(view.lastPicture()[0]));
+    startStop->vtbl->Start(startStop.get());
+    startStop->vtbl->Stop(startStop.get());
     ASSERT_TRUE(view.waitUntil([&] { return !view.pictures.empty() && red(view.pictures.back()[0]); }));
     ASSERT_TRUE(view.waitUntil([&] { return white(view.pictures.back()[0]); }));
     // Between the press and the flash the key counted down on a coloured background.
@@ -131,21 +133,6 @@ TEST(Timer, KeyPressStartsTheCountdownWhichFlashesAtZero) {
     for (const Picture& picture : view.pictures)
         ran |= !black(picture[0]) && !red(picture[0]) && !white(picture[0]);
     EXPECT_TRUE(ran);
-}
-
-TEST(Timer, StartStopLeavesAnyOtherPairedObjectAlone) {
-    PluginLibrary library("Timer");
-    FakeAction action;
-    ObjectGuard startStop(library.createAction("StartStop", action));
-    startStop->vtbl->Start(startStop.object); // no view on the key: logged, nothing else
-
-    static int foreignStarts = 0;
-    static const IKVPluginObjectVtbl foreignTable{nullptr, nullptr, [](IKVPluginObject*) { ++foreignStarts; },
-                                                  nullptr};
-    IKVPluginObject foreign{&foreignTable};
-    action.pairedView = &foreign;
-    startStop->vtbl->Start(startStop.object);
-    EXPECT_EQ(foreignStarts, 0);
 }
 
 } // namespace

@@ -22,10 +22,16 @@ TEST(KeyPlaces, AgreeWithTheKnownPoints) {
     EXPECT_EQ(kMainKeyPlaces[82].x - 26, kMainKeyPlaces[82].capX);
 }
 
-TEST(KeyPlaces, DisplaysSitInsideTheirCapsAndNeverOverlap) {
+TEST(KeyPlaces, DisplaysSitInsideTheirCapsNeverOverlapAndAreDarkWindowsOfTheDrawing) {
     for (int model : {0, 1}) {
         const auto places = keyPlaces(model);
         const auto size = drawingSize(model);
+        const std::string path =
+            std::string(CORVANE_KEYBOARD_DATA_DIR) + (model == 0 ? "/keyboard.png" : "/keypad.png");
+        cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
+        ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS) << path;
+        EXPECT_EQ(cairo_image_surface_get_width(png), size.width);
+        EXPECT_EQ(cairo_image_surface_get_height(png), size.height);
         for (std::size_t a = 0; a < places.size(); ++a) {
             const auto& p = places[a];
             EXPECT_GE(p.x, p.capX) << a;
@@ -41,29 +47,17 @@ TEST(KeyPlaces, DisplaysSitInsideTheirCapsAndNeverOverlap) {
                                    p.capY + p.capHeight <= q.capY || q.capY + q.capHeight <= p.capY;
                 EXPECT_TRUE(apart) << "caps of keys " << a << " and " << b << " overlap";
             }
-        }
-    }
-    EXPECT_TRUE(keyPlaces(2).empty());
-}
-
-TEST(KeyboardDrawing, HasTheEditorsSizeAndDarkDisplayWindows) {
-    for (int model : {0, 1}) {
-        const std::string path =
-            std::string(CORVANE_KEYBOARD_DATA_DIR) + (model == 0 ? "/keyboard.png" : "/keypad.png");
-        cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
-        ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS) << path;
-        EXPECT_EQ(cairo_image_surface_get_width(png), drawingSize(model).width);
-        EXPECT_EQ(cairo_image_surface_get_height(png), drawingSize(model).height);
-        const auto* data = cairo_image_surface_get_data(png);
-        const int stride = cairo_image_surface_get_stride(png);
-        for (const auto& place : keyPlaces(model)) {
             std::uint32_t centre;
-            std::memcpy(&centre, data + (place.y + 24) * stride + (place.x + 24) * 4, 4);
+            std::memcpy(&centre,
+                        cairo_image_surface_get_data(png) + (p.y + 24) * cairo_image_surface_get_stride(png) +
+                            (p.x + 24) * 4,
+                        4);
             EXPECT_EQ(centre >> 24, 0xFFu);
-            EXPECT_LT(centre & 0xFF, 0x10u) << "display at " << place.x << "," << place.y;
+            EXPECT_LT(centre & 0xFF, 0x10u) << "display at " << p.x << "," << p.y;
         }
         cairo_surface_destroy(png);
     }
+    EXPECT_TRUE(keyPlaces(2).empty());
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include "device/TestFolder.h"
 #include "keyboard/KeyboardGeometry.h"
 
-#include <array>
 #include <cairo.h>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -54,7 +53,7 @@ protected:
     }
     void writeOrder(const std::string& command) {
         std::vector<std::uint8_t> bytes(command.begin(), command.end());
-        bytes.resize(512, 0);
+        bytes.resize(512, 0); // the command ends at the first zero
         ASSERT_TRUE(writeFile(FolderPaths{folder.path()}.order(), bytes));
     }
 
@@ -77,7 +76,7 @@ protected:
     Surface picture;
 };
 
-TEST_F(RenderTest, DecodesDisplayPixelsExactlyAtTheKeysPlace) {
+TEST_F(RenderTest, DecodesDisplayPixelsExactlyAtTheKeysPlaceAndOnlyForDrivenWholeFiles) {
     const struct {
         int row, column;
         std::uint8_t high, low;
@@ -90,6 +89,13 @@ TEST_F(RenderTest, DecodesDisplayPixelsExactlyAtTheKeysPlace) {
     for (const auto& c : cases)
         file.set(c.row, c.column, c.high, c.low);
     writeDisplay(kDisplayA, file);
+    DisplayFile white;
+    for (int i = 0; i < 48 * 48; ++i)
+        white.set(i / 48, i % 48, 0xFF, 0xFF);
+    writeDisplay(1, white); // Keypad0
+    render();
+    EXPECT_EQ(keyPixel(kKeyA, 0, 0), 0xFF000000u) << "no map yet: nobody drives the displays";
+
     writeMap(1);
     render();
     for (const auto& c : cases)
@@ -97,6 +103,17 @@ TEST_F(RenderTest, DecodesDisplayPixelsExactlyAtTheKeysPlace) {
     // Nothing outside the display changes.
     EXPECT_EQ(pixel(kMainKeyPlaces[kKeyA].x - 1, kMainKeyPlaces[kKeyA].y), kBackground);
     EXPECT_EQ(pixel(kMainKeyPlaces[kKeyA].x + 48, kMainKeyPlaces[kKeyA].y + 47), kBackground);
+    // Escape's display (99) has no file: dark, not the drawing.
+    EXPECT_EQ(keyPixel(0, 10, 10), 0xFF000000u);
+
+    writeMap(1, kDisplayA);
+    render();
+    EXPECT_EQ(keyPixel(kKeyA, 0, 0), 0xFF000000u);
+    EXPECT_EQ(keyPixel(110, 10, 10), 0xFFFFFFFFu);
+    // A file cut short is not shown.
+    ASSERT_TRUE(writeFile(FolderPaths{folder.path()}.display(1), std::vector<std::uint8_t>(4607, 0xFF)));
+    render();
+    EXPECT_EQ(keyPixel(110, 10, 10), 0xFF000000u);
 }
 
 TEST_F(RenderTest, TurnsTheTurnedDisplaysBackOnTheMainKeyboardOnly) {
@@ -122,65 +139,37 @@ TEST_F(RenderTest, TurnsTheTurnedDisplaysBackOnTheMainKeyboardOnly) {
     EXPECT_EQ(pixel(place.x + 47, place.y + 5), 0xFF0000FFu);
 }
 
-TEST_F(RenderTest, DisplaysAreDarkWhereTheMapIsOffOrNothingWasWritten) {
-    DisplayFile white;
-    for (int i = 0; i < 48 * 48; ++i)
-        white.set(i / 48, i % 48, 0xFF, 0xFF);
-    writeDisplay(kDisplayA, white);
-    writeDisplay(1, white); // Keypad0
-
-    // No map yet: nobody drives the displays.
-    render();
-    EXPECT_EQ(keyPixel(kKeyA, 10, 10), 0xFF000000u);
-
-    writeMap(1, kDisplayA);
-    render();
-    EXPECT_EQ(keyPixel(kKeyA, 10, 10), 0xFF000000u);
-    EXPECT_EQ(keyPixel(110, 10, 10), 0xFFFFFFFFu);
-    // Escape's display (99) has no file: dark, not the drawing.
-    EXPECT_EQ(keyPixel(0, 10, 10), 0xFF000000u);
-
-    // A file cut short is not shown.
-    ASSERT_TRUE(writeFile(FolderPaths{folder.path()}.display(1), std::vector<std::uint8_t>(4607, 0xFF)));
-    render();
-    EXPECT_EQ(keyPixel(110, 10, 10), 0xFF000000u);
-}
-
-TEST_F(RenderTest, DimsByTheLastBrightnessCommand) {
+TEST_F(RenderTest, DimsByTheLastWellFormedBrightnessCommand) {
     DisplayFile file;
     file.set(0, 0, 0xFF, 0xFF);
     file.set(0, 1, 0x84, 0x10);
     writeDisplay(kDisplayA, file);
     writeMap(1);
 
-    writeOrder(std::string("b050") + '\0');
+    writeOrder("b050");
     render();
     EXPECT_EQ(keyPixel(kKeyA, 0, 0), 0xFF7F7F7Fu);
     EXPECT_EQ(keyPixel(kKeyA, 1, 0), 0xFF424142u);
 
-    writeOrder(std::string("b070A") + '\0');
+    writeOrder("b070A");
     render();
     EXPECT_EQ(keyPixel(kKeyA, 0, 0), 0xFFB2B2B2u);
 
     // A later sleep command leaves the brightness the viewer remembered, else full brightness.
-    writeOrder(std::string("s0420") + '\0');
+    writeOrder("s0420");
     render(0, 30);
     EXPECT_EQ(keyPixel(kKeyA, 0, 0), 0xFF4C4C4Cu);
     render(0);
     EXPECT_EQ(keyPixel(kKeyA, 0, 0), 0xFFFFFFFFu);
-}
 
-TEST(BrightnessCommand, ReadsOnlyWellFormedBrightnessCommands) {
     const auto parse = [](const std::string& text) {
-        std::vector<std::uint8_t> bytes(text.begin(), text.end());
-        bytes.push_back(0);
-        return brightnessOfCommand(bytes);
+        return brightnessOfCommand(std::vector<std::uint8_t>(text.c_str(), text.c_str() + text.size() + 1));
     };
     EXPECT_EQ(parse("b150"), 100u); // the firmware takes no more than full brightness
     for (const char* other : {"s9999", "b07", "b0x0", "b070B"})
         EXPECT_EQ(parse(other), std::nullopt) << other;
-    const std::vector<std::uint8_t> unterminated{'b', '1', '0', '0'};
-    EXPECT_EQ(brightnessOfCommand(unterminated), std::nullopt);
+    EXPECT_EQ(brightnessOfCommand(std::vector<std::uint8_t>{'b', '1', '0', '0'}), std::nullopt)
+        << "unterminated";
 }
 
 } // namespace

@@ -9,9 +9,7 @@
 #include "keyboard/KeyboardGeometry.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTest>
-#include <functional>
 #include <gtest/gtest.h>
 
 using namespace corvane::vkbd;
@@ -21,100 +19,74 @@ namespace {
 
 constexpr unsigned kKeyA = 64, kDisplayA = 83;
 
-class WatchWindowTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "vkbd_window_tests";
-        static char* argv[] = {name, nullptr};
-        if (QApplication::instance() == nullptr)
-            new QApplication(argc, argv);
-    }
-
-    void SetUp() override {
-        ASSERT_EQ(initVirtualKeyboard(folder.path(), {}), "");
-        ASSERT_TRUE(writeFile(FolderPaths{folder.path()}.displayMap(), std::vector<std::uint8_t>(114, 1)));
-        Surface drawing = loadPng(std::string(CORVANE_KEYBOARD_DATA_DIR) + "/keyboard.png");
-        ASSERT_TRUE(drawing);
-        window = std::make_unique<WatchWindow>(folder.path(), 0, std::move(drawing));
-        window->resize(1304, 425);
-        window->show();
-    }
-
-    static bool waitFor(const std::function<bool()>& done) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done()) {
-            if (timer.elapsed() > 3000)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return true;
-    }
-
-    QRgb keyPixel(unsigned key, int column, int row) const {
-        return window->picture().pixel(kMainKeyPlaces[key].x + column, kMainKeyPlaces[key].y + row);
-    }
-
-    void writeSolidDisplay(unsigned display, std::uint8_t high, std::uint8_t low) {
-        std::vector<std::uint8_t> bytes(4608);
-        for (std::size_t i = 0; i < bytes.size(); i += 2) {
-            bytes[i] = high;
-            bytes[i + 1] = low;
-        }
-        ASSERT_TRUE(writeFile(FolderPaths{folder.path()}.display(display), bytes));
-    }
-    void writeOrder(const std::string& command) {
-        std::vector<std::uint8_t> bytes(command.begin(), command.end());
-        bytes.resize(512, 0);
-        ASSERT_TRUE(writeFile(FolderPaths{folder.path()}.order(), bytes));
-    }
-
+TEST(WatchWindowTest, FollowsTheFolderAndPressesTheKeyUnderTheMouse) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char name[] = "vkbd_window_tests";
+    char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
     TestKeyboardFolder folder{""};
-    std::unique_ptr<WatchWindow> window;
-};
+    const FolderPaths paths{folder.path()};
+    ASSERT_EQ(initVirtualKeyboard(folder.path(), {}), "");
+    ASSERT_TRUE(writeFile(paths.displayMap(), std::vector<std::uint8_t>(114, 1)));
+    Surface drawing = loadPng(std::string(CORVANE_KEYBOARD_DATA_DIR) + "/keyboard.png");
+    ASSERT_TRUE(drawing);
+    WatchWindow window(folder.path(), 0, std::move(drawing));
+    window.resize(1304, 425);
+    window.show();
 
-TEST_F(WatchWindowTest, FollowsDisplayFilesAndBrightness) {
-    EXPECT_EQ(keyPixel(kKeyA, 5, 5), qRgb(0, 0, 0));
+    const auto shows = [&](QRgb colour) {
+        return QTest::qWaitFor([&] {
+            return window.picture().pixel(kMainKeyPlaces[kKeyA].x + 5, kMainKeyPlaces[kKeyA].y + 5) == colour;
+        });
+    };
+    const auto writeDisplay = [&](std::uint8_t high, std::uint8_t low) {
+        std::vector<std::uint8_t> bytes;
+        while (bytes.size() < 4608)
+            bytes.insert(bytes.end(), {high, low});
+        return writeFile(paths.display(kDisplayA), bytes);
+    };
+    const auto writeOrder = [&](const std::string& command) {
+        std::vector<std::uint8_t> bytes(command.begin(), command.end());
+        bytes.resize(512, 0); // the command ends at the first zero
+        return writeFile(paths.order(), bytes);
+    };
+    EXPECT_TRUE(shows(qRgb(0, 0, 0)));
 
     // A display file that appears after the window opened, then one rewritten in place.
-    writeSolidDisplay(kDisplayA, 0xF8, 0x00);
-    EXPECT_TRUE(waitFor([&] { return keyPixel(kKeyA, 5, 5) == qRgb(255, 0, 0); }));
-    writeSolidDisplay(kDisplayA, 0x00, 0x1F);
-    EXPECT_TRUE(waitFor([&] { return keyPixel(kKeyA, 5, 5) == qRgb(0, 0, 255); }));
-
-    writeOrder(std::string("b050") + '\0');
-    EXPECT_TRUE(waitFor([&] { return keyPixel(kKeyA, 5, 5) == qRgb(0, 0, 127); }));
+    ASSERT_TRUE(writeDisplay(0xF8, 0x00));
+    EXPECT_TRUE(shows(qRgb(255, 0, 0)));
+    ASSERT_TRUE(writeDisplay(0x00, 0x1F));
+    EXPECT_TRUE(shows(qRgb(0, 0, 255)));
+    ASSERT_TRUE(writeOrder("b050"));
+    EXPECT_TRUE(shows(qRgb(0, 0, 127)));
     // The sleep command that follows does not bring the brightness back.
-    writeOrder(std::string("s0420") + '\0');
-    writeSolidDisplay(kDisplayA, 0xFF, 0xFF);
-    EXPECT_TRUE(waitFor([&] { return keyPixel(kKeyA, 5, 5) == qRgb(127, 127, 127); }));
-
+    ASSERT_TRUE(writeOrder("s0420"));
+    ASSERT_TRUE(writeDisplay(0xFF, 0xFF));
+    EXPECT_TRUE(shows(qRgb(127, 127, 127)));
     // Letting go of the displays darkens them.
-    ASSERT_TRUE(writeFile(FolderPaths{folder.path()}.displayMap(), std::vector<std::uint8_t>(114, 0)));
-    EXPECT_TRUE(waitFor([&] { return keyPixel(kKeyA, 5, 5) == qRgb(0, 0, 0); }));
-}
+    ASSERT_TRUE(writeFile(paths.displayMap(), std::vector<std::uint8_t>(114, 0)));
+    EXPECT_TRUE(shows(qRgb(0, 0, 0)));
 
-TEST_F(WatchWindowTest, MouseOnAKeyPressesAndReleasesIt) {
-    SocketServer server(FolderPaths{folder.path()}.keyStateSocket());
+    // The mouse on a key presses and releases it.
+    SocketServer server(paths.keyStateSocket());
     ASSERT_TRUE(server.ok());
     // The window shows the drawing at its own size here, so picture and window points agree.
     const QPoint onA(kMainKeyPlaces[kKeyA].x + 10, kMainKeyPlaces[kKeyA].y + 10);
-    QTest::mousePress(window.get(), Qt::LeftButton, {}, onA);
+    QTest::mousePress(&window, Qt::LeftButton, {}, onA);
     Packet down(16, 0);
     down[1 + kKeyA / 8] = 1u << (kKeyA % 8);
     EXPECT_EQ(server.nextConnection(), std::vector<Packet>{down});
     // The held key is outlined once the window sees the record change.
     const QPoint outline(kMainKeyPlaces[kKeyA].capX + 1, kMainKeyPlaces[kKeyA].capY + 20);
-    EXPECT_TRUE(waitFor([&] { return window->grab().toImage().pixel(outline) == qRgb(255, 196, 0); }));
-    QTest::mouseRelease(window.get(), Qt::LeftButton, {}, onA);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.grab().toImage().pixel(outline) == qRgb(255, 196, 0); }));
+    QTest::mouseRelease(&window, Qt::LeftButton, {}, onA);
     EXPECT_EQ(server.nextConnection(), std::vector<Packet>{Packet(16, 0)});
 
     // Between the keys nothing is sent.
-    QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(130, 20));
+    QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(130, 20));
     EXPECT_FALSE(server.hasWaitingConnection());
-    EXPECT_TRUE(waitFor([&] { return window->grab().toImage().pixel(outline) != qRgb(255, 196, 0); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.grab().toImage().pixel(outline) != qRgb(255, 196, 0); }));
 }
 
 } // namespace

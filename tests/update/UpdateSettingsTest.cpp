@@ -22,11 +22,9 @@ TEST(UpdateSettings, ThePackagersFileSetsTheAddressesAndTheEnvironmentOverridesT
     TempDir program;
     program.write("Updates.plist", R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict>
-<key>FirmwareDirectory</key><string>https://example.org/fw/</string>
+<key>FirmwareDirectory</key><string>https://example.org/fw/</string><key>StallTimeout</key><string>5</string>
 <key>ConfiguratorDirectory</key><string>https://example.org/cfg/</string>
-<key>FirmwareInstructions</key><string>https://example.org/help</string>
-<key>StallTimeout</key><string>5</string>
-<key>ConnectTimeout</key><string>forever</string>
+<key>FirmwareInstructions</key><string>https://example.org/help</string><key>ConnectTimeout</key><string>forever</string>
 </dict></plist>)");
     auto settings = KVUpdateSettings::load(program.path().string(), environment({}));
     EXPECT_EQ(settings.firmwareDirectory, "https://example.org/fw/");
@@ -56,15 +54,10 @@ TEST(UpdateSettings, PlainHttpOnlyWhenAllowedAndNoOtherScheme) {
     EXPECT_EQ(joinAddress("https://h/cfg", "Corvane Setup+1.deb"), "https://h/cfg/Corvane%20Setup%2B1.deb");
 }
 
-TEST(UpdateCommands, WordsNameOneCommand) {
+// The commands that work are run end to end through the control tool; here one that lacks its argument.
+TEST(UpdateCommands, ACommandWithoutItsArgumentIsRefusedWithAReason) {
     std::string error;
-    const std::vector<std::string> upgrade{"firmware", "upgrade", "0.76b"};
-    auto command = parseUpdateCommand(upgrade, error);
-    ASSERT_TRUE(command);
-    EXPECT_EQ(command->kind, KVUpdateCommand::Kind::UpgradeFirmware);
-    EXPECT_EQ(command->argument, "0.76b");
-    const std::vector<std::string> install{"firmware", "install"};
-    EXPECT_FALSE(parseUpdateCommand(install, error));
+    EXPECT_FALSE(parseUpdateCommand(std::vector<std::string>{"firmware", "install"}, error));
     EXPECT_FALSE(error.empty());
 }
 
