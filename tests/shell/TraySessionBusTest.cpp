@@ -1,7 +1,7 @@
 // The tray icon against a notification-area host on a private session bus: the item registers with
 // the host, and registers again when the host restarts (as a panel does after a crash or an update).
+#include "FakeEditor.h"
 #include "core/MessageDispatch.h"
-#include "shell/EditorHost.h"
 #include "shell/QtMainLoop.h"
 #include "shell/TrayIcon.h"
 #include "support/MockSessionBus.h"
@@ -28,12 +28,6 @@ int registrations(const std::string& log) {
         ++count;
     return count;
 }
-
-struct NoEditor final : IKVEditorHost {
-    bool ShowEditor() override { return false; }
-    void CloseEditor() override {}
-    bool HasEditor() const override { return false; }
-};
 
 TEST(TraySessionBus, ItemRegistersWithTheHostAndAgainAfterItRestarts) {
     if (!haveMockTools())
@@ -70,7 +64,7 @@ TEST(TraySessionBus, ItemRegistersWithTheHostAndAgainAfterItRestarts) {
 
     KVQtMainLoop loop(app);
     CKVMessageDispatch dispatch(loop);
-    NoEditor editor;
+    FakeEditor editor;
     KVTrayServices services;
     services.iconFolder = std::string(CORVANE_SOURCE_DIR) + "/data/desktop/icons";
     services.autostart = KVAutostart(logs / "autostart", {});
