@@ -51,7 +51,7 @@ struct CfgAppTest : ::testing::Test {
     }
 };
 
-TEST_F(CfgAppTest, StartUpCreatesTheDispatchFirstThenHooksAndShowsTheEditor) {
+TEST_F(CfgAppTest, StartUpCreatesTheDispatchFirstThenHooksAndShowsTheEditorAndExitUndoesItInReverse) {
     auto app = makeApp({});
     ASSERT_TRUE(app->InitInstance());
     EXPECT_TRUE(app->initialised());
@@ -77,6 +77,16 @@ TEST_F(CfgAppTest, StartUpCreatesTheDispatchFirstThenHooksAndShowsTheEditor) {
     app->dispatch()->send<KVM_SHOW_EDITOR>();
     EXPECT_EQ(editor.created, 1);
     EXPECT_EQ(editor.shown, 2);
+
+    // Exit closes the editor once and releases the services, the hook with its own.
+    app->mainController()->Exit();
+    EXPECT_EQ(editor.closed, 1);
+    loop.runUntil([&] { return loop.quitRequested(); }, 5s);
+    EXPECT_TRUE(app->dispatch()->IsDestroyed());
+    EXPECT_EQ(app->ExitInstance(), 0);
+    EXPECT_EQ(editor.closed, 1) << "the editor was already closed by Exit";
+    EXPECT_EQ(app->services().size(), 0u);
+    EXPECT_FALSE(hook->hooked());
 }
 
 TEST_F(CfgAppTest, MinimizedStartShowsNoEditorUntilAsked) {
@@ -90,33 +100,18 @@ TEST_F(CfgAppTest, MinimizedStartShowsNoEditorUntilAsked) {
     EXPECT_EQ(editor.created, 1) << "the next request tries again";
 }
 
-TEST_F(CfgAppTest, ExitClosesTheEditorOnceAndReleasesServicesInReverse) {
-    auto app = makeApp({});
-    ASSERT_TRUE(app->InitInstance());
-    app->mainController()->Exit();
-    EXPECT_EQ(editor.closed, 1);
-    loop.runUntil([&] { return loop.quitRequested(); }, 5s);
-    EXPECT_TRUE(app->dispatch()->IsDestroyed());
-    EXPECT_EQ(app->ExitInstance(), 0);
-    EXPECT_EQ(editor.closed, 1) << "the editor was already closed by Exit";
-    EXPECT_EQ(app->services().size(), 0u);
-    EXPECT_FALSE(hook->hooked()) << "the hook is released with its service";
-}
+TEST_F(CfgAppTest, ExitWithTheEditorOpenClosesItAtShutdownButNotBeforeStartUpCompleted) {
+    auto early = makeApp({});
+    EXPECT_EQ(early->ExitInstance(), 0);
+    EXPECT_EQ(early->services().size(), 0u);
+    EXPECT_EQ(editor.closed, 0) << "an exit before start-up completed runs no shutdown step";
 
-TEST_F(CfgAppTest, ExitWithTheEditorOpenClosesItAtShutdown) {
     auto app = makeApp({});
     ASSERT_TRUE(app->InitInstance());
     app->dispatch()->NotifyDispatch(KVM_CLOSE);
     EXPECT_TRUE(loop.quitRequested());
     app->ExitInstance();
     EXPECT_EQ(editor.closed, 1);
-}
-
-TEST_F(CfgAppTest, AnExitBeforeStartUpCompletedRunsNoShutdownStep) {
-    auto app = makeApp({});
-    EXPECT_EQ(app->ExitInstance(), 0);
-    EXPECT_EQ(editor.closed, 0);
-    EXPECT_EQ(app->services().size(), 0u);
 }
 
 } // namespace
