@@ -23,17 +23,15 @@ class UpdateEndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_root = new TempDir;
-        std::string shortImage = validImage();
-        shortImage.pop_back();
-        std::string badChecksum = validImage();
+        const std::string good = validImage();
+        std::string badChecksum = good, badHeader = good;
         badChecksum[4000] ^= 0x01;
-        std::string badHeader = validImage();
         badHeader[2] = '9';
         s_root->write("upgrade.txt",
                       "Latest 0.76b\r\n0.70s\tshort.bin\r\n0.70c\tchecksum.bin\r\n0.70h\theader.bin\r\n"
                       "0.70e\tendless\r\n0.70r\tredirect-file\r\n");
-        s_root->write("upgrade.bin", validImage());
-        s_root->write("short.bin", shortImage);
+        s_root->write("upgrade.bin", good);
+        s_root->write("short.bin", good.substr(0, good.size() - 1));
         s_root->write("checksum.bin", badChecksum);
         s_root->write("header.bin", badHeader);
         s_server = new UpdateServer(s_root->path().string());
