@@ -1,21 +1,17 @@
 // corvane-ctl as a script uses it: against a running configurator on a virtual keyboard, and against
 // the stored profile when none runs.
 
-#include "support/ConfiguratorProcess.h"
+#include "EndToEnd.h"
 
-#include <array>
-#include <cstdio>
-#include <filesystem>
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <signal.h>
-#include <string>
-#include <sys/wait.h>
+
+using namespace std::chrono_literals;
 
 namespace {
 
 TEST(CtlEndToEnd, WithoutAConfiguratorTheProfileIsChangedAndSaved) {
-    const std::string home = privateFolder();
+    KeyboardHome rig;
+    const std::string& home = rig.home;
     std::filesystem::create_directories(home + "/run");
     const auto listed = runCtl(home, "--json list");
     ASSERT_EQ(listed.status, 0) << listed.out;
@@ -38,12 +34,11 @@ TEST(CtlEndToEnd, WithoutAConfiguratorTheProfileIsChangedAndSaved) {
 }
 
 TEST(CtlEndToEnd, ARunningConfiguratorAnswersAndTheKeyboardFollows) {
-    const std::string home = privateFolder();
-    const std::string keyboard = home + "/keyboard";
-    ASSERT_EQ(runKeyboardTool("init '" + keyboard + "'"), 0);
-    ConfiguratorProcess process =
-        startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard}, home);
-    ASSERT_TRUE(process.waitFor("configurator running", std::chrono::seconds(20))) << process.log;
+    KeyboardHome rig;
+    const std::string& home = rig.home;
+    ASSERT_TRUE(rig.init());
+    ConfiguratorProcess process = rig.start();
+    ASSERT_TRUE(process.waitFor("configurator running", 20s)) << process.log;
 
     const auto status = runCtl(home, "status");
     ASSERT_EQ(status.status, 0) << status.err;
@@ -57,13 +52,12 @@ TEST(CtlEndToEnd, ARunningConfiguratorAnswersAndTheKeyboardFollows) {
     EXPECT_NE(readFile(home + "/config/TavirexCorvane/Layers/user_layers/default_buttons/Layer.plist")
                   .find("<key>Disabled</key>"),
               std::string::npos);
-
-    ::kill(process.pid, SIGTERM);
-    EXPECT_EQ(process.wait(), 0) << process.log;
+    stopOrderly(process);
 }
 
 TEST(CtlEndToEnd, AnArchiveImportedIntoTheRunningConfiguratorShowsOnTheKeyboard) {
-    const std::string home = privateFolder();
+    KeyboardHome rig;
+    const std::string& home = rig.home;
     std::filesystem::create_directories(home + "/run");
     // A layer cut from a picture of the whole keyboard, exported while no configurator runs.
     const std::string drawing = std::string(CORVANE_BIN_DIR) + "/../share/corvane/keyboard.png";
@@ -73,23 +67,21 @@ TEST(CtlEndToEnd, AnArchiveImportedIntoTheRunningConfiguratorShowsOnTheKeyboard)
     ASSERT_EQ(exported.status, 0) << exported.err;
     ASSERT_EQ(runCtl(home, "delete Drawn").status, 0);
 
-    const std::string keyboard = home + "/keyboard";
-    ASSERT_EQ(runKeyboardTool("init '" + keyboard + "'"), 0);
-    ConfiguratorProcess process =
-        startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard}, home);
-    ASSERT_TRUE(process.waitFor("configurator running", std::chrono::seconds(20))) << process.log;
+    ASSERT_TRUE(rig.init());
+    ConfiguratorProcess process = rig.start();
+    ASSERT_TRUE(process.waitFor("configurator running", 20s)) << process.log;
     const auto displays = [&] {
         std::string all;
-        for (const auto& entry : std::filesystem::directory_iterator(keyboard + "/vTavirex/dynamic"))
+        for (const auto& entry : std::filesystem::directory_iterator(rig.keyboard + "/vTavirex/dynamic"))
             all += readFile(entry.path());
         return all;
     };
-    ASSERT_TRUE(waitUntil([&] { return !displays().empty(); }, std::chrono::seconds(10)));
+    ASSERT_TRUE(waitUntil([&] { return !displays().empty(); }, 10s));
     const std::string before = displays();
 
     const auto imported = runCtl(home, "import '" + home + "/drawn.layers'");
     ASSERT_EQ(imported.status, 0) << imported.err << process.log;
-    EXPECT_TRUE(waitUntil([&] { return displays() != before; }, std::chrono::seconds(10)))
+    EXPECT_TRUE(waitUntil([&] { return displays() != before; }, 10s))
         << "the imported layer's pictures did not reach the keyboard";
     const auto listed = nlohmann::json::parse(runCtl(home, "--json list").out, nullptr, false);
     ASSERT_TRUE(listed.is_object());
@@ -101,8 +93,7 @@ TEST(CtlEndToEnd, AnArchiveImportedIntoTheRunningConfiguratorShowsOnTheKeyboard)
     EXPECT_EQ(dumped.status, 0) << dumped.err;
     EXPECT_TRUE(std::filesystem::exists(home + "/dump"));
 
-    ::kill(process.pid, SIGTERM);
-    EXPECT_EQ(process.wait(), 0) << process.log;
+    stopOrderly(process);
     EXPECT_EQ(runCtl(home, "dump '" + home + "/dump2'").status, 1);
 }
 

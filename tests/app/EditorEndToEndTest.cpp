@@ -2,17 +2,12 @@
 // new layer is made and renamed, two keys of a layer with pictures are swapped in the keyboard view, and
 // closing the window saves all of it while the keyboard shows the swap.
 
-#include "device/KeyTables.h"
+#include "EndToEnd.h"
 #include "images/KVImage.h"
 #include "images/VipsRuntime.h"
-#include "support/ConfiguratorProcess.h"
 #include "support/Xvfb.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <thread>
 
 namespace {
@@ -20,17 +15,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int kPictureWidth = 1304, kPictureHeight = 425;
-
-unsigned keyIndex(const char* name) {
-    return *corvane::device::findKeyByName(KeyboardModelMain, name);
-}
-
-std::string displayFile(const std::string& keyboard, const char* key) {
-    char name[32];
-    std::snprintf(name, sizeof name, "/vTavirex/dynamic/%03u.sys",
-                  unsigned(corvane::device::modelDescriptor(KeyboardModelMain).keys[keyIndex(key)].display));
-    return keyboard + name;
-}
 
 // A keyboard picture in which the tiles of Escape and F1 are plain red and plain green. The tiles lie 4
 // pixels right of and 19 above the keys' places on the drawing: Escape at (46, 41), F1 at (140, 41).
@@ -74,14 +58,14 @@ std::string storedNames(const std::string& home) {
 } // namespace
 
 TEST(EditorEndToEnd, KeyPressesMakeAndRenameALayerAndSwapTwoKeysAndClosingSavesThem) {
-    if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
+    if (!haveProgram("xdotool"))
         GTEST_SKIP() << "xdotool is not installed";
     TestXServer server;
     if (!server.running())
         GTEST_SKIP() << "Xvfb could not be started";
-    const std::string home = privateFolder();
-    const std::string keyboard = home + "/keyboard";
-    ASSERT_EQ(runKeyboardTool("init " + keyboard), 0);
+    KeyboardHome rig;
+    const std::string &home = rig.home, &keyboard = rig.keyboard;
+    ASSERT_TRUE(rig.init());
     ASSERT_TRUE(writePicture(home + "/Pictures.png"));
     const CtlResult imported = runCtl(home, "import-picture '" + home + "/Pictures.png'");
     ASSERT_EQ(imported.status, 0) << imported.out << readFile(home + "/ctl.err");
@@ -117,18 +101,14 @@ TEST(EditorEndToEnd, KeyPressesMakeAndRenameALayerAndSwapTwoKeysAndClosingSavesT
     ASSERT_TRUE(waitUntil([&] { return storedNames(home).find("Renamed") != std::string::npos; }, 20s))
         << "closing the window saves\n"
         << app.log;
-    ::kill(app.pid, SIGTERM);
-    EXPECT_EQ(app.wait(), 0) << app.log;
+    stopOrderly(app);
 
     // What was saved drives the keyboard the same way after a new start, which writes every display.
     std::filesystem::remove(escape);
     std::filesystem::remove(f1);
-    ConfiguratorProcess again =
-        startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard}, home);
+    ConfiguratorProcess again = rig.start();
     ASSERT_TRUE(again.waitFor("configurator running", 30s)) << again.log;
     EXPECT_TRUE(waitUntil([&] { return readFile(escape) == green && readFile(f1) == red; }, 20s))
         << again.log;
-    ::kill(again.pid, SIGTERM);
-    again.wait();
-    std::filesystem::remove_all(home);
+    stopOrderly(again);
 }

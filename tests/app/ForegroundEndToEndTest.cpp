@@ -3,34 +3,23 @@
 // changes made by the window manager, and on sway a layout switch changes the key captions. Sway also
 // stands in for the wlroots compositors that only offer the foreign-toplevel protocol.
 
+#include "EndToEnd.h"
 #include "device/KeyCodeTable.h"
-#include "device/KeyTables.h"
 #include "support/ChildProcess.h"
-#include "support/ConfiguratorProcess.h"
 #include "support/ForegroundProfile.h"
 #include "support/SwaySession.h"
+#include "support/TempDir.h"
 #include "support/Xvfb.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
+#include <cstring>
+#include <functional>
 #include <optional>
 #include <thread>
 
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string displayFile(const std::string& keyboard, const char* key) {
-    char name[32];
-    std::snprintf(name, sizeof name, "/vTavirex/dynamic/%03u.sys",
-                  unsigned(corvane::device::modelDescriptor(KeyboardModelMain)
-                               .keys[*corvane::device::findKeyByName(KeyboardModelMain, key)]
-                               .display));
-    return keyboard + name;
-}
 
 // Whether the key-code table makes `key` send `code` as its own.
 bool keySends(const std::string& table, const char* key, uint8_t code) {
@@ -43,30 +32,15 @@ bool keySends(const std::string& table, const char* key, uint8_t code) {
            uint8_t(table[record + 1]) == code;
 }
 
-bool haveProgram(const char* name) {
-    return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 // The configurator on a virtual keyboard with the two-layer profile; the key-code table's three states.
-struct Rig {
-    std::string home = privateFolder();
-    std::string keyboard = home + "/keyboard";
-    std::string table = keyboard + "/vTavirex/scancode.sys";
+struct Rig : KeyboardHome {
     std::optional<ConfiguratorProcess> running;
 
     Rig(const std::string& first, const std::string& second,
         const std::vector<std::pair<std::string, std::string>>& environment) {
         foreground_profile::writeProfile(home, first, second);
-        EXPECT_EQ(runKeyboardTool("init " + keyboard), 0);
-        running.emplace(startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard}, home,
-                                          environment));
-    }
-    ~Rig() {
-        if (running->pid > 0) {
-            ::kill(running->pid, SIGTERM);
-            running->wait();
-        }
-        std::filesystem::remove_all(home);
+        EXPECT_TRUE(init());
+        running.emplace(start(environment));
     }
     bool started() {
         if (!running->waitFor("configurator running", 30s))
@@ -96,7 +70,44 @@ struct Rig {
         waitUntil([&] { return readFile(table) != before; }, 10s);
         return settledTable();
     }
+    // The focus goes to the Qt window and back to the `first` program, whose layer gave `firstTable`: the Qt
+    // layer replaces it, then it comes back byte for byte. Answers the table with the Qt window in front.
+    std::string expectRoundTrip(const char* first, const std::string& firstTable,
+                                const std::function<bool()>& focusQt,
+                                const std::function<bool()>& focusFirst) {
+        EXPECT_TRUE(focusQt());
+        const std::string qtTable = awaitTableChange(firstTable);
+        EXPECT_TRUE(qtTable != firstTable) << "the Qt layer did not replace " << first << "\n"
+                                           << running->log;
+        EXPECT_TRUE(focusFirst());
+        EXPECT_TRUE(awaitTableChange(qtTable) == firstTable) << first << " did not come back\n"
+                                                             << running->log;
+        return qtTable;
+    }
 };
+
+// xdotool on `display`: the first line it printed, empty if none.
+std::string xdotool(const std::string& display, const std::string& arguments) {
+    const std::string command = "DISPLAY=" + display + " xdotool " + arguments + " 2>/dev/null";
+    std::unique_ptr<FILE, decltype(&::pclose)> out(::popen(command.c_str(), "r"), ::pclose);
+    char line[64] = {};
+    return std::fgets(line, sizeof line, out.get()) ? std::string(line, std::strcspn(line, "\n")) : "";
+}
+
+bool swayFocus(const TestSway& sway, const std::string& appId) {
+    return sway.command("'[app_id=" + appId + "] focus'");
+}
+
+// foot, going by `appId`, and the Qt test window on sway, foot in front; nothing if they did not appear.
+std::optional<std::pair<std::unique_ptr<ChildProcess>, std::unique_ptr<ChildProcess>>>
+startFootAndQt(const TestSway& sway, const std::string& appId) {
+    auto foot = sway.startClient({"foot", "--app-id=" + appId, "sleep", "60"});
+    auto qt =
+        sway.startClient({CORVANE_BIN_DIR "/corvane-test-window", "qt"}, {{"QT_QPA_PLATFORM", "wayland"}});
+    if (!waitUntil([&] { return swayFocus(sway, "corvane-test-window") && swayFocus(sway, appId); }, 10s))
+        return std::nullopt;
+    return std::pair(std::move(foot), std::move(qt));
+}
 
 TEST(ForegroundEndToEnd, X11LayersFollowTheWindowManagersFocusForXcalcAndQt) {
     if (!haveProgram("openbox") || !haveProgram("xcalc") || !haveProgram("xdotool"))
@@ -110,26 +121,17 @@ TEST(ForegroundEndToEnd, X11LayersFollowTheWindowManagersFocusForXcalcAndQt) {
     ChildProcess xcalc({"xcalc"}, env);
     ChildProcess qt({CORVANE_BIN_DIR "/corvane-test-window", "qt"},
                     {{"DISPLAY", server.display()}, {"QT_QPA_PLATFORM", "xcb"}});
-    auto windowOf = [&](const char* what) {
+    // The first window that xdotool finds with `query`, within ten seconds.
+    auto windowOf = [&](const std::string& query) {
         std::string id;
-        waitUntil(
-            [&] {
-                const std::string command =
-                    "DISPLAY=" + server.display() + " xdotool search --limit 1 " + what;
-                std::unique_ptr<FILE, decltype(&::pclose)> out(::popen(command.c_str(), "r"), ::pclose);
-                char line[64] = {};
-                id = std::fgets(line, sizeof line, out.get()) ? std::string(line) : std::string();
-                return !id.empty();
-            },
-            10s);
-        return id.substr(0, id.find('\n'));
+        waitUntil([&] { return !(id = xdotool(server.display(), "search --limit 1 " + query)).empty(); },
+                  10s);
+        return id;
     };
     std::string calcWindow = windowOf("--onlyvisible --class xcalc");
     if (calcWindow.empty()) {
         // Mapped while openbox was still starting up, it can stay hidden: ask for it to be mapped again.
-        const std::string hidden = windowOf("--class xcalc");
-        std::system(
-            ("DISPLAY=" + server.display() + " xdotool windowmap " + hidden + " >/dev/null 2>&1").c_str());
+        xdotool(server.display(), "windowmap " + windowOf("--class xcalc"));
         calcWindow = windowOf("--onlyvisible --class xcalc");
     }
     const std::string qtWindow = windowOf("--onlyvisible --name '^qt$'");
@@ -148,13 +150,9 @@ TEST(ForegroundEndToEnd, X11LayersFollowTheWindowManagersFocusForXcalcAndQt) {
     // Either window may be in front when the configurator starts: the xcalc layer is known once the
     // table has settled after focusing it.
     ASSERT_TRUE(focus(calcWindow));
-    const std::string calcTable = rig.settledTable();
-    ASSERT_TRUE(focus(qtWindow));
-    const std::string qtTable = rig.awaitTableChange(calcTable);
-    EXPECT_TRUE(calcTable != qtTable) << "the Qt layer did not replace the xcalc layer\n" << rig.running->log;
-    ASSERT_TRUE(focus(calcWindow));
-    EXPECT_TRUE(rig.awaitTableChange(qtTable) == calcTable) << "the xcalc layer did not come back\n"
-                                                            << rig.running->log;
+    rig.expectRoundTrip(
+        "the xcalc layer", rig.settledTable(), [&] { return focus(qtWindow); },
+        [&] { return focus(calcWindow); });
 }
 
 TEST(ForegroundEndToEnd, SwayLayersFollowFocusAndCaptionsFollowTheLayout) {
@@ -163,16 +161,8 @@ TEST(ForegroundEndToEnd, SwayLayersFollowFocusAndCaptionsFollowTheLayout) {
     TestSway sway("us,de");
     if (!sway.running())
         GTEST_SKIP() << sway.failure();
-    auto foot = sway.startClient({"foot", "sleep", "60"});
-    auto qt =
-        sway.startClient({CORVANE_BIN_DIR "/corvane-test-window", "qt"}, {{"QT_QPA_PLATFORM", "wayland"}});
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return sway.command("'[app_id=corvane-test-window] focus'") &&
-                   sway.command("'[app_id=foot] focus'");
-        },
-        10s))
-        << "the windows did not appear";
+    const auto clients = startFootAndQt(sway, "foot");
+    ASSERT_TRUE(clients) << "the windows did not appear";
 
     Rig rig("foot", "corvane-test-window",
             {{"WAYLAND_DISPLAY", sway.runtimeDir() + "/" + sway.waylandDisplay()},
@@ -180,18 +170,14 @@ TEST(ForegroundEndToEnd, SwayLayersFollowFocusAndCaptionsFollowTheLayout) {
     ASSERT_TRUE(rig.started()) << rig.running->log;
     EXPECT_NE(rig.running->log.find("through sway IPC"), std::string::npos) << rig.running->log;
     // foot was in front before the configurator started.
-    const std::string footTable = readFile(rig.table);
-    ASSERT_TRUE(sway.command("'[app_id=corvane-test-window] focus'"));
-    const std::string qtTable = rig.awaitTableChange(footTable);
-    EXPECT_TRUE(qtTable != footTable) << "the Qt layer did not replace the foot layer\n" << rig.running->log;
-    ASSERT_TRUE(sway.command("'[app_id=foot] focus'"));
-    EXPECT_TRUE(rig.awaitTableChange(qtTable) == footTable) << "the foot layer did not come back\n"
-                                                            << rig.running->log;
+    rig.expectRoundTrip(
+        "the foot layer", readFile(rig.table), [&] { return swayFocus(sway, "corvane-test-window"); },
+        [&] { return swayFocus(sway, "foot"); });
 
     // "Y" and "Z" trade places between the American and the German layout.
-    const std::string yCaption = readFile(displayFile(rig.keyboard, "Y"));
+    const std::string yCaption = rig.display("Y");
     ASSERT_TRUE(sway.command("input type:keyboard xkb_switch_layout 1"));
-    EXPECT_TRUE(waitUntil([&] { return readFile(displayFile(rig.keyboard, "Z")) == yCaption; }, 10s))
+    EXPECT_TRUE(waitUntil([&] { return rig.display("Z") == yCaption; }, 10s))
         << "the captions did not follow the layout\n"
         << rig.running->log;
 }
@@ -203,25 +189,16 @@ TEST(ForegroundEndToEnd, WlrootsLayersFollowTheActivatedAppIdThroughItsDesktopEn
     if (!sway.running())
         GTEST_SKIP() << sway.failure();
     // The terminal goes by an app id of its own; its desktop entry tells that it is foot.
-    const std::string data = privateFolder();
-    std::filesystem::create_directories(data + "/applications");
-    std::ofstream(data + "/applications/org.example.Terminal.desktop")
-        << "[Desktop Entry]\nType=Application\nName=Example Terminal\nExec=foot %U\n";
-    auto foot = sway.startClient({"foot", "--app-id=org.example.Terminal", "sleep", "60"});
-    auto qt =
-        sway.startClient({CORVANE_BIN_DIR "/corvane-test-window", "qt"}, {{"QT_QPA_PLATFORM", "wayland"}});
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return sway.command("'[app_id=corvane-test-window] focus'") &&
-                   sway.command("'[app_id=org.example.Terminal] focus'");
-        },
-        10s))
-        << "the windows did not appear";
+    TempDir data;
+    data.write("applications/org.example.Terminal.desktop",
+               "[Desktop Entry]\nType=Application\nName=Example Terminal\nExec=foot %U\n");
+    const auto clients = startFootAndQt(sway, "org.example.Terminal");
+    ASSERT_TRUE(clients) << "the windows did not appear";
 
     Rig rig("foot", "corvane-test-window",
             {{"WAYLAND_DISPLAY", sway.runtimeDir() + "/" + sway.waylandDisplay()},
              {"CORVANE_FOREGROUND_SOURCE", "foreign-toplevel"},
-             {"XDG_DATA_HOME", data},
+             {"XDG_DATA_HOME", data.path().string()},
              {"XDG_DATA_DIRS", "/nonexistent"}});
     ASSERT_TRUE(rig.started()) << rig.running->log;
     EXPECT_NE(rig.running->log.find("through the wlroots foreign-toplevel protocol"), std::string::npos)
@@ -229,15 +206,10 @@ TEST(ForegroundEndToEnd, WlrootsLayersFollowTheActivatedAppIdThroughItsDesktopEn
     const std::string footTable = readFile(rig.table);
     EXPECT_TRUE(keySends(footTable, "F11", 30)) << "the app id did not lead to foot's layer\n"
                                                 << rig.running->log;
-    ASSERT_TRUE(sway.command("'[app_id=corvane-test-window] focus'"));
-    const std::string qtTable = rig.awaitTableChange(footTable);
-    EXPECT_TRUE(keySends(qtTable, "F12", 31) && !keySends(qtTable, "F11", 30))
-        << "the Qt layer did not replace the foot layer\n"
-        << rig.running->log;
-    ASSERT_TRUE(sway.command("'[app_id=org.example.Terminal] focus'"));
-    EXPECT_TRUE(rig.awaitTableChange(qtTable) == footTable) << "the foot layer did not come back\n"
-                                                            << rig.running->log;
-    std::filesystem::remove_all(data);
+    const std::string qtTable = rig.expectRoundTrip(
+        "the foot layer", footTable, [&] { return swayFocus(sway, "corvane-test-window"); },
+        [&] { return swayFocus(sway, "org.example.Terminal"); });
+    EXPECT_TRUE(keySends(qtTable, "F12", 31) && !keySends(qtTable, "F11", 30)) << rig.running->log;
 }
 
 } // namespace

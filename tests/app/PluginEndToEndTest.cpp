@@ -1,26 +1,19 @@
 // The headless program with plug-ins a user installed: views drawing keys from their own threads, a
 // plug-in condition deciding which layers show, and a crashing plug-in that only loses its own key.
 
-#include "device/KeyTables.h"
-#include "support/ConfiguratorProcess.h"
+#include "EndToEnd.h"
+#include "support/ForegroundProfile.h"
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <ctime>
-#include <filesystem>
-#include <fmt/format.h>
-#include <fstream>
-#include <gtest/gtest.h>
 #include <thread>
+
+using namespace std::chrono_literals;
 
 namespace {
 
-void writePlist(const std::filesystem::path& path, const std::string& dict) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
-                        << dict << "\n</dict>\n</plist>\n";
-}
+using foreground_profile::writeDocument;
 
 std::string viewBinding(const std::string& key, const std::string& plugin, const std::string& sub) {
     return fmt::format("<key>{}</key><dict><key>ViewPlugin</key><dict><key>PluginID</key><string>{}</string>"
@@ -39,7 +32,7 @@ std::string picture(const std::filesystem::path& folder, const std::string& key)
 // A group holding one layer that binds `key`, shown while the time of day lies in [from, to).
 void writeTimedGroup(const std::filesystem::path& layers, const std::string& id, const std::string& from,
                      const std::string& to, const std::string& key) {
-    writePlist(
+    writeDocument(
         layers / id / "Group.plist",
         fmt::format("<key>ItemOrder</key><array><string>{0}_layer</string></array>"
                     "<key>DisplayName</key><string>{0}</string>"
@@ -51,8 +44,9 @@ void writeTimedGroup(const std::filesystem::path& layers, const std::string& id,
                     "<key>To</key><string>{2}</string></dict></dict></dict>",
                     id, from, to));
     const auto layer = layers / id / (id + "_layer");
-    writePlist(layer / "Layer.plist", "<key>DisplayName</key><string>timed</string><key>Buttons</key><dict>" +
-                                          picture(layer, key) + "</dict>");
+    writeDocument(layer / "Layer.plist",
+                  "<key>DisplayName</key><string>timed</string><key>Buttons</key><dict>" +
+                      picture(layer, key) + "</dict>");
 }
 
 std::string hoursFromNow(int hours) {
@@ -68,40 +62,30 @@ bool nonBlack(const std::string& display) {
 }
 
 TEST(PluginEndToEnd, ViewsDrawConditionsDecideAndACrashLosesOnlyItsKey) {
-    const std::string home = privateFolder();
-    const std::string keyboard = home + "/keyboard";
-    ASSERT_EQ(runKeyboardTool("init " + keyboard), 0);
-    const auto& model = corvane::device::modelDescriptor(KeyboardModelMain);
-    auto display = [&](const char* key) {
-        return readFile(
-            keyboard +
-            fmt::format(
-                "/vTavirex/dynamic/{:03}.sys",
-                unsigned(model.keys[*corvane::device::findKeyByName(KeyboardModelMain, key)].display)));
-    };
-
-    const std::filesystem::path layers = home + "/config/TavirexCorvane/Layers";
-    writePlist(layers / "Group.plist", "<key>ItemOrder</key><array><string>user_layers</string></array>");
-    writePlist(layers / "user_layers" / "Group.plist",
-               "<key>ItemOrder</key><array><string>plugged</string><string>now</string><string>later</string>"
-               "</array><key>DisplayName</key><string>User layers</string>");
-    writePlist(layers / "user_layers" / "plugged" / "Layer.plist",
-               "<key>DisplayName</key><string>plugged</string><key>Buttons</key><dict>" +
-                   viewBinding("Escape", "Clock", "Time") + viewBinding("F1", "SystemMonitor", "CPU") +
-                   viewBinding("F2", "Crasher", "Boom") + picture(layers / "user_layers" / "plugged", "F7") +
-                   "</dict>");
+    KeyboardHome rig;
+    ASSERT_TRUE(rig.init());
+    auto display = [&](const char* key) { return rig.display(key); };
+    const std::filesystem::path layers = rig.home + "/config/TavirexCorvane/Layers";
+    writeDocument(layers / "Group.plist", "<key>ItemOrder</key><array><string>user_layers</string></array>");
+    writeDocument(
+        layers / "user_layers" / "Group.plist",
+        "<key>ItemOrder</key><array><string>plugged</string><string>now</string><string>later</string>"
+        "</array><key>DisplayName</key><string>User layers</string>");
+    writeDocument(layers / "user_layers" / "plugged" / "Layer.plist",
+                  "<key>DisplayName</key><string>plugged</string><key>Buttons</key><dict>" +
+                      viewBinding("Escape", "Clock", "Time") + viewBinding("F1", "SystemMonitor", "CPU") +
+                      viewBinding("F2", "Crasher", "Boom") +
+                      picture(layers / "user_layers" / "plugged", "F7") + "</dict>");
     writeTimedGroup(layers / "user_layers", "now", hoursFromNow(-1), hoursFromNow(1), "F5");
     writeTimedGroup(layers / "user_layers", "later", hoursFromNow(2), hoursFromNow(3), "F6");
 
     ConfiguratorProcess process =
-        startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard}, home,
-                          {{"CORVANE_XKB_LAYOUTS", "us"}, {"XDG_DATA_HOME", CORVANE_E2E_DATA_HOME}});
-    ASSERT_TRUE(process.waitFor("configurator running", std::chrono::seconds(30))) << process.log;
+        rig.start({{"CORVANE_XKB_LAYOUTS", "us"}, {"XDG_DATA_HOME", CORVANE_E2E_DATA_HOME}});
+    ASSERT_TRUE(process.waitFor("configurator running", 30s)) << process.log;
 
-    EXPECT_TRUE(waitUntil([&] { return nonBlack(display("Escape")); }, std::chrono::seconds(10)))
-        << "the clock drew nothing\n"
-        << process.log;
-    ASSERT_TRUE(waitUntil([&] { return nonBlack(display("F1")); }, std::chrono::seconds(10)))
+    EXPECT_TRUE(waitUntil([&] { return nonBlack(display("Escape")); }, 10s)) << "the clock drew nothing\n"
+                                                                             << process.log;
+    ASSERT_TRUE(waitUntil([&] { return nonBlack(display("F1")); }, 10s))
         << "the processor monitor drew nothing\n"
         << process.log;
 
@@ -114,25 +98,23 @@ TEST(PluginEndToEnd, ViewsDrawConditionsDecideAndACrashLosesOnlyItsKey) {
             sink = sink + 1;
     });
     // Generous: on a machine already busy with other tests the graph moves less from one second to the next.
-    const bool moved = waitUntil([&] { return display("F1") != quiet; }, std::chrono::seconds(10));
+    const bool moved = waitUntil([&] { return display("F1") != quiet; }, 10s);
     burning = false;
     burner.join();
     EXPECT_TRUE(moved) << "the processor picture did not change within 10 s\n" << process.log;
 
     // The group whose time window covers now is shown; the other is not.
-    ASSERT_TRUE(waitUntil([&] { return display("F7").size() == 48 * 48 * 2; }, std::chrono::seconds(10)));
+    ASSERT_TRUE(waitUntil([&] { return display("F7").size() == 48 * 48 * 2; }, 10s));
     EXPECT_EQ(display("F5"), display("F7")) << "the layer of the current time is not shown";
     EXPECT_NE(display("F6"), display("F7")) << "the layer of a later time is shown";
 
     // The crash is contained and named; the program and the other keys go on.
-    EXPECT_TRUE(process.waitFor("crashed in Start of Crasher/Boom", std::chrono::seconds(10))) << process.log;
+    EXPECT_TRUE(process.waitFor("crashed in Start of Crasher/Boom", 10s)) << process.log;
     const std::string clock = display("Escape");
     EXPECT_TRUE(nonBlack(clock));
 
-    ::kill(process.pid, SIGTERM);
-    EXPECT_EQ(process.wait(), 0) << process.log;
+    stopOrderly(process);
     EXPECT_NE(process.log.find("shut down"), std::string::npos) << process.log;
-    std::filesystem::remove_all(home);
 }
 
 } // namespace

@@ -2,17 +2,11 @@
 // virtual keyboard's files follow the layers. (Switching layouts is covered with the scripted hook: this
 // Xvfb does not take a new keymap, so its XKB group cannot change.)
 
-#include "device/KeyTables.h"
-#include "support/ConfiguratorProcess.h"
+#include "EndToEnd.h"
+#include "support/ForegroundProfile.h"
 #include "support/TestXClient.h"
 #include "support/Xvfb.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -21,30 +15,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void writeDocument(const std::filesystem::path& path, const std::string& entries) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
-                        << entries << "\n</dict>\n</plist>\n";
-}
-
-// A profile with two layers of the user's: one for the program "sleep" in front, one for Shift; each
-// makes a key send another code.
+// A profile with two layers of the user's: one for the program "sleep" in front (F11 sends 30), one for
+// Shift (F12 sends 31).
 void writeProfile(const std::string& home) {
-    const std::filesystem::path layers = home + "/config/TavirexCorvane/Layers";
-    writeDocument(layers / "Group.plist", "<key>DisplayName</key><string>root</string><key>ItemOrder</"
-                                          "key><array><string>user_layers</string></array>");
-    writeDocument(layers / "user_layers/Group.plist",
-                  "<key>DisplayName</key><string>Layers</string><key>Disabled</key><false/>"
-                  "<key>ItemOrder</key><array><string>sleepy</string><string>shifty</string></array>");
-    writeDocument(
-        layers / "user_layers/sleepy/Layer.plist",
-        "<key>DisplayName</key><string>While sleep is in front</string><key>Disabled</key><false/>"
-        "<key>Conditions</key><dict><key>{00000000-0000-0000-0000-000000000001}</key><dict>"
-        "<key>Type</key><string>application</string><key>PCApplicationID</key><string>sleep</string>"
-        "<key>Predicate</key><string>is foreground</string></dict></dict>"
-        "<key>Buttons</key><dict><key>F11</key><dict><key>ScanCode</key><string>30</string></dict></dict>");
-    writeDocument(
-        layers / "user_layers/shifty/Layer.plist",
+    foreground_profile::writeProfile(home, "sleep", "none");
+    foreground_profile::writeDocument(
+        home + "/config/TavirexCorvane/Layers/user_layers/second/Layer.plist",
         "<key>DisplayName</key><string>With Shift</string><key>Disabled</key><false/>"
         "<key>Conditions</key><dict><key>{00000000-0000-0000-0000-000000000002}</key><dict>"
         "<key>Type</key><string>modifier</string><key>Modifiers</key><string>s</string></dict></dict>"
@@ -74,22 +50,13 @@ TEST(SessionEndToEnd, LayersFollowTheActiveProgramAndShift) {
     const xcb_window_t otherWindow = session.createWindow(uint32_t(::getpid()));
     session.activate(otherWindow);
 
-    const std::string home = privateFolder();
-    const std::string keyboard = home + "/keyboard";
-    writeProfile(home);
-    ASSERT_EQ(runKeyboardTool("init " + keyboard), 0);
-    const std::string table = keyboard + "/vTavirex/scancode.sys";
-    char escapeName[32];
-    std::snprintf(escapeName, sizeof escapeName, "/vTavirex/dynamic/%03u.sys",
-                  unsigned(corvane::device::modelDescriptor(KeyboardModelMain)
-                               .keys[*corvane::device::findKeyByName(KeyboardModelMain, "Escape")]
-                               .display));
-    const std::string escapeFile = keyboard + escapeName;
-
-    ConfiguratorProcess process = startConfigurator(
-        {"--headless", "-minimized", "--virtual-keyboard", keyboard}, home, {{"DISPLAY", server.display()}});
+    KeyboardHome rig;
+    const std::string& table = rig.table;
+    writeProfile(rig.home);
+    ASSERT_TRUE(rig.init());
+    ConfiguratorProcess process = rig.start({{"DISPLAY", server.display()}});
     ASSERT_TRUE(process.waitFor("configurator running", 30s)) << process.log;
-    ASSERT_TRUE(waitUntil([&] { return readFile(escapeFile).size() == 48 * 48 * 2; }, 10s)) << process.log;
+    ASSERT_TRUE(waitUntil([&] { return rig.display("Escape").size() == 48 * 48 * 2; }, 10s)) << process.log;
     // Let the start-up writes settle before taking the reference state.
     std::this_thread::sleep_for(300ms);
     const std::string baseTable = readFile(table);
@@ -110,9 +77,7 @@ TEST(SessionEndToEnd, LayersFollowTheActiveProgramAndShift) {
     ASSERT_TRUE(TestXClient::typeKey(server.display(), "keyup", "Shift_L"));
     EXPECT_TRUE(waitUntil([&] { return readFile(table) == baseTable; }, 10s)) << process.log;
 
-    ::kill(process.pid, SIGTERM);
-    EXPECT_EQ(process.wait(), 0) << process.log;
-    std::filesystem::remove_all(home);
+    stopOrderly(process);
 }
 
 } // namespace

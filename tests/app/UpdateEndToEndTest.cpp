@@ -1,14 +1,11 @@
 // The running configurator upgrades a virtual keyboard's firmware from a local update server, refuses
 // bad images and hostile servers while it keeps running, and ends for a firmware too old to drive.
-#include "support/ConfiguratorProcess.h"
+#include "EndToEnd.h"
 #include "support/TempDir.h"
 #include "support/UpdateServer.h"
 #include "update/FirmwareImage.h"
 
-#include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
-#include <signal.h>
 
 using namespace std::chrono_literals;
 
@@ -26,17 +23,15 @@ class UpdateEndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_root = new TempDir;
-        std::string shortImage = validImage();
-        shortImage.pop_back();
-        std::string badChecksum = validImage();
+        const std::string good = validImage();
+        std::string badChecksum = good, badHeader = good;
         badChecksum[4000] ^= 0x01;
-        std::string badHeader = validImage();
         badHeader[2] = '9';
         s_root->write("upgrade.txt",
                       "Latest 0.76b\r\n0.70s\tshort.bin\r\n0.70c\tchecksum.bin\r\n0.70h\theader.bin\r\n"
                       "0.70e\tendless\r\n0.70r\tredirect-file\r\n");
-        s_root->write("upgrade.bin", validImage());
-        s_root->write("short.bin", shortImage);
+        s_root->write("upgrade.bin", good);
+        s_root->write("short.bin", good.substr(0, good.size() - 1));
         s_root->write("checksum.bin", badChecksum);
         s_root->write("header.bin", badHeader);
         s_server = new UpdateServer(s_root->path().string());
@@ -46,35 +41,23 @@ protected:
         delete s_root;
     }
 
-    void SetUp() override {
-        ASSERT_TRUE(s_server->running());
-        home = privateFolder();
-        keyboard = home + "/keyboard";
-    }
-    void TearDown() override { std::filesystem::remove_all(home); }
+    void SetUp() override { ASSERT_TRUE(s_server->running()); }
 
     ConfiguratorProcess start(const std::string& firmware, const std::string& command,
                               const std::string& directory = s_server->address(), bool allowHttp = true) {
-        EXPECT_EQ(runKeyboardTool("init " + keyboard + " --firmware " + firmware), 0);
+        EXPECT_TRUE(rig.init(" --firmware " + firmware));
         std::vector<std::pair<std::string, std::string>> environment{{"CORVANE_FIRMWARE_URL", directory},
                                                                      {"CORVANE_CONFIGURATOR_URL", directory}};
         if (allowHttp)
             environment.emplace_back("CORVANE_UPDATES_ALLOW_HTTP", "1");
-        return startConfigurator({"--headless", "-minimized", "--virtual-keyboard", keyboard, command}, home,
-                                 environment);
+        return rig.start(environment, {command});
     }
-    std::string upgradeFile() const { return keyboard + "/vTavirex/upgrade.bin"; }
-
-    // The program is still there and ends in order.
-    static void expectStillRunning(ConfiguratorProcess& process) {
-        EXPECT_EQ(::kill(process.pid, SIGTERM), 0);
-        EXPECT_EQ(process.wait(), 0) << process.log;
-    }
+    std::string upgradeFile() const { return rig.keyboard + "/vTavirex/upgrade.bin"; }
 
     static inline TempDir* s_root = nullptr;
     static inline UpdateServer* s_server = nullptr;
-    std::string home;
-    std::string keyboard;
+    KeyboardHome rig;
+    const std::string& home = rig.home;
 };
 
 TEST_F(UpdateEndToEnd, TheLatestImageEndsUpOnTheKeyboardByteForByte) {
@@ -83,7 +66,7 @@ TEST_F(UpdateEndToEnd, TheLatestImageEndsUpOnTheKeyboardByteForByte) {
     const auto upgraded = runCtl(home, "firmware upgrade");
     EXPECT_EQ(upgraded.status, 0) << upgraded.err << process.log;
     EXPECT_TRUE(waitUntil([&] { return readFile(upgradeFile()) == validImage(); }, 20s)) << process.log;
-    expectStillRunning(process);
+    stopOrderly(process);
 }
 
 TEST_F(UpdateEndToEnd, ShortAlteredAndForeignImagesAreNeverWritten) {
@@ -101,7 +84,7 @@ TEST_F(UpdateEndToEnd, ShortAlteredAndForeignImagesAreNeverWritten) {
     const auto installed = runCtl(home, "firmware install " + image);
     EXPECT_EQ(installed.status, 0) << installed.err;
     EXPECT_TRUE(waitUntil([&] { return readFile(upgradeFile()) == validImage(); }, 20s)) << process.log;
-    expectStillRunning(process);
+    stopOrderly(process);
 }
 
 TEST_F(UpdateEndToEnd, AHostileServerIsNamedInTheLogAndNothingIsWritten) {
@@ -116,7 +99,7 @@ TEST_F(UpdateEndToEnd, AHostileServerIsNamedInTheLogAndNothingIsWritten) {
         ConfiguratorProcess process = start("TavirexV0.60b", command, directory);
         ASSERT_TRUE(process.waitFor("download failed", 60s)) << process.log;
         EXPECT_TRUE(process.waitFor(reason, 5s)) << process.log;
-        expectStillRunning(process);
+        stopOrderly(process);
         EXPECT_FALSE(std::filesystem::exists(upgradeFile())) << command;
     }
 }
@@ -124,7 +107,7 @@ TEST_F(UpdateEndToEnd, AHostileServerIsNamedInTheLogAndNothingIsWritten) {
 TEST_F(UpdateEndToEnd, PlainHttpIsRefusedUnlessConfiguredExplicitly) {
     ConfiguratorProcess process = start("TavirexV0.60b", "--firmware-upgrade", s_server->address(), false);
     ASSERT_TRUE(process.waitFor("refusing the plain http address", 60s)) << process.log;
-    expectStillRunning(process);
+    stopOrderly(process);
     EXPECT_FALSE(std::filesystem::exists(upgradeFile()));
 }
 

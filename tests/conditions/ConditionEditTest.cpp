@@ -3,6 +3,7 @@
 #include "ConditionFixture.h"
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace corvane;
@@ -31,6 +32,8 @@ struct FakeEditHost : IKVConditionEditHost {
     void Recompose() override { calls.push_back("recompose"); }
 };
 
+using Calls = std::vector<std::string>;
+
 struct ConditionEditTest : ConditionFixture {
     FakeEditHost host;
     KVPtr<KVModifierCondition> shift = std::make_shared<KVModifierCondition>(environment, KV_MOD_SHIFT);
@@ -44,58 +47,42 @@ struct ConditionEditTest : ConditionFixture {
     }
 };
 
-using Calls = std::vector<std::string>;
-
-TEST_F(ConditionEditTest, DisabledOrUnchangedItemsOnlyTakeTheNewValueAndBecomingTrueReEvaluates) {
-    host.enabled = false;
-    hook.setModifiersState(KV_MOD_CTRL);
-    EXPECT_EQ(setMask(KV_MOD_CTRL), KVConditionEditOutcome::ItemDisabled);
-    EXPECT_EQ(shift->Mask(), uint32_t(KV_MOD_CTRL));
-    host.enabled = true;
-    hook.setModifiersState(KV_MOD_CTRL | KV_MOD_ALT);
-    EXPECT_EQ(setMask(KV_MOD_ALT), KVConditionEditOutcome::ResultKept); // true to true
-    EXPECT_EQ(shift->Mask(), uint32_t(KV_MOD_ALT));
-    EXPECT_TRUE(host.calls.empty());
-
-    hook.setModifiersState(KV_MOD_CTRL);
-    EXPECT_EQ(setMask(KV_MOD_CTRL), KVConditionEditOutcome::ReEvaluated);
-    EXPECT_EQ(host.calls, Calls{"re-evaluate"});
-}
-
-TEST_F(ConditionEditTest, BecomingFalseDeactivatesAnActiveItemAndRecomposesOnChange) {
+// A modifier condition of an item (with a running-"gimp" condition beside it) goes from one mask to another
+// while the keys `held` are held: what the edit answers and asks of the item.
+TEST_F(ConditionEditTest, TheOutcomeFollowsTheItemAndTheConditionsOldAndNewResult) {
+    using O = KVConditionEditOutcome;
+    constexpr uint32_t C = KV_MOD_CTRL, A = KV_MOD_ALT, S = KV_MOD_SHIFT, W = KV_MOD_WIN;
+    struct Case {
+        const char* what;
+        bool enabled, active, shown, deactivationChanges, onlyApp;
+        uint32_t held, from, to;
+        O outcome;
+        Calls calls;
+    } cases[] = {
+        {"disabled: takes the value only", false, false, false, true, false, C, S, C, O::ItemDisabled, {}},
+        {"true to true", true, false, false, true, false, C | A, C, A, O::ResultKept, {}},
+        {"becoming true", true, false, false, true, false, C, A, C, O::ReEvaluated, {"re-evaluate"}},
+        {"active item", true, true, false, true, false, S, S, W, O::Deactivated, {"deactivate", "recompose"}},
+        {"no active layer changed", true, true, false, false, false, S, S, W, O::Deactivated, {"deactivate"}},
+        {"false, inactive", true, false, false, true, false, S, S, W, O::LeftAsIs, {}},
+        {"false, shown for editing", true, true, true, true, false, S, S, W, O::LeftAsIs, {}},
+        // The edited condition turned false, but the item's own list does not hold it and still holds.
+        {"not the item's", true, true, false, true, true, S, S, W, O::LeftAsIs, {}},
+    };
     applications.setRunning({"gimp"});
-    hook.setModifiersState(KV_MOD_SHIFT);
-    host.active = true;
-    EXPECT_EQ(setMask(KV_MOD_WIN), KVConditionEditOutcome::Deactivated);
-    EXPECT_EQ(host.calls, (Calls{"deactivate", "recompose"}));
-
-    // A deactivation that changes no active layer needs no recomposition.
-    host.calls.clear();
-    host.active = true;
-    host.deactivationChanges = false;
-    shift->SetMask(KV_MOD_SHIFT);
-    EXPECT_EQ(setMask(KV_MOD_WIN), KVConditionEditOutcome::Deactivated);
-    EXPECT_EQ(host.calls, Calls{"deactivate"});
-}
-
-TEST_F(ConditionEditTest, BecomingFalseLeavesInactiveShownOrStillQualifyingItemsAlone) {
-    applications.setRunning({"gimp"});
-    hook.setModifiersState(KV_MOD_SHIFT);
-    host.active = false;
-    EXPECT_EQ(setMask(KV_MOD_WIN), KVConditionEditOutcome::LeftAsIs);
-
-    shift->SetMask(KV_MOD_SHIFT);
-    host.active = true;
-    host.shown = true;
-    EXPECT_EQ(setMask(KV_MOD_WIN), KVConditionEditOutcome::LeftAsIs);
-    EXPECT_TRUE(host.active);
-
-    // The edited condition turned false, but the item's own list does not hold it and still holds.
-    shift->SetMask(KV_MOD_SHIFT);
-    host.shown = false;
-    host.conditions = {app};
-    EXPECT_EQ(setMask(KV_MOD_WIN), KVConditionEditOutcome::LeftAsIs);
-    EXPECT_TRUE(host.calls.empty());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::tie(host.enabled, host.active, host.shown, host.deactivationChanges) =
+            std::tuple(c.enabled, c.active, c.shown, c.deactivationChanges);
+        host.calls.clear();
+        host.conditions = c.onlyApp ? KVConditionList{app} : KVConditionList{shift, app};
+        hook.setModifiersState(int32_t(c.held));
+        shift->SetMask(c.from);
+        EXPECT_EQ(setMask(c.to), c.outcome);
+        EXPECT_EQ(shift->Mask(), c.to);
+        EXPECT_EQ(host.calls, c.calls);
+        EXPECT_EQ(host.active, c.active && c.outcome != O::Deactivated);
+    }
 }
 
 TEST_F(ConditionEditTest, ApplicationAndLayoutEditsGoThroughTheSameSteps) {

@@ -18,7 +18,17 @@ namespace {
 
 using ConditionStoreTest = ConditionFixture;
 
-KVPtr<KVPropertyNode> entry(const std::string& key, const std::map<std::string, std::string>& values) {
+using Values = std::map<std::string, std::string>;
+
+// A stored entry's keys and values, its nested dictionaries as empty values.
+Values valuesOf(const KVPropertyNode& node) {
+    Values values;
+    for (const auto& child : node.children())
+        values[child->name()] = child->value();
+    return values;
+}
+
+KVPtr<KVPropertyNode> entry(const std::string& key, const Values& values) {
     auto node = KVPropertyNode::create(key);
     for (const auto& [name, value] : values)
         node->addChild(name, value);
@@ -45,24 +55,19 @@ TEST_F(ConditionStoreTest, UnknownOrMissingTypeIsSkippedAndTheRestLoadsInDocumen
 }
 
 TEST_F(ConditionStoreTest, MissingKeysGiveEmptyMaskLayoutZeroAndAnApplicationThatNeverMatches) {
-    auto modifier = createCondition(*entry("{1}", {{"Type", "modifier"}}), environment);
-    auto main = createCondition(*entry("{2}", {{"Type", "modifier"}, {"Modifiers", "Main"}}), environment);
-    auto layout =
-        createCondition(*entry("{3}", {{"Type", "language"}, {"PCLayoutID", "garbage"}}), environment);
-    auto application = createCondition(*entry("{4}", {{"Type", "application"}}), environment);
-    auto noPredicate =
-        createCondition(*entry("{5}", {{"Type", "application"}, {"PCApplicationID", "b"}}), environment);
+    auto make = [&](const Values& values) { return createCondition(*entry("{1}", values), environment); };
+    auto modifier = make({{"Type", "modifier"}});
+    auto main = make({{"Type", "modifier"}, {"Modifiers", "Main"}});
+    auto layout = make({{"Type", "language"}, {"PCLayoutID", "garbage"}});
+    auto application = make({{"Type", "application"}});
+    auto noPredicate = make({{"Type", "application"}, {"PCApplicationID", "b"}});
     // Any predicate but "is foreground" is a running test, as older versions wrote "is active".
-    auto active = createCondition(
-        *entry("{6}", {{"Type", "application"}, {"PCApplicationID", "b"}, {"Predicate", "is active"}}),
-        environment);
+    auto active = make({{"Type", "application"}, {"PCApplicationID", "b"}, {"Predicate", "is active"}});
     ASSERT_TRUE(modifier && main && layout && application && noPredicate && active);
     EXPECT_FALSE(as<KVApplicationCondition>(noPredicate)->Foreground());
     EXPECT_FALSE(as<KVApplicationCondition>(active)->Foreground());
     applications.setRunning({"b"});
-    EXPECT_TRUE(active->IsTrue());
-    EXPECT_TRUE(modifier->IsTrue());
-    EXPECT_TRUE(main->IsTrue());
+    EXPECT_TRUE(active->IsTrue() && modifier->IsTrue() && main->IsTrue());
     EXPECT_EQ(as<KVSysLayoutCondition>(layout)->Layout(), 0u);
     EXPECT_FALSE(layout->IsTrue());
     applications.setRunning({""});
@@ -81,7 +86,6 @@ TEST_F(ConditionStoreTest, SavingWritesStringEntriesUnderFreshGuidKeys) {
     saveConditions(*first, list);
     ASSERT_EQ(first->children().size(), 5u); // neither the keyboard condition nor the empty entry
 
-    using Values = std::map<std::string, std::string>;
     std::vector<Values> expected{
         {{"Type", "modifier"}, {"Modifiers", "Main"}},
         {{"Type", "lock"}, {"Modifiers", "sl"}},
@@ -94,10 +98,7 @@ TEST_F(ConditionStoreTest, SavingWritesStringEntriesUnderFreshGuidKeys) {
         const auto& saved = first->children()[i];
         EXPECT_TRUE(isGuidString(saved->name())) << saved->name();
         keys.insert(saved->name());
-        Values values;
-        for (const auto& child : saved->children())
-            values[child->name()] = child->value();
-        EXPECT_EQ(values, expected[i]) << i;
+        EXPECT_EQ(valuesOf(*saved), expected[i]) << i;
     }
 
     auto second = KVPropertyNode::create("Conditions");
@@ -132,14 +133,11 @@ TEST_F(ConditionStoreTest, PluginConditionKeepsItsStoredEntryWholeAndIndependent
     saveConditions(*saved, {condition});
     ASSERT_EQ(saved->children().size(), 1u);
     const auto& out = saved->children()[0];
-    std::map<std::string, std::string> values;
-    for (const auto& child : out->children())
-        values[child->name()] = child->value();
-    EXPECT_EQ(values, (std::map<std::string, std::string>{{"Type", "plugin"},
-                                                          {"PluginID", "com.example.weather"},
-                                                          {"SubPluginID", "rain"},
-                                                          {"Future", "kept"},
-                                                          {"PluginProperties", ""}}));
+    EXPECT_EQ(valuesOf(*out), (Values{{"Type", "plugin"},
+                                      {"PluginID", "com.example.weather"},
+                                      {"SubPluginID", "rain"},
+                                      {"Future", "kept"},
+                                      {"PluginProperties", ""}}));
     auto savedProperties = out->findChild("PluginProperties");
     ASSERT_TRUE(savedProperties);
     EXPECT_EQ(savedProperties->childValue("City"), "Graz");

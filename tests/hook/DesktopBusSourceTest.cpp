@@ -4,31 +4,17 @@
 
 #include "hook/DesktopBusSource.h"
 
-#include "core/MessageDispatch.h"
-#include "hook/SessionHook.h"
-#include "support/ChildProcess.h"
-#include "support/ManualLoop.h"
+#include "hook/HookEvents.h"
 #include "support/MockSessionBus.h"
 #include "support/ScopedEnvironment.h"
+#include "support/TempDir.h"
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <gtest/gtest.h>
-#include <poll.h>
-#include <sstream>
 #include <thread>
-
-using namespace std::chrono_literals;
 
 namespace {
 
-struct DesktopBusTest : ::testing::Test {
-    KVManualLoop loop;
-    CKVMessageDispatch dispatch{loop};
-    std::vector<unsigned long> activated;
-    int stateChanges = 0;
+struct DesktopBusTest : HookEventsTest {
     MockSessionBus bus;
     ScopedEnvironment env;
 
@@ -37,22 +23,20 @@ struct DesktopBusTest : ::testing::Test {
             GTEST_SKIP() << "dbus-daemon, busctl or python3-dbusmock is not installed";
         if (bus.address.empty())
             GTEST_SKIP() << "no private session bus";
-        dispatch.RegisterHandler<KVM_WINDOW_ACTIVATED>(this, &DesktopBusTest::onActivated);
-        dispatch.RegisterHandler<KVM_HOOK_STATE_CHANGED>(this, &DesktopBusTest::onState);
+        HookEventsTest::SetUp();
         env.set("DBUS_SESSION_BUS_ADDRESS", bus.address);
         env.set("WAYLAND_DISPLAY", "wayland-test");
         env.unset("SWAYSOCK");
         env.unset("HYPRLAND_INSTANCE_SIGNATURE");
     }
-    void onActivated(unsigned long window) { activated.push_back(window); }
-    void onState() { ++stateChanges; }
-
-    // What the KWin script or the GNOME extension sends when a window gets the focus.
-    void reportWindow(uint32_t pid, const std::string& windowClass, const std::string& appId) {
+    // What the KWin script or the GNOME extension calls on the hook.
+    void callHook(const std::string& methodAndArguments) {
         ASSERT_TRUE(bus.busctl(std::string("--timeout=5 call ") + KVDesktopBusSource::kServiceName + " " +
-                               KVDesktopBusSource::kObjectPath + " " + KVDesktopBusSource::kInterface +
-                               " WindowActivated uss " + std::to_string(pid) + " '" + windowClass + "' '" +
-                               appId + "'"));
+                               KVDesktopBusSource::kObjectPath + " " + KVDesktopBusSource::kInterface + " " +
+                               methodAndArguments));
+    }
+    void reportWindow(uint32_t pid, const std::string& windowClass, const std::string& appId) {
+        callHook("WindowActivated uss " + std::to_string(pid) + " '" + windowClass + "' '" + appId + "'");
     }
     // busctl blocks until the hook has answered, so the loop runs while it waits.
     template <class F> void whileServing(F call) {
@@ -67,19 +51,20 @@ TEST_F(DesktopBusTest, KdeLoadsTheKWinScriptAndFollowsItsReportsAndTheLayouts) {
     auto kwin = bus.mock("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting");
     auto keyboard = bus.mock("org.kde.keyboard", "/Layouts", "org.kde.KeyboardLayouts");
     ASSERT_TRUE(kwin && keyboard) << "dbusmock did not come up";
+    auto scripting = [&](const char* method, const char* in, const char* out, const char* code) {
+        return bus.addMethod("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", method, in, out, code);
+    };
+    auto layouts = [&](const char* method, const char* out, const char* code) {
+        return bus.addMethod("org.kde.keyboard", "/Layouts", "org.kde.KeyboardLayouts", method, "", out,
+                             code);
+    };
     // The mock keeps a copy of the script it is given, as KWin reads the file when it loads it.
-    ASSERT_TRUE(bus.addMethod("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "loadScript", "ss", "i",
-                              "self.script = open(args[0]).read(); ret = 3"));
-    ASSERT_TRUE(bus.addMethod("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "unloadScript", "s",
-                              "b", "ret = True"));
-    ASSERT_TRUE(bus.addMethod("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "start", "", "", ""));
-    ASSERT_TRUE(bus.addMethod("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "script", "", "s",
-                              "ret = self.script"));
-    ASSERT_TRUE(bus.addMethod("org.kde.keyboard", "/Layouts", "org.kde.KeyboardLayouts", "getLayoutsList", "",
-                              "a(sss)",
-                              "ret = [('us', '', 'English (US)'), ('de', 'nodeadkeys', 'German')]"));
-    ASSERT_TRUE(bus.addMethod("org.kde.keyboard", "/Layouts", "org.kde.KeyboardLayouts", "getLayout", "", "u",
-                              "ret = dbus.UInt32(0)"));
+    ASSERT_TRUE(scripting("loadScript", "ss", "i", "self.script = open(args[0]).read(); ret = 3") &&
+                scripting("unloadScript", "s", "b", "ret = True") && scripting("start", "", "", "") &&
+                scripting("script", "", "s", "ret = self.script"));
+    ASSERT_TRUE(layouts("getLayoutsList", "a(sss)",
+                        "ret = [('us', '', 'English (US)'), ('de', 'nodeadkeys', 'German')]") &&
+                layouts("getLayout", "u", "ret = dbus.UInt32(0)"));
 
     KVSessionHook hook(loop);
     hook.Hook(dispatch);
@@ -98,8 +83,7 @@ TEST_F(DesktopBusTest, KdeLoadsTheKWinScriptAndFollowsItsReportsAndTheLayouts) {
     EXPECT_EQ(hook.WindowOwner(activated[1]).names, std::vector<std::string>{"remote"});
     EXPECT_EQ(hook.WindowOwner(activated[0]).pid, 4242) << "a late reader still finds the earlier window";
 
-    ASSERT_TRUE(bus.addMethod("org.kde.keyboard", "/Layouts", "org.kde.KeyboardLayouts", "getLayout", "", "u",
-                              "ret = dbus.UInt32(1)"));
+    ASSERT_TRUE(layouts("getLayout", "u", "ret = dbus.UInt32(1)"));
     ASSERT_TRUE(bus.busctl("call org.kde.keyboard /Layouts org.freedesktop.DBus.Mock EmitSignal sssav "
                            "org.kde.KeyboardLayouts layoutChanged u 1 u 1"));
     EXPECT_TRUE(loop.runUntil([&] { return hook.layoutGroup() == 1; }, 5s));
@@ -126,11 +110,7 @@ TEST_F(DesktopBusTest, GnomeFollowsTheExtensionsReports) {
     whileServing([&] { reportWindow(0, "Gnome-calculator", "org.gnome.Calculator"); });
     EXPECT_EQ(activated.size(), 1u) << "the same program again is no change";
 
-    whileServing([&] {
-        ASSERT_TRUE(bus.busctl(std::string("--timeout=5 call ") + KVDesktopBusSource::kServiceName + " " +
-                               KVDesktopBusSource::kObjectPath + " " + KVDesktopBusSource::kInterface +
-                               " LayoutsChanged asu 2 us 'de(nodeadkeys)' 1"));
-    });
+    whileServing([&] { callHook("LayoutsChanged asu 2 us 'de(nodeadkeys)' 1"); });
     EXPECT_EQ(hook.sessionLayouts(), (std::vector<std::string>{"us", "de(nodeadkeys)"}));
     EXPECT_EQ(hook.layoutGroup(), 1);
     EXPECT_EQ(stateChanges, 1);
@@ -145,15 +125,11 @@ TEST(DesktopScripts, TheKWinScriptAndTheGnomeExtensionParse) {
         std::system(
             ("node --check '" + data + "/gnome-shell/corvane-foreground@tavirex.net/extension.js'").c_str()),
         0);
-    std::ifstream metadata(data + "/gnome-shell/corvane-foreground@tavirex.net/metadata.json");
-    std::stringstream text;
-    text << metadata.rdbuf();
-    EXPECT_NE(text.str().find("\"uuid\": \"corvane-foreground@tavirex.net\""), std::string::npos);
+    EXPECT_NE(readWholeFile(data + "/gnome-shell/corvane-foreground@tavirex.net/metadata.json")
+                  .find("\"uuid\": \"corvane-foreground@tavirex.net\""),
+              std::string::npos);
     // The compiled-in copy is the shipped file.
-    std::ifstream script(data + "/kwin/corvane-foreground.js");
-    std::stringstream scriptText;
-    scriptText << script.rdbuf();
-    EXPECT_EQ(scriptText.str(), corvane::kKWinForegroundScript);
+    EXPECT_EQ(readWholeFile(data + "/kwin/corvane-foreground.js"), corvane::kKWinForegroundScript);
 }
 
 } // namespace

@@ -1,47 +1,16 @@
-#include "core/MessageDispatch.h"
+#include "hook/HookEvents.h"
 #include "hook/ProcessWatcher.h"
-#include "hook/SessionHook.h"
 #include "hook/X11Session.h"
-#include "support/ManualLoop.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestXClient.h"
 #include "support/Xvfb.h"
 
-#include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <xcb/xcb.h>
-#include <xcb/xcb_ewmh.h>
-#define explicit explicit_
-#include <xcb/xkb.h>
-#undef explicit
-
-#include <cstdlib>
-#include <vector>
-
-using namespace std::chrono_literals;
 
 namespace {
 
-struct Received {
-    std::vector<unsigned long> activated;
-    std::vector<std::pair<unsigned, long>> processes;
-    int stateChanges = 0;
-    void onActivated(unsigned long window) { activated.push_back(window); }
-    void onProcess(unsigned started, long pid) { processes.emplace_back(started, pid); }
-    void onState() { ++stateChanges; }
-};
-
-struct HookFixture : ::testing::Test {
-    KVManualLoop loop;
-    CKVMessageDispatch dispatch{loop};
-    Received received;
-    void SetUp() override {
-        dispatch.RegisterHandler<KVM_WINDOW_ACTIVATED>(&received, &Received::onActivated);
-        dispatch.RegisterHandler<KVM_PROCESS_EVENT>(&received, &Received::onProcess);
-        dispatch.RegisterHandler<KVM_HOOK_STATE_CHANGED>(&received, &Received::onState);
-    }
-};
+using HookFixture = HookEventsTest;
 
 TEST_F(HookFixture, X11ActiveWindowAndKeyboardStateAreReported) {
     TestXServer server;
@@ -55,24 +24,24 @@ TEST_F(HookFixture, X11ActiveWindowAndKeyboardStateAreReported) {
     const xcb_window_t first = x.createWindow(4242);
     const xcb_window_t second = x.createWindow(4343);
     x.activate(first);
-    ASSERT_TRUE(loop.runUntil([&] { return received.activated.size() == 1; }, 5s));
-    EXPECT_EQ(received.activated[0], first);
+    ASSERT_TRUE(loop.runUntil([&] { return activated.size() == 1; }, 5s));
+    EXPECT_EQ(activated[0], first);
     EXPECT_EQ(session->windowProcessId(first), 4242);
     x.activate(first); // rewriting the same window is not a change
     x.activate(second);
-    ASSERT_TRUE(loop.runUntil([&] { return received.activated.size() == 2; }, 5s));
-    EXPECT_EQ(received.activated[1], second);
+    ASSERT_TRUE(loop.runUntil([&] { return activated.size() == 2; }, 5s));
+    EXPECT_EQ(activated[1], second);
 
     EXPECT_EQ(session->modifiersState() & 16, 0);
     x.lockModifiers(XCB_MOD_MASK_LOCK, true);
     ASSERT_TRUE(loop.runUntil([&] { return session->modifiersState() & 16; }, 5s)) << "Caps Lock not seen";
-    EXPECT_GE(received.stateChanges, 1);
+    EXPECT_GE(stateChanges, 1);
 
-    const int before = received.stateChanges;
+    const int before = stateChanges;
     ASSERT_TRUE(TestXClient::typeKey(server.display(), "keydown", "Control_L"));
     ASSERT_TRUE(loop.runUntil([&] { return session->modifiersState() & 2; }, 5s)) << "Ctrl not seen";
     EXPECT_EQ(session->modifiersState() & 16, 16) << "Caps Lock must stay on";
-    EXPECT_GT(received.stateChanges, before);
+    EXPECT_GT(stateChanges, before);
 
     ASSERT_TRUE(TestXClient::typeKey(server.display(), "keyup", "Control_L"));
     x.lockModifiers(XCB_MOD_MASK_LOCK, false);
@@ -81,21 +50,14 @@ TEST_F(HookFixture, X11ActiveWindowAndKeyboardStateAreReported) {
 
 TEST_F(HookFixture, WithoutADisplayTheSessionHookKeepsWorking) {
     EXPECT_EQ(KVX11Session::connect(loop, ":9999"), nullptr);
-    const char* saved = std::getenv("DISPLAY");
-    const std::string display = saved ? saved : "";
-    ::setenv("DISPLAY", ":9999", 1);
-    {
-        KVSessionHook hook(loop);
-        hook.Hook(dispatch);
-        EXPECT_EQ(hook.GetHookModifiersState(), 0);
-        EXPECT_EQ(hook.WindowProcessId(1), std::nullopt);
-        EXPECT_NE(hook.processSource(), KVProcessWatcher::Source::None);
-        hook.UnHook();
-    }
-    if (saved)
-        ::setenv("DISPLAY", display.c_str(), 1);
-    else
-        ::unsetenv("DISPLAY");
+    ScopedEnvironment env;
+    env.set("DISPLAY", ":9999");
+    KVSessionHook hook(loop);
+    hook.Hook(dispatch);
+    EXPECT_EQ(hook.GetHookModifiersState(), 0);
+    EXPECT_EQ(hook.WindowProcessId(1), std::nullopt);
+    EXPECT_NE(hook.processSource(), KVProcessWatcher::Source::None);
+    hook.UnHook();
 }
 
 class ProcessWatcherTest : public HookFixture, public ::testing::WithParamInterface<bool> {};
@@ -112,7 +74,7 @@ TEST_P(ProcessWatcherTest, AStartedAndAnEndedChildAreReported) {
         ::_exit(127);
     }
     auto seen = [&](unsigned started) {
-        for (auto& [s, pid] : received.processes)
+        for (auto& [s, pid] : processes)
             if (pid == child && s == started)
                 return true;
         return false;

@@ -87,13 +87,11 @@ private:
     }
     void answer(int client) {
         char request[256] = {};
-        ssize_t n = ::recv(client, request, sizeof request - 1, 0);
-        std::string reply = "unknown request";
-        {
-            std::lock_guard lock(m_mutex);
-            if (auto it = m_answers.find(std::string(request, n > 0 ? size_t(n) : 0)); it != m_answers.end())
-                reply = it->second;
-        }
+        const ssize_t n = ::recv(client, request, sizeof request - 1, 0);
+        std::unique_lock lock(m_mutex);
+        auto it = m_answers.find(std::string(request, n > 0 ? size_t(n) : 0));
+        const std::string reply = it != m_answers.end() ? it->second : "unknown request";
+        lock.unlock();
         ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
         ::close(client);
     }
@@ -112,7 +110,7 @@ std::string devices(const std::string& active) {
            R"(","main":true}]})";
 }
 
-struct HyprlandHookTest : HookEventsTest {};
+using HyprlandHookTest = HookEventsTest;
 
 TEST_F(HyprlandHookTest, FocusAndLayoutFollowTheEventSocket) {
     TempDir runtime;

@@ -1,25 +1,17 @@
 #include "shell/CfgApp.h"
 
+#include "FakeEditor.h"
 #include "conditions/ConditionEnvironment.h"
 #include "core/MessageDispatch.h"
-#include "devicectl/Device.h"
 #include "devicectl/DeviceController.h"
-#include "images/KVGlobalImageList.h"
-#include "images/KVTextRenderer.h"
-#include "layers/LayerCake.h"
 #include "layers/LayersController.h"
-#include "plugins/PluginInstanceFactory.h"
-#include "plugins/PluginRegistry.h"
-#include "shell/EditorHost.h"
 #include "shell/MainController.h"
-#include "store/StoreFolders.h"
 #include "support/FakeHook.h"
 #include "support/ManualLoop.h"
 #include "system/ApplicationsController.h"
 #include "system/KeyboardLayouts.h"
-#include "system/linux/SessionLayouts.h"
-#include "update/FirmwareUpdateController.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -28,30 +20,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-struct FakeEditor final : IKVEditorHost {
-    int created = 0, shown = 0, closed = 0;
-    bool failNextCreate = false;
-    bool open = false;
-    bool ShowEditor() override {
-        if (!open) {
-            if (failNextCreate) {
-                failNextCreate = false;
-                return false;
-            }
-            ++created;
-            open = true;
-        }
-        ++shown;
-        return true;
-    }
-    void CloseEditor() override {
-        if (open)
-            ++closed;
-        open = false;
-    }
-    bool HasEditor() const override { return open; }
-};
 
 struct CfgAppTest : ::testing::Test {
     // The services find their folders through the environment: keep them off the user's own.
@@ -83,31 +51,23 @@ struct CfgAppTest : ::testing::Test {
     }
 };
 
-TEST_F(CfgAppTest, StartUpCreatesTheDispatchFirstThenHooksAndShowsTheEditor) {
+TEST_F(CfgAppTest, StartUpCreatesTheDispatchFirstThenHooksAndShowsTheEditorAndExitUndoesItInReverse) {
     auto app = makeApp({});
     ASSERT_TRUE(app->InitInstance());
     EXPECT_TRUE(app->initialised());
-    // The main controller completes last: the services it creates come up inside its constructor.
-    const std::vector<std::type_index> expected{typeid(CKVMessageDispatch),
-                                                typeid(IKVSystemHook),
-                                                typeid(KVConditionEnvironment),
-                                                typeid(KVGlobalImageList),
-                                                typeid(KVTextRenderer),
-                                                typeid(KVSessionLayouts),
-                                                typeid(KVKeyboardLayouts),
-                                                typeid(KVSysApplicationsController),
-                                                typeid(KVPluginRegistry),
-                                                typeid(KVPluginInstanceFactory),
-                                                typeid(KVLayerCake),
-                                                typeid(KVStoreFolders),
-                                                typeid(KVLayersController),
-                                                typeid(KVDeviceController),
-                                                typeid(KVDevice),
-                                                typeid(KVUpdateDesktop),
-                                                typeid(KVCorvaneFirmwareKeyboard),
-                                                typeid(KVFirmwareUpdateController),
-                                                typeid(KVMainController)};
-    EXPECT_EQ(app->services().creationOrder(), expected);
+    // The dispatch comes first and the hook next; a service comes before those that use it; the main
+    // controller completes last, as the services it creates come up inside its constructor.
+    const auto order = app->services().creationOrder();
+    auto at = [&](std::type_index type) {
+        return std::find(order.begin(), order.end(), type) - order.begin();
+    };
+    EXPECT_EQ(order.size(), 19u);
+    EXPECT_EQ(at(typeid(CKVMessageDispatch)), 0);
+    EXPECT_EQ(at(typeid(IKVSystemHook)), 1);
+    EXPECT_LT(at(typeid(KVConditionEnvironment)), at(typeid(KVKeyboardLayouts)));
+    EXPECT_LT(at(typeid(KVKeyboardLayouts)), at(typeid(KVLayersController)));
+    EXPECT_LT(at(typeid(KVLayersController)), at(typeid(KVDeviceController)));
+    EXPECT_EQ(at(typeid(KVMainController)), std::ptrdiff_t(order.size()) - 1);
     EXPECT_EQ(app->mainController()->conditionEnvironment().applications,
               app->services().find<KVSysApplicationsController>());
     EXPECT_TRUE(hook->hooked());
@@ -117,6 +77,16 @@ TEST_F(CfgAppTest, StartUpCreatesTheDispatchFirstThenHooksAndShowsTheEditor) {
     app->dispatch()->send<KVM_SHOW_EDITOR>();
     EXPECT_EQ(editor.created, 1);
     EXPECT_EQ(editor.shown, 2);
+
+    // Exit closes the editor once and releases the services, the hook with its own.
+    app->mainController()->Exit();
+    EXPECT_EQ(editor.closed, 1);
+    loop.runUntil([&] { return loop.quitRequested(); }, 5s);
+    EXPECT_TRUE(app->dispatch()->IsDestroyed());
+    EXPECT_EQ(app->ExitInstance(), 0);
+    EXPECT_EQ(editor.closed, 1) << "the editor was already closed by Exit";
+    EXPECT_EQ(app->services().size(), 0u);
+    EXPECT_FALSE(hook->hooked());
 }
 
 TEST_F(CfgAppTest, MinimizedStartShowsNoEditorUntilAsked) {
@@ -130,33 +100,18 @@ TEST_F(CfgAppTest, MinimizedStartShowsNoEditorUntilAsked) {
     EXPECT_EQ(editor.created, 1) << "the next request tries again";
 }
 
-TEST_F(CfgAppTest, ExitClosesTheEditorOnceAndReleasesServicesInReverse) {
-    auto app = makeApp({});
-    ASSERT_TRUE(app->InitInstance());
-    app->mainController()->Exit();
-    EXPECT_EQ(editor.closed, 1);
-    loop.runUntil([&] { return loop.quitRequested(); }, 5s);
-    EXPECT_TRUE(app->dispatch()->IsDestroyed());
-    EXPECT_EQ(app->ExitInstance(), 0);
-    EXPECT_EQ(editor.closed, 1) << "the editor was already closed by Exit";
-    EXPECT_EQ(app->services().size(), 0u);
-    EXPECT_FALSE(hook->hooked()) << "the hook is released with its service";
-}
+TEST_F(CfgAppTest, ExitWithTheEditorOpenClosesItAtShutdownButNotBeforeStartUpCompleted) {
+    auto early = makeApp({});
+    EXPECT_EQ(early->ExitInstance(), 0);
+    EXPECT_EQ(early->services().size(), 0u);
+    EXPECT_EQ(editor.closed, 0) << "an exit before start-up completed runs no shutdown step";
 
-TEST_F(CfgAppTest, ExitWithTheEditorOpenClosesItAtShutdown) {
     auto app = makeApp({});
     ASSERT_TRUE(app->InitInstance());
     app->dispatch()->NotifyDispatch(KVM_CLOSE);
     EXPECT_TRUE(loop.quitRequested());
     app->ExitInstance();
     EXPECT_EQ(editor.closed, 1);
-}
-
-TEST_F(CfgAppTest, AnExitBeforeStartUpCompletedRunsNoShutdownStep) {
-    auto app = makeApp({});
-    EXPECT_EQ(app->ExitInstance(), 0);
-    EXPECT_EQ(editor.closed, 0);
-    EXPECT_EQ(app->services().size(), 0u);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "shell/TrayIcon.h"
 
+#include "FakeEditor.h"
 #include "core/MessageDispatch.h"
-#include "shell/EditorHost.h"
 #include "support/ManualLoop.h"
 #include "support/TempDir.h"
 
@@ -13,29 +13,10 @@
 
 namespace {
 
-struct FakeEditor final : IKVEditorHost {
-    bool open = false;
-    int shown = 0;
-    bool ShowEditor() override {
-        open = true;
-        ++shown;
-        return true;
-    }
-    void CloseEditor() override { open = false; }
-    bool HasEditor() const override { return open; }
-};
-
-// Stands in for the main controller's handler of KVM_SHOW_EDITOR.
-struct EditorRequests {
-    FakeEditor& editor;
-    void Show() { editor.ShowEditor(); }
-};
-
 struct TrayIconTest : ::testing::Test {
     KVManualLoop loop;
     CKVMessageDispatch dispatch{loop};
     FakeEditor editor;
-    EditorRequests requests{editor};
     TempDir home;
     std::vector<std::string> opened;
     int exits = 0;
@@ -43,7 +24,8 @@ struct TrayIconTest : ::testing::Test {
     std::unique_ptr<KVTrayIcon> tray;
 
     void SetUp() override {
-        dispatch.RegisterHandler<KVM_SHOW_EDITOR>(&requests, &EditorRequests::Show);
+        // Stands in for the main controller's handler.
+        dispatch.RegisterHandler<KVM_SHOW_EDITOR>(this, &TrayIconTest::showEditor);
         tray = makeTray({"https://example.org/about", "https://example.org/forum", "help@example.org"});
     }
 
@@ -63,6 +45,7 @@ struct TrayIconTest : ::testing::Test {
         return made;
     }
 
+    void showEditor() { editor.ShowEditor(); }
     void choose(KVTrayIcon::Command command) { tray->action(command)->trigger(); }
 };
 
@@ -72,7 +55,6 @@ TEST_F(TrayIconTest, MenuHasTheEntriesInOrderAndConfigureFollowsTheEditor) {
         texts << (action->isSeparator() ? QString("-") : action->text());
     EXPECT_EQ(texts, QStringList({"Configure...", "-", "About Configurator...", "Discussion forum...",
                                   "Contact support...", "-", "Start with the session", "Exit"}));
-    EXPECT_EQ(tray->trayIcon().toolTip(), "Tavirex Corvane Configurator");
 
     QAction* configure = tray->action(KVTrayIcon::Configure);
     EXPECT_EQ(tray->menu().defaultAction(), configure);

@@ -1,6 +1,5 @@
 #include "system/ApplicationsController.h"
 
-#include "conditions/ApplicationCondition.h"
 #include "core/MessageDispatch.h"
 #include "store/PropertyListReader.h"
 #include "store/PropertyListWriter.h"
@@ -15,20 +14,17 @@
 
 namespace {
 
-struct Announcements {
-    int running = 0;
-    int foreground = 0;
-    void runningChanged() { ++running; }
-    void foregroundChanged() { ++foreground; }
-};
-
 struct ApplicationsTest : ::testing::Test {
     TempDir temp;
     KVManualLoop loop;
     CKVMessageDispatch dispatch{loop};
     KVFakeHook hook;
     KVPtr<KVFakeProcessTable> processes = std::make_shared<KVFakeProcessTable>();
-    Announcements announced;
+    struct {
+        int running = 0, foreground = 0;
+    } announced;
+    void runningChanged() { ++announced.running; }
+    void foregroundChanged() { ++announced.foreground; }
     std::unique_ptr<KVSysApplicationsController> controller;
 
     std::filesystem::path program(const std::string& relative) {
@@ -40,8 +36,8 @@ struct ApplicationsTest : ::testing::Test {
     void create() {
         KVApplicationSources sources{{temp.path() / "data/applications"}, {temp.path() / "bin"}};
         controller = std::make_unique<KVSysApplicationsController>(dispatch, hook, processes, sources);
-        dispatch.RegisterHandler<KVM_RUNNING_APPS_CHANGED>(&announced, &Announcements::runningChanged);
-        dispatch.RegisterHandler<KVM_FOREGROUND_APP_CHANGED>(&announced, &Announcements::foregroundChanged);
+        dispatch.RegisterHandler<KVM_RUNNING_APPS_CHANGED>(this, &ApplicationsTest::runningChanged);
+        dispatch.RegisterHandler<KVM_FOREGROUND_APP_CHANGED>(this, &ApplicationsTest::foregroundChanged);
     }
     void startProcess(pid_t pid, const std::string& executable) {
         processes->start(pid, executable);
@@ -61,11 +57,10 @@ struct ApplicationsTest : ::testing::Test {
 
 using Ids = std::vector<std::string>;
 
-TEST_F(ApplicationsTest, DesktopEntriesGiveIdentifiersNamesAndIcons) {
+TEST_F(ApplicationsTest, DesktopEntriesAndForcedAdditionsGiveIdentifiersNamesAndIcons) {
     const auto vendor = program("opt/Vendor App/App.BIN");
-    program("bin/Tool");
-    program("bin/plain");
-    program("bin/short");
+    for (const char* name : {"bin/Tool", "bin/plain", "bin/short"})
+        program(name);
     const auto real = program("opt/editor/editor.real");
     std::filesystem::create_symlink(real, temp.path() / "bin/editor");
 
@@ -85,15 +80,15 @@ TEST_F(ApplicationsTest, DesktopEntriesGiveIdentifiersNamesAndIcons) {
     // A program reached through a link is known by the file that runs, as /proc shows it.
     EXPECT_EQ(controller->FindApplication("editor.real")->path, (temp.path() / "bin/editor").string());
     EXPECT_EQ(ids(controller->applicationsByDisplayName()), (Ids{"app.bin", "editor.real", "tool"}));
-}
 
-TEST_F(ApplicationsTest, AddingWithForceTakesAnyFileAndAnIdentifierOnlyOnce) {
+    // Adding with force takes any file, and an identifier only once.
     const auto file = program("opt/Some.Tool");
-    create();
-    EXPECT_FALSE(controller->AddApplication(file.string(), false).entry) << "no desktop entry names it";
-    EXPECT_FALSE(controller->AddApplication((temp.path() / "gone").string(), false).entry);
-    EXPECT_FALSE(controller->AddApplication("/opt/folder/", true).entry);
-    EXPECT_FALSE(controller->AddApplication("", true).entry);
+    // Without force only a catalogued program is taken; a folder or nothing never.
+    for (auto [path, force] : {std::pair{file.string(), false},
+                               {(temp.path() / "gone").string(), false},
+                               {"/opt/folder/", true},
+                               {"", true}})
+        EXPECT_FALSE(controller->AddApplication(path, force).entry) << path;
 
     auto added = controller->AddApplication(file.string(), true);
     ASSERT_TRUE(added.entry);
@@ -103,7 +98,7 @@ TEST_F(ApplicationsTest, AddingWithForceTakesAnyFileAndAnIdentifierOnlyOnce) {
     auto again = controller->AddApplication("/elsewhere/SOME.TOOL", true);
     EXPECT_FALSE(again.isNew);
     EXPECT_EQ(again.entry->path, file.string());
-    EXPECT_EQ(controller->applications().size(), 1u);
+    EXPECT_EQ(controller->applications().size(), 4u);
 }
 
 TEST_F(ApplicationsTest, OnlyTheLastOfSeveralCopiesLeavingChangesTheRunningSet) {
@@ -131,82 +126,73 @@ TEST_F(ApplicationsTest, OnlyTheLastOfSeveralCopiesLeavingChangesTheRunningSet) 
     endProcess(999);
     EXPECT_EQ(announced.running, 2) << "an unknown process ending changes nothing";
     EXPECT_TRUE(controller->applications().empty()) << "programs without a desktop entry are not catalogued";
-}
 
-TEST_F(ApplicationsTest, ChangesThatAStartEventFindsAreAnnouncedEvenWithoutItsProcess) {
-    create();
     // The process was gone before its start was handled, but another one started meanwhile.
     processes->start(30, "/usr/bin/quick");
     dispatch.send<KVM_PROCESS_EVENT>(1, 31);
-    EXPECT_EQ(announced.running, 1);
+    EXPECT_EQ(announced.running, 3);
     EXPECT_TRUE(controller->IsRunning("quick"));
-
     processes->setUnreadable(true);
     dispatch.send<KVM_PROCESS_EVENT>(0, 30);
     EXPECT_FALSE(controller->IsRunning("quick")) << "an unreadable table counts as empty";
+
+    const int before = announced.running;
+    controller.reset();
+    processes->setUnreadable(false);
+    startProcess(5, "/usr/bin/late");
+    EXPECT_EQ(announced.running, before) << "a destroyed controller no longer listens";
 }
 
-TEST_F(ApplicationsTest, ForegroundChangesOnlyWhenTheApplicationDoes) {
+TEST_F(ApplicationsTest, ForegroundChangesOnlyWhenTheApplicationDoesByProcessOrByName) {
     processes->start(10, "/usr/bin/Editor");
     processes->start(11, "/usr/bin/editor");
     processes->start(20, "/usr/bin/browser");
-    create();
-    // Owners are known to the hook before any activation reaches the controller.
-    hook.activateWindow(1, 10);
+    processes->start(30, "/usr/bin/qtwindow");
+    program("bin/footclient-real");
+    desktopEntry("org.example.Terminal.desktop", "Name=Terminal\nIcon=t\nExec=footclient-real --server\n");
+    // Owners are known to the hook before any activation reaches the controller; the window in front
+    // before the controller started is the foreground.
     hook.activateWindow(2, 11);
     hook.activateWindow(3, 20);
     hook.activateWindow(4, std::nullopt);
-    EXPECT_FALSE(controller->IsForeground("editor"));
+    hook.activateWindow(1, 10);
+    create();
+    EXPECT_TRUE(controller->IsForeground("EDITOR"));
 
     dispatch.send<KVM_WINDOW_ACTIVATED>(1);
-    EXPECT_EQ(announced.foreground, 1);
-    EXPECT_TRUE(controller->IsForeground("EDITOR"));
     dispatch.send<KVM_WINDOW_ACTIVATED>(2);
     dispatch.send<KVM_WINDOW_ACTIVATED_SECOND_SOURCE>(1);
-    EXPECT_EQ(announced.foreground, 1) << "windows of one program";
+    EXPECT_EQ(announced.foreground, 0) << "windows of one program";
 
     dispatch.send<KVM_WINDOW_ACTIVATED_SECOND_SOURCE>(3);
-    EXPECT_EQ(announced.foreground, 2);
+    EXPECT_EQ(announced.foreground, 1);
     EXPECT_TRUE(controller->IsForeground("browser"));
     EXPECT_FALSE(controller->IsForeground("editor"));
 
     dispatch.send<KVM_WINDOW_ACTIVATED>(4);
     dispatch.send<KVM_WINDOW_ACTIVATED>(77);
-    EXPECT_EQ(announced.foreground, 3);
+    EXPECT_EQ(announced.foreground, 2);
     EXPECT_EQ(controller->foregroundApplication(), "");
     EXPECT_FALSE(controller->IsForeground("")) << "an empty identifier names no application";
-}
 
-TEST_F(ApplicationsTest, TheProgramInFrontBeforeTheControllerStartedIsTheForeground) {
-    processes->start(10, "/usr/bin/editor");
-    hook.activateWindow(1, 10);
-    create();
-    EXPECT_TRUE(controller->IsForeground("editor"));
-}
-
-TEST_F(ApplicationsTest, ProgramsKnownOnlyByNameFollowTheirDesktopEntries) {
-    program("bin/footclient-real");
-    desktopEntry("org.example.Terminal.desktop", "Name=Terminal\nIcon=t\nExec=footclient-real --server\n");
-    processes->start(30, "/usr/bin/qtwindow");
-    create();
     hook.Hook(dispatch);
 
     // A Wayland app id names the desktop entry, whose program is what conditions name.
-    hook.activateNamedWindow(1, {"org.example.Terminal"});
+    hook.activateNamedWindow(5, {"org.example.Terminal"});
     EXPECT_EQ(controller->foregroundApplication(), "footclient-real");
     EXPECT_FALSE(controller->IsForeground("org.example.terminal"));
 
     // An X window's instance and class, without a process: either one holds.
-    hook.activateNamedWindow(2, {"xcalc", "xcalc-class"});
+    hook.activateNamedWindow(6, {"xcalc", "xcalc-class"});
     EXPECT_TRUE(controller->IsForeground("XCalc"));
     EXPECT_TRUE(controller->IsForeground("xcalc-class"));
-    EXPECT_EQ(announced.foreground, 2);
+    EXPECT_EQ(announced.foreground, 4);
 
     // A process, when known, wins over names, and the names of the last window no longer hold.
-    hook.activateWindow(3, 30);
+    hook.activateWindow(7, 30);
     EXPECT_TRUE(controller->IsForeground("qtwindow"));
     EXPECT_FALSE(controller->IsForeground("xcalc-class"));
-    EXPECT_EQ(announced.foreground, 3);
+    EXPECT_EQ(announced.foreground, 5);
 }
 
 TEST_F(ApplicationsTest, StoredApplicationsLoadEvenWhenGoneAndSaveBesideOtherKeys) {
@@ -245,30 +231,6 @@ TEST_F(ApplicationsTest, StoredApplicationsLoadEvenWhenGoneAndSaveBesideOtherKey
     fresh->setChild(corvane::loadPropertyList(document, "Applications"));
     controller->loadSettings(fresh);
     EXPECT_EQ(ids(controller->userApplications()), (Ids{"other.bin", "gone.bin", "tool"}));
-}
-
-TEST_F(ApplicationsTest, ApplicationConditionsAskTheController) {
-    create();
-    auto environment = std::make_shared<KVConditionEnvironment>();
-    environment->applications = controller.get();
-    KVApplicationCondition running(environment, "NotePad.EXE", false);
-    KVApplicationCondition foreground(environment, "NotePad.EXE", true);
-    EXPECT_FALSE(running.IsTrue());
-
-    startProcess(40, "/opt/wine/notepad.exe");
-    EXPECT_TRUE(running.IsTrue());
-    EXPECT_FALSE(foreground.IsTrue());
-    hook.Hook(dispatch);
-    hook.activateWindow(9, 40);
-    EXPECT_TRUE(foreground.IsTrue());
-    EXPECT_EQ(foreground.ImageIndex(), -1) << "not catalogued";
-}
-
-TEST_F(ApplicationsTest, DestroyedControllerNoLongerListens) {
-    create();
-    controller.reset();
-    startProcess(5, "/usr/bin/late");
-    EXPECT_EQ(announced.running, 0);
 }
 
 } // namespace

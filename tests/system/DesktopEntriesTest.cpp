@@ -50,18 +50,11 @@ struct DesktopEntryTest : ::testing::Test {
 };
 
 TEST_F(DesktopEntryTest, ReadsTheUnlocalisedKeysOfTheMainGroup) {
-    auto application = readDesktopEntry("# comment\n"
-                                        "[Desktop Entry]\n"
-                                        "Type = Application\n"
-                                        "Name[de]=Betrachter\n"
-                                        "Name=Picture\\sViewer\n"
-                                        "Icon=viewer-icon\n"
-                                        "Exec=env LANG=C Viewer %F\n"
-                                        "\n"
-                                        "[Desktop Action Window]\n"
-                                        "Name=Ignored\n"
-                                        "Exec=other\n",
-                                        path);
+    auto application =
+        readDesktopEntry("# comment\n[Desktop Entry]\nType = Application\nName[de]=Betrachter\n"
+                         "Name=Picture\\sViewer\nIcon=viewer-icon\nExec=env LANG=C Viewer %F\n\n"
+                         "[Desktop Action Window]\nName=Ignored\nExec=other\n",
+                         path);
     ASSERT_TRUE(application);
     EXPECT_EQ(application->name, "Picture Viewer");
     EXPECT_EQ(application->icon, "viewer-icon");
@@ -69,15 +62,13 @@ TEST_F(DesktopEntryTest, ReadsTheUnlocalisedKeysOfTheMainGroup) {
 }
 
 TEST_F(DesktopEntryTest, SkipsWhatIsNoRunnableApplication) {
-    const std::string body = "Name=V\nIcon=i\nExec=Viewer\n";
-    EXPECT_TRUE(readDesktopEntry("[Desktop Entry]\nType=Application\n" + body, path));
-    EXPECT_FALSE(readDesktopEntry("[Desktop Entry]\nType=Link\n" + body, path));
-    EXPECT_FALSE(readDesktopEntry("[Desktop Entry]\nType=Application\nHidden=true\n" + body, path));
-    EXPECT_FALSE(readDesktopEntry("[Desktop Entry]\nType=Application\nTryExec=not-installed\n" + body, path));
-    EXPECT_FALSE(
-        readDesktopEntry("[Desktop Entry]\nType=Application\nName=V\nExec=not-installed %u\n", path));
-    EXPECT_FALSE(readDesktopEntry("[Desktop Entry]\nType=Application\nName=V\nExec=\"Viewer\n", path));
-    EXPECT_FALSE(readDesktopEntry("[Other]\nType=Application\n" + body, path));
+    const std::string body = "Name=V\nIcon=i\nExec=Viewer\n", app = "[Desktop Entry]\nType=Application\n";
+    EXPECT_TRUE(readDesktopEntry(app + body, path));
+    for (const std::string& text :
+         {"[Desktop Entry]\nType=Link\n" + body, app + "Hidden=true\n" + body,
+          app + "TryExec=not-installed\n" + body, app + "Name=V\nExec=not-installed %u\n",
+          app + "Name=V\nExec=\"Viewer\n", "[Other]\nType=Application\n" + body})
+        EXPECT_FALSE(readDesktopEntry(text, path)) << text;
 }
 
 TEST_F(DesktopEntryTest, EarlierFoldersShadowLaterOnesByDesktopId) {

@@ -1,9 +1,9 @@
 #include "system/KeyboardLayouts.h"
 
 #include "FakeLayoutSystem.h"
-#include "ScopedEnv.h"
 #include "images/KVGlobalImageList.h"
 #include "support/FakeHook.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 #include "system/LanguagePicture.h"
 #include "system/LayoutIds.h"
@@ -83,12 +83,14 @@ TEST(LayoutIds, EveryLayoutOfTheRegistryGetsAnIdentifierOfItsOwn) {
     }
 }
 
-TEST(KeyboardLayouts, InstalledCurrentAndDefaultLayouts) {
+TEST(KeyboardLayouts, InstalledCurrentDefaultLayoutsAndTheirNames) {
     FakeLayoutSystem system;
-    system.layouts = {xkb("us"), xkb("de", "nodeadkeys"), xkb("us"), xkb("ru")};
+    system.layouts = {xkb("us"), xkb("de", "nodeadkeys"), xkb("us"), xkb("ru"), xkb("am")};
     KVKeyboardLayouts catalogue(system, nullptr);
     const uint32_t nodeadkeys = corvane::layoutIdFor(xkb("de", "nodeadkeys"), "deu");
-    EXPECT_EQ(catalogue.InstalledLayouts(), (std::vector<uint32_t>{0x04090409, nodeadkeys, 0x04190419}));
+    const auto installed = catalogue.InstalledLayouts();
+    ASSERT_EQ(installed.size(), 4u);
+    EXPECT_EQ(installed, (std::vector<uint32_t>{0x04090409, nodeadkeys, 0x04190419, installed[3]}));
 
     // The group indexes the session's list as it is, the repeated "us" included.
     for (auto [group, expected] :
@@ -97,28 +99,13 @@ TEST(KeyboardLayouts, InstalledCurrentAndDefaultLayouts) {
         EXPECT_EQ(catalogue.CurrentLayout(), expected) << group;
     }
 
-    EXPECT_EQ(catalogue.DefaultLayout(), nodeadkeys);
-    system.layouts = {xkb("us"), xkb("us", "intl")};
-    EXPECT_EQ(catalogue.DefaultLayout(), 0x04090409u);
-    system.layouts.clear();
-    EXPECT_EQ(catalogue.DefaultLayout(), 0u);
-    EXPECT_EQ(catalogue.CurrentLayout(), 0u);
-}
-
-TEST(KeyboardLayouts, NamesTitlesAbbreviationsAndSeparators) {
-    FakeLayoutSystem system;
-    system.layouts = {xkb("us"), xkb("de", "nodeadkeys"), xkb("am")};
-    KVKeyboardLayouts catalogue(system, nullptr);
-    const uint32_t nodeadkeys = corvane::layoutIdFor(xkb("de", "nodeadkeys"), "deu");
-
     EXPECT_EQ(catalogue.LayerTitle(nodeadkeys), "German - German (no dead keys)");
     // Not installed, still named: through the Windows table and through the whole registry.
     EXPECT_EQ(catalogue.LayoutName(0x04190419), "Russian");
     EXPECT_EQ(catalogue.LayoutName(corvane::layoutIdFor(xkb("fr", "bepo"), "fra")), "French (BEPO)");
     EXPECT_EQ(catalogue.LayoutName(0x7FFF0409), "");
-
     // A language the program has no name for: the title is the layout name alone.
-    const auto armenian = catalogue.InstalledLayouts().back();
+    const auto armenian = installed[3];
     EXPECT_EQ(catalogue.LanguageName(armenian), "");
     EXPECT_EQ(catalogue.LayerTitle(armenian), "Armenian");
     EXPECT_EQ(catalogue.LanguageAbbreviation(armenian & 0xFFFF), "HY");
@@ -126,6 +113,13 @@ TEST(KeyboardLayouts, NamesTitlesAbbreviationsAndSeparators) {
     EXPECT_EQ(catalogue.DecimalSeparator(0x0407) + catalogue.DecimalSeparator(0x0807) +
                   catalogue.DecimalSeparator(0x07FF),
               ",..");
+
+    EXPECT_EQ(catalogue.DefaultLayout(), nodeadkeys);
+    system.layouts = {xkb("us"), xkb("us", "intl")};
+    EXPECT_EQ(catalogue.DefaultLayout(), 0x04090409u);
+    system.layouts.clear();
+    EXPECT_EQ(catalogue.DefaultLayout(), 0u);
+    EXPECT_EQ(catalogue.CurrentLayout(), 0u);
 }
 
 TEST(KeyboardLayouts, LanguagePicturesAreDrawnOnceAndOnlyForKnownLanguages) {
@@ -156,22 +150,21 @@ TEST(KeyboardLayouts, LanguagePicturesAreDrawnOnceAndOnlyForKnownLanguages) {
 TEST(SessionLayouts, OverrideThenKeyboardDefaultsThenUs) {
     TempDir folder;
     const auto defaults = folder.write("keyboard", "XKBLAYOUT=\"de,fr\"\nXKBVARIANT=\"nodeadkeys,\"\n");
-    ScopedEnv noDisplay("DISPLAY", nullptr);
+    ScopedEnvironment env;
+    env.unset("DISPLAY");
+    env.set("CORVANE_XKB_LAYOUTS", "us,ru");
     KVFakeHook hook;
-    {
-        ScopedEnv layouts("CORVANE_XKB_LAYOUTS", "us,ru");
-        KVSessionLayouts session(&hook, defaults.string());
-        EXPECT_EQ(session.installedLayouts(), (std::vector{xkb("us"), xkb("ru")}));
-        hook.setLayoutGroup(1);
-        EXPECT_EQ(session.currentGroup(), 1u);
-    }
-    {
-        ScopedEnv layouts("CORVANE_XKB_LAYOUTS", "(((");
-        KVSessionLayouts session(nullptr, defaults.string());
-        EXPECT_EQ(session.installedLayouts(), (std::vector{xkb("de", "nodeadkeys"), xkb("fr")}));
-        EXPECT_FALSE(session.currentGroup().has_value());
-    }
-    ScopedEnv layouts("CORVANE_XKB_LAYOUTS", nullptr);
-    KVSessionLayouts session(nullptr, (folder.path() / "missing").string());
-    EXPECT_EQ(session.installedLayouts(), std::vector{xkb("us")});
+    KVSessionLayouts overridden(&hook, defaults.string());
+    EXPECT_EQ(overridden.installedLayouts(), (std::vector{xkb("us"), xkb("ru")}));
+    hook.setLayoutGroup(1);
+    EXPECT_EQ(overridden.currentGroup(), 1u);
+
+    env.set("CORVANE_XKB_LAYOUTS", "(((");
+    KVSessionLayouts fromDefaults(nullptr, defaults.string());
+    EXPECT_EQ(fromDefaults.installedLayouts(), (std::vector{xkb("de", "nodeadkeys"), xkb("fr")}));
+    EXPECT_FALSE(fromDefaults.currentGroup().has_value());
+
+    env.unset("CORVANE_XKB_LAYOUTS");
+    KVSessionLayouts fallback(nullptr, (folder.path() / "missing").string());
+    EXPECT_EQ(fallback.installedLayouts(), std::vector{xkb("us")});
 }

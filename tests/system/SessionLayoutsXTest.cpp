@@ -1,6 +1,6 @@
-#include "ScopedEnv.h"
 #include "hook/SessionHook.h"
 #include "support/ManualLoop.h"
+#include "support/ScopedEnvironment.h"
 #include "support/Xvfb.h"
 #include "system/KeyboardLayouts.h"
 #include "system/linux/SessionLayouts.h"
@@ -26,14 +26,11 @@ public:
     ~RulesNamesSetter() { xcb_disconnect(m_connection); }
 
     bool set(std::string_view value) {
-        if (xcb_connection_has_error(m_connection))
-            return false;
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
-        constexpr std::string_view kAtom = "_XKB_RULES_NAMES";
-        auto* atom = xcb_intern_atom_reply(
-            m_connection, xcb_intern_atom(m_connection, 0, kAtom.size(), kAtom.data()), nullptr);
+        auto* atom = xcb_intern_atom_reply(m_connection,
+                                           xcb_intern_atom(m_connection, 0, 16, "_XKB_RULES_NAMES"), nullptr);
         if (!atom)
             return false;
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
         xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, root, atom->atom, XCB_ATOM_STRING, 8,
                             static_cast<uint32_t>(value.size()), value.data());
         std::free(atom);
@@ -53,8 +50,9 @@ TEST(SessionLayoutsX, RulesNamesOfTheServerAndItsLayoutGroup) {
     TestXServer server;
     if (!server.running())
         GTEST_SKIP() << "Xvfb could not be started";
-    const ScopedEnv display("DISPLAY", server.display().c_str());
-    const ScopedEnv noOverride("CORVANE_XKB_LAYOUTS", nullptr);
+    ScopedEnvironment env;
+    env.set("DISPLAY", server.display());
+    env.unset("CORVANE_XKB_LAYOUTS");
     RulesNamesSetter rules(server.display());
     ASSERT_TRUE(rules.set(std::string_view("evdev\0pc105\0us,de,ru\0,nodeadkeys,\0\0", 35)));
 
