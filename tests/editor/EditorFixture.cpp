@@ -4,11 +4,6 @@
 #include "editor/LayersTreeCtrl.h"
 #include "layers/LayersController.h"
 
-#include <QApplication>
-#include <QPalette>
-#include <QPixmap>
-#include <QStyle>
-#include <QTest>
 #include <cstdlib>
 #include <filesystem>
 
