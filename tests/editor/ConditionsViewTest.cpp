@@ -100,21 +100,19 @@ TEST_F(ConditionsViewTest, TheCaptionSaysWhetherTheItemHasConditionsOfItsOwn) {
     auto& box = *qobject_cast<QGroupBox*>(view().parentWidget());
     EXPECT_EQ(view().caption(), "Conditions");
     EXPECT_FALSE(view().addButton()->isEnabled()) << "nothing selected";
-
     selectNewLayer();
     EXPECT_EQ(view().caption(), "Conditions: use inherited");
     EXPECT_EQ(box.title(), view().caption()) << "the group box carries the caption";
     EXPECT_TRUE(view().addButton()->isEnabled());
+
     ASSERT_TRUE(add(CKVConditionsView::AddModifier));
     EXPECT_EQ(view().caption(), "Conditions");
-
     KVLayersController::KeySelection keys;
     services().layers.SetSelectedKeys(keys.set(3).set(4));
     services().dispatch.send<KVM_KEY_SELECTION_CHANGED>();
     EXPECT_EQ(view().caption(), "Conditions (multiple selection)");
     services().layers.SetSelectedKeys({});
     services().dispatch.send<KVM_KEY_SELECTION_CHANGED>();
-
     // The user layers carry the keyboard's own condition, which is not the user's to edit.
     select(services().cake.userLayers());
     EXPECT_EQ(view().caption(), "Conditions: use inherited");
@@ -133,7 +131,6 @@ TEST_F(ConditionsViewTest, ModifierAndLockRowsTickKeysAsUndoableSteps) {
     ASSERT_TRUE(modifierRow);
     auto modifier = condition<KVModifierCondition>(modifierRow);
     ASSERT_TRUE(modifier);
-    EXPECT_EQ(modifier->Type(), "modifier");
     EXPECT_TRUE(modifierRow->findChild<QCheckBox*>("key_Win"));
     EXPECT_FALSE(modifierRow->findChild<QCheckBox*>("key_Num")) << "lock keys have their own row";
     QTest::mouseClick(modifierRow->findChild<QCheckBox*>("key_Ctrl"), Qt::LeftButton);
@@ -143,7 +140,6 @@ TEST_F(ConditionsViewTest, ModifierAndLockRowsTickKeysAsUndoableSteps) {
     auto* lockRow = add(CKVConditionsView::AddLock);
     ASSERT_TRUE(lockRow);
     auto lock = condition<KVModifierCondition>(lockRow);
-    EXPECT_EQ(lock->Type(), "lock");
     auto* num = lockRow->findChild<QCheckBox*>("key_Num");
     ASSERT_TRUE(num);
     num->setFocus();

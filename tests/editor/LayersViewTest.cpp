@@ -242,16 +242,14 @@ TEST_F(LayersViewTest, DraggingF1OntoF2AndChoosingSwapSwapsPicturesAndActionsInO
 
     EXPECT_EQ(texts, (QStringList{"Swap", "Paste", "-", "Partial...", "-", "Cancel"}));
     EXPECT_FALSE(partialEnabled);
-    EXPECT_EQ(colourOf(layer->binding(kF1)), 0x0000c8u);
-    EXPECT_EQ(colourOf(layer->binding(kF2)), 0xc80000u);
-    EXPECT_EQ(layer->binding(kF1).scanCode, 0x20);
-    EXPECT_EQ(layer->binding(kF2).scanCode, 0x10);
+    const auto f1AndF2 = [&] {
+        const auto &one = layer->binding(kF1), &two = layer->binding(kF2);
+        return std::tuple(colourOf(one), one.scanCode, colourOf(two), two.scanCode);
+    };
+    EXPECT_EQ(f1AndF2(), std::tuple(0x0000c8u, 0x20, 0xc80000u, 0x10));
     EXPECT_GE(probe.keysEdited, 1);
-
     ASSERT_TRUE(editing.Undo());
-    EXPECT_EQ(colourOf(layer->binding(kF1)), 0xc80000u);
-    EXPECT_EQ(colourOf(layer->binding(kF2)), 0x0000c8u);
-    EXPECT_EQ(layer->binding(kF1).scanCode, 0x10);
+    EXPECT_EQ(f1AndF2(), std::tuple(0xc80000u, 0x10, 0x0000c8u, 0x20)) << "one step";
 }
 
 TEST_F(LayersViewTest, PasteCopiesTheDraggedKeyAndCancelASmallMoveOrASameKeyDropChangeNothing) {

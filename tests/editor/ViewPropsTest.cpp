@@ -19,25 +19,16 @@ protected:
     void SetUp() override {
         EditorFixture::SetUp();
         start();
-        open();
-    }
-    void TearDown() override {
-        panel.reset();
-        EditorFixture::TearDown();
-    }
-
-    void open() {
         auto s = services();
         s.dispatch.RegisterHandler<KVM_BINDING_EDITED>(this, &ViewPropsTest::onBindingEdited);
         layer = captionLayer();
         ASSERT_TRUE(layer) << "the profile has no caption layer of a keyboard layout";
         servicesHeld = std::make_unique<KVEditorServices>(s);
         panel = std::make_unique<CKVViewProps>(*servicesHeld);
-        panel->setColourChooser(
-            [this](QWidget*, const QString& title, const QColor&) -> std::optional<QColor> {
-                askedFor.push_back(title.toStdString());
-                return nextColour;
-            });
+        panel->setColourChooser([this](QWidget*, const QString& title, const QColor&) {
+            askedFor.push_back(title.toStdString());
+            return nextColour;
+        });
         panel->resize(panel->sizeHint());
         panel->show();
         panel->activateWindow();
@@ -45,6 +36,10 @@ protected:
         s.layers.SetEditedItem(layer);
         s.layers.ShowForEditing(layer);
         s.dispatch.send<KVM_TREE_SELECTION_CHANGED>();
+    }
+    void TearDown() override {
+        panel.reset();
+        EditorFixture::TearDown();
     }
     void closePanel() {
         services().dispatch.UnregisterHandlers(this);
