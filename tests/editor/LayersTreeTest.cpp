@@ -40,7 +40,7 @@ protected:
 
 } // namespace
 
-TEST_F(LayersTreeTest, TheSelectedItemIsEditedAndShownOnTheKeyboardUntilAnotherIsSelected) {
+TEST_F(LayersTreeTest, TheSelectedItemIsEditedAndShownUntilAnotherIsSelectedOrItGoes) {
     auto& layers = services().layers;
     auto work = layers.Editing().NewLayer(user(), nullptr);
     auto group = layers.Editing().NewGroup(user(), work);
@@ -66,6 +66,20 @@ TEST_F(LayersTreeTest, TheSelectedItemIsEditedAndShownOnTheKeyboardUntilAnotherI
     const QModelIndex empty = model().index(0, 0, indexOf(group));
     EXPECT_EQ(textAt(empty), "(empty)");
     EXPECT_FALSE(model().flags(empty) & Qt::ItemIsSelectable);
+
+    // Undone steps and edits made elsewhere rebuild the tree, which lets go of a gone item.
+    auto fresh = tree().newLayer();
+    QTest::keyClick(tree().findChild<QLineEdit*>(), Qt::Key_Escape);
+    ASSERT_EQ(layers.EditedItem(), fresh);
+    const int announced = probe.treeSelections;
+    ASSERT_TRUE(layers.Editing().Undo());
+    settle();
+    EXPECT_FALSE(indexOf(fresh).isValid());
+    EXPECT_EQ(layers.EditedItem(), nullptr);
+    EXPECT_EQ(probe.treeSelections, announced + 1) << "the other windows hear that nothing is edited now";
+    auto other = layers.Editing().NewLayer(user(), nullptr);
+    services().dispatch.send<KVM_KEYS_EDITED>();
+    EXPECT_TRUE(indexOf(other).isValid());
 }
 
 TEST_F(LayersTreeTest, TheRowsMirrorNestedGroupsAndDraggingMovesItemsButNeverIntoThemselves) {
@@ -165,23 +179,4 @@ TEST_F(LayersTreeTest, RenameInPlaceAndTheCheckBoxAreStepsAndARefusedNameLeavesT
     QTest::keyClick(&tree(), Qt::Key_Space);
     EXPECT_TRUE(work->isEnabled());
     EXPECT_EQ(services().layers.Editing().UndoText(), "Enable layer Games");
-}
-
-TEST_F(LayersTreeTest, EditsMadeElsewhereAndUndoneStepsRebuildTheTreeAndLetGoOfAGoneItem) {
-    auto& layers = services().layers;
-    DispatchProbe probe(services().dispatch);
-    auto work = tree().newLayer();
-    QTest::keyClick(tree().findChild<QLineEdit*>(), Qt::Key_Escape);
-    ASSERT_EQ(layers.EditedItem(), work);
-    const int announced = probe.treeSelections;
-
-    ASSERT_TRUE(layers.Editing().Undo());
-    settle();
-    EXPECT_FALSE(indexOf(work).isValid());
-    EXPECT_EQ(layers.EditedItem(), nullptr);
-    EXPECT_EQ(probe.treeSelections, announced + 1) << "the other windows hear that nothing is edited now";
-
-    auto other = layers.Editing().NewLayer(user(), nullptr);
-    services().dispatch.send<KVM_KEYS_EDITED>();
-    EXPECT_TRUE(indexOf(other).isValid());
 }
