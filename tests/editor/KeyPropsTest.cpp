@@ -110,7 +110,7 @@ protected:
     std::filesystem::path file(const std::string& name) { return home().path() / name; }
 };
 
-TEST_F(KeyPropsTest, TheBoxShowsThePanelsThatFitTheSelectedItem) {
+TEST_F(KeyPropsTest, TheBoxShowsThePanelsThatFitTheItemAndAKeyTakesAPictureOrAShippedView) {
     auto& props = *window().keyProperties();
     EXPECT_TRUE(props.isHidden()) << "no item selected";
 
@@ -121,7 +121,8 @@ TEST_F(KeyPropsTest, TheBoxShowsThePanelsThatFitTheSelectedItem) {
     EXPECT_EQ(plugins->display()->chooser()->text(), "Select a plugin");
     EXPECT_FALSE(plugins->display()->chooser()->isEnabled());
 
-    select(newLayer(), {kF5});
+    const auto layer = newLayer();
+    select(layer, {kF5});
     EXPECT_EQ(props.pluginProps(), plugins.data()) << "another user layer keeps the panels";
     EXPECT_EQ(plugins->display()->chooser()->text(), "Image");
     EXPECT_EQ(plugins->action()->chooser()->text(), "Key press");
@@ -141,23 +142,6 @@ TEST_F(KeyPropsTest, TheBoxShowsThePanelsThatFitTheSelectedItem) {
         EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus) << control->accessibleName().toStdString();
     }
 
-    KVPtr<KVLayer> labels;
-    corvane::layers::forEachItem(services().cake.systemLayers()->children(), [&](const auto& item) {
-        if (!labels)
-            labels = std::dynamic_pointer_cast<KVLayer>(item);
-    });
-    ASSERT_TRUE(labels);
-    select(labels, {kF5});
-    EXPECT_TRUE(props.viewProps());
-    EXPECT_TRUE(plugins.isNull()) << "the panels went with their kind";
-
-    select(services().cake.userLayers(), {});
-    EXPECT_TRUE(props.isHidden()) << "a group binds no keys";
-}
-
-TEST_F(KeyPropsTest, ThePictureComesByPathBrowsingOrDropAndAShippedViewFromTheMenu) {
-    const auto layer = newLayer();
-    select(layer, {kF5});
     auto* display = panels().display();
     const size_t before = steps();
 
@@ -225,6 +209,19 @@ TEST_F(KeyPropsTest, ThePictureComesByPathBrowsingOrDropAndAShippedViewFromTheMe
     menuEntry(display->chooserMenu(), {}, "Image")->trigger();
     EXPECT_FALSE(layer->binding(kF6).viewPlugin);
     EXPECT_TRUE(display->pathEdit()->isVisibleTo(display));
+
+    KVPtr<KVLayer> labels;
+    corvane::layers::forEachItem(services().cake.systemLayers()->children(), [&](const auto& item) {
+        if (!labels)
+            labels = std::dynamic_pointer_cast<KVLayer>(item);
+    });
+    ASSERT_TRUE(labels);
+    select(labels, {kF5});
+    EXPECT_TRUE(props.viewProps());
+    EXPECT_TRUE(plugins.isNull()) << "the panels went with their kind";
+
+    select(services().cake.userLayers(), {});
+    EXPECT_TRUE(props.isHidden()) << "a group binds no keys";
 }
 
 TEST_F(KeyPropsTest, TheActionSendsAMultimediaCodeWithItsPictureWhileChainedOrThePickedKey) {

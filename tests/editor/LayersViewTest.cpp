@@ -214,7 +214,8 @@ TEST_F(LayersViewTest, AClickSelectsTheKeyUnderTheCursorAtAnySizeWithTheProporti
     }
 }
 
-TEST_F(LayersViewTest, DraggingF1OntoF2AndChoosingSwapSwapsPicturesAndActionsInOneStep) {
+TEST_F(LayersViewTest,
+       DraggingAKeyOntoAnotherSwapsOrPastesInOneStepAndCancelASmallMoveOrTheSameKeyChangeNothing) {
     auto& v = view();
     auto layer = editNewLayer();
     auto& editing = services().layers.Editing();
@@ -250,12 +251,7 @@ TEST_F(LayersViewTest, DraggingF1OntoF2AndChoosingSwapSwapsPicturesAndActionsInO
     EXPECT_GE(probe.keysEdited, 1);
     ASSERT_TRUE(editing.Undo());
     EXPECT_EQ(f1AndF2(), std::tuple(0xc80000u, 0x10, 0x0000c8u, 0x20)) << "one step";
-}
 
-TEST_F(LayersViewTest, PasteCopiesTheDraggedKeyAndCancelASmallMoveOrASameKeyDropChangeNothing) {
-    auto& v = view();
-    auto layer = editNewLayer();
-    ASSERT_TRUE(services().layers.Editing().SetKeyImage(layer, kF1, solid(0, 180, 0)));
     for (const char* choice : {"Cancel", "Paste"}) {
         MenuWatch watch([choice](QMenu& menu) { clickItem(menu, QString::fromLatin1(choice)); });
         drag(v, centreOf(v.keyRect(kF1)), centreOf(v.keyRect(kF3)));
@@ -263,18 +259,17 @@ TEST_F(LayersViewTest, PasteCopiesTheDraggedKeyAndCancelASmallMoveOrASameKeyDrop
         EXPECT_EQ(watch.opened, 1);
         EXPECT_EQ(layer->binding(kF3).isSet(), choice == std::string("Paste")) << choice;
     }
-    EXPECT_EQ(colourOf(layer->binding(kF3)), 0x00b400u);
-    EXPECT_EQ(colourOf(layer->binding(kF1)), 0x00b400u) << "the source keeps its binding";
+    EXPECT_EQ(colourOf(layer->binding(kF3)), 0xc80000u);
+    EXPECT_EQ(colourOf(layer->binding(kF1)), 0xc80000u) << "the source keeps its binding";
     EXPECT_NE(layer->binding(kF3).image, layer->binding(kF1).image) << "the target has its own picture";
     EXPECT_EQ(selected(), (std::vector<unsigned>{kF3}));
 
     // A move of nine pixels or less stays a click; a drop on the key itself opens no menu either.
     MenuWatch none([](QMenu& menu) { menu.close(); });
-    const QRectF f1 = v.keyRect(kF1);
-    drag(v, centreOf(f1), centreOf(f1) + QPoint(5, 4));
+    drag(v, f1, f1 + QPoint(5, 4));
     settle(60);
     EXPECT_EQ(selected(), (std::vector<unsigned>{kF1}));
-    drag(v, centreOf(f1), centreOf(f1) + QPoint(int(f1.width() / 3), 0));
+    drag(v, f1, f1 + QPoint(int(v.keyRect(kF1).width() / 3), 0));
     settle(60);
     EXPECT_EQ(none.opened, 0);
 }
