@@ -1,6 +1,7 @@
 #include "editor/ConditionsView.h"
 
 #include "EditorFixture.h"
+#include "WindowTestSupport.h"
 #include "conditions/ApplicationCondition.h"
 #include "conditions/ModifierCondition.h"
 #include "conditions/SysLayoutCondition.h"
@@ -11,19 +12,9 @@
 #include "layers/LayersController.h"
 #include "plugins/ConditionPluginInstance.h"
 #include "plugins/PluginRegistry.h"
-#include "store/StoreFolders.h"
 #include "system/ApplicationsController.h"
 #include "system/KeyboardLayouts.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QMenu>
-#include <QPointer>
-#include <QPushButton>
-#include <QTest>
-#include <QToolButton>
 #include <filesystem>
 #include <fstream>
 
@@ -58,29 +49,27 @@ protected:
         services().dispatch.send<KVM_TREE_SELECTION_CHANGED>();
         settle();
     }
-    QAction* menuAction(int command) {
+    // The add menu's command of this text, as the menu offers it when it opens.
+    int commandNamed(const QString& text) {
         view().addMenu()->aboutToShow();
         for (auto* action : view().addMenu()->actions())
-            if (action->data().toInt() == command)
-                return action;
-        return nullptr;
+            if (action->text() == text)
+                return action->data().toInt();
+        return -1;
     }
     // Adds a condition from the menu and answers its row.
     CKVConditionRow* add(int command) {
-        auto* action = menuAction(command);
-        if (!action)
-            return nullptr;
-        action->trigger();
-        settle();
-        return view().rows().empty() ? nullptr : view().rows().back();
+        view().addMenu()->aboutToShow();
+        for (auto* action : view().addMenu()->actions())
+            if (action->data().toInt() == command) {
+                action->trigger();
+                settle();
+                return view().rows().empty() ? nullptr : view().rows().back();
+            }
+        return nullptr;
     }
-    bool undo() {
-        const bool done = services().layers.Editing().Undo();
-        settle();
-        return done;
-    }
-    bool redo() {
-        const bool done = services().layers.Editing().Redo();
+    bool undo(bool redo = false) {
+        const bool done = redo ? services().layers.Editing().Redo() : services().layers.Editing().Undo();
         settle();
         return done;
     }
@@ -88,18 +77,22 @@ protected:
         combo->setCurrentIndex(index);
         emit combo->activated(index);
     }
-    template <class Combo> static int indexOfText(Combo* combo, const QString& text) {
-        return combo->findText(text);
-    }
-    // A catalogued application that no desktop entry knows: listed by its identifier.
-    std::string catalogue(const std::string& name) {
+    // An executable file under the home folder.
+    std::filesystem::path program(const std::string& name) {
         const auto path = home() / name;
         std::ofstream(path) << "#!/bin/sh\n";
         std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-        return services().applications.AddApplication(path, true).entry->id;
+        return path;
+    }
+    // A catalogued application that no desktop entry knows: listed by its identifier.
+    std::string catalogue(const std::string& name) {
+        return services().applications.AddApplication(program(name), true).entry->id;
     }
     template <class T> KVPtr<T> condition(const CKVConditionRow* row) {
         return std::dynamic_pointer_cast<T>(row->condition());
+    }
+    template <class T> T* control(size_t row, const char* name) {
+        return view().rows().at(row)->findChild<T*>(name);
     }
 };
 
@@ -107,23 +100,19 @@ TEST_F(ConditionsViewTest, TheCaptionSaysWhetherTheItemHasConditionsOfItsOwn) {
     auto& box = *qobject_cast<QGroupBox*>(view().parentWidget());
     EXPECT_EQ(view().caption(), "Conditions");
     EXPECT_FALSE(view().addButton()->isEnabled()) << "nothing selected";
-
-    auto layer = selectNewLayer();
+    selectNewLayer();
     EXPECT_EQ(view().caption(), "Conditions: use inherited");
     EXPECT_EQ(box.title(), view().caption()) << "the group box carries the caption";
     EXPECT_TRUE(view().addButton()->isEnabled());
 
     ASSERT_TRUE(add(CKVConditionsView::AddModifier));
     EXPECT_EQ(view().caption(), "Conditions");
-
     KVLayersController::KeySelection keys;
-    keys.set(3).set(4);
-    services().layers.SetSelectedKeys(keys);
+    services().layers.SetSelectedKeys(keys.set(3).set(4));
     services().dispatch.send<KVM_KEY_SELECTION_CHANGED>();
     EXPECT_EQ(view().caption(), "Conditions (multiple selection)");
     services().layers.SetSelectedKeys({});
     services().dispatch.send<KVM_KEY_SELECTION_CHANGED>();
-
     // The user layers carry the keyboard's own condition, which is not the user's to edit.
     select(services().cake.userLayers());
     EXPECT_EQ(view().caption(), "Conditions: use inherited");
@@ -142,11 +131,8 @@ TEST_F(ConditionsViewTest, ModifierAndLockRowsTickKeysAsUndoableSteps) {
     ASSERT_TRUE(modifierRow);
     auto modifier = condition<KVModifierCondition>(modifierRow);
     ASSERT_TRUE(modifier);
-    EXPECT_EQ(modifier->Type(), "modifier");
-    EXPECT_EQ(modifier->Mask(), 0u);
     EXPECT_TRUE(modifierRow->findChild<QCheckBox*>("key_Win"));
     EXPECT_FALSE(modifierRow->findChild<QCheckBox*>("key_Num")) << "lock keys have their own row";
-
     QTest::mouseClick(modifierRow->findChild<QCheckBox*>("key_Ctrl"), Qt::LeftButton);
     EXPECT_EQ(modifier->Mask(), kCtrl);
     EXPECT_FALSE(layer->isActive()) << "Ctrl is not held";
@@ -154,7 +140,6 @@ TEST_F(ConditionsViewTest, ModifierAndLockRowsTickKeysAsUndoableSteps) {
     auto* lockRow = add(CKVConditionsView::AddLock);
     ASSERT_TRUE(lockRow);
     auto lock = condition<KVModifierCondition>(lockRow);
-    EXPECT_EQ(lock->Type(), "lock");
     auto* num = lockRow->findChild<QCheckBox*>("key_Num");
     ASSERT_TRUE(num);
     num->setFocus();
@@ -162,23 +147,17 @@ TEST_F(ConditionsViewTest, ModifierAndLockRowsTickKeysAsUndoableSteps) {
     EXPECT_EQ(lock->Mask(), kNum);
     saveScreenshots(view(), "conditions-modifiers");
 
-    // Undo goes back step by step, and the rows show it.
+    // The rows follow undo and redo.
     ASSERT_TRUE(undo());
     EXPECT_EQ(lock->Mask(), 0u);
-    ASSERT_EQ(view().rows().size(), 2u);
-    EXPECT_FALSE(view().rows()[1]->findChild<QCheckBox*>("key_Num")->isChecked());
-    ASSERT_TRUE(undo());
-    EXPECT_EQ(view().rows().size(), 1u);
-    ASSERT_TRUE(undo());
-    EXPECT_TRUE(layer->isActive()) << "an empty mask always holds";
-    EXPECT_FALSE(view().rows()[0]->findChild<QCheckBox*>("key_Ctrl")->isChecked());
-    ASSERT_TRUE(redo());
-    EXPECT_TRUE(view().rows()[0]->findChild<QCheckBox*>("key_Ctrl")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(1, "key_Num")->isChecked());
+    ASSERT_TRUE(undo(true));
+    EXPECT_TRUE(control<QCheckBox>(1, "key_Num")->isChecked());
 
     // A stored mask with a key of the other kind shows it, so that it can be taken out.
     modifier->SetMask(kCtrl | kNum);
     select(layer);
-    auto* mixed = view().rows()[0]->findChild<QCheckBox*>("key_Num");
+    auto* mixed = control<QCheckBox>(0, "key_Num");
     ASSERT_TRUE(mixed);
     EXPECT_TRUE(mixed->isChecked());
     QTest::mouseClick(mixed, Qt::LeftButton);
@@ -193,8 +172,7 @@ TEST_F(ConditionsViewTest, ApplicationRowsChooseFromTheCatalogueAndAddPrograms) 
     ASSERT_TRUE(row);
     auto application = condition<KVApplicationCondition>(row);
     ASSERT_TRUE(application);
-    const std::string started = application->ApplicationId();
-    EXPECT_EQ(started, services().applications.applicationsByDisplayName().front().id)
+    EXPECT_EQ(application->ApplicationId(), services().applications.applicationsByDisplayName().front().id)
         << "nothing else in front: the first known application";
     EXPECT_TRUE(application->Foreground());
 
@@ -203,219 +181,118 @@ TEST_F(ConditionsViewTest, ApplicationRowsChooseFromTheCatalogueAndAddPrograms) 
     ASSERT_TRUE(predicate && programs);
     EXPECT_EQ(predicate->currentText(), "is active");
     EXPECT_EQ(programs->itemText(programs->count() - 1), "Add application...");
-
-    choose(programs, indexOfText(programs, QString::fromStdString(beta)));
+    choose(programs, programs->findText(QString::fromStdString(beta)));
     EXPECT_EQ(application->ApplicationId(), beta);
-    choose(predicate, indexOfText(predicate, "is running"));
+    choose(predicate, predicate->findText("is running"));
     EXPECT_FALSE(application->Foreground());
 
-    // "Add application...": a program file is catalogued, kept on the user list and chosen.
+    // "Add application...": a program file is catalogued, kept on the user list and chosen; a file that
+    // is no program, and a cancelled dialog, change nothing.
     const std::string gamma = catalogue("gamma-tool");
-    const auto deltaPath = home() / "Delta-Tool";
-    std::ofstream(deltaPath) << "#!/bin/sh\n";
-    std::filesystem::permissions(deltaPath, std::filesystem::perms::owner_all);
-    programs->setProgramChooser([&](QWidget*) { return QString::fromStdString(deltaPath); });
-    choose(programs, programs->count() - 1);
-    EXPECT_EQ(application->ApplicationId(), "delta-tool");
-    EXPECT_EQ(programs->currentText(), "delta-tool");
+    const auto text = home() / "notes.txt";
+    std::ofstream(text) << "text\n";
+    for (const QString& chosen :
+         {QString::fromStdString(program("Delta-Tool")), QString::fromStdString(text), QString()}) {
+        programs->setProgramChooser([chosen](QWidget*) { return chosen; });
+        choose(programs, programs->count() - 1);
+        EXPECT_EQ(application->ApplicationId(), "delta-tool") << chosen.toStdString();
+        EXPECT_EQ(programs->currentText(), "delta-tool");
+    }
     const auto users = services().applications.userApplications();
     EXPECT_TRUE(
         std::any_of(users.begin(), users.end(), [](const auto& entry) { return entry.id == "delta-tool"; }));
-    EXPECT_GE(indexOfText(programs, QString::fromStdString(gamma)), 0) << "the list was read again";
-
-    // A file that is no program, and a cancelled dialog, change nothing.
-    const auto text = home() / "notes.txt";
-    std::ofstream(text) << "text\n";
-    programs->setProgramChooser([&](QWidget*) { return QString::fromStdString(text); });
-    choose(programs, programs->count() - 1);
-    EXPECT_EQ(application->ApplicationId(), "delta-tool");
-    EXPECT_EQ(programs->currentText(), "delta-tool");
-    programs->setProgramChooser([](QWidget*) { return QString(); });
-    choose(programs, programs->count() - 1);
-    EXPECT_EQ(programs->currentText(), "delta-tool");
+    EXPECT_GE(programs->findText(QString::fromStdString(gamma)), 0) << "the list was read again";
     saveScreenshots(view(), "conditions-application");
 
     ASSERT_TRUE(undo());
     EXPECT_EQ(application->ApplicationId(), beta);
     ASSERT_TRUE(undo());
-    EXPECT_TRUE(application->Foreground());
-    EXPECT_EQ(view().rows()[0]->findChild<QComboBox*>("predicate")->currentText(), "is active");
-    ASSERT_TRUE(undo());
-    EXPECT_EQ(application->ApplicationId(), started);
-    ASSERT_TRUE(redo());
-    EXPECT_EQ(view().rows()[0]->findChild<CKVApplicationsComboBox*>("application")->application(), beta);
+    EXPECT_EQ(control<QComboBox>(0, "predicate")->currentText(), "is active") << "the row follows undo";
 
     // A stored identifier that nothing catalogues is shown as it stands.
     application->SetApplicationId("Legacy.EXE");
     select(layer);
-    EXPECT_EQ(view().rows()[0]->findChild<CKVApplicationsComboBox*>("application")->currentText(),
-              "Legacy.EXE");
+    EXPECT_EQ(control<CKVApplicationsComboBox>(0, "application")->currentText(), "Legacy.EXE");
 }
 
-TEST_F(ConditionsViewTest, LanguageRowsStartWithTheLayoutInUseAndOfferTheInstalledOnes) {
+TEST_F(ConditionsViewTest, LanguageRowsStartWithTheLayoutInUseAndARemovedRowIsUndoneInPlace) {
     auto layer = selectNewLayer();
-    auto* row = add(CKVConditionsView::AddLanguage);
-    ASSERT_TRUE(row);
-    auto language = condition<KVSysLayoutCondition>(row);
+    for (const auto command :
+         {CKVConditionsView::AddModifier, CKVConditionsView::AddLanguage, CKVConditionsView::AddLock})
+        ASSERT_TRUE(add(command));
+    auto language = condition<KVSysLayoutCondition>(view().rows()[1]);
     ASSERT_TRUE(language);
     auto& layouts = services().layouts;
     const auto installed = layouts.InstalledLayouts();
     ASSERT_EQ(installed.size(), 3u);
     EXPECT_EQ(language->Layout(), installed[1]) << "the layout in use";
-    EXPECT_TRUE(layer->isActive());
 
-    auto* combo = row->findChild<CKVLanguagesComboBox*>("language");
+    auto* combo = control<CKVLanguagesComboBox>(1, "language");
     ASSERT_TRUE(combo);
     EXPECT_EQ(combo->count(), 3);
     EXPECT_EQ(combo->currentText().toStdString(), layouts.LayerTitle(installed[1]));
     choose(combo, 2);
     EXPECT_EQ(language->Layout(), installed[2]);
     EXPECT_FALSE(layer->isActive()) << "French is not in use";
-
     ASSERT_TRUE(undo());
-    EXPECT_EQ(language->Layout(), installed[1]);
-    EXPECT_TRUE(layer->isActive());
-    ASSERT_TRUE(redo());
-    EXPECT_EQ(view().rows()[0]->findChild<CKVLanguagesComboBox*>("language")->keyboardLayout(), installed[2]);
-}
+    EXPECT_EQ(control<CKVLanguagesComboBox>(1, "language")->keyboardLayout(), installed[1]);
 
-TEST_F(ConditionsViewTest, RemovingARowIsUndoneInPlaceAndConditionsAreSavedWithTheItem) {
-    auto layer = selectNewLayer();
-    ASSERT_TRUE(add(CKVConditionsView::AddModifier));
-    ASSERT_TRUE(add(CKVConditionsView::AddLanguage));
-    ASSERT_TRUE(add(CKVConditionsView::AddLock));
-    auto middle = view().rows()[1]->condition();
-
-    QTest::mouseClick(view().rows()[1]->findChild<QToolButton*>("remove"), Qt::LeftButton);
+    QTest::mouseClick(control<QToolButton>(1, "remove"), Qt::LeftButton);
     settle();
     ASSERT_EQ(view().rows().size(), 2u);
     EXPECT_EQ(layer->conditions().size(), 2u);
     ASSERT_TRUE(undo());
     ASSERT_EQ(view().rows().size(), 3u);
-    EXPECT_EQ(view().rows()[1]->condition(), middle) << "back in its place";
-    ASSERT_TRUE(redo());
+    EXPECT_EQ(view().rows()[1]->condition(), language) << "back in its place";
+    ASSERT_TRUE(undo(true));
     EXPECT_EQ(view().rows().size(), 2u);
-
-    window().close();
-    settle();
-    std::filesystem::path plist;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(KVStoreFolders().layersFolder()))
-        if (entry.path().filename() == "Layer.plist" &&
-            entry.path().parent_path().filename() == layer->identifier())
-            plist = entry.path();
-    ASSERT_FALSE(plist.empty()) << "the layer was saved";
-    std::ifstream in(plist);
-    const std::string stored((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_NE(stored.find("<string>modifier</string>"), std::string::npos) << stored;
-    EXPECT_NE(stored.find("<string>lock</string>"), std::string::npos);
-    EXPECT_EQ(stored.find("<string>language</string>"), std::string::npos) << "the removed one is gone";
 }
 
-TEST_F(ConditionsViewTest, PluginConditionsComeFromTheMenuByTheirNames) {
+TEST_F(ConditionsViewTest, PluginConditionsComeFromTheMenuByNameAndTheirPanelsLiveInTheirRow) {
+    services().plugins.add(SamplePlugin::make());
     auto layer = selectNewLayer();
-    auto* action = menuAction(CKVConditionsView::FirstPluginCondition);
-    ASSERT_TRUE(action) << "the shipped TimeOfDay plug-in offers a condition";
-    int between = 0;
-    view().addMenu()->aboutToShow();
-    for (auto* each : view().addMenu()->actions())
-        if (each->text() == "Between two times")
-            between = each->data().toInt();
-    ASSERT_GE(between, int(CKVConditionsView::FirstPluginCondition));
 
-    auto* row = add(between);
+    auto* row = add(commandNamed("Always, with settings"));
+    ASSERT_TRUE(row);
+    EXPECT_EQ(SamplePlugin::panelsMade, 1);
+    ASSERT_TRUE(SamplePlugin::lastPanel);
+    EXPECT_TRUE(row->isAncestorOf(SamplePlugin::lastPanel));
+    EXPECT_TRUE(layer->isActive()) << "the plug-in says it holds";
+    // Showing another item takes the panel down through the plug-in, once.
+    select(services().cake.userLayers());
+    EXPECT_EQ(SamplePlugin::panelsDestroyed, 1);
+    EXPECT_FALSE(SamplePlugin::lastPanel);
+    select(layer);
+    EXPECT_EQ(SamplePlugin::panelsMade, 2);
+    QTest::mouseClick(control<QToolButton>(0, "remove"), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(SamplePlugin::panelsDestroyed, 2);
+    EXPECT_TRUE(view().rows().empty());
+
+    const int between = commandNamed("Between two times");
+    ASSERT_GE(between, int(CKVConditionsView::FirstPluginCondition)) << "the shipped TimeOfDay plug-in";
+    row = add(between);
     ASSERT_TRUE(row);
     auto instance = condition<KVConditionPluginInstance>(row);
     ASSERT_TRUE(instance);
-    EXPECT_EQ(instance->PluginID(), "TimeOfDay");
-    EXPECT_EQ(instance->SubPluginID(), "Between");
+    EXPECT_EQ(instance->PluginID() + "/" + instance->SubPluginID(), "TimeOfDay/Between");
     EXPECT_TRUE(instance->HasObject()) << "an added condition starts at once";
     EXPECT_EQ(row->accessibleName(), "Between two times condition");
     EXPECT_FALSE(layer->isActive()) << "no times set: it never holds";
     catalogue("gimp");
-    ASSERT_TRUE(add(CKVConditionsView::AddModifier));
-    ASSERT_TRUE(add(CKVConditionsView::AddApplication));
-    ASSERT_TRUE(add(CKVConditionsView::AddLanguage));
+    for (const auto command :
+         {CKVConditionsView::AddModifier, CKVConditionsView::AddApplication, CKVConditionsView::AddLanguage})
+        ASSERT_TRUE(add(command));
     window().resize(1100, 800);
     settle();
     saveScreenshots(*view().parentWidget(), "conditions-rows");
 
     for (int step = 0; step < 4; ++step)
         ASSERT_TRUE(undo());
-    EXPECT_TRUE(layer->conditions().empty());
     EXPECT_FALSE(instance->HasObject()) << "a removed plug-in condition lets go of its plug-in";
-    ASSERT_TRUE(redo());
+    ASSERT_TRUE(undo(true));
     EXPECT_TRUE(instance->HasObject());
     EXPECT_EQ(view().rows().size(), 1u);
-}
-
-// A condition plug-in living in the test, with a settings panel, to see the panel come and go.
-struct PanelPlugin {
-    struct Object {
-        IKVPluginObject object;
-        IKVPluginPanel panel;
-    };
-    inline static int created = 0;
-    inline static int destroyed = 0;
-    inline static QPointer<QWidget> widget;
-
-    static IKVPluginObject* create(const char*, IKVConditionPluginContext* context) {
-        static const IKVPluginPanelVtbl panelTable = {
-            .CreatePanel = [](IKVPluginPanel*, void* parent) -> void* {
-                ++created;
-                widget = new QLabel(QStringLiteral("Plug-in settings"), static_cast<QWidget*>(parent));
-                return widget.data();
-            },
-            .DestroyPanel =
-                [](IKVPluginPanel*) {
-                    ++destroyed;
-                    delete widget.data();
-                },
-            .DropFile = nullptr,
-        };
-        static const IKVPluginObjectVtbl objectTable = {
-            .GetPanel = [](IKVPluginObject* self) { return &reinterpret_cast<Object*>(self)->panel; },
-            .Destroy = [](IKVPluginObject* self) { delete reinterpret_cast<Object*>(self); },
-            .Start = nullptr,
-            .Stop = nullptr,
-        };
-        context->vtbl->SetState(context, 1);
-        return &(new Object{{&objectTable}, {&panelTable}})->object;
-    }
-};
-
-TEST_F(ConditionsViewTest, APluginPanelIsShownInItsRowAndTakenDownByThePlugin) {
-    auto plugin = KVPluginInfo::inProcess("PanelTest", {nullptr, nullptr, &PanelPlugin::create});
-    auto sub = std::make_shared<KVSubPluginInfo>();
-    sub->SubPluginID = "Always";
-    sub->displayName = "Always, with settings";
-    sub->hasPanel = true;
-    plugin->addSubPlugin(KVSubPluginKind::Condition, sub);
-    services().plugins.add(plugin);
-
-    auto layer = selectNewLayer();
-    int command = 0;
-    view().addMenu()->aboutToShow();
-    for (auto* each : view().addMenu()->actions())
-        if (each->text() == "Always, with settings")
-            command = each->data().toInt();
-    auto* row = add(command);
-    ASSERT_TRUE(row);
-    EXPECT_EQ(PanelPlugin::created, 1);
-    ASSERT_TRUE(PanelPlugin::widget);
-    EXPECT_TRUE(row->isAncestorOf(PanelPlugin::widget));
-    EXPECT_TRUE(layer->isActive()) << "the plug-in says it holds";
-
-    // Showing another item takes the panel down through the plug-in, once.
-    select(services().cake.userLayers());
-    EXPECT_EQ(PanelPlugin::destroyed, 1);
-    EXPECT_FALSE(PanelPlugin::widget);
-    select(layer);
-    EXPECT_EQ(PanelPlugin::created, 2);
-
-    QTest::mouseClick(view().rows()[0]->findChild<QToolButton*>("remove"), Qt::LeftButton);
-    settle();
-    EXPECT_EQ(PanelPlugin::destroyed, 2);
-    EXPECT_TRUE(view().rows().empty());
 }
 
 } // namespace

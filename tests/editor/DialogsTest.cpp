@@ -11,14 +11,6 @@
 #include "support/UpdateServer.h"
 #include "update/FirmwareImage.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QSlider>
-#include <QTabWidget>
-#include <QTest>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -64,123 +56,6 @@ std::string stored(const std::string& key) {
     return device ? device->childValue(key) : "<no Device.plist>";
 }
 
-class KeyboardPropertiesTest : public EditorFixture {
-protected:
-    void SetUp() override {
-        EditorFixture::SetUp();
-        keyboard = home() / "keyboard";
-        ASSERT_TRUE(corvane::device::virtualkbd::createVirtualKeyboard(keyboard, "TavirexV0.76b", 0));
-        start({"--virtual-keyboard", keyboard.string()});
-    }
-    const KVDeviceSettings& settings() { return services().device.Settings(); }
-
-    std::filesystem::path keyboard;
-};
-
-} // namespace
-
-TEST_F(KeyboardPropertiesTest, TheSleepSliderNamesItsDelayAndEveryPositionIsSentAndSaved) {
-    KVEditorServices s = services();
-    CKVKeyboardPropertiesDlg dlg(s, &window());
-    dlg.show();
-    settle();
-    QSlider& slider = *dlg.sleepSlider();
-    // The first start's 420 s sits between 5 and 30 minutes; opening the dialog changes nothing.
-    EXPECT_EQ(slider.value(), 30);
-    EXPECT_EQ(dlg.delayText()->text(), "7 min ");
-    EXPECT_EQ(settings().sleepDelay, 420u);
-    EXPECT_EQ(slider.maximum(), 60);
-    saveScreenshots(dlg, "keyboard-properties");
-
-    QTest::keyClick(&slider, Qt::Key_Home);
-    EXPECT_EQ(dlg.delayText()->text(), "Immediately");
-    EXPECT_EQ(settings().sleepDelay, 0u);
-    EXPECT_EQ(stored("SleepModeDelay"), "0");
-    EXPECT_TRUE(eventually([&] { return keyboardCommand(keyboard) == "s0000"; }))
-        << keyboardCommand(keyboard);
-
-    QTest::keyClick(&slider, Qt::Key_End);
-    EXPECT_EQ(dlg.delayText()->text(), "Never");
-    EXPECT_EQ(settings().sleepDelay, 9999u);
-    EXPECT_EQ(stored("SleepModeDelay"), "9999");
-    EXPECT_TRUE(eventually([&] { return keyboardCommand(keyboard) == "s9999"; }))
-        << keyboardCommand(keyboard);
-
-    for (const auto& [position, text, seconds] :
-         {std::tuple{25, "3 min ", 180u}, std::tuple{50, "1 hr ", 3600u}, std::tuple{5, "15 sec ", 15u},
-          std::tuple{35, "17 min 30 sec ", 1050u}}) {
-        slider.setValue(position);
-        EXPECT_EQ(dlg.delayText()->text(), text) << position;
-        EXPECT_EQ(settings().sleepDelay, seconds) << position;
-        EXPECT_EQ(stored("SleepModeDelay"), std::to_string(seconds)) << position;
-    }
-
-    // Dragged: sent while moving, kept once let go.
-    slider.setSliderDown(true);
-    slider.setValue(10);
-    EXPECT_EQ(settings().sleepDelay, 30u);
-    EXPECT_TRUE(eventually([&] { return keyboardCommand(keyboard) == "s0030"; }))
-        << keyboardCommand(keyboard);
-    slider.setSliderDown(false);
-    EXPECT_EQ(stored("SleepModeDelay"), "30");
-
-    // Opened again, the dialog shows what is in force.
-    CKVKeyboardPropertiesDlg again(s, &window());
-    EXPECT_EQ(again.sleepSlider()->value(), 10);
-    EXPECT_EQ(again.delayText()->text(), "30 sec ");
-}
-
-TEST_F(KeyboardPropertiesTest, BrightnessAndTheTwoBoxesReachTheKeyboardAndTheProfile) {
-    KVEditorServices s = services();
-    CKVKeyboardPropertiesDlg dlg(s, &window());
-    dlg.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-    QSlider& brightness = *dlg.brightnessSlider();
-    EXPECT_EQ(brightness.value(), 70);
-    EXPECT_EQ(brightness.tickInterval(), 2);
-
-    QTest::keyClick(&brightness, Qt::Key_End);
-    QTest::keyClick(&brightness, Qt::Key_End);
-    EXPECT_EQ(brightness.value(), 100);
-    EXPECT_EQ(settings().brightness, 100u) << "brightness 100 stays 100";
-    EXPECT_EQ(stored("Brightness"), "100");
-    EXPECT_TRUE(eventually([&] { return keyboardCommand(keyboard) == "b100"; })) << keyboardCommand(keyboard);
-
-    clickBox(*dlg.autoBrightnessBox());
-    EXPECT_TRUE(settings().autoBrightness);
-    EXPECT_EQ(stored("AutoBrightness"), "true");
-    EXPECT_TRUE(eventually([&] { return keyboardCommand(keyboard) == "b100A"; }))
-        << keyboardCommand(keyboard);
-    QTest::keyClick(&brightness, Qt::Key_PageDown);
-    EXPECT_EQ(settings().brightness, 90u);
-    EXPECT_TRUE(eventually([&] { return keyboardCommand(keyboard) == "b090A"; }))
-        << keyboardCommand(keyboard);
-
-    ASSERT_TRUE(dlg.virtualDriveBox()->isChecked());
-    dlg.virtualDriveBox()->setFocus();
-    QTest::keyClick(dlg.virtualDriveBox(), Qt::Key_Space);
-    EXPECT_FALSE(settings().showVirtualDrive);
-    EXPECT_EQ(stored("ShowVirtualDrive"), "false");
-    EXPECT_EQ(stored("Brightness"), "90");
-    EXPECT_FALSE(dlg.errorText()->isVisible());
-}
-
-TEST_F(KeyboardPropertiesTest, AProfileThatCannotBeWrittenIsSaidInWordsAndTheKeyboardStillFollows) {
-    KVEditorServices s = services();
-    // A folder where the settings file belongs: nothing can be written in its place.
-    std::filesystem::create_directories(KVStoreFolders().profileFolder() + "/Device.plist");
-    CKVKeyboardPropertiesDlg dlg(s, &window());
-    dlg.show();
-    QTest::keyClick(dlg.brightnessSlider(), Qt::Key_Home);
-    EXPECT_EQ(settings().brightness, 0u);
-    EXPECT_TRUE(eventually([&] { return keyboardCommand(keyboard) == "b000"; })) << keyboardCommand(keyboard);
-    EXPECT_TRUE(dlg.errorText()->isVisible());
-    EXPECT_TRUE(dlg.errorText()->text().contains("could not be saved"))
-        << dlg.errorText()->text().toStdString();
-}
-
-namespace {
-
 std::string firmwareImage() {
     std::vector<uint8_t> payload(400000);
     for (size_t i = 0; i < payload.size(); ++i)
@@ -207,23 +82,24 @@ struct ProgressWatch {
     int largest = 0;
 };
 
-class UpdateDialogTest : public EditorFixture {
+// The configurator with a virtual keyboard of `version` (none when empty), its updates served from the
+// folders `firmware` and `configurator` of a local server.
+class DialogsTest : public EditorFixture {
 protected:
-    static void SetUpTestSuite() {
-        s_root = new TempDir;
-        s_root->write("firmware/upgrade.txt", "Latest 0.76b\r\n0.70a\tolder.bin\r\n");
-        s_root->write("firmware/upgrade.bin", firmwareImage());
-        s_root->write("configurator/upgrade.txt", "99.0.0\tcorvane-configurator_99.0.0.deb\r\n");
-        s_server = new UpdateServer(s_root->path().string());
-    }
-    static void TearDownTestSuite() {
-        delete s_server;
-        delete s_root;
-    }
-    void SetUp() override {
-        EditorFixture::SetUp();
-        ASSERT_TRUE(s_server->running());
+    void startWith(const std::string& version, const std::string& firmwareFolder = "firmware") {
+        updates.write("firmware/upgrade.txt", "Latest 0.76b\r\n0.70a\tolder.bin\r\n");
+        updates.write("firmware/upgrade.bin", firmwareImage());
+        updates.write("configurator/upgrade.txt", "99.0.0\tcorvane-configurator_99.0.0.deb\r\n");
+        server = std::make_unique<UpdateServer>(updates.path().string());
+        ASSERT_TRUE(server->running());
         ::setenv("CORVANE_UPDATES_ALLOW_HTTP", "1", 1);
+        ::setenv("CORVANE_FIRMWARE_URL", server->address(firmwareFolder + "/").c_str(), 1);
+        ::setenv("CORVANE_CONFIGURATOR_URL", server->address("configurator/").c_str(), 1);
+        keyboard = home() / "keyboard";
+        if (version.empty())
+            return start();
+        ASSERT_TRUE(corvane::device::virtualkbd::createVirtualKeyboard(keyboard, version, 0));
+        start({"--virtual-keyboard", keyboard.string()});
     }
     void TearDown() override {
         EditorFixture::TearDown();
@@ -231,39 +107,101 @@ protected:
              {"CORVANE_FIRMWARE_URL", "CORVANE_CONFIGURATOR_URL", "CORVANE_UPDATES_ALLOW_HTTP"})
             ::unsetenv(name);
     }
-    // The configurator over the server's folders `firmware` and `configurator`, with a keyboard of
-    // `firmware` version when one is given.
-    void startServed(const std::string& firmwareFolder, const std::string& version) {
-        ::setenv("CORVANE_FIRMWARE_URL", s_server->address(firmwareFolder + "/").c_str(), 1);
-        ::setenv("CORVANE_CONFIGURATOR_URL", s_server->address("configurator/").c_str(), 1);
-        keyboard = home() / "keyboard";
-        if (version.empty())
-            return start();
-        ASSERT_TRUE(corvane::device::virtualkbd::createVirtualKeyboard(keyboard, version, 0));
-        start({"--virtual-keyboard", keyboard.string()});
-    }
-    static bool idle(KVEditorServices& s) { return s.updates.stage() == Stage::Idle; }
+    const KVDeviceSettings& settings() { return services().device.Settings(); }
+    bool idle() { return services().updates.stage() == Stage::Idle; }
 
-    static inline TempDir* s_root = nullptr;
-    static inline UpdateServer* s_server = nullptr;
+    TempDir updates;
+    std::unique_ptr<UpdateServer> server;
     std::filesystem::path keyboard;
 };
 
 } // namespace
 
-TEST_F(UpdateDialogTest, AFoundFirmwareIsDownloadedWithProgressAndWrittenToTheKeyboard) {
-    startServed("firmware", "TavirexV0.60b");
+TEST_F(DialogsTest, KeyboardPropertiesReachTheKeyboardAndTheProfileOrSayWhyTheyWereNotSaved) {
+    startWith("TavirexV0.76b");
+    KVEditorServices s = services();
+    CKVKeyboardPropertiesDlg dlg(s, &window());
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    QSlider& sleep = *dlg.sleepSlider();
+    QSlider& brightness = *dlg.brightnessSlider();
+    // The first start's 420 s sits between 5 and 30 minutes; opening the dialog changes nothing.
+    EXPECT_EQ(sleep.value(), 30);
+    EXPECT_EQ(dlg.delayText()->text(), "7 min ");
+    EXPECT_EQ(settings().sleepDelay, 420u);
+    EXPECT_EQ(brightness.value(), 70);
+    saveScreenshots(dlg, "keyboard-properties");
+    const auto sent = [&](const std::string& command) {
+        EXPECT_TRUE(eventually([&] { return keyboardCommand(keyboard) == command; }))
+            << keyboardCommand(keyboard) << " instead of " << command;
+    };
+
+    for (const auto& [key, text, seconds] :
+         {std::tuple{Qt::Key_Home, "Immediately", 0u}, std::tuple{Qt::Key_End, "Never", 9999u}}) {
+        QTest::keyClick(&sleep, key);
+        EXPECT_EQ(dlg.delayText()->text(), text);
+        EXPECT_EQ(settings().sleepDelay, seconds);
+        EXPECT_EQ(stored("SleepModeDelay"), std::to_string(seconds));
+        sent("s" + std::string(seconds ? "9999" : "0000"));
+    }
+    sleep.setValue(35);
+    EXPECT_EQ(dlg.delayText()->text(), "17 min 30 sec ");
+    EXPECT_EQ(stored("SleepModeDelay"), "1050");
+    // Dragged: sent while moving, kept once let go.
+    sleep.setSliderDown(true);
+    sleep.setValue(10);
+    EXPECT_EQ(settings().sleepDelay, 30u);
+    sent("s0030");
+    sleep.setSliderDown(false);
+    EXPECT_EQ(stored("SleepModeDelay"), "30");
+
+    QTest::keyClick(&brightness, Qt::Key_End);
+    QTest::keyClick(&brightness, Qt::Key_End);
+    EXPECT_EQ(settings().brightness, 100u) << "brightness 100 stays 100";
+    EXPECT_EQ(stored("Brightness"), "100");
+    sent("b100");
+    clickBox(*dlg.autoBrightnessBox());
+    EXPECT_TRUE(settings().autoBrightness);
+    EXPECT_EQ(stored("AutoBrightness"), "true");
+    sent("b100A");
+    QTest::keyClick(&brightness, Qt::Key_PageDown);
+    EXPECT_EQ(settings().brightness, 90u);
+    sent("b090A");
+    ASSERT_TRUE(dlg.virtualDriveBox()->isChecked());
+    dlg.virtualDriveBox()->setFocus();
+    QTest::keyClick(dlg.virtualDriveBox(), Qt::Key_Space);
+    EXPECT_FALSE(settings().showVirtualDrive);
+    EXPECT_EQ(stored("ShowVirtualDrive"), "false");
+    EXPECT_EQ(stored("Brightness"), "90");
+    EXPECT_FALSE(dlg.errorText()->isVisible());
+
+    // Opened again, the dialog shows what is in force.
+    CKVKeyboardPropertiesDlg again(s, &window());
+    EXPECT_EQ(again.sleepSlider()->value(), 10);
+    EXPECT_EQ(again.delayText()->text(), "30 sec ");
+
+    // A folder where the settings file belongs: nothing can be written in its place.
+    const std::string file = KVStoreFolders().profileFolder() + "/Device.plist";
+    std::filesystem::remove(file);
+    std::filesystem::create_directories(file);
+    QTest::keyClick(&brightness, Qt::Key_Home);
+    EXPECT_EQ(settings().brightness, 0u);
+    sent("b000A");
+    EXPECT_TRUE(dlg.errorText()->isVisible());
+    EXPECT_TRUE(dlg.errorText()->text().contains("could not be saved"))
+        << dlg.errorText()->text().toStdString();
+}
+
+TEST_F(DialogsTest, AFailedDownloadIsSaidInWordsAndAFoundFirmwareIsWrittenToTheKeyboard) {
+    startWith("TavirexV0.60b");
     KVEditorServices s = services();
     CKVUpdateDlg dlg(s, &window());
     dlg.show();
-    ASSERT_TRUE(eventually([&] { return idle(s); }));
+    ASSERT_TRUE(eventually([&] { return idle(); }));
     settle();
-    EXPECT_EQ(dlg.tabs()->tabText(0), "Firmware Version");
-    EXPECT_EQ(dlg.tabs()->tabText(1), "Configurator Version");
     EXPECT_EQ(dlg.currentFirmwareText()->text(), "0.60b");
     EXPECT_EQ(dlg.availableFirmwareText()->text(), "0.76b");
     EXPECT_TRUE(dlg.updateButton()->isEnabled());
-    EXPECT_EQ(dlg.statusText()->text(), "");
     EXPECT_EQ(dlg.availableConfiguratorText()->text(), "99.0.0");
     EXPECT_EQ(dlg.currentConfiguratorText()->text().toStdString(), s.updates.ownVersion());
     EXPECT_TRUE(dlg.installButton()->isEnabled());
@@ -279,6 +217,16 @@ TEST_F(UpdateDialogTest, AFoundFirmwareIsDownloadedWithProgressAndWrittenToTheKe
     ASSERT_EQ(dlg.versionList()->count(), 2);
     EXPECT_EQ(dlg.versionList()->itemText(1), "0.70a");
     saveScreenshots(dlg, "updates-advanced");
+
+    // A published version whose image is missing on the server.
+    dlg.versionList()->setCurrentIndex(1);
+    dlg.updateButton()->click();
+    ASSERT_TRUE(eventually([&] { return idle(); }));
+    const std::string failed = dlg.statusText()->text().toStdString();
+    EXPECT_EQ(failed.rfind("The firmware was not updated: download failed", 0), 0u) << failed;
+    EXPECT_FALSE(std::filesystem::exists(keyboard / "vTavirex/upgrade.bin"));
+    EXPECT_EQ(dlg.versionList()->currentIndex(), 1) << "a refresh keeps the chosen version";
+    saveScreenshots(dlg, "updates-failed");
     clickBox(*dlg.advancedBox());
     EXPECT_TRUE(dlg.availableFirmwareText()->isVisibleTo(&dlg));
 
@@ -286,7 +234,7 @@ TEST_F(UpdateDialogTest, AFoundFirmwareIsDownloadedWithProgressAndWrittenToTheKe
     QTest::mouseClick(dlg.updateButton(), Qt::LeftButton);
     EXPECT_FALSE(dlg.updateButton()->isEnabled()) << "not twice at once";
     EXPECT_FALSE(dlg.installButton()->isEnabled());
-    ASSERT_TRUE(eventually([&] { return idle(s); }));
+    ASSERT_TRUE(eventually([&] { return idle(); }));
     ASSERT_FALSE(watch.statuses.empty());
     EXPECT_EQ(watch.statuses.front().rfind("Downloaded: ", 0), 0u) << watch.statuses.front();
     EXPECT_GT(watch.largest, 0);
@@ -296,30 +244,11 @@ TEST_F(UpdateDialogTest, AFoundFirmwareIsDownloadedWithProgressAndWrittenToTheKe
     EXPECT_TRUE(eventually([&] { return readFile(keyboard / "vTavirex/upgrade.bin") == firmwareImage(); }));
 }
 
-TEST_F(UpdateDialogTest, FailuresAreSaidInWords) {
-    startServed("firmware", "TavirexV0.60b");
+TEST_F(DialogsTest, WithoutKeyboardOrListsTheUpdateTextsSayWhatIsMissing) {
+    startWith("", "missing");
     KVEditorServices s = services();
     CKVUpdateDlg dlg(s, &window());
-    ASSERT_TRUE(eventually([&] { return idle(s); }));
-
-    // A published version whose image is missing on the server.
-    dlg.advancedBox()->setChecked(true);
-    dlg.versionList()->setCurrentIndex(1);
-    dlg.updateButton()->click();
-    ASSERT_TRUE(eventually([&] { return idle(s); }));
-    const std::string failed = dlg.statusText()->text().toStdString();
-    EXPECT_EQ(failed.rfind("The firmware was not updated: download failed", 0), 0u) << failed;
-    EXPECT_FALSE(std::filesystem::exists(keyboard / "vTavirex/upgrade.bin"));
-    EXPECT_EQ(dlg.versionList()->currentIndex(), 1) << "a refresh keeps the chosen version";
-    dlg.show();
-    saveScreenshots(dlg, "updates-failed");
-}
-
-TEST_F(UpdateDialogTest, WithoutKeyboardOrListsTheTextsSayWhatIsMissing) {
-    startServed("missing", "");
-    KVEditorServices s = services();
-    CKVUpdateDlg dlg(s, &window());
-    ASSERT_TRUE(eventually([&] { return idle(s); }));
+    ASSERT_TRUE(eventually([&] { return idle(); }));
     EXPECT_EQ(dlg.currentFirmwareText()->text(), "[Device not connected]");
     EXPECT_EQ(dlg.availableFirmwareText()->text(), "[Data not avaliable]");
     EXPECT_EQ(dlg.availableConfiguratorText()->text(), "[Data not avaliable]");

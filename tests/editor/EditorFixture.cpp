@@ -4,11 +4,6 @@
 #include "editor/LayersTreeCtrl.h"
 #include "layers/LayersController.h"
 
-#include <QApplication>
-#include <QPalette>
-#include <QPixmap>
-#include <QStyle>
-#include <QTest>
 #include <cstdlib>
 #include <filesystem>
 
@@ -85,27 +80,24 @@ void EditorFixture::settle(int ms) {
 namespace {
 
 QPalette darkPalette() {
+    const QColor window(0x2b2b2e), base(0x1e1e21), text(0xe6e6e6), grey(0x808080);
+    const QPalette::ColorRole roles[] = {
+        QPalette::Window,        QPalette::WindowText,  QPalette::Base,
+        QPalette::AlternateBase, QPalette::ToolTipBase, QPalette::ToolTipText,
+        QPalette::Text,          QPalette::Button,      QPalette::ButtonText};
+    const QColor colours[] = {window, text, base, window, base, text, text, window, text};
     QPalette palette;
-    const QColor window(0x2b, 0x2b, 0x2e), base(0x1e, 0x1e, 0x21), text(0xe6, 0xe6, 0xe6);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::ToolTipBase, base);
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::PlaceholderText, QColor(0x90, 0x90, 0x90));
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, window);
-    palette.setColor(QPalette::ButtonText, text);
+    for (size_t at = 0; at < std::size(roles); ++at)
+        palette.setColor(roles[at], colours[at]);
+    palette.setColor(QPalette::PlaceholderText, QColor(0x909090));
     palette.setColor(QPalette::BrightText, Qt::red);
-    palette.setColor(QPalette::Highlight, QColor(0x3d, 0x7a, 0xd6));
+    palette.setColor(QPalette::Highlight, QColor(0x3d7ad6));
     palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::Link, QColor(0x6c, 0xa8, 0xf0));
-    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
+    palette.setColor(QPalette::Link, QColor(0x6ca8f0));
+    for (const auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, grey);
     // Disabled text is drawn etched with the Light colour: keep it dark, as dark themes do.
-    palette.setColor(QPalette::Light, QColor(0x3a, 0x3a, 0x3e));
+    palette.setColor(QPalette::Light, QColor(0x3a3a3e));
     palette.setColor(QPalette::Disabled, QPalette::Light, window);
     return palette;
 }

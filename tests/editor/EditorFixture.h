@@ -8,12 +8,12 @@
 #include "support/FakeHook.h"
 #include "support/TempDir.h"
 
+#include <QtTest>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
-
-class QWidget;
 
 // A running configurator with its editor on the offscreen platform: the real services over a fresh
 // profile, the shipped items and plug-ins of the build tree, a fake system hook and no keyboard (or the

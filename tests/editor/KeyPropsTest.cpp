@@ -1,13 +1,13 @@
 #include "editor/KeyProps.h"
 
 #include "EditorFixture.h"
+#include "WindowTestSupport.h"
 #include "core/MessageDispatch.h"
 #include "editor/ActionProps.h"
 #include "editor/DisplayProps.h"
 #include "editor/FileIcons.h"
 #include "editor/KeyFileDrop.h"
 #include "editor/KeyPreview.h"
-#include "editor/MultimediaKeys.h"
 #include "editor/PluginProps.h"
 #include "editor/ViewProps.h"
 #include "images/LoadKeyImage.h"
@@ -19,26 +19,6 @@
 #include "plugins/PluginRegistry.h"
 #include "plugins/ViewPluginInstance.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFileDialog>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMainWindow>
-#include <QMenu>
-#include <QMimeData>
-#include <QPointer>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QStatusBar>
-#include <QTest>
-#include <QTimer>
-#include <QToolButton>
 #include <filesystem>
 #include <fstream>
 #include <utility>
@@ -52,80 +32,6 @@ namespace {
 
 constexpr unsigned kF5 = 5, kF6 = 6, kF7 = 7;
 
-// An in-process plug-in with a settings panel made of Qt widgets, as a real one would make it: the view
-// "Panel" (takes files, pairs with "Go") and the action "Go" (pairs with "Panel").
-struct SampleObject {
-    IKVPluginObject object;
-    IKVPluginPanel panel;
-    QWidget* widget;
-};
-
-struct SampleRecord {
-    int panelsMade = 0;
-    int panelsDestroyed = 0;
-    QStringList dropped;
-} g_sample;
-
-SampleObject* sampleOf(IKVPluginObject* object) {
-    return reinterpret_cast<SampleObject*>(object);
-}
-SampleObject* sampleOf(IKVPluginPanel* panel) {
-    return reinterpret_cast<SampleObject*>(reinterpret_cast<char*>(panel) - offsetof(SampleObject, panel));
-}
-
-const IKVPluginPanelVtbl kSamplePanel{
-    [](IKVPluginPanel* self, void* parent) -> void* {
-        auto* label = new QLabel(QStringLiteral("Sample settings"), static_cast<QWidget*>(parent));
-        sampleOf(self)->widget = label;
-        ++g_sample.panelsMade;
-        return label;
-    },
-    [](IKVPluginPanel* self) {
-        delete std::exchange(sampleOf(self)->widget, nullptr);
-        ++g_sample.panelsDestroyed;
-    },
-    [](IKVPluginPanel*, const char* path) -> int32_t {
-        g_sample.dropped << QString::fromUtf8(path);
-        return QString::fromUtf8(path).contains(QLatin1String("refuse")) ? 0 : 1;
-    },
-};
-
-const IKVPluginObjectVtbl kSampleObject{
-    [](IKVPluginObject* self) { return &sampleOf(self)->panel; },
-    [](IKVPluginObject* self) {
-        delete sampleOf(self)->widget;
-        delete sampleOf(self);
-    },
-    [](IKVPluginObject*) {},
-    [](IKVPluginObject*) {},
-};
-
-IKVPluginObject* makeSample() {
-    auto* sample = new SampleObject{{&kSampleObject}, {&kSamplePanel}, nullptr};
-    return &sample->object;
-}
-
-KVPtr<KVPluginInfo> samplePlugin() {
-    KVPluginEntryPoints entries;
-    entries.createView = [](const char*, IKVViewPluginContext*) { return makeSample(); };
-    entries.createAction = [](const char*, IKVActionPluginContext*) { return makeSample(); };
-    auto plugin = KVPluginInfo::inProcess("Sample", entries);
-    plugin->setDisplayName("Sample");
-    auto view = std::make_shared<KVSubPluginInfo>();
-    view->SubPluginID = "Panel";
-    view->displayName = "Sample panel";
-    view->description = "A view with settings.";
-    view->hasPanel = view->acceptsFiles = true;
-    view->pairedId = "Go";
-    plugin->addSubPlugin(KVSubPluginKind::View, view);
-    auto action = std::make_shared<KVSubPluginInfo>();
-    action->SubPluginID = "Go";
-    action->displayName = "Sample go";
-    action->pairedId = "Panel";
-    plugin->addSubPlugin(KVSubPluginKind::Action, action);
-    return plugin;
-}
-
 // A picture file of one colour.
 std::string writePicture(const std::filesystem::path& path, QColor colour, QSize size = {100, 50}) {
     QImage image(size, QImage::Format_RGB32);
@@ -134,17 +40,17 @@ std::string writePicture(const std::filesystem::path& path, QColor colour, QSize
     return path.string();
 }
 
-// The colour in the middle of a key picture.
-QColor middleOf(const KVPtr<KVImage>& picture) {
-    if (!picture || !picture->isKeySized())
-        return {};
-    const uint8_t* pixel = picture->scanLine(24) + 24 * KVImage::kBytesPerPixel;
-    return QColor(pixel[2], pixel[1], pixel[0]);
-}
-
 bool near(QColor a, QColor b) {
     return a.isValid() && std::abs(a.red() - b.red()) < 8 && std::abs(a.green() - b.green()) < 8 &&
            std::abs(a.blue() - b.blue()) < 8;
+}
+
+// Whether the middle of a key picture has about this colour.
+bool showsColour(const KVPtr<KVImage>& picture, QColor colour) {
+    if (!picture || !picture->isKeySized())
+        return false;
+    const uint8_t* pixel = picture->scanLine(24) + 24 * KVImage::kBytesPerPixel;
+    return near(QColor(pixel[2], pixel[1], pixel[0]), colour);
 }
 
 QAction* menuEntry(QMenu* menu, const QString& group, const QString& text) {
@@ -157,39 +63,11 @@ QAction* menuEntry(QMenu* menu, const QString& group, const QString& text) {
     return nullptr;
 }
 
-void dropOn(QWidget* widget, const QStringList& files, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const auto& file : files)
-        urls << QUrl::fromLocalFile(file);
-    data.setUrls(urls);
-    const QPoint at = widget->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, modifiers);
-    QApplication::sendEvent(widget, &enter);
-    ASSERT_TRUE(enter.isAccepted()) << "the panel takes files";
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, modifiers);
-    QApplication::sendEvent(widget, &drop);
-}
-
-// Answers the next modal dialog once it shows.
-void whenDialogOpens(std::function<void(QWidget*)> answer) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-        if (QWidget* dialog = QApplication::activeModalWidget()) {
-            poll->stop();
-            poll->deleteLater();
-            answer(dialog);
-        }
-    });
-    poll->start(10);
-}
-
 class KeyPropsTest : public EditorFixture {
 protected:
     void SetUp() override {
         EditorFixture::SetUp();
         QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-        g_sample = {};
     }
 
     KVPtr<KVLayer> newLayer() {
@@ -222,32 +100,33 @@ protected:
             throw std::runtime_error("the display and action panels are not shown");
         return *props;
     }
+    void undo(bool redo = false) {
+        redo ? services().layers.Editing().Redo() : services().layers.Editing().Undo();
+        settle();
+    }
     QString status() { return window().statusBar()->currentMessage(); }
     QWidget& keyBox() { return *window().keyProperties()->parentWidget(); }
     size_t steps() { return services().layers.Editing().history().count(); }
     std::filesystem::path file(const std::string& name) { return home().path() / name; }
 };
 
-TEST_F(KeyPropsTest, TheBoxShowsThePanelsThatFitTheSelectedItem) {
+TEST_F(KeyPropsTest, TheBoxShowsThePanelsThatFitTheItemAndAKeyTakesAPictureOrAShippedView) {
     auto& props = *window().keyProperties();
     EXPECT_TRUE(props.isHidden()) << "no item selected";
 
-    const auto layer = newLayer();
-    select(layer, {});
+    select(newLayer(), {});
     ASSERT_TRUE(props.pluginProps());
     EXPECT_FALSE(props.isHidden());
     QPointer<CKVPluginProps> plugins = props.pluginProps();
     EXPECT_EQ(plugins->display()->chooser()->text(), "Select a plugin");
     EXPECT_FALSE(plugins->display()->chooser()->isEnabled());
-    EXPECT_EQ(plugins->action()->chooser()->text(), "Select a plugin");
 
-    select(newLayer(), {kF5});
+    const auto layer = newLayer();
+    select(layer, {kF5});
     EXPECT_EQ(props.pluginProps(), plugins.data()) << "another user layer keeps the panels";
     EXPECT_EQ(plugins->display()->chooser()->text(), "Image");
     EXPECT_EQ(plugins->action()->chooser()->text(), "Key press");
     EXPECT_TRUE(plugins->chain()->isChecked());
-    EXPECT_EQ(plugins->chain()->toolTip(), "Selecting this chain, relative pair of view and action plugins "
-                                           "will synchronize when you select either of them");
 
     // Every control can be found and explained by a screen reader, and reached with Tab.
     for (QWidget* control : plugins->findChildren<QWidget*>()) {
@@ -263,42 +142,22 @@ TEST_F(KeyPropsTest, TheBoxShowsThePanelsThatFitTheSelectedItem) {
         EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus) << control->accessibleName().toStdString();
     }
 
-    KVPtr<KVLayer> labels;
-    corvane::layers::forEachItem(services().cake.systemLayers()->children(), [&](const auto& item) {
-        if (!labels)
-            labels = std::dynamic_pointer_cast<KVLayer>(item);
-    });
-    ASSERT_TRUE(labels);
-    select(labels, {kF5});
-    EXPECT_TRUE(props.viewProps());
-    EXPECT_TRUE(plugins.isNull()) << "the panels went with their kind";
-
-    select(services().cake.userLayers(), {});
-    EXPECT_TRUE(props.isHidden()) << "a group binds no keys";
-}
-
-TEST_F(KeyPropsTest, APictureComesByPathByBrowsingAndByDropping) {
-    const auto layer = newLayer();
-    select(layer, {kF5});
     auto* display = panels().display();
     const size_t before = steps();
 
-    // Typed path.
     display->pathEdit()->setFocus();
     QTest::keyClicks(display->pathEdit(), QString::fromStdString(writePicture(file("red.png"), Qt::red)));
     QTest::keyClick(display->pathEdit(), Qt::Key_Return);
-    EXPECT_TRUE(near(middleOf(layer->binding(kF5).image), Qt::red));
+    EXPECT_TRUE(showsColour(layer->binding(kF5).image, Qt::red));
     EXPECT_TRUE(status().startsWith("F5 shows red.png")) << status().toStdString();
     EXPECT_TRUE(near(panels().preview()->picture().pixelColor(24, 24), Qt::red));
     saveScreenshots(keyBox(), "keyprops-image");
 
     // A path that gives nothing changes nothing.
-    display->pathEdit()->setText(QString::fromStdString(file("missing.png").string()));
-    display->applyPath(display->pathEdit()->text());
-    EXPECT_TRUE(near(middleOf(layer->binding(kF5).image), Qt::red));
+    display->applyPath(QString::fromStdString(file("missing.png").string()));
+    EXPECT_TRUE(showsColour(layer->binding(kF5).image, Qt::red));
     EXPECT_TRUE(status().contains("does not exist")) << status().toStdString();
 
-    // The file dialog.
     const auto green = writePicture(file("green.png"), Qt::green);
     QString title;
     QStringList filters;
@@ -313,36 +172,68 @@ TEST_F(KeyPropsTest, APictureComesByPathByBrowsingAndByDropping) {
     QTest::mouseClick(display->browseButton(), Qt::LeftButton);
     EXPECT_EQ(title, "Select a picture for a button");
     EXPECT_EQ(filters, QStringList({"Images (*.bmp *.jpg *.gif *.tiff *.psd *.png)", "All files (*)"}));
-    EXPECT_TRUE(near(middleOf(layer->binding(kF5).image), Qt::green));
+    EXPECT_TRUE(showsColour(layer->binding(kF5).image, Qt::green));
     EXPECT_EQ(display->pathEdit()->text().toStdString(), green);
 
-    // Dropped on the panel.
     dropOn(display, {QString::fromStdString(writePicture(file("blue.png"), Qt::blue))});
-    EXPECT_TRUE(near(middleOf(layer->binding(kF5).image), Qt::blue));
+    EXPECT_TRUE(showsColour(layer->binding(kF5).image, Qt::blue));
     EXPECT_EQ(steps(), before + 3) << "one step per change, none for the refused path";
 
     // An empty path takes the picture away.
     display->applyPath({});
     EXPECT_FALSE(layer->binding(kF5).image);
-    services().layers.Editing().Undo();
-    settle();
-    EXPECT_TRUE(near(middleOf(layer->binding(kF5).image), Qt::blue));
+    undo();
+    EXPECT_TRUE(showsColour(layer->binding(kF5).image, Qt::blue));
     EXPECT_TRUE(near(panels().preview()->picture().pixelColor(24, 24), Qt::blue)) << "refreshed after undo";
+
+    select(layer, {kF6});
+    EXPECT_TRUE(menuEntry(display->chooserMenu(), {}, "Image")->isChecked());
+    QAction* time = menuEntry(display->chooserMenu(), "Clock", "Time");
+    ASSERT_TRUE(time) << "the shipped plug-ins are offered by display name";
+    time->trigger();
+    settle(50);
+    const auto& view = layer->binding(kF6).viewPlugin;
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->PluginID() + "/" + view->SubPluginID(), "Clock/Time");
+    EXPECT_EQ(display->chooser()->text(), "Time");
+    EXPECT_FALSE(display->pathEdit()->isVisibleTo(display)) << "path controls only for Image";
+    EXPECT_TRUE(menuEntry(display->chooserMenu(), "Clock", "Time")->isChecked());
+    EXPECT_FALSE(layer->binding(kF6).actionPlugin) << "Clock pairs no action";
+    EXPECT_EQ(status(), "F6: Time");
+    saveScreenshots(keyBox(), "keyprops-clock");
+
+    // Choosing it again changes nothing; "Image" takes it away.
+    const size_t chosen = steps();
+    menuEntry(display->chooserMenu(), "Clock", "Time")->trigger();
+    EXPECT_EQ(steps(), chosen);
+    menuEntry(display->chooserMenu(), {}, "Image")->trigger();
+    EXPECT_FALSE(layer->binding(kF6).viewPlugin);
+    EXPECT_TRUE(display->pathEdit()->isVisibleTo(display));
+
+    KVPtr<KVLayer> labels;
+    corvane::layers::forEachItem(services().cake.systemLayers()->children(), [&](const auto& item) {
+        if (!labels)
+            labels = std::dynamic_pointer_cast<KVLayer>(item);
+    });
+    ASSERT_TRUE(labels);
+    select(labels, {kF5});
+    EXPECT_TRUE(props.viewProps());
+    EXPECT_TRUE(plugins.isNull()) << "the panels went with their kind";
+
+    select(services().cake.userLayers(), {});
+    EXPECT_TRUE(props.isHidden()) << "a group binds no keys";
 }
 
-TEST_F(KeyPropsTest, MultimediaCodesShowTheirPictureWhileTheChainIsOn) {
+TEST_F(KeyPropsTest, TheActionSendsAMultimediaCodeWithItsPictureWhileChainedOrThePickedKey) {
     const auto layer = newLayer();
     select(layer, {kF5});
-    auto* list = panels().action()->multimediaList();
+    auto* action = panels().action();
+    auto* list = action->multimediaList();
     ASSERT_EQ(list->count(), 17);
     EXPECT_EQ(list->itemText(0), "Browser back");
-    EXPECT_EQ(list->itemData(0).toInt(), 0x94);
-    EXPECT_EQ(list->itemText(7), "Media mute");
-    EXPECT_EQ(list->itemText(16), "System wake up");
     EXPECT_EQ(list->itemData(16).toInt(), 0xA6);
     EXPECT_FALSE(list->itemIcon(7).isNull());
 
-    auto* action = panels().action();
     list->setFocus();
     list->setCurrentIndex(6);
     QTest::keyClick(list, Qt::Key_Down); // to "Media mute"
@@ -352,7 +243,6 @@ TEST_F(KeyPropsTest, MultimediaCodesShowTheirPictureWhileTheChainIsOn) {
     ASSERT_TRUE(binding.image);
     EXPECT_TRUE(binding.image->samePixels(*LoadKeyImage("ACTION_MEDIA_MUTE")));
     EXPECT_TRUE(action->multimediaButton()->isChecked());
-    EXPECT_EQ(panels().display()->chooser()->text(), "Image");
     EXPECT_EQ(status(), "F5 sends Media mute");
     saveScreenshots(keyBox(), "keyprops-multimedia");
 
@@ -362,34 +252,26 @@ TEST_F(KeyPropsTest, MultimediaCodesShowTheirPictureWhileTheChainIsOn) {
     QTest::keyClick(list, Qt::Key_Down); // "Media next track"
     EXPECT_EQ(binding.scanCode, 0x9A);
     EXPECT_TRUE(binding.image->samePixels(*LoadKeyImage("ACTION_MEDIA_MUTE")));
-
     action->defaultButton()->click();
     EXPECT_EQ(binding.scanCode, 0);
     EXPECT_EQ(binding.actionCode, 0);
-    EXPECT_TRUE(action->defaultButton()->isChecked());
-}
 
-TEST_F(KeyPropsTest, OtherVerbSendsThePickedKey) {
-    // The "Select Key" dialog is replaced by a stand-in that answers as a user would.
-    const auto layer = newLayer();
-    select(layer, {kF5});
-    auto* action = panels().action();
+    // "Other verb" asks the "Select Key" dialog, here a stand-in that answers as a user would.
     std::optional<KVPickedKey> answer;
     int asked = 0;
     action->setKeyPicker([&](QWidget*) {
         ++asked;
         return answer;
     });
-
     QTest::mouseClick(action->selectButton(), Qt::LeftButton);
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(layer->binding(kF5).scanCode, 0) << "cancelled";
+    EXPECT_EQ(binding.scanCode, 0) << "cancelled";
     EXPECT_TRUE(action->defaultButton()->isChecked());
 
     answer = KVPickedKey{.index = 82, .scanCode = 0x73, .name = "Left Shift", .usage = 0, .shortName = {}};
     action->otherButton()->click();
-    EXPECT_EQ(layer->binding(kF5).scanCode, 0x73);
-    EXPECT_EQ(layer->binding(kF5).actionCode, 0);
+    EXPECT_EQ(binding.scanCode, 0x73);
+    EXPECT_EQ(binding.actionCode, 0);
     EXPECT_TRUE(action->otherButton()->isChecked());
     EXPECT_EQ(action->otherButton()->text(), "Other verb (Left Shift)");
 
@@ -401,47 +283,40 @@ TEST_F(KeyPropsTest, OtherVerbSendsThePickedKey) {
     EXPECT_EQ(action->otherButton()->text(), "Other verb (Left Shift)");
     select(layer, {kF6});
     EXPECT_EQ(action->otherButton()->text(), "Other verb (F5)");
-
     action->defaultButton()->click();
     EXPECT_EQ(layer->binding(kF6).scanCode, 0);
     EXPECT_EQ(action->otherButton()->text(), "Other verb");
     EXPECT_EQ(CKVActionProps::keyCodeName(0xEE), "code 0xEE");
 }
 
-TEST_F(KeyPropsTest, AShippedViewIsChosenFromTheMenu) {
+TEST_F(KeyPropsTest, SeveralSelectedKeysChangeAsOneStep) {
     const auto layer = newLayer();
-    select(layer, {kF5});
-    auto* display = panels().display();
-    QAction* image = menuEntry(display->chooserMenu(), {}, "Image");
-    ASSERT_TRUE(image);
-    EXPECT_TRUE(image->isChecked());
-    QAction* time = menuEntry(display->chooserMenu(), "Clock", "Time");
-    ASSERT_TRUE(time) << "the shipped plug-ins are offered by display name";
-    time->trigger();
-    settle(50);
-
-    const auto& view = layer->binding(kF5).viewPlugin;
-    ASSERT_TRUE(view);
-    EXPECT_EQ(view->PluginID(), "Clock");
-    EXPECT_EQ(view->SubPluginID(), "Time");
-    EXPECT_EQ(display->chooser()->text(), "Time");
-    EXPECT_FALSE(display->pathEdit()->isVisibleTo(display)) << "path controls only for Image";
-    EXPECT_TRUE(menuEntry(display->chooserMenu(), "Clock", "Time")->isChecked());
-    EXPECT_FALSE(layer->binding(kF5).actionPlugin) << "Clock pairs no action";
-    EXPECT_EQ(status(), "F5: Time");
-    saveScreenshots(keyBox(), "keyprops-clock");
-
-    // Choosing it again changes nothing; "Image" takes it away.
+    select(layer, {kF5, kF6, kF7});
+    auto* list = panels().action()->multimediaList();
     const size_t before = steps();
-    menuEntry(display->chooserMenu(), "Clock", "Time")->trigger();
-    EXPECT_EQ(steps(), before);
-    menuEntry(display->chooserMenu(), {}, "Image")->trigger();
-    EXPECT_FALSE(layer->binding(kF5).viewPlugin);
-    EXPECT_TRUE(display->pathEdit()->isVisibleTo(display));
+    list->setCurrentIndex(7);
+    emit list->activated(7); // "Media mute", as a click in the list does
+    for (const unsigned key : {kF5, kF6, kF7}) {
+        EXPECT_EQ(layer->binding(key).scanCode, 0x7B);
+        EXPECT_TRUE(layer->binding(key).image);
+    }
+    EXPECT_EQ(steps(), before + 1);
+    EXPECT_EQ(status(), "3 keys send Media mute");
+    EXPECT_NE(layer->binding(kF5).image, layer->binding(kF6).image) << "each key its own picture";
+
+    dropOn(panels().display(), {QString::fromStdString(writePicture(file("red.png"), Qt::red))});
+    EXPECT_EQ(steps(), before + 2);
+    undo();
+    undo();
+    for (const unsigned key : {kF5, kF6, kF7})
+        EXPECT_FALSE(layer->binding(key).isSet());
+    EXPECT_TRUE(panels().action()->defaultButton()->isChecked()) << "the panels follow the undo";
+    undo(true);
+    EXPECT_TRUE(panels().action()->multimediaButton()->isChecked());
 }
 
 TEST_F(KeyPropsTest, APluginPanelLivesWhileItsKeyIsShownAndTheChainPairsBothWays) {
-    services().plugins.add(samplePlugin());
+    services().plugins.add(SamplePlugin::make());
     const auto layer = newLayer();
     select(layer, {kF5});
     auto* display = panels().display();
@@ -455,18 +330,17 @@ TEST_F(KeyPropsTest, APluginPanelLivesWhileItsKeyIsShownAndTheChainPairsBothWays
     EXPECT_EQ(action->chooser()->text(), "Sample go");
     ASSERT_TRUE(display->pluginPanel());
     EXPECT_EQ(display->pluginPanel()->parentWidget(), display->panelHost());
-    EXPECT_EQ(g_sample.panelsMade, 1);
+    EXPECT_EQ(SamplePlugin::panelsMade, 1);
     EXPECT_EQ(status(), "F5: Sample panel, with Sample go");
     saveScreenshots(keyBox(), "keyprops-plugin-panel");
 
     // Files go to the plug-in while it takes them; the picture is left alone.
     dropOn(display, {"/tmp/one.txt", "/tmp/refuse.txt", "/tmp/three.txt"});
-    EXPECT_EQ(g_sample.dropped, QStringList({"/tmp/one.txt", "/tmp/refuse.txt"}));
+    EXPECT_EQ(SamplePlugin::dropped, QStringList({"/tmp/one.txt", "/tmp/refuse.txt"}));
     EXPECT_FALSE(layer->binding(kF5).image);
 
-    // Another key: the panel goes.
     select(layer, {kF6});
-    EXPECT_EQ(g_sample.panelsDestroyed, 1);
+    EXPECT_EQ(SamplePlugin::panelsDestroyed, 1) << "another key: the panel goes";
     EXPECT_FALSE(display->pluginPanel());
 
     // Without the chain the action stays as it is.
@@ -474,7 +348,7 @@ TEST_F(KeyPropsTest, APluginPanelLivesWhileItsKeyIsShownAndTheChainPairsBothWays
     menuEntry(display->chooserMenu(), "Sample", "Sample panel")->trigger();
     EXPECT_TRUE(layer->binding(kF6).viewPlugin);
     EXPECT_FALSE(layer->binding(kF6).actionPlugin);
-    EXPECT_EQ(g_sample.panelsMade, 2);
+    EXPECT_EQ(SamplePlugin::panelsMade, 2);
 
     // From the action side, with the chain on again.
     select(layer, {kF7});
@@ -483,15 +357,14 @@ TEST_F(KeyPropsTest, APluginPanelLivesWhileItsKeyIsShownAndTheChainPairsBothWays
     ASSERT_TRUE(layer->binding(kF7).viewPlugin);
     EXPECT_EQ(layer->binding(kF7).viewPlugin->SubPluginID(), "Panel");
 
-    // Another layer: the panel goes too.
     select(newLayer(), {kF7});
-    EXPECT_EQ(g_sample.panelsDestroyed, 3);
+    EXPECT_EQ(SamplePlugin::panelsDestroyed, 3) << "another layer: the panel goes too";
     EXPECT_FALSE(display->pluginPanel());
 
     // Back on the first layer, whose plug-ins stopped meanwhile: the panel comes again.
     select(layer, {kF5});
     EXPECT_TRUE(display->pluginPanel());
-    EXPECT_EQ(g_sample.panelsMade, g_sample.panelsDestroyed + 1) << "one panel at a time";
+    EXPECT_EQ(SamplePlugin::panelsMade, SamplePlugin::panelsDestroyed + 1) << "one panel at a time";
 }
 
 TEST_F(KeyPropsTest, FilesThatAreNoPictureGiveTheirIcon) {
@@ -513,14 +386,13 @@ TEST_F(KeyPropsTest, FilesThatAreNoPictureGiveTheirIcon) {
     auto s = services();
     const QString entry = QString::fromStdString((applications / "sample-app.desktop").string());
     EXPECT_EQ(corvane::editor::desktopEntryIcon(entry).toStdString(), icon);
-
-    QString said = corvane::editor::dropFilesOnKeys(s, {kF5}, {entry}, false, &window());
-    EXPECT_TRUE(near(middleOf(layer->binding(kF5).image), Qt::magenta)) << said.toStdString();
-    EXPECT_EQ(said, "F5 shows the icon of sample-app.desktop");
-
-    said = corvane::editor::dropFilesOnKeys(s, {kF6}, {QString::fromStdString(program.string())}, false,
-                                            &window());
-    EXPECT_TRUE(near(middleOf(layer->binding(kF6).image), Qt::magenta)) << said.toStdString();
+    const auto drop = [&](unsigned key, const QString& path) {
+        return corvane::editor::dropFilesOnKeys(s, {key}, {path}, false, &window());
+    };
+    EXPECT_EQ(drop(kF5, entry), "F5 shows the icon of sample-app.desktop");
+    EXPECT_TRUE(showsColour(layer->binding(kF5).image, Qt::magenta));
+    drop(kF6, QString::fromStdString(program.string()));
+    EXPECT_TRUE(showsColour(layer->binding(kF6).image, Qt::magenta));
 
     // With Ctrl the user picks among the candidates.
     const auto candidates = corvane::editor::fileIcons(entry, s.applications);
@@ -537,39 +409,9 @@ TEST_F(KeyPropsTest, FilesThatAreNoPictureGiveTheirIcon) {
     EXPECT_TRUE(layer->binding(kF5).image->samePixels(*candidates[1].picture));
 
     const size_t before = steps();
-    said = corvane::editor::dropFilesOnKeys(s, {kF7}, {"/nowhere/at/all.desktop"}, false, &window());
+    EXPECT_EQ(drop(kF7, "/nowhere/at/all.desktop"), "/nowhere/at/all.desktop does not exist");
     EXPECT_FALSE(layer->binding(kF7).image);
     EXPECT_EQ(steps(), before);
-    EXPECT_EQ(said, "/nowhere/at/all.desktop does not exist");
-}
-
-TEST_F(KeyPropsTest, SeveralSelectedKeysChangeAsOneStep) {
-    const auto layer = newLayer();
-    select(layer, {kF5, kF6, kF7});
-    auto* list = panels().action()->multimediaList();
-    const size_t before = steps();
-    list->setCurrentIndex(7);
-    emit list->activated(7); // "Media mute", as a click in the list does
-    for (const unsigned key : {kF5, kF6, kF7}) {
-        EXPECT_EQ(layer->binding(key).scanCode, 0x7B);
-        EXPECT_TRUE(layer->binding(key).image);
-    }
-    EXPECT_EQ(steps(), before + 1);
-    EXPECT_EQ(status(), "3 keys send Media mute");
-    EXPECT_NE(layer->binding(kF5).image, layer->binding(kF6).image) << "each key its own picture";
-
-    dropOn(panels().display(), {QString::fromStdString(writePicture(file("red.png"), Qt::red))});
-    EXPECT_EQ(steps(), before + 2);
-
-    services().layers.Editing().Undo();
-    services().layers.Editing().Undo();
-    settle();
-    for (const unsigned key : {kF5, kF6, kF7})
-        EXPECT_FALSE(layer->binding(key).isSet());
-    EXPECT_TRUE(panels().action()->defaultButton()->isChecked()) << "the panels follow the undo";
-    services().layers.Editing().Redo();
-    settle();
-    EXPECT_TRUE(panels().action()->multimediaButton()->isChecked());
 }
 
 } // namespace

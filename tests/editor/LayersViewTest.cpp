@@ -1,7 +1,7 @@
 #include "editor/LayersView.h"
 
 #include "EditorFixture.h"
-#include "core/MessageDispatch.h"
+#include "WindowTestSupport.h"
 #include "editor/KeyboardPicture.h"
 #include "editor/KeyboardSelect.h"
 #include "editor/OnScreenKeyboard.h"
@@ -12,15 +12,6 @@
 #include "layers/LayerCake.h"
 #include "layers/LayersController.h"
 
-#include <QAccessible>
-#include <QApplication>
-#include <QMainWindow>
-#include <QMenu>
-#include <QMimeData>
-#include <QStatusBar>
-#include <QTest>
-#include <QTimer>
-#include <QUrl>
 #include <functional>
 
 namespace {
@@ -45,17 +36,6 @@ unsigned colourOf(const KVKeyBinding& binding) {
     const auto pixels = binding.image->pixels();
     return unsigned(pixels[2]) << 16 | unsigned(pixels[1]) << 8 | pixels[0];
 }
-
-// Counts the messages of one number while it lives.
-template <KVMessage M> struct MessageCount {
-    explicit MessageCount(CKVMessageDispatch& dispatch) : dispatch(dispatch) {
-        dispatch.RegisterHandler<M>(this, &MessageCount::hit);
-    }
-    ~MessageCount() { dispatch.UnregisterHandlers(this); }
-    void hit() { ++count; }
-    CKVMessageDispatch& dispatch;
-    int count = 0;
-};
 
 // While it lives, runs `act` on the next popup menu as soon as it is open (menus run their own loop);
 // a menu it did not expect is closed when it goes.
@@ -107,6 +87,12 @@ QPoint centreOf(const QRectF& rect) {
     return rect.center().toPoint();
 }
 
+// Moves the mouse over `on` with the left button held.
+void moveHeld(QWidget& on, QPoint at, Qt::KeyboardModifiers modifiers = {}) {
+    QMouseEvent move(QEvent::MouseMove, at, on.mapToGlobal(at), Qt::NoButton, Qt::LeftButton, modifiers);
+    QApplication::sendEvent(&on, &move);
+}
+
 } // namespace
 
 class LayersViewTest : public EditorFixture {
@@ -153,26 +139,18 @@ protected:
     // Presses on `from`, moves in steps to `to` and releases there (`before` runs just before that).
     void drag(CKVLayersView& on, QPoint from, QPoint to, const std::function<void()>& before = {}) {
         QTest::mousePress(&on, Qt::LeftButton, {}, from);
-        for (int step = 1; step <= 4; ++step) {
-            const QPoint at = from + (to - from) * step / 4;
-            QMouseEvent move(QEvent::MouseMove, at, on.mapToGlobal(at), Qt::NoButton, Qt::LeftButton, {});
-            QApplication::sendEvent(&on, &move);
-        }
+        for (int step = 1; step <= 4; ++step)
+            moveHeld(on, from + (to - from) * step / 4);
         if (before)
             before();
         QTest::mouseRelease(&on, Qt::LeftButton, {}, to);
     }
-
-    void dragKey(CKVLayersView& on, unsigned from, unsigned to) {
-        drag(on, centreOf(on.keyRect(from)), centreOf(on.keyRect(to)));
-    }
 };
 
-TEST_F(LayersViewTest, ClicksSelectKeysCtrlTogglesShiftExtendsAndEveryChangeIsAnnounced) {
+TEST_F(LayersViewTest, ClicksAndBandsSelectKeysEveryChangeIsAnnouncedAndAnotherItemClearsThem) {
     auto& v = view();
-    editNewLayer();
-    MessageCount<KVM_KEY_SELECTION_CHANGED> announced(services().dispatch);
-
+    auto first = editNewLayer();
+    DispatchProbe probe(services().dispatch);
     click(v, kF1);
     EXPECT_EQ(selected(), (std::vector<unsigned>{kF1}));
     EXPECT_EQ(v.focusKey(), kF1);
@@ -183,35 +161,36 @@ TEST_F(LayersViewTest, ClicksSelectKeysCtrlTogglesShiftExtendsAndEveryChangeIsAn
     // Shift spans from the anchor (the last key clicked) to the key, the rows between included.
     click(v, kF5, Qt::ShiftModifier);
     EXPECT_EQ(selected(), (std::vector<unsigned>{kF1, kF2, kF3, kF4, kF5}));
-    EXPECT_EQ(announced.count, 4);
-
+    EXPECT_EQ(probe.keySelections, 4);
     click(v, kF5, Qt::ShiftModifier);
-    EXPECT_EQ(announced.count, 4) << "a click that changes nothing is not announced";
-    click(v, kF2);
-    EXPECT_EQ(selected(), (std::vector<unsigned>{kF2}));
-}
+    EXPECT_EQ(probe.keySelections, 4) << "a click that changes nothing is not announced";
 
-TEST_F(LayersViewTest, RubberBandFromOutsideTheKeysSelectsWhatItTouchesAndAClickOutsideClears) {
-    auto& v = view();
-    editNewLayer();
-    // From above and left of F1 (no key there) to the middle of F2's display.
-    const QRectF f1 = v.keyRect(kF1), f2 = v.keyRect(kF2);
+    // A band from above and left of F1 (no key there) to the middle of F2's display.
+    const QRectF f1 = v.keyRect(kF1);
     const QPoint start(int(f1.left()) - 4, int(f1.top()) - 4);
     ASSERT_FALSE(v.keyAt(start));
-    drag(v, start, centreOf(f2));
+    drag(v, start, centreOf(v.keyRect(kF2)));
     EXPECT_EQ(selected(), (std::vector<unsigned>{kF1, kF2}));
-
     // Ctrl keeps what was selected and adds the band.
     QTest::mousePress(&v, Qt::LeftButton, Qt::ControlModifier, start);
     const QPoint escape = centreOf(v.keyRect(kEscape));
-    QMouseEvent move(QEvent::MouseMove, escape, v.mapToGlobal(escape), Qt::NoButton, Qt::LeftButton,
-                     Qt::ControlModifier);
-    QApplication::sendEvent(&v, &move);
+    moveHeld(v, escape, Qt::ControlModifier);
     QTest::mouseRelease(&v, Qt::LeftButton, Qt::ControlModifier, escape);
     EXPECT_EQ(selected(), (std::vector<unsigned>{kEscape, kF1, kF2}));
-
     QTest::mouseClick(&v, Qt::LeftButton, {}, start);
+    EXPECT_TRUE(selection().none()) << "a click outside the keys";
+
+    click(v, kF1);
+    EXPECT_EQ(v.shownItem(), first);
+    auto second = editNewLayer();
+    EXPECT_EQ(v.shownItem(), second);
     EXPECT_TRUE(selection().none());
+    // Only a user layer's keys get the hot frame; a group's do not.
+    QTest::mouseMove(&v, centreOf(f1));
+    EXPECT_EQ(v.hotKey(), kF1);
+    edit(services().cake.userLayers());
+    QTest::mouseMove(&v, centreOf(f1) + QPoint(1, 1));
+    EXPECT_EQ(v.hotKey(), CKVLayersView::kNoKey);
 }
 
 TEST_F(LayersViewTest, AClickSelectsTheKeyUnderTheCursorAtAnySizeWithTheProportionsKept) {
@@ -235,21 +214,8 @@ TEST_F(LayersViewTest, AClickSelectsTheKeyUnderTheCursorAtAnySizeWithTheProporti
     }
 }
 
-TEST_F(LayersViewTest, AMoveOfNinePixelsOrLessStaysAClick) {
-    auto& v = view();
-    editNewLayer();
-    MenuWatch watch([](QMenu& menu) { menu.close(); });
-    const QPoint f1 = centreOf(v.keyRect(kF1));
-    drag(v, f1, f1 + QPoint(5, 4));
-    settle(60);
-    EXPECT_EQ(watch.opened, 0) << "no drop menu after a small move";
-    EXPECT_EQ(selected(), (std::vector<unsigned>{kF1}));
-    drag(v, f1, f1 + QPoint(5, 5) + (centreOf(v.keyRect(kF2)) - f1));
-    settle(60);
-    EXPECT_EQ(watch.opened, 1) << "a longer move onto another key drops it there";
-}
-
-TEST_F(LayersViewTest, DraggingF1OntoF2AndChoosingSwapSwapsPicturesAndActionsInOneStep) {
+TEST_F(LayersViewTest,
+       DraggingAKeyOntoAnotherSwapsOrPastesInOneStepAndCancelASmallMoveOrTheSameKeyChangeNothing) {
     auto& v = view();
     auto layer = editNewLayer();
     auto& editing = services().layers.Editing();
@@ -257,8 +223,7 @@ TEST_F(LayersViewTest, DraggingF1OntoF2AndChoosingSwapSwapsPicturesAndActionsInO
     ASSERT_TRUE(editing.SetKeyCode(layer, kF1, 0x10, 0));
     ASSERT_TRUE(editing.SetKeyImage(layer, kF2, solid(0, 0, 200)));
     ASSERT_TRUE(editing.SetKeyCode(layer, kF2, 0x20, 0));
-    MessageCount<KVM_KEYS_EDITED> edited(services().dispatch);
-    MessageCount<KVM_KEY_SELECTION_CHANGED> announced(services().dispatch);
+    DispatchProbe probe(services().dispatch);
 
     QStringList texts;
     bool partialEnabled = true;
@@ -271,106 +236,90 @@ TEST_F(LayersViewTest, DraggingF1OntoF2AndChoosingSwapSwapsPicturesAndActionsInO
     // Half-way over F2, so that the picture under the mouse and the target's frame both show.
     const QPoint f1 = centreOf(v.keyRect(kF1)), f2 = centreOf(v.keyRect(kF2));
     drag(v, f1, f2, [&] {
-        const QPoint between = (f1 + f2 * 3) / 4;
-        QMouseEvent move(QEvent::MouseMove, between, v.mapToGlobal(between), Qt::NoButton, Qt::LeftButton,
-                         {});
-        QApplication::sendEvent(&v, &move);
+        moveHeld(v, (f1 + f2 * 3) / 4);
         saveScreenshots(v, "keyboard-view-dragging");
     });
     settle();
 
     EXPECT_EQ(texts, (QStringList{"Swap", "Paste", "-", "Partial...", "-", "Cancel"}));
     EXPECT_FALSE(partialEnabled);
-    EXPECT_EQ(colourOf(layer->binding(kF1)), 0x0000c8u);
-    EXPECT_EQ(colourOf(layer->binding(kF2)), 0xc80000u);
-    EXPECT_EQ(layer->binding(kF1).scanCode, 0x20);
-    EXPECT_EQ(layer->binding(kF2).scanCode, 0x10);
-    EXPECT_GE(edited.count, 1);
-    EXPECT_GE(announced.count, 1);
-
+    const auto f1AndF2 = [&] {
+        const auto &one = layer->binding(kF1), &two = layer->binding(kF2);
+        return std::tuple(colourOf(one), one.scanCode, colourOf(two), two.scanCode);
+    };
+    EXPECT_EQ(f1AndF2(), std::tuple(0x0000c8u, 0x20, 0xc80000u, 0x10));
+    EXPECT_GE(probe.keysEdited, 1);
     ASSERT_TRUE(editing.Undo());
-    EXPECT_EQ(colourOf(layer->binding(kF1)), 0xc80000u);
-    EXPECT_EQ(colourOf(layer->binding(kF2)), 0x0000c8u);
-    EXPECT_EQ(layer->binding(kF1).scanCode, 0x10);
-}
+    EXPECT_EQ(f1AndF2(), std::tuple(0xc80000u, 0x10, 0x0000c8u, 0x20)) << "one step";
 
-TEST_F(LayersViewTest, PasteCopiesTheDraggedKeyAndCancelOrASameKeyDropChangesNothing) {
-    auto& v = view();
-    auto layer = editNewLayer();
-    auto& editing = services().layers.Editing();
-    ASSERT_TRUE(editing.SetKeyImage(layer, kF1, solid(0, 180, 0)));
-
-    {
-        MenuWatch cancel([](QMenu& menu) { clickItem(menu, QStringLiteral("Cancel")); });
-        dragKey(v, kF1, kF3);
+    for (const char* choice : {"Cancel", "Paste"}) {
+        MenuWatch watch([choice](QMenu& menu) { clickItem(menu, QString::fromLatin1(choice)); });
+        drag(v, centreOf(v.keyRect(kF1)), centreOf(v.keyRect(kF3)));
         settle();
-        EXPECT_EQ(cancel.opened, 1);
-        EXPECT_FALSE(layer->binding(kF3).isSet());
+        EXPECT_EQ(watch.opened, 1);
+        EXPECT_EQ(layer->binding(kF3).isSet(), choice == std::string("Paste")) << choice;
     }
-    {
-        MenuWatch paste([](QMenu& menu) { clickItem(menu, QStringLiteral("Paste")); });
-        dragKey(v, kF1, kF3);
-        settle();
-    }
-    EXPECT_EQ(colourOf(layer->binding(kF3)), 0x00b400u);
-    EXPECT_EQ(colourOf(layer->binding(kF1)), 0x00b400u) << "the source keeps its binding";
+    EXPECT_EQ(colourOf(layer->binding(kF3)), 0xc80000u);
+    EXPECT_EQ(colourOf(layer->binding(kF1)), 0xc80000u) << "the source keeps its binding";
     EXPECT_NE(layer->binding(kF3).image, layer->binding(kF1).image) << "the target has its own picture";
     EXPECT_EQ(selected(), (std::vector<unsigned>{kF3}));
 
+    // A move of nine pixels or less stays a click; a drop on the key itself opens no menu either.
     MenuWatch none([](QMenu& menu) { menu.close(); });
-    const QRectF f1 = v.keyRect(kF1);
-    drag(v, centreOf(f1), centreOf(f1) + QPoint(int(f1.width() / 3), 0));
+    drag(v, f1, f1 + QPoint(5, 4));
     settle(60);
-    EXPECT_EQ(none.opened, 0) << "a drop on the key itself";
+    EXPECT_EQ(selected(), (std::vector<unsigned>{kF1}));
+    drag(v, f1, f1 + QPoint(int(v.keyRect(kF1).width() / 3), 0));
+    settle(60);
+    EXPECT_EQ(none.opened, 0);
 }
 
 TEST_F(LayersViewTest, TheKeyboardMovesTheFocusSelectsAndCutAndPasteOpensTheDropMenu) {
     auto& v = view();
     auto layer = editNewLayer();
-    auto& editing = services().layers.Editing();
-    ASSERT_TRUE(editing.SetKeyImage(layer, kF1, solid(200, 0, 0)));
+    ASSERT_TRUE(services().layers.Editing().SetKeyImage(layer, kF1, solid(200, 0, 0)));
     v.setFocus();
     settle();
     ASSERT_TRUE(v.hasFocus());
+    const auto press = [&](std::initializer_list<Qt::Key> keys, Qt::KeyboardModifiers modifiers = {}) {
+        for (const Qt::Key key : keys)
+            QTest::keyClick(&v, key, modifiers);
+    };
 
-    QTest::keyClick(&v, Qt::Key_Right); // Escape -> F1
+    press({Qt::Key_Right}); // Escape -> F1
     EXPECT_EQ(v.focusKey(), kF1);
     EXPECT_EQ(selected(), (std::vector<unsigned>{kF1}));
-    QTest::keyClick(&v, Qt::Key_Down);
+    press({Qt::Key_Down});
     EXPECT_EQ(v.focusKey(), kGrave) << "the key below F1";
-    QTest::keyClick(&v, Qt::Key_Up);
+    press({Qt::Key_Up});
     EXPECT_EQ(v.focusKey(), kF1);
-    QTest::keyClick(&v, Qt::Key_Right, Qt::ShiftModifier);
+    press({Qt::Key_Right}, Qt::ShiftModifier);
     EXPECT_EQ(selected(), (std::vector<unsigned>{kF1, kF2}));
-    QTest::keyClick(&v, Qt::Key_Right, Qt::ControlModifier);
+    press({Qt::Key_Right}, Qt::ControlModifier);
     EXPECT_EQ(v.focusKey(), kF3);
     EXPECT_EQ(selected(), (std::vector<unsigned>{kF1, kF2})) << "Ctrl moves the focus only";
-    QTest::keyClick(&v, Qt::Key_Space, Qt::ControlModifier);
+    press({Qt::Key_Space}, Qt::ControlModifier);
     EXPECT_EQ(selected(), (std::vector<unsigned>{kF1, kF2, kF3}));
-    QTest::keyClick(&v, Qt::Key_Space);
+    press({Qt::Key_Space});
     EXPECT_EQ(selected(), (std::vector<unsigned>{kF3}));
 
     // F1 marked, then F4: the drop menu opens with Swap first, and Enter takes it.
-    QTest::keyClick(&v, Qt::Key_Left);
-    QTest::keyClick(&v, Qt::Key_Left);
-    QTest::keyClick(&v, Qt::Key_X, Qt::ControlModifier);
+    press({Qt::Key_Left, Qt::Key_Left});
+    press({Qt::Key_X}, Qt::ControlModifier);
     EXPECT_EQ(v.markedKey(), kF1);
-    QTest::keyClick(&v, Qt::Key_Right);
-    QTest::keyClick(&v, Qt::Key_Right);
-    QTest::keyClick(&v, Qt::Key_Right);
+    press({Qt::Key_Right, Qt::Key_Right, Qt::Key_Right});
     QString active;
     MenuWatch watch([&](QMenu& menu) {
         active = menu.activeAction() ? menu.activeAction()->text() : QString();
         QTest::keyClick(&menu, Qt::Key_Return);
     });
-    QTest::keyClick(&v, Qt::Key_V, Qt::ControlModifier);
+    press({Qt::Key_V}, Qt::ControlModifier);
     settle();
     EXPECT_EQ(active, QStringLiteral("Swap"));
     EXPECT_FALSE(layer->binding(kF1).isSet());
     EXPECT_EQ(colourOf(layer->binding(kF4)), 0xc80000u);
     EXPECT_FALSE(v.markedKey());
 }
-
 TEST_F(LayersViewTest, TheKeyMenuDeletesAndPushesTheSelectionAsOneStepEach) {
     auto& v = view();
     auto s = services();
@@ -426,53 +375,7 @@ TEST_F(LayersViewTest, TheKeyMenuDeletesAndPushesTheSelectionAsOneStepEach) {
     EXPECT_EQ(colourOf(layer->binding(c)), 0x00005au);
 }
 
-TEST_F(LayersViewTest, AnotherEditedItemClearsTheSelectionAndTheViewFollowsTheModel) {
-    auto& v = view();
-    auto first = editNewLayer();
-    click(v, kF1);
-    ASSERT_FALSE(selection().none());
-    EXPECT_EQ(v.shownItem(), first);
-    auto second = editNewLayer();
-    EXPECT_EQ(v.shownItem(), second);
-    EXPECT_TRUE(selection().none());
-
-    // Only a user layer's keys get the hot frame; a group's do not.
-    const QPoint f1 = centreOf(v.keyRect(kF1));
-    QTest::mouseMove(&v, f1);
-    EXPECT_EQ(v.hotKey(), kF1);
-    edit(services().cake.userLayers());
-    QTest::mouseMove(&v, f1 + QPoint(1, 1));
-    EXPECT_EQ(v.hotKey(), CKVLayersView::kNoKey);
-}
-
-TEST_F(LayersViewTest, KeysAreListedToScreenReadersAndFilesDroppedOnAKeySelectItAndSayWhatHappened) {
-    auto& v = view();
-    editNewLayer();
-    click(v, kF2);
-    QAccessibleInterface* keyboard = QAccessible::queryAccessibleInterface(&v);
-    ASSERT_TRUE(keyboard);
-    EXPECT_EQ(keyboard->text(QAccessible::Name), QStringLiteral("Keyboard"));
-    ASSERT_EQ(keyboard->childCount(), 113);
-    QAccessibleInterface* f2 = keyboard->child(int(kF2));
-    ASSERT_TRUE(f2);
-    EXPECT_EQ(f2->text(QAccessible::Name), QStringLiteral("F2"));
-    EXPECT_TRUE(f2->state().selected);
-    EXPECT_FALSE(keyboard->child(int(kF1))->state().selected);
-    EXPECT_EQ(keyboard->indexOfChild(f2), int(kF2));
-
-    QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/picture.png"))});
-    const QPointF f4 = v.keyRect(kF4).center();
-    QDragEnterEvent enter(f4.toPoint(), Qt::CopyAction, &files, Qt::LeftButton, {});
-    QApplication::sendEvent(&v, &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(f4, Qt::CopyAction, &files, Qt::LeftButton, {});
-    QApplication::sendEvent(&v, &drop);
-    EXPECT_EQ(selected(), (std::vector<unsigned>{kF4}));
-    EXPECT_FALSE(window().statusBar()->currentMessage().isEmpty());
-}
-
-TEST_F(LayersViewTest, ScreenshotOfALayerWithPicturesASelectionAndAHotKey) {
+TEST_F(LayersViewTest, ALayerOfPicturesIsListedToScreenReadersAndFilesDroppedOnAKeySelectIt) {
     auto& v = view();
     auto layer = editNewLayer();
     auto& editing = services().layers.Editing();
@@ -494,9 +397,24 @@ TEST_F(LayersViewTest, ScreenshotOfALayerWithPicturesASelectionAndAHotKey) {
     EXPECT_EQ(v.hotKey(), kF5);
     saveScreenshots(v, "keyboard-view");
     saveScreenshots(window(), "keyboard-view-window");
+
+    QAccessibleInterface* keyboard = QAccessible::queryAccessibleInterface(&v);
+    ASSERT_TRUE(keyboard);
+    EXPECT_EQ(keyboard->text(QAccessible::Name), QStringLiteral("Keyboard"));
+    ASSERT_EQ(keyboard->childCount(), 113);
+    QAccessibleInterface* f2 = keyboard->child(int(kF2));
+    ASSERT_TRUE(f2);
+    EXPECT_EQ(f2->text(QAccessible::Name), QStringLiteral("F2"));
+    EXPECT_EQ(keyboard->indexOfChild(f2), int(kF2));
+    EXPECT_TRUE(keyboard->child(43)->state().selected);
+    EXPECT_FALSE(f2->state().selected);
+
+    dropOn(&v, {QStringLiteral("/tmp/picture.png")}, {}, centreOf(v.keyRect(kF4)));
+    EXPECT_EQ(selected(), (std::vector<unsigned>{kF4}));
+    EXPECT_FALSE(window().statusBar()->currentMessage().isEmpty());
 }
 
-TEST_F(LayersViewTest, ThePickerShows114KeysWithLeftShiftSplitAndAnswersTheChosenKey) {
+TEST_F(LayersViewTest, ThePickerShows114KeysWithLeftShiftSplitAndAnswersByMouseOrKeyboard) {
     CKVOnScreenKeyboard dialog;
     dialog.show();
     settle();
@@ -504,62 +422,55 @@ TEST_F(LayersViewTest, ThePickerShows114KeysWithLeftShiftSplitAndAnswersTheChose
     ASSERT_EQ(picker.keyCount(), 114u);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Select Key"));
     saveScreenshots(dialog, "select-key");
-
     // Left Shift's cap holds two keys side by side; every key after it moves one place on.
     const QRectF shift = picker.keyRect(82), extra = picker.keyRect(83);
     EXPECT_NEAR(shift.right(), extra.left(), 1.0);
     EXPECT_NEAR(shift.top(), extra.top(), 0.5);
-    QTest::mouseClick(&picker, Qt::LeftButton, {}, centreOf(extra));
-    ASSERT_EQ(dialog.result(), QDialog::Accepted);
-    ASSERT_TRUE(dialog.chosenKey());
-    EXPECT_EQ(dialog.chosenKey()->index, 83u);
-    EXPECT_EQ(dialog.chosenKey()->shortName, "\\");
-    EXPECT_EQ(dialog.chosenKey()->usage, 0x64);
+    const auto clickOn = [&](unsigned key) {
+        QTest::mouseClick(&picker, Qt::LeftButton, {}, centreOf(picker.keyRect(key)));
+        return dialog.chosenKey().value_or(KVPickedKey{});
+    };
+    const auto chosen = clickOn(83);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(chosen.index, 83u);
+    EXPECT_EQ(chosen.shortName, "\\");
+    EXPECT_EQ(chosen.usage, 0x64);
+    EXPECT_EQ(clickOn(84).name, "Z");
+    EXPECT_EQ(dialog.chosenKey()->scanCode, 0x2C);
+    EXPECT_EQ(clickOn(82).name, "ShiftLeft");
 
-    CKVOnScreenKeyboard second;
-    second.show();
+    CKVOnScreenKeyboard byKeys;
+    byKeys.show();
+    byKeys.picker()->setFocus();
     settle();
-    QTest::mouseClick(second.picker(), Qt::LeftButton, {}, centreOf(second.picker()->keyRect(84)));
-    ASSERT_TRUE(second.chosenKey());
-    EXPECT_EQ(second.chosenKey()->name, "Z");
-    EXPECT_EQ(second.chosenKey()->scanCode, 0x2C);
-    QTest::mouseClick(second.picker(), Qt::LeftButton, {}, centreOf(second.picker()->keyRect(82)));
-    EXPECT_EQ(second.chosenKey()->name, "ShiftLeft");
-}
-
-TEST_F(LayersViewTest, ThePickerWorksFromTheKeyboardAndCancelChoosesNothing) {
-    CKVOnScreenKeyboard dialog;
-    dialog.show();
-    dialog.picker()->setFocus();
-    settle();
-    QTest::keyClick(dialog.picker(), Qt::Key_Right); // the first arrow lands on Escape
-    QTest::keyClick(dialog.picker(), Qt::Key_Right);
-    QTest::keyClick(dialog.picker(), Qt::Key_Down);
-    EXPECT_EQ(dialog.picker()->currentKey(), kGrave);
-    QTest::keyClick(dialog.picker(), Qt::Key_Return);
-    ASSERT_TRUE(dialog.chosenKey());
-    EXPECT_EQ(dialog.chosenKey()->name, "GraveAccent");
+    for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Down}) // the first lands on Escape
+        QTest::keyClick(byKeys.picker(), key);
+    EXPECT_EQ(byKeys.picker()->currentKey(), kGrave);
+    QTest::keyClick(byKeys.picker(), Qt::Key_Return);
+    EXPECT_EQ(byKeys.chosenKey().value_or(KVPickedKey{}).name, "GraveAccent");
 
     CKVOnScreenKeyboard cancelled;
-    cancelled.show();
-    settle();
     QTimer::singleShot(0, &cancelled, &QDialog::reject);
     EXPECT_EQ(cancelled.exec(), QDialog::Rejected);
     EXPECT_FALSE(cancelled.chosenKey());
 }
 
 TEST(KeyboardArrowKeys, UpAndDownFindTheKeyAboveOrBelowAcrossGapsAndStopAtTheEdges) {
-    using corvane::editor::KVKeyDirection;
+    using enum corvane::editor::KVKeyDirection;
     const auto keys = corvane::editor::KVDrawnKeys::mainKeyboard();
     constexpr unsigned kEnd = 56, kKeypadMinus = 38, kKeypadPlus = 79, kN = 88, kUpArrow = 94, kSpace = 103;
-    EXPECT_EQ(keys.neighbour(kUpArrow, KVKeyDirection::Up), kEnd) << "over the gap above the arrow keys";
-    EXPECT_EQ(keys.neighbour(kEnd, KVKeyDirection::Down), kUpArrow);
-    EXPECT_EQ(keys.neighbour(kKeypadMinus, KVKeyDirection::Down), kKeypadPlus);
-    EXPECT_EQ(keys.neighbour(kSpace, KVKeyDirection::Up), kN);
-    EXPECT_EQ(keys.neighbour(kTab, KVKeyDirection::Up), kGrave);
-    EXPECT_FALSE(keys.neighbour(kF5, KVKeyDirection::Up));
-    EXPECT_FALSE(keys.neighbour(kSpace, KVKeyDirection::Down));
-    EXPECT_FALSE(keys.neighbour(kEscape, KVKeyDirection::Left));
-    EXPECT_FALSE(keys.neighbour(112, KVKeyDirection::Right));
-    EXPECT_EQ(keys.neighbour(12, KVKeyDirection::Right), 13u) << "F12 to Print Screen";
+    const struct {
+        unsigned from;
+        corvane::editor::KVKeyDirection direction;
+        std::optional<unsigned> to;
+    } cases[] = {
+        {kUpArrow, Up, kEnd}, // over the gap above the arrow keys
+        {kEnd, Down, kUpArrow}, {kKeypadMinus, Down, kKeypadPlus},
+        {kSpace, Up, kN},       {kTab, Up, kGrave},
+        {kF5, Up, {}},          {kSpace, Down, {}},
+        {kEscape, Left, {}},    {112, Right, {}},
+        {12, Right, 13u}, // F12 to Print Screen
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(keys.neighbour(c.from, c.direction), c.to) << c.from << " " << int(c.direction);
 }
