@@ -120,14 +120,15 @@ bool CKVActionProps::setChoice(const KVPtr<KVLayer>& layer, unsigned key, const 
 
 void CKVActionProps::pickOtherKey() {
     const auto picked = m_picker ? m_picker(this) : std::nullopt;
-    if (!picked || picked->scanCode == 0) {
+    // The binding keeps the code the keyboard sends for the chosen key; a key without one is no choice.
+    if (!picked || picked->usage == 0) {
         refresh();
         return;
     }
     const QString name = QString::fromStdString(picked->name);
-    m_picked = std::pair{picked->scanCode, name};
+    m_picked = std::pair{picked->usage, name};
     if (m_onVerb)
-        m_onVerb({KVKeyVerb::OtherKey, picked->scanCode, name});
+        m_onVerb({KVKeyVerb::OtherKey, picked->usage, name});
     refresh();
 }
 

@@ -11,9 +11,9 @@ class QPushButton;
 // A key chosen in the "Select Key" dialog.
 struct KVPickedKey {
     unsigned index = 0;    // 0...113 in the picker's own table of 114 keys
-    uint8_t scanCode = 0;  // the key's set-1 scan code, what a binding's key code takes
+    uint8_t scanCode = 0;  // the key's set-1 scan code
     std::string name;      // "ShiftLeft", "F1"...
-    uint8_t usage = 0;     // what the keyboard sends for the key (its HID usage)
+    uint8_t usage = 0;     // what the keyboard sends for the key (its HID usage), what a binding takes
     std::string shortName; // the key's caption: "Shift", "\"
 };
 

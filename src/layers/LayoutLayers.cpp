@@ -54,7 +54,7 @@ KVPtr<KVLayer> KVLayoutLayers::makeLayer(const KVLabelLayer& labels) const {
             continue;
         auto& binding = layer->binding(static_cast<unsigned>(key));
         binding.keystroke = text;
-        binding.scanCode = corvane::labelScanCode(key);
+        binding.scanCode = corvane::labelKeyCode(key);
         binding.actionCode = corvane::labelActionCode(key);
         binding.image = m_renderer.RenderPlainLabel(text);
         if (binding.image)

@@ -182,8 +182,8 @@ bool isCharacterKey(std::size_t keyIndex) {
            (vk >= 0xBA && vk <= 0xC0) || (vk >= 0xDB && vk <= 0xDF) || vk == 0xE2;
 }
 
-uint8_t labelScanCode(std::size_t keyIndex) {
-    return keyIndex < kMainKeyCount ? mainKey(keyIndex).scanCode : 0;
+uint8_t labelKeyCode(std::size_t keyIndex) {
+    return keyIndex < kMainKeyCount ? mainKey(keyIndex).keyCode : 0;
 }
 
 uint8_t labelActionCode(std::size_t keyIndex) {

@@ -34,9 +34,10 @@ inline constexpr std::array<uint32_t, 9> kLabelMasks{0, 3, 4, 16, 20, 32, 36, 48
 
 // Whether a key of the main key table is a character key (digits, letters, punctuation, space).
 bool isCharacterKey(std::size_t keyIndex);
-// What a caption's binding carries: the key's set-1 scan code and, below scan code 94, its HID usage
-// (for the keys that can carry a caption: the character keys and the keypad keys).
-uint8_t labelScanCode(std::size_t keyIndex);
+// What a caption's binding carries: as the code the key sends, the key's own code (a caption changes
+// what a key shows, never what it types), and, below set-1 scan code 94, its HID usage as its action
+// code (for the keys that can carry a caption: the character keys and the keypad keys).
+uint8_t labelKeyCode(std::size_t keyIndex);
 uint8_t labelActionCode(std::size_t keyIndex);
 // Index of the keypad's decimal key, which the Num Lock layer labels.
 std::size_t keypadDecimalKey();

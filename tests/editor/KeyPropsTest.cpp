@@ -268,16 +268,17 @@ TEST_F(KeyPropsTest, TheActionSendsAMultimediaCodeWithItsPictureWhileChainedOrTh
     EXPECT_EQ(binding.scanCode, 0) << "cancelled";
     EXPECT_TRUE(action->defaultButton()->isChecked());
 
-    answer = KVPickedKey{.index = 82, .scanCode = 0x73, .name = "Left Shift", .usage = 0, .shortName = {}};
+    answer = KVPickedKey{.index = 82, .scanCode = 0x2A, .name = "Left Shift", .usage = 0x73, .shortName = {}};
     action->otherButton()->click();
-    EXPECT_EQ(binding.scanCode, 0x73);
+    EXPECT_EQ(binding.scanCode, 0x73)
+        << "the code the keyboard sends for Left Shift, not its set-1 scan code";
     EXPECT_EQ(binding.actionCode, 0);
     EXPECT_TRUE(action->otherButton()->isChecked());
     EXPECT_EQ(action->otherButton()->text(), "Other verb (Left Shift)");
 
     // Named from the code when the key is selected again.
     select(layer, {kF6});
-    answer = KVPickedKey{.index = 5, .scanCode = 0x3E, .name = "F5", .usage = 0, .shortName = {}};
+    answer = KVPickedKey{.index = 5, .scanCode = 0x3F, .name = "F5", .usage = 0x3E, .shortName = {}};
     QTest::mouseClick(action->selectButton(), Qt::LeftButton);
     select(layer, {kF5});
     EXPECT_EQ(action->otherButton()->text(), "Other verb (Left Shift)");
