@@ -68,17 +68,25 @@ std::string storedLayers(const std::string& home) {
     return names;
 }
 
+// The real program on a virtual keyboard of its own, on an X server driven by xdotool.
+class EditorEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!haveProgram("xdotool"))
+            GTEST_SKIP() << "xdotool is not installed";
+        if (!server.running())
+            GTEST_SKIP() << "Xvfb could not be started";
+        ASSERT_TRUE(rig.init());
+    }
+
+    TestXServer server;
+    KeyboardHome rig;
+};
+
 } // namespace
 
-TEST(EditorEndToEnd, KeyPressesMakeAndRenameALayerAndSwapTwoKeysAndClosingSavesThem) {
-    if (!haveProgram("xdotool"))
-        GTEST_SKIP() << "xdotool is not installed";
-    TestXServer server;
-    if (!server.running())
-        GTEST_SKIP() << "Xvfb could not be started";
-    KeyboardHome rig;
+TEST_F(EditorEndToEnd, KeyPressesMakeAndRenameALayerAndSwapTwoKeysAndClosingSavesThem) {
     const std::string &home = rig.home, &keyboard = rig.keyboard;
-    ASSERT_TRUE(rig.init());
     ASSERT_TRUE(writePicture(home + "/Pictures.png"));
     const CtlResult imported = runCtl(home, "import-picture '" + home + "/Pictures.png'");
     ASSERT_EQ(imported.status, 0) << imported.out << readFile(home + "/ctl.err");
@@ -120,14 +128,7 @@ TEST(EditorEndToEnd, KeyPressesMakeAndRenameALayerAndSwapTwoKeysAndClosingSavesT
     stopOrderly(again);
 }
 
-TEST(EditorEndToEnd, APictureAndALauncherSetInTheKeyPanelsWorkOnTheKeyboardAndAreSaved) {
-    if (!haveProgram("xdotool"))
-        GTEST_SKIP() << "xdotool is not installed";
-    TestXServer server;
-    if (!server.running())
-        GTEST_SKIP() << "Xvfb could not be started";
-    KeyboardHome rig;
-    ASSERT_TRUE(rig.init());
+TEST_F(EditorEndToEnd, APictureAndALauncherSetInTheKeyPanelsWorkOnTheKeyboardAndAreSaved) {
     ASSERT_TRUE(corvane::images::startVips());
     KVImage red(KVImage::kKeySize, KVImage::kKeySize);
     for (size_t i = 0; i + 2 < red.pixels().size(); i += 3) {

@@ -122,3 +122,22 @@ std::string saveScreenshots(QWidget& widget, const std::string& name) {
     EditorFixture::settle(10);
     return lightPath;
 }
+
+void EditorFixture::select(const KVPtr<KVLayersItem>& item, std::initializer_list<unsigned> keys) {
+    window(); // opened first: the layer tree takes the focus then
+    auto s = services();
+    if (s.layers.EditedItem() != item) {
+        if (s.layers.EditedItem())
+            s.layers.StopShowing(s.layers.EditedItem());
+        s.layers.SetEditedItem(item);
+        if (item)
+            s.layers.ShowForEditing(item);
+        s.dispatch.send<KVM_TREE_SELECTION_CHANGED>();
+    }
+    KVLayersController::KeySelection selection;
+    for (const unsigned key : keys)
+        selection.set(key);
+    s.layers.SetSelectedKeys(selection);
+    s.dispatch.send<KVM_KEY_SELECTION_CHANGED>();
+    settle();
+}

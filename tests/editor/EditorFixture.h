@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/KVPtr.h"
 #include "editor/CfgDlg.h"
 #include "editor/EditorServices.h"
 #include "editor/EditorWindowHost.h"
@@ -11,6 +12,7 @@
 #include <QtTest>
 #include <QtWidgets>
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +20,8 @@
 // A running configurator with its editor on the offscreen platform: the real services over a fresh
 // profile, the shipped items and plug-ins of the build tree, a fake system hook and no keyboard (or the
 // virtual keyboard a test names). The window opens at the first call of window().
+class KVLayersItem;
+
 class EditorFixture : public ::testing::Test {
 public:
     // Runs the event loop for `ms` milliseconds (posted messages, timers, repaints).
@@ -31,6 +35,10 @@ protected:
     void start(std::vector<std::string> arguments = {});
     CKVCfgDlg& window();
     KVEditorServices services();
+
+    // What the layer tree and the keyboard view do when the user picks an item and keys (the window is
+    // opened first: the layer tree takes the focus then).
+    void select(const KVPtr<KVLayersItem>& item, std::initializer_list<unsigned> keys);
 
     // Where the profile lives ($XDG_CONFIG_HOME).
     std::string configHome() const { return m_home / "config"; }

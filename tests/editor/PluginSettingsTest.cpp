@@ -42,17 +42,8 @@ class PluginSettingsTest : public EditorFixture {
 protected:
     KVPtr<KVLayer> selectNewLayer(std::initializer_list<unsigned> keys) {
         window();
-        auto s = services();
-        auto layer = s.layers.Editing().NewLayer(s.cake.userLayers(), {});
-        s.layers.SetEditedItem(layer);
-        s.layers.ShowForEditing(layer);
-        s.dispatch.send<KVM_TREE_SELECTION_CHANGED>();
-        KVLayersController::KeySelection selection;
-        for (const unsigned key : keys)
-            selection.set(key);
-        s.layers.SetSelectedKeys(selection);
-        s.dispatch.send<KVM_KEY_SELECTION_CHANGED>();
-        settle();
+        auto layer = services().layers.Editing().NewLayer(services().cake.userLayers(), {});
+        select(layer, keys);
         return layer;
     }
     CKVPluginProps& panels() { return *window().keyProperties()->pluginProps(); }
