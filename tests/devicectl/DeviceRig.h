@@ -79,15 +79,9 @@ public:
         backend = std::make_shared<KVVirtualKeyboardBackend>(folder.path());
         controller = std::make_unique<KVDeviceController>(loop, dispatch, bindings, idle);
     }
-    ~DeviceRig() {
-        device.reset();
-        controller.reset();
-    }
-
     // Creates the device and connects; the writer has written everything when this returns.
     bool connect() {
-        if (!device)
-            device = std::make_unique<KVDevice>(*controller, backend, loop, dispatch);
+        device = std::make_unique<KVDevice>(*controller, backend, loop, dispatch);
         const bool connected = device->ConnectAtStartUp();
         settle();
         return connected;
@@ -143,29 +137,25 @@ public:
     KVPtr<FakeDisplayBindings> bindings = std::make_shared<FakeDisplayBindings>();
     KVPtr<FakeIdleSource> idle = std::make_shared<FakeIdleSource>();
     KVPtr<IKVDeviceBackend> backend;
+    // The device goes first, then the controller it is attached to.
     std::unique_ptr<KVDeviceController> controller;
     std::unique_ptr<KVDevice> device;
 };
 
-// A 48 x 48 picture of one colour with a mark in its top left corner, so turned displays show.
-inline KVPtr<KVImage> keyPicture(uint8_t red, uint8_t green, uint8_t blue) {
+// A 48 x 48 picture whose bytes differ from each other and from those of other seeds, so that a turned
+// display shows.
+inline KVPtr<KVImage> keyPicture(uint8_t seed) {
     auto image = std::make_shared<KVImage>(48, 48);
-    for (int y = 0; y < 48; ++y) {
-        uint8_t* row = image->scanLine(y);
-        for (int x = 0; x < 48; ++x) {
-            const bool mark = x < 4 && y >= 44;
-            row[3 * x] = mark ? 255 : blue;
-            row[3 * x + 1] = mark ? 255 : green;
-            row[3 * x + 2] = mark ? 255 : red;
-        }
-    }
+    std::ranges::generate(image->pixels(),
+                          [n = 0u, step = 7u + seed]() mutable { return uint8_t(n += step); });
     return image;
 }
 
-// A picture as the display file holds it.
-inline std::vector<uint8_t> converted(const KVImage& image, bool turned = false) {
+// Pixels as the display file holds them.
+inline std::vector<uint8_t> converted(std::span<const uint8_t> pixels, unsigned bytesPerPixel = 3,
+                                      bool turned = false) {
     corvane::device::KeyImageFile file;
-    corvane::device::convertKeyImage(image.pixels(), 3, turned, file);
+    corvane::device::convertKeyImage(pixels, bytesPerPixel, turned, file);
     return {file.begin(), file.end()};
 }
 
