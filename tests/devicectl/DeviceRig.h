@@ -19,8 +19,7 @@
 #include <vector>
 
 // The layer stack as the device controller sees it: a binding per key, set by the test.
-class FakeDisplayBindings final : public IKVDisplayBindings {
-public:
+struct FakeDisplayBindings final : IKVDisplayBindings {
     std::optional<KVDeviceBinding> DisplayBinding(unsigned key) override {
         ++lookups;
         const auto found = bindings.find(key);
@@ -29,15 +28,13 @@ public:
     KVPluginBitmap PublishedBitmap(KVViewPluginInstance* instance) override {
         return instance == publishingInstance ? published : KVPluginBitmap{};
     }
-
     std::map<unsigned, KVDeviceBinding> bindings;
     KVViewPluginInstance* publishingInstance = nullptr;
     KVPluginBitmap published;
     unsigned lookups = 0;
 };
 
-class FakeIdleSource final : public IKVIdleSource {
-public:
+struct FakeIdleSource final : IKVIdleSource {
     std::optional<std::chrono::milliseconds> IdleTime() override { return idle; }
     std::optional<std::chrono::milliseconds> idle;
 };
@@ -49,28 +46,14 @@ struct RecordedMessage {
     bool operator==(const RecordedMessage&) const = default;
 };
 
-// Every message the device sends, in order. Registered before the controller, so it sees each first.
-class MessageRecorder {
-public:
-    explicit MessageRecorder(CKVMessageDispatch& dispatch) : m_dispatch(dispatch) {
-        dispatch.RegisterHandler<KVM_DEVICE_MODIFIERS_CHANGED>(this, &MessageRecorder::onModifiers);
-        dispatch.RegisterHandler<KVM_DEVICE_STATE>(this, &MessageRecorder::onState);
-        dispatch.RegisterHandler<KVM_KEY_EVENT>(this, &MessageRecorder::onKey);
-    }
-    ~MessageRecorder() { m_dispatch.UnregisterHandlers(this); }
-    std::vector<RecordedMessage> messages;
-
-private:
-    void onModifiers(unsigned mask) { messages.push_back({KVM_DEVICE_MODIFIERS_CHANGED, mask, 0}); }
-    void onState(unsigned state) { messages.push_back({KVM_DEVICE_STATE, state, 0}); }
-    void onKey(unsigned key, int state) { messages.push_back({KVM_KEY_EVENT, key, state}); }
-    CKVMessageDispatch& m_dispatch;
-};
-
 // A virtual keyboard in a scratch folder, the controller and the device on a hand-driven loop.
 class DeviceRig {
 public:
     explicit DeviceRig(bool keyStateInterface = true) {
+        // Every message the device sends, in order; registered before the controller, so seen first.
+        dispatch.RegisterHandler<KVM_DEVICE_MODIFIERS_CHANGED>(this, &DeviceRig::onModifiers);
+        dispatch.RegisterHandler<KVM_DEVICE_STATE>(this, &DeviceRig::onState);
+        dispatch.RegisterHandler<KVM_KEY_EVENT>(this, &DeviceRig::onKey);
         corvane::device::virtualkbd::createVirtualKeyboard(folder.path(), "TavirexV0.76b", KeyboardModelMain);
         // Without the key-state interface keys report through signatures. A folder where its socket would
         // go keeps it from opening, as another program holding it would.
@@ -79,6 +62,10 @@ public:
         backend = std::make_shared<KVVirtualKeyboardBackend>(folder.path());
         controller = std::make_unique<KVDeviceController>(loop, dispatch, bindings, idle);
     }
+    ~DeviceRig() { dispatch.UnregisterHandlers(this); }
+    void onModifiers(unsigned mask) { messages.push_back({KVM_DEVICE_MODIFIERS_CHANGED, mask, 0}); }
+    void onState(unsigned state) { messages.push_back({KVM_DEVICE_STATE, state, 0}); }
+    void onKey(unsigned key, int state) { messages.push_back({KVM_KEY_EVENT, key, state}); }
     // Creates the device and connects; the writer has written everything when this returns.
     bool connect() {
         device = std::make_unique<KVDevice>(*controller, backend, loop, dispatch);
@@ -133,7 +120,7 @@ public:
     TestKeyboardFolder folder;
     KVManualLoop loop;
     CKVMessageDispatch dispatch{loop};
-    MessageRecorder recorder{dispatch};
+    std::vector<RecordedMessage> messages;
     KVPtr<FakeDisplayBindings> bindings = std::make_shared<FakeDisplayBindings>();
     KVPtr<FakeIdleSource> idle = std::make_shared<FakeIdleSource>();
     KVPtr<IKVDeviceBackend> backend;
