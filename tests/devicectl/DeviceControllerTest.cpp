@@ -5,10 +5,12 @@
 
 using namespace std::chrono_literals;
 
-TEST(DeviceController, LoadedSettingsReachTheKeyboardAtOnceAndSaveWhole) {
+TEST(DeviceController, LoadedAndDialogSettingsReachTheKeyboardOnceAndSaveWhole) {
     DeviceRig rig;
     ASSERT_TRUE(rig.connect());
-    EXPECT_EQ(rig.command(), "b070"); // the defaults, sleep delay first
+    auto& controller = *rig.controller;
+    EXPECT_EQ(rig.command(), "b070");                // the defaults, sleep delay first
+    EXPECT_EQ(controller.SleepSliderPosition(), 30); // 420 s lies between 5 and 30 min
 
     auto root = KVPropertyNode::create("root");
     auto device = root->addChild("Device");
@@ -16,49 +18,38 @@ TEST(DeviceController, LoadedSettingsReachTheKeyboardAtOnceAndSaveWhole) {
     device->addChild("AutoBrightness", "true");
     device->addChild("SleepModeDelay", "20000");
     const unsigned writes = rig.commandWrites();
-    rig.controller->loadSettings(root);
+    controller.loadSettings(root);
     rig.settle();
     EXPECT_EQ(rig.commandWrites(), writes + 2);
     EXPECT_EQ(rig.command(), "b100A"); // clamped when sent, after "s9999"
-
     // Without a "Device" node nothing changes and nothing is sent.
-    rig.controller->loadSettings(KVPropertyNode::create("root"));
+    controller.loadSettings(KVPropertyNode::create("root"));
     rig.settle();
     EXPECT_EQ(rig.commandWrites(), writes + 2);
+
+    // The dialog's changes are sent once, and only when they differ.
+    controller.OnBrightnessSlider(40);
+    controller.OnBrightnessSlider(40);
+    rig.settle();
+    EXPECT_EQ(rig.commandWrites(), writes + 3);
+    EXPECT_EQ(rig.command(), "b040A");
+    controller.OnAutoBrightness(false);
+    rig.settle();
+    EXPECT_EQ(rig.command(), "b040");
+    // Between two marks of the slider the seconds are interpolated.
+    EXPECT_EQ(controller.OnSleepSlider(35), "17 min 30 sec ");
+    EXPECT_EQ(controller.OnSleepSlider(35), "17 min 30 sec ");
+    rig.settle();
+    EXPECT_EQ(rig.commandWrites(), writes + 5);
+    EXPECT_EQ(rig.command(), "s1050");
 
     // Saving replaces an older node rather than adding a second one, and reads back as it was.
     auto saved = KVPropertyNode::create("root");
     saved->addChild("Device")->addChild("Brightness", "3");
-    rig.controller->saveSettings(*saved);
+    controller.saveSettings(*saved);
     ASSERT_EQ(saved->children().size(), 1u);
-    EXPECT_EQ(saved->findChild("Device")->childValue("Brightness"), "150");
-    EXPECT_EQ(corvane::devicectl::readDeviceSettings(*saved), rig.controller->Settings());
-}
-
-TEST(DeviceController, DialogChangesAreSentOnceAndOnlyWhenTheyDiffer) {
-    DeviceRig rig;
-    ASSERT_TRUE(rig.connect());
-    auto& controller = *rig.controller;
-    EXPECT_EQ(controller.SleepSliderPosition(), 30); // 420 s lies between 5 and 30 min
-
-    unsigned writes = rig.commandWrites();
-    controller.OnBrightnessSlider(40);
-    rig.settle();
-    EXPECT_EQ(rig.commandWrites(), writes + 1);
-    controller.OnAutoBrightness(true);
-    rig.settle();
-    EXPECT_EQ(rig.command(), "b040A");
-
-    // Between two marks of the slider the seconds are interpolated.
-    EXPECT_EQ(controller.OnSleepSlider(35), "17 min 30 sec ");
-    rig.settle();
-    EXPECT_EQ(rig.command(), "s1050");
-    writes = rig.commandWrites();
-    EXPECT_EQ(controller.OnSleepSlider(35), "17 min 30 sec ");
-    EXPECT_EQ(controller.OnSleepSlider(0), "Immediately");
-    rig.settle();
-    EXPECT_EQ(rig.commandWrites(), writes + 1);
-    EXPECT_EQ(rig.command(), "s0000");
+    EXPECT_EQ(saved->findChild("Device")->childValue("Brightness"), "40");
+    EXPECT_EQ(corvane::devicectl::readDeviceSettings(*saved), controller.Settings());
 }
 
 TEST(DeviceController, IdleTickKeepsTheKeyboardsSleepTimerInStepWithTheSession) {
