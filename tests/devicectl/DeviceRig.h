@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 // The layer stack as the device controller sees it: a binding per key, set by the test.
@@ -39,12 +40,7 @@ struct FakeIdleSource final : IKVIdleSource {
     std::optional<std::chrono::milliseconds> idle;
 };
 
-struct RecordedMessage {
-    KVMessage message;
-    unsigned w;
-    int l;
-    bool operator==(const RecordedMessage&) const = default;
-};
+using RecordedMessage = std::tuple<KVMessage, unsigned, int>; // the message and its two arguments
 
 // A virtual keyboard in a scratch folder, the controller and the device on a hand-driven loop.
 class DeviceRig {
