@@ -32,7 +32,7 @@ KVDeviceBinding actionBinding() {
 
 } // namespace
 
-TEST(Device, ConnectionWritesEveryBoundKeyAndTheTableOnceAndAnUnchangedUpdateWritesNothing) {
+TEST(Device, ConnectionWritesEveryBoundKeyAndUpdatesWriteOnlyWhatChanged) {
     DeviceRig rig;
     const auto first = keyPicture(1), second = keyPicture(2);
     auto& keys = rig.bindings->bindings;
@@ -66,6 +66,19 @@ TEST(Device, ConnectionWritesEveryBoundKeyAndTheTableOnceAndAnUnchangedUpdateWri
     rig.post<KVM_BINDING_EDITED>();
     EXPECT_EQ(rig.device->Keyboard().WritesDone(), writes + 1);
     EXPECT_EQ(rig.displayFile(kF4Display), converted(first->pixels()));
+
+    // A single key: its picture and its code.
+    keys[kEscape] = pictureBinding(second, 0x06);
+    rig.post<KVM_KEY_CHANGED>(kEscape);
+    EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(second->pixels()));
+    EXPECT_EQ(rig.record(kEscape), recordOf({1, 0x06}));
+    EXPECT_EQ(rig.device->Keyboard().WritesDone(), writes + 3);
+    // The next full update with the first picture again must not take it for what the key still shows.
+    keys[kEscape] = pictureBinding(first);
+    rig.post<KVM_ACTIVE_LAYERS_CHANGED>();
+    EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(first->pixels()));
+    // A plug-in's bitmap of the wrong size is refused.
+    EXPECT_FALSE(rig.device->SetKeyBitmap(kEscape, {48, 47, 32, std::vector<uint8_t>(48 * 48 * 4)}));
 }
 
 TEST(Device, KeysHeldOnTheKeyboardCountAsModifiersByWhatTheyAreMadeToSend) {
@@ -175,30 +188,14 @@ TEST(Device, GivingTheKeyboardBackRestoresItsCodesAndHoldsPlugInPicturesUntilItI
     EXPECT_TRUE(layoutIs(rig, 0));
 }
 
-TEST(Device, SingleKeysAndSignaturesReachTheKeyboard) {
-    DeviceRig rig(false); // keys report through signatures
-    auto& keys = rig.bindings->bindings;
-    const auto first = keyPicture(1), second = keyPicture(2);
-    keys[kEscape] = pictureBinding(first);
+TEST(Device, WithoutTheKeyStateInterfaceActionKeysTypeTheirSignatureAndItsClicksAreRead) {
+    DeviceRig rig(false);
+    rig.bindings->bindings[kF4] = actionBinding();
     ASSERT_TRUE(rig.connect());
-    const unsigned writes = rig.device->Keyboard().WritesDone();
-
-    keys[kEscape] = pictureBinding(second, 0x06);
-    rig.post<KVM_KEY_CHANGED>(kEscape);
-    EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(second->pixels()));
-    EXPECT_EQ(rig.record(kEscape), recordOf({1, 0x06}));
-    EXPECT_EQ(rig.device->Keyboard().WritesDone(), writes + 2);
-    // The next full update with the first picture again must not take it for what the key still shows.
-    keys[kEscape] = pictureBinding(first);
-    rig.post<KVM_ACTIVE_LAYERS_CHANGED>();
-    EXPECT_EQ(rig.displayFile(kEscapeDisplay), converted(first->pixels()));
-
-    // A key given an action plug-in types its signature; clicked, that is a press and a release.
-    keys[kF4] = actionBinding();
-    rig.post<KVM_KEY_CHANGED>(kF4);
     const auto signature = keySignatureRecord(kF4);
     EXPECT_EQ(rig.record(kF4), std::vector<uint8_t>(signature.begin(), signature.end()));
     ASSERT_TRUE(rig.device->IsSignatureReaderOpen());
+    // Clicked, the signature is a press and a release.
     auto& messages = rig.messages;
     messages.clear();
     for (const SignatureReport& report : signatureClickReports(kF4))
@@ -206,9 +203,6 @@ TEST(Device, SingleKeysAndSignaturesReachTheKeyboard) {
     ASSERT_TRUE(rig.runUntil([&] { return messages.size() >= 2; }));
     rig.loop.runOnce(std::chrono::milliseconds(50));
     EXPECT_EQ(messages, (std::vector<RecordedMessage>{{KVM_KEY_EVENT, kF4, 1}, {KVM_KEY_EVENT, kF4, 0}}));
-
-    // A plug-in's bitmap of the wrong size is refused.
-    EXPECT_FALSE(rig.device->SetKeyBitmap(kEscape, {48, 47, 32, std::vector<uint8_t>(48 * 48 * 4)}));
 }
 
 TEST(Device, NothingHappensWithoutAKeyboardAndTheNextConnectionCatchesUp) {
