@@ -16,11 +16,11 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 // The layer stack as the device controller sees it: a binding per key, set by the test.
-class FakeDisplayBindings final : public IKVDisplayBindings {
-public:
+struct FakeDisplayBindings final : IKVDisplayBindings {
     std::optional<KVDeviceBinding> DisplayBinding(unsigned key) override {
         ++lookups;
         const auto found = bindings.find(key);
@@ -29,48 +29,27 @@ public:
     KVPluginBitmap PublishedBitmap(KVViewPluginInstance* instance) override {
         return instance == publishingInstance ? published : KVPluginBitmap{};
     }
-
     std::map<unsigned, KVDeviceBinding> bindings;
     KVViewPluginInstance* publishingInstance = nullptr;
     KVPluginBitmap published;
     unsigned lookups = 0;
 };
 
-class FakeIdleSource final : public IKVIdleSource {
-public:
+struct FakeIdleSource final : IKVIdleSource {
     std::optional<std::chrono::milliseconds> IdleTime() override { return idle; }
     std::optional<std::chrono::milliseconds> idle;
 };
 
-struct RecordedMessage {
-    KVMessage message;
-    unsigned w;
-    int l;
-    bool operator==(const RecordedMessage&) const = default;
-};
-
-// Every message the device sends, in order. Registered before the controller, so it sees each first.
-class MessageRecorder {
-public:
-    explicit MessageRecorder(CKVMessageDispatch& dispatch) : m_dispatch(dispatch) {
-        dispatch.RegisterHandler<KVM_DEVICE_MODIFIERS_CHANGED>(this, &MessageRecorder::onModifiers);
-        dispatch.RegisterHandler<KVM_DEVICE_STATE>(this, &MessageRecorder::onState);
-        dispatch.RegisterHandler<KVM_KEY_EVENT>(this, &MessageRecorder::onKey);
-    }
-    ~MessageRecorder() { m_dispatch.UnregisterHandlers(this); }
-    std::vector<RecordedMessage> messages;
-
-private:
-    void onModifiers(unsigned mask) { messages.push_back({KVM_DEVICE_MODIFIERS_CHANGED, mask, 0}); }
-    void onState(unsigned state) { messages.push_back({KVM_DEVICE_STATE, state, 0}); }
-    void onKey(unsigned key, int state) { messages.push_back({KVM_KEY_EVENT, key, state}); }
-    CKVMessageDispatch& m_dispatch;
-};
+using RecordedMessage = std::tuple<KVMessage, unsigned, int>; // the message and its two arguments
 
 // A virtual keyboard in a scratch folder, the controller and the device on a hand-driven loop.
 class DeviceRig {
 public:
     explicit DeviceRig(bool keyStateInterface = true) {
+        // Every message the device sends, in order; registered before the controller, so seen first.
+        dispatch.RegisterHandler<KVM_DEVICE_MODIFIERS_CHANGED>(this, &DeviceRig::onModifiers);
+        dispatch.RegisterHandler<KVM_DEVICE_STATE>(this, &DeviceRig::onState);
+        dispatch.RegisterHandler<KVM_KEY_EVENT>(this, &DeviceRig::onKey);
         corvane::device::virtualkbd::createVirtualKeyboard(folder.path(), "TavirexV0.76b", KeyboardModelMain);
         // Without the key-state interface keys report through signatures. A folder where its socket would
         // go keeps it from opening, as another program holding it would.
@@ -79,15 +58,13 @@ public:
         backend = std::make_shared<KVVirtualKeyboardBackend>(folder.path());
         controller = std::make_unique<KVDeviceController>(loop, dispatch, bindings, idle);
     }
-    ~DeviceRig() {
-        device.reset();
-        controller.reset();
-    }
-
+    ~DeviceRig() { dispatch.UnregisterHandlers(this); }
+    void onModifiers(unsigned mask) { messages.push_back({KVM_DEVICE_MODIFIERS_CHANGED, mask, 0}); }
+    void onState(unsigned state) { messages.push_back({KVM_DEVICE_STATE, state, 0}); }
+    void onKey(unsigned key, int state) { messages.push_back({KVM_KEY_EVENT, key, state}); }
     // Creates the device and connects; the writer has written everything when this returns.
     bool connect() {
-        if (!device)
-            device = std::make_unique<KVDevice>(*controller, backend, loop, dispatch);
+        device = std::make_unique<KVDevice>(*controller, backend, loop, dispatch);
         const bool connected = device->ConnectAtStartUp();
         settle();
         return connected;
@@ -139,33 +116,29 @@ public:
     TestKeyboardFolder folder;
     KVManualLoop loop;
     CKVMessageDispatch dispatch{loop};
-    MessageRecorder recorder{dispatch};
+    std::vector<RecordedMessage> messages;
     KVPtr<FakeDisplayBindings> bindings = std::make_shared<FakeDisplayBindings>();
     KVPtr<FakeIdleSource> idle = std::make_shared<FakeIdleSource>();
     KVPtr<IKVDeviceBackend> backend;
+    // The device goes first, then the controller it is attached to.
     std::unique_ptr<KVDeviceController> controller;
     std::unique_ptr<KVDevice> device;
 };
 
-// A 48 x 48 picture of one colour with a mark in its top left corner, so turned displays show.
-inline KVPtr<KVImage> keyPicture(uint8_t red, uint8_t green, uint8_t blue) {
+// A 48 x 48 picture whose bytes differ from each other and from those of other seeds, so that a turned
+// display shows.
+inline KVPtr<KVImage> keyPicture(uint8_t seed) {
     auto image = std::make_shared<KVImage>(48, 48);
-    for (int y = 0; y < 48; ++y) {
-        uint8_t* row = image->scanLine(y);
-        for (int x = 0; x < 48; ++x) {
-            const bool mark = x < 4 && y >= 44;
-            row[3 * x] = mark ? 255 : blue;
-            row[3 * x + 1] = mark ? 255 : green;
-            row[3 * x + 2] = mark ? 255 : red;
-        }
-    }
+    std::ranges::generate(image->pixels(),
+                          [n = 0u, step = 7u + seed]() mutable { return uint8_t(n += step); });
     return image;
 }
 
-// A picture as the display file holds it.
-inline std::vector<uint8_t> converted(const KVImage& image, bool turned = false) {
+// Pixels as the display file holds them.
+inline std::vector<uint8_t> converted(std::span<const uint8_t> pixels, unsigned bytesPerPixel = 3,
+                                      bool turned = false) {
     corvane::device::KeyImageFile file;
-    corvane::device::convertKeyImage(image.pixels(), 3, turned, file);
+    corvane::device::convertKeyImage(pixels, bytesPerPixel, turned, file);
     return {file.begin(), file.end()};
 }
 

@@ -9,11 +9,8 @@
 
 #include <atomic>
 #include <ext-idle-notify-v1-server-protocol.h>
-#include <functional>
 #include <gtest/gtest.h>
-#include <mutex>
 #include <thread>
-#include <vector>
 #include <wayland-server.h>
 
 using namespace std::chrono_literals;
@@ -39,29 +36,18 @@ public:
     const std::string& socket() const { return m_socket; }
     // The timeout the client asked to be told after; 0 until it asked.
     uint32_t requestedTimeout() const { return m_timeout; }
-    void idled() {
-        run([this] { ext_idle_notification_v1_send_idled(m_notification); });
-    }
-    void resumed() {
-        run([this] { ext_idle_notification_v1_send_resumed(m_notification); });
-    }
+    // Sends the notice on the compositor's thread.
+    void notice(bool idle) { m_notice = idle ? Idled : Resumed; }
 
 private:
-    void run(std::function<void()> task) {
-        std::lock_guard lock(m_mutex);
-        m_tasks.push_back(std::move(task));
-    }
+    enum Notice { None, Idled, Resumed };
     void serve() {
         wl_event_loop* loop = wl_display_get_event_loop(m_display);
         while (!m_stop) {
             wl_event_loop_dispatch(loop, 20);
-            std::vector<std::function<void()>> tasks;
-            {
-                std::lock_guard lock(m_mutex);
-                tasks.swap(m_tasks);
-            }
-            for (auto& task : tasks)
-                task();
+            if (const Notice notice = m_notice.exchange(None); notice != None)
+                (notice == Idled ? ext_idle_notification_v1_send_idled
+                                 : ext_idle_notification_v1_send_resumed)(m_notification);
             wl_display_flush_clients(m_display);
         }
     }
@@ -90,19 +76,15 @@ private:
     wl_resource* m_notification = nullptr;
     std::atomic<uint32_t> m_timeout{0};
     std::atomic<bool> m_stop{false};
-    std::mutex m_mutex;
-    std::vector<std::function<void()>> m_tasks;
+    std::atomic<Notice> m_notice{None};
     std::thread m_thread;
 };
 
-struct WaylandIdleTest : ::testing::Test {
+TEST(WaylandIdle, IdleTimeCountsFromTheNoticeAndEndsWithInputOrTheCompositor) {
     TempDir runtime;
     ScopedEnvironment env;
+    env.set("XDG_RUNTIME_DIR", runtime.path().string());
     KVManualLoop loop;
-    void SetUp() override { env.set("XDG_RUNTIME_DIR", runtime.path().string()); }
-};
-
-TEST_F(WaylandIdleTest, IdleTimeCountsFromTheNoticeAndEndsWithInputOrTheCompositor) {
     auto compositor = std::make_unique<FakeCompositor>(true);
     ASSERT_FALSE(compositor->socket().empty());
     auto idle = KVWaylandIdle::open(loop, compositor->socket());
@@ -111,11 +93,11 @@ TEST_F(WaylandIdleTest, IdleTimeCountsFromTheNoticeAndEndsWithInputOrTheComposit
     EXPECT_EQ(compositor->requestedTimeout(), uint32_t(KVWaylandIdle::kNotice.count()));
     EXPECT_EQ(idle->IdleTime(), 0ms) << "active until the compositor says otherwise";
 
-    compositor->idled();
+    compositor->notice(true);
     ASSERT_TRUE(loop.runUntil([&] { return idle->IdleTime() > 0ms; }, 10s));
     // The notice comes after the time asked for, which counts too.
     EXPECT_GE(*idle->IdleTime(), KVWaylandIdle::kNotice);
-    compositor->resumed();
+    compositor->notice(false);
     EXPECT_TRUE(loop.runUntil([&] { return idle->IdleTime() == 0ms; }, 10s));
 
     // Without its compositor the session cannot say any more.
