@@ -35,8 +35,6 @@ TEST(StoreFolders, ProgramFolderIsBesideTheProgramsAndRelativeConfigHomeIsIgnore
     EXPECT_EQ(KVStoreFolders(environment).pluginsFolder(), "/opt/corvane/lib/corvane/Plugins");
     environment.programDirOverride = "/srv/corvane";
     EXPECT_EQ(KVStoreFolders(environment).pluginsFolder(), "/srv/corvane/Plugins");
-    // A user installs plug-ins under the data home; a relative one is ignored like the config home.
-    EXPECT_EQ(KVStoreFolders(environment).userPluginsFolder(), dir / "home/.local/share/corvane/Plugins");
     environment.dataHome = "/data";
     EXPECT_EQ(KVStoreFolders(environment).pluginsFolders(),
               (std::vector<std::string>{"/srv/corvane/Plugins", "/data/corvane/Plugins"}));
