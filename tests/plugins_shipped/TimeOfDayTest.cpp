@@ -1,11 +1,8 @@
-// The time-of-day condition's range arithmetic; the configurator's plug-in test drives it through the
-// library.
-#include "FakeHost.h"
+// The time-of-day range arithmetic; the configurator's plug-in test drives the condition end to end.
 #include "TimeOfDay/TimeOfDayRange.h"
 
 #include <gtest/gtest.h>
 
-using namespace corvane_test;
 using corvane_plugins::isBetween;
 using corvane_plugins::parseTimeOfDay;
 
