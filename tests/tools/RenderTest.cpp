@@ -1,12 +1,10 @@
-// What the renderer shows for known display files: exact pixels at a key's place, the turned displays
-// turned back, dark displays where the map is off or nothing whole was written.
+// What the renderer shows: exact pixels, turned displays turned back, dark ones where nothing drives them.
 #include "FirmwareState.h"
 #include "KeyboardRenderer.h"
 #include "VirtualKeyboardFolder.h"
 #include "device/TestFolder.h"
 #include "keyboard/KeyboardGeometry.h"
 
-#include <array>
 #include <cairo.h>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -19,13 +17,19 @@ using corvane::keyboard::kMainKeyPlaces;
 
 namespace {
 
-// A display file: 48 x 48 pixels, top row first, 5-6-5 with the high byte first; each entry sets
-// {row, column, high byte, low byte}.
-std::vector<std::uint8_t> displayFile(const std::vector<std::array<int, 4>>& pixels, std::uint8_t rest = 0) {
+// One pixel of a display file (48 x 48 pixels, top row first, 5-6-5 with the high byte first) and the colour
+// it shows.
+struct Pixel {
+    int row, column;
+    std::uint8_t high, low;
+    std::uint32_t shown = 0;
+};
+
+std::vector<std::uint8_t> displayFile(const std::vector<Pixel>& pixels, std::uint8_t rest = 0) {
     std::vector<std::uint8_t> bytes(4608, rest);
-    for (const auto& [row, column, high, low] : pixels) {
-        bytes[(row * 48 + column) * 2] = std::uint8_t(high);
-        bytes[(row * 48 + column) * 2 + 1] = std::uint8_t(low);
+    for (const Pixel& p : pixels) {
+        bytes[(p.row * 48 + p.column) * 2] = p.high;
+        bytes[(p.row * 48 + p.column) * 2 + 1] = p.low;
     }
     return bytes;
 }
@@ -54,17 +58,11 @@ TEST(Render, DecodesPixelsExactlyOnlyForDrivenWholeFilesAndTurnsTheTurnedDisplay
     const FolderPaths paths{folder.path()};
     ASSERT_EQ(initVirtualKeyboard(folder.path(), {}), "");
     const KeyPlace &a = kMainKeyPlaces[64], &escape = kMainKeyPlaces[0], &keypad0 = kMainKeyPlaces[110];
-    const struct {
-        int row, column, high, low;
-        std::uint32_t shown;
-    } cases[] = {{0, 0, 0xF8, 0x00, 0xFFFF0000u},   {0, 1, 0x07, 0xE0, 0xFF00FF00u},
-                 {0, 2, 0x00, 0x1F, 0xFF0000FFu},   {0, 4, 0x00, 0x00, 0xFF000000u},
-                 {47, 47, 0x84, 0x10, 0xFF848284u}, // the middle of every channel
-                 {20, 9, 0x00, 0x20, 0xFF000400u}}; // green's lowest step
-    std::vector<std::array<int, 4>> pixels;
-    for (const auto& c : cases)
-        pixels.push_back({c.row, c.column, c.high, c.low});
-    ASSERT_TRUE(writeFile(paths.display(83), displayFile(pixels)));
+    const std::vector<Pixel> cases = {{0, 0, 0xF8, 0x00, 0xFFFF0000u},   {0, 1, 0x07, 0xE0, 0xFF00FF00u},
+                                      {0, 2, 0x00, 0x1F, 0xFF0000FFu},   {0, 4, 0x00, 0x00, 0xFF000000u},
+                                      {47, 47, 0x84, 0x10, 0xFF848284u}, // the middle of every channel
+                                      {20, 9, 0x00, 0x20, 0xFF000400u}}; // green's lowest step
+    ASSERT_TRUE(writeFile(paths.display(83), displayFile(cases)));
     ASSERT_TRUE(writeFile(paths.display(1), displayFile({}, 0xFF)));
     EXPECT_EQ(Rendered(folder.path(), 0)(a, 0, 0), 0xFF000000u) << "no map yet: nobody drives the displays";
 
@@ -90,19 +88,6 @@ TEST(Render, DecodesPixelsExactlyOnlyForDrivenWholeFilesAndTurnsTheTurnedDisplay
     EXPECT_EQ(oneOff(keypad0, 10, 10), 0xFFFFFFFFu);
     ASSERT_TRUE(writeFile(paths.display(1), std::vector<std::uint8_t>(4607, 0xFF)));
     EXPECT_EQ(Rendered(folder.path(), 0)(keypad0, 10, 10), 0xFF000000u) << "a file cut short is not shown";
-}
-
-// The live window's test dims by a command; here the commands the firmware would not take.
-TEST(BrightnessCommand, OnlyWellFormedTerminatedCommandsCountAndNoneBeyondFullBrightness) {
-    const auto parse = [](const std::string& text) {
-        return brightnessOfCommand(std::vector<std::uint8_t>(text.c_str(), text.c_str() + text.size() + 1));
-    };
-    EXPECT_EQ(parse("b070A"), 70u);
-    EXPECT_EQ(parse("b150"), 100u);
-    for (const char* other : {"s9999", "b07", "b0x0", "b070B"})
-        EXPECT_EQ(parse(other), std::nullopt) << other;
-    EXPECT_EQ(brightnessOfCommand(std::vector<std::uint8_t>{'b', '1', '0', '0'}), std::nullopt)
-        << "unterminated";
 }
 
 } // namespace
