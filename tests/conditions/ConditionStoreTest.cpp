@@ -3,6 +3,7 @@
 #include "ConditionFixture.h"
 #include "conditions/ApplicationCondition.h"
 #include "conditions/ModifierCondition.h"
+#include "conditions/ModifierMask.h"
 #include "conditions/StoredPluginCondition.h"
 #include "conditions/SysCondition.h"
 #include "conditions/SysLayoutCondition.h"
@@ -10,7 +11,6 @@
 #include "store/PropertyNode.h"
 
 #include <map>
-#include <set>
 
 using namespace corvane;
 
@@ -35,46 +35,32 @@ KVPtr<KVPropertyNode> entry(const std::string& key, const Values& values) {
     return node;
 }
 
-template <class T> T* as(const KVPtr<KVCondition>& condition) {
-    return dynamic_cast<T*>(condition.get());
-}
-
-TEST_F(ConditionStoreTest, UnknownOrMissingTypeIsSkippedAndTheRestLoadsInDocumentOrder) {
+TEST_F(ConditionStoreTest, UnknownOrMissingTypeIsSkippedAndMissingKeysGiveConditionsThatLoad) {
     auto conditions = KVPropertyNode::create("Conditions");
     conditions->setChild(entry("{Z}", {{"Type", "lock"}, {"Modifiers", "l"}}));
     conditions->setChild(entry("{Y}", {{"Type", "weather"}, {"Modifiers", "c"}}));
     conditions->setChild(entry("{X}", {{"Modifiers", "c"}}));
     conditions->setChild(entry("{W}", {{"Type", "sys_condition"}}));
     conditions->setChild(KVPropertyNode::create("{V}", "not a dictionary"));
-    conditions->setChild(entry("{A}", {{"Type", "modifier"}, {"Modifiers", "a"}}));
+    conditions->setChild(entry("{A}", {{"Type", "modifier"}}));
+    conditions->setChild(entry("{B}", {{"Type", "language"}, {"PCLayoutID", "garbage"}}));
+    conditions->setChild(entry("{C}", {{"Type", "application"}}));
+    // Any predicate but "is foreground" is a running test, as older versions wrote "is active".
+    conditions->setChild(
+        entry("{D}", {{"Type", "application"}, {"PCApplicationID", "b"}, {"Predicate", "is active"}}));
 
     auto list = loadConditions(*conditions, environment);
-    ASSERT_EQ(list.size(), 2u);
+    ASSERT_EQ(list.size(), 5u);
     EXPECT_EQ(list[0]->Type(), "lock");
-    EXPECT_EQ(as<KVModifierCondition>(list[1])->Mask(), 1u);
+    applications.setRunning({"b", ""});
+    EXPECT_TRUE(list[1]->IsTrue()) << "no modifiers: the empty mask";
+    EXPECT_FALSE(list[2]->IsTrue()) << "layout zero never holds";
+    EXPECT_FALSE(list[3]->IsTrue()) << "no application never matches";
+    EXPECT_FALSE(dynamic_cast<KVApplicationCondition&>(*list[4]).Foreground());
+    EXPECT_TRUE(list[4]->IsTrue());
 }
 
-TEST_F(ConditionStoreTest, MissingKeysGiveEmptyMaskLayoutZeroAndAnApplicationThatNeverMatches) {
-    auto make = [&](const Values& values) { return createCondition(*entry("{1}", values), environment); };
-    auto modifier = make({{"Type", "modifier"}});
-    auto main = make({{"Type", "modifier"}, {"Modifiers", "Main"}});
-    auto layout = make({{"Type", "language"}, {"PCLayoutID", "garbage"}});
-    auto application = make({{"Type", "application"}});
-    auto noPredicate = make({{"Type", "application"}, {"PCApplicationID", "b"}});
-    // Any predicate but "is foreground" is a running test, as older versions wrote "is active".
-    auto active = make({{"Type", "application"}, {"PCApplicationID", "b"}, {"Predicate", "is active"}});
-    ASSERT_TRUE(modifier && main && layout && application && noPredicate && active);
-    EXPECT_FALSE(as<KVApplicationCondition>(noPredicate)->Foreground());
-    EXPECT_FALSE(as<KVApplicationCondition>(active)->Foreground());
-    applications.setRunning({"b"});
-    EXPECT_TRUE(active->IsTrue() && modifier->IsTrue() && main->IsTrue());
-    EXPECT_EQ(as<KVSysLayoutCondition>(layout)->Layout(), 0u);
-    EXPECT_FALSE(layout->IsTrue());
-    applications.setRunning({""});
-    EXPECT_FALSE(application->IsTrue());
-}
-
-TEST_F(ConditionStoreTest, SavingWritesStringEntriesUnderFreshGuidKeys) {
+TEST_F(ConditionStoreTest, SavingWritesStringEntriesUnderGuidKeysThatLoadBackAndEveryMaskReadsBack) {
     KVConditionList list{std::make_shared<KVModifierCondition>(environment, 0),
                          std::make_shared<KVLockCondition>(environment, KV_MOD_SHIFT | KV_LOCK_CAPS),
                          std::make_shared<KVSysLayoutCondition>(environment, 0x409),
@@ -82,10 +68,8 @@ TEST_F(ConditionStoreTest, SavingWritesStringEntriesUnderFreshGuidKeys) {
                          std::make_shared<KVApplicationCondition>(environment, "vim", false),
                          std::make_shared<KVSysCondition>(environment),
                          nullptr};
-    auto first = KVPropertyNode::create("Conditions");
-    saveConditions(*first, list);
-    ASSERT_EQ(first->children().size(), 5u); // neither the keyboard condition nor the empty entry
-
+    auto saved = KVPropertyNode::create("Conditions");
+    saveConditions(*saved, list);
     std::vector<Values> expected{
         {{"Type", "modifier"}, {"Modifiers", "Main"}},
         {{"Type", "lock"}, {"Modifiers", "sl"}},
@@ -93,38 +77,37 @@ TEST_F(ConditionStoreTest, SavingWritesStringEntriesUnderFreshGuidKeys) {
         {{"Type", "application"}, {"PCApplicationID", "Gimp"}, {"Predicate", "is foreground"}},
         {{"Type", "application"}, {"PCApplicationID", "vim"}, {"Predicate", "is running"}},
     };
-    std::set<std::string> keys;
+    // Neither the keyboard condition nor the empty entry is stored.
+    ASSERT_EQ(saved->children().size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
-        const auto& saved = first->children()[i];
-        EXPECT_TRUE(isGuidString(saved->name())) << saved->name();
-        keys.insert(saved->name());
-        EXPECT_EQ(valuesOf(*saved), expected[i]) << i;
+        EXPECT_TRUE(isGuidString(saved->children()[i]->name())) << saved->children()[i]->name();
+        EXPECT_EQ(valuesOf(*saved->children()[i]), expected[i]) << i;
     }
-
-    auto second = KVPropertyNode::create("Conditions");
-    saveConditions(*second, list);
-    for (const auto& saved : second->children())
-        keys.insert(saved->name());
-    EXPECT_EQ(keys.size(), 10u) << "every save uses new keys";
-
-    // And back: the same payloads, in the same order.
-    auto reloaded = loadConditions(*second, environment);
+    auto reloaded = loadConditions(*saved, environment);
     ASSERT_EQ(reloaded.size(), 5u);
-    EXPECT_EQ(as<KVLockCondition>(reloaded[1])->Mask(), 20u);
-    EXPECT_TRUE(as<KVApplicationCondition>(reloaded[3])->Foreground());
+    EXPECT_EQ(dynamic_cast<KVLockCondition&>(*reloaded[1]).Mask(), 20u);
+    EXPECT_TRUE(dynamic_cast<KVApplicationCondition&>(*reloaded[3]).Foreground());
+
+    EXPECT_EQ(modifierLetters(255), "acszlknr");
+    for (uint32_t mask = 0; mask <= 255; ++mask)
+        EXPECT_EQ(parseModifierLetters(modifierLetters(mask)), mask) << mask;
+    EXPECT_EQ(parseModifierLetters("c-x?S"), 2u); // upper case is not a letter of the table
+    // Only the whole word is the empty mask; "main" is its letters one by one.
+    EXPECT_EQ(parseModifierLetters("Main"), 0u);
+    EXPECT_EQ(parseModifierLetters("main"), 1u | 64u);
+    EXPECT_EQ(parseLayoutText("f002040c"), 0xF002040Cu);
+    EXPECT_EQ(parseLayoutText("xyz"), 0u);
 }
 
 TEST_F(ConditionStoreTest, PluginConditionKeepsItsStoredEntryWholeAndIndependent) {
-    auto stored = entry("{P}", {{"Type", "plugin"},
-                                {"PluginID", "com.example.weather"},
-                                {"SubPluginID", "rain"},
-                                {"Future", "kept"}});
+    const Values kept{
+        {"Type", "plugin"}, {"PluginID", "com.example.weather"}, {"SubPluginID", "rain"}, {"Future", "kept"}};
+    auto stored = entry("{P}", kept);
     auto properties = stored->addChild("PluginProperties");
     properties->addChild("City", "Graz");
-    properties->addChild("Enabled", "true");
 
     auto condition = createCondition(*stored, environment);
-    ASSERT_TRUE(as<KVStoredPluginCondition>(condition));
+    ASSERT_TRUE(dynamic_cast<KVStoredPluginCondition*>(condition.get()));
     EXPECT_FALSE(condition->IsTrue());
     // Changing the loaded document afterwards must not reach the condition.
     properties->addChild("City", "Wien");
@@ -132,13 +115,10 @@ TEST_F(ConditionStoreTest, PluginConditionKeepsItsStoredEntryWholeAndIndependent
     auto saved = KVPropertyNode::create("Conditions");
     saveConditions(*saved, {condition});
     ASSERT_EQ(saved->children().size(), 1u);
-    const auto& out = saved->children()[0];
-    EXPECT_EQ(valuesOf(*out), (Values{{"Type", "plugin"},
-                                      {"PluginID", "com.example.weather"},
-                                      {"SubPluginID", "rain"},
-                                      {"Future", "kept"},
-                                      {"PluginProperties", ""}}));
-    auto savedProperties = out->findChild("PluginProperties");
+    Values withProperties = kept;
+    withProperties["PluginProperties"] = "";
+    EXPECT_EQ(valuesOf(*saved->children()[0]), withProperties);
+    auto savedProperties = saved->children()[0]->findChild("PluginProperties");
     ASSERT_TRUE(savedProperties);
     EXPECT_EQ(savedProperties->childValue("City"), "Graz");
 }

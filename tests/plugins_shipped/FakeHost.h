@@ -1,6 +1,6 @@
 // A stand-in for the configurator's side of the plug-in interface: loads a shipped plug-in library and
 // hands its factories contexts that keep properties in a map, draw into a 48 x 48 canvas, and record
-// every published picture and reported state.
+// every published picture.
 #pragma once
 
 #include <algorithm>
@@ -131,14 +131,8 @@ struct FakeAction : FakeContext<IKVActionPluginContext, IKVActionPluginContextVt
 };
 
 struct FakeCondition : FakeContext<IKVConditionPluginContext, IKVConditionPluginContextVtbl> {
-    std::vector<int32_t> states; // every SetState, in order
     FakeCondition() {
-        static const auto vtbl = table([](IKVConditionPluginContext* self, int32_t state) {
-            FakeCondition* condition = of<FakeCondition>(self);
-            std::lock_guard lock(condition->mutex);
-            condition->states.push_back(state);
-            condition->changed.notify_all();
-        });
+        static const auto vtbl = table([](IKVConditionPluginContext*, int32_t) {});
         link.interface.vtbl = &vtbl;
     }
 };

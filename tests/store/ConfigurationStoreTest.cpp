@@ -50,8 +50,6 @@ KVPtr<KVImage> pictureOf(uint8_t shade) {
 KVPtr<KVPropertyNode> layerNode(const std::string& id) {
     auto layer = KVPropertyNode::create(id);
     layer->addChild("DisplayName", "Games");
-    layer->addChild("Disabled", "false");
-    layer->addChild("Conditions");
     auto buttons = layer->addChild("Buttons");
     auto escape = buttons->addChild("Escape");
     escape->addChild("ScanCode", "028");
@@ -62,7 +60,6 @@ KVPtr<KVPropertyNode> layerNode(const std::string& id) {
 
 KVPtr<KVPropertyNode> groupNode(const std::string& id, std::vector<KVPtr<KVPropertyNode>> items) {
     auto group = KVPropertyNode::create(id);
-    group->addChild("DisplayName", id == "Layers" ? "root" : id);
     group->addChild("Type", "Group");
     auto order = group->addChild("ItemOrder");
     for (auto& item : items)
@@ -77,12 +74,9 @@ KVPtr<KVPropertyNode> settings(const std::string& name, const std::string& key, 
 }
 
 struct Fixture {
-    explicit Fixture(bool longProfilePath = false) {
+    Fixture() {
         KVFolderEnvironment environment;
         environment.home = dir / "home";
-        if (longProfilePath)
-            for (environment.configHome = dir / "config"; environment.configHome.size() < 300;)
-                environment.configHome += "/a rather long folder name";
         environment.tmpDir = dir.path();
         environment.programDirOverride = dir / "program";
         environment.uid = ::getuid();
@@ -118,8 +112,6 @@ TEST(ConfigurationStore, FirstStartLoadsDefaultsAndSavesCreateTheProfile) {
     Fixture f;
     const auto root = f.store->loadConfiguration();
     EXPECT_EQ(childNames(root), (std::vector<std::string>{"Layers", "Plugins"}));
-    EXPECT_EQ(f.layerCake.loaded, root->findChild("Layers"));
-    EXPECT_EQ(f.device.loaded, nullptr);
     // The program's plug-ins first, then the user's, so a user's copy wins.
     EXPECT_EQ(f.log, (CallLog{"Plugins.scan " + f.dir / "program/Plugins",
                               "Plugins.scan " + f.dir / "home/.local/share/corvane/Plugins", "Layers.load",
@@ -148,98 +140,10 @@ TEST(ConfigurationStore, FirstStartLoadsDefaultsAndSavesCreateTheProfile) {
     EXPECT_EQ(f.deviceValue("Brightness"), "5");
 }
 
-TEST(ConfigurationStore, LayerTreeWithPicturesRoundTripsInAProfileOf300Characters) {
-    Fixture f(true);
-    const std::string id = "{0123ABCD-0000-1111-2222-333344445555}";
-    auto layer = layerNode(id);
-    f.layerCake.toSave = groupNode("Layers", {groupNode("user_layers", {layer})});
-    ASSERT_TRUE(f.store->saveConfiguration());
-
-    const std::string folder = f.layers() + "/user_layers/" + id;
-    EXPECT_EQ(readWholeFile(folder + "/Layer.plist").find("Image"), std::string::npos)
-        << "pictures are files, not entries";
-    const auto escapeImage = layer->findChild("Buttons")->findChild("Escape")->childImage("Image");
-    EXPECT_FALSE(escapeImage->isChanged()) << "a stored picture is no longer changed";
-    writeWholeFile(folder + "/F1.png", readWholeFile(folder + "/Escape.png"));
-    writeWholeFile(folder + "/Stray.png", readWholeFile(folder + "/Escape.png"));
-
-    const auto userLayers =
-        f.store->loadConfiguration()->findChild("Layers")->findChild("ItemOrder")->findChild("user_layers");
-    ASSERT_TRUE(userLayers);
-    const auto loadedLayer = userLayers->findChild("ItemOrder")->findChild(id);
-    ASSERT_TRUE(loadedLayer);
-    const auto buttons = loadedLayer->findChild("Buttons");
-    EXPECT_EQ(childNames(buttons), (std::vector<std::string>{"Escape", "KeypadEnter"})) << "F1 has no entry";
-    EXPECT_EQ(buttons->findChild("Escape")->childValue("ScanCode"), "028");
-    const auto loadedImage = buttons->findChild("Escape")->childImage("Image");
-    ASSERT_TRUE(loadedImage && loadedImage->isKeySized());
-    EXPECT_TRUE(loadedImage->samePixels(*escapeImage));
-}
-
-TEST(ConfigurationStore, UnchangedPicturesAreNotRewrittenAndFailedOnesStayChanged) {
-    TempDir dir;
-    auto layer = layerNode("layer");
-    const auto image = layer->findChild("Buttons")->findChild("Escape")->childImage("Image");
-    ASSERT_TRUE(saveItemFolder(dir.path(), *layer, false));
-    writeWholeFile(dir / "layer/Escape.png", "edited outside");
-    ASSERT_TRUE(saveItemFolder(dir.path(), *layer, false));
-    EXPECT_EQ(readWholeFile(dir / "layer/Escape.png"), "edited outside");
-
-    // An export writes every picture and leaves the marks alone.
-    ASSERT_TRUE(ensureFolder(dir / "export"));
-    ASSERT_TRUE(saveItemFolder(dir / "export", *layer, true));
-    EXPECT_NE(readWholeFile(dir / "export/layer/Escape.png"), "edited outside");
-    EXPECT_FALSE(image->isChanged());
-
-    struct PngFails : KVFileSystem {
-        int renameFile(const std::string& from, const std::string& to) override {
-            if (!to.ends_with(".png"))
-                return KVFileSystem::renameFile(from, to);
-            errno = EIO;
-            return -1;
-        }
-    } failing;
-    image->setChanged(true);
-    EXPECT_FALSE(saveItemFolder(dir.path(), *layer, false, failing));
-    EXPECT_TRUE(image->isChanged()) << "the next save must try again";
-    EXPECT_TRUE(pathExists(dir / "layer/Layer.plist"));
-
-    // A picture known only by its file is copied from there.
-    auto named = std::make_shared<KVImage>();
-    named->setSourcePath(dir / "export/layer/Escape.png");
-    named->setChanged(true);
-    auto other = KVPropertyNode::create("other");
-    other->addChild("Buttons")->addChild("F1")->addChild("Image", "F1", named);
-    ASSERT_TRUE(saveItemFolder(dir.path(), *other, false));
-    EXPECT_EQ(readWholeFile(dir / "other/F1.png"), readWholeFile(dir / "export/layer/Escape.png"));
-    EXPECT_EQ(named->sourcePath(), dir / "other/F1.png");
-}
-
-TEST(ConfigurationStore, StaleItemFoldersGoAndPlainFilesStay) {
-    Fixture f;
-    const std::string layers = f.layers();
-    for (auto sub : {"/kept/gone-inner", "/kept/inner", "/gone/deep", "/kept-layer"})
-        ASSERT_TRUE(ensureFolder(layers + sub));
-    writeWholeFile(layers + "/notes.txt", "mine");
-    writeWholeFile(layers + "/gone/deep/Escape.png", "x");
-    writeWholeFile(layers + "/kept-layer/Stale.png", "x");
-    ASSERT_TRUE(ensureFolder(f.dir / "elsewhere"));
-    ASSERT_EQ(::symlink((f.dir / "elsewhere").c_str(), (layers + "/linked").c_str()), 0);
-
-    f.layerCake.toSave =
-        groupNode("Layers", {groupNode("kept", {layerNode("inner")}), KVPropertyNode::create("kept-layer")});
-    f.store->saveConfiguration();
-    EXPECT_FALSE(pathExists(layers + "/gone"));
-    EXPECT_FALSE(pathExists(layers + "/kept/gone-inner"));
-    EXPECT_TRUE(pathExists(layers + "/kept/inner/Layer.plist"));
-    EXPECT_TRUE(pathExists(layers + "/kept-layer/Stale.png")) << "files inside a kept layer stay";
-    EXPECT_EQ(readWholeFile(layers + "/notes.txt"), "mine");
-    EXPECT_TRUE(pathExists(f.dir / "elsewhere"));
-}
-
 // A broken document counts as absent and is rewritten; names taken from documents never leave their folder,
-// neither when reading nor when writing.
-TEST(ConfigurationStore, BrokenDocumentsCountAsAbsentAndNamesNeverLeaveTheirFolder) {
+// neither when reading nor when writing. A save deletes stale item folders only: never plain files, files
+// inside kept items, or what a link leads to.
+TEST(ConfigurationStore, BrokenDocumentsCountAsAbsentAndNamesAndDeletionsNeverLeaveTheirFolder) {
     Fixture f;
     ASSERT_TRUE(ensureFolder(f.layers()));
     writeWholeFile(f.profile() + "/Device.plist", "<plist><dict><key>Brightness</key><string>3</str");
@@ -268,14 +172,32 @@ TEST(ConfigurationStore, BrokenDocumentsCountAsAbsentAndNamesNeverLeaveTheirFold
     EXPECT_FALSE(f.store->saveConfiguration());
     EXPECT_FALSE(pathExists(f.profile() + "/escaped"));
     EXPECT_EQ(readWholeFile(f.layers() + "/Group.plist").find("escaped"), std::string::npos);
-    f.layerCake.toSave = groupNode("Layers", {});
+    const std::string layers = f.layers();
+    for (auto sub : {"/kept/gone-inner", "/kept/inner", "/gone/deep", "/kept-layer"})
+        ASSERT_TRUE(ensureFolder(layers + sub));
+    writeWholeFile(layers + "/notes.txt", "mine");
+    writeWholeFile(layers + "/kept-layer/Stale.png", "x");
+    ASSERT_TRUE(ensureFolder(f.dir / "elsewhere"));
+    writeWholeFile(f.dir / "elsewhere/keep", "precious");
+    ASSERT_EQ(::symlink((f.dir / "elsewhere").c_str(), (layers + "/linked").c_str()), 0);
+    ASSERT_EQ(::symlink((f.dir / "elsewhere").c_str(), (layers + "/gone/deep/link").c_str()), 0);
+    ASSERT_EQ(::symlink((f.dir / "elsewhere/keep").c_str(), (layers + "/gone/filelink").c_str()), 0);
+    f.layerCake.toSave =
+        groupNode("Layers", {groupNode("kept", {layerNode("inner")}), KVPropertyNode::create("kept-layer")});
     EXPECT_TRUE(f.store->saveConfiguration());
     EXPECT_EQ(f.deviceValue("Brightness"), "3");
+    EXPECT_FALSE(pathExists(layers + "/gone"));
+    EXPECT_FALSE(pathExists(layers + "/kept/gone-inner"));
+    EXPECT_TRUE(pathExists(layers + "/kept/inner/Layer.plist"));
+    EXPECT_TRUE(pathExists(layers + "/kept-layer/Stale.png")) << "files inside a kept layer stay";
+    EXPECT_EQ(readWholeFile(layers + "/notes.txt"), "mine");
+    EXPECT_EQ(readWholeFile(f.dir / "elsewhere/keep"), "precious");
 }
 
 // Loaded as an empty group, a damaged group document would make the next save delete every item folder in
-// it; the items are taken from the folders instead, so nothing the user made is lost.
-TEST(ConfigurationStore, DamagedGroupDocumentKeepsItsItems) {
+// it; the items are taken from the folders instead, so nothing the user made is lost. Pictures are files
+// beside the item's document, read back for the keys that have an entry only.
+TEST(ConfigurationStore, DamagedGroupDocumentKeepsItsItemsAndFailedPicturesStayChanged) {
     Fixture f;
     f.layerCake.toSave =
         groupNode("Layers", {groupNode("user_layers", {layerNode("b-layer"), layerNode("a-layer")})});
@@ -283,12 +205,19 @@ TEST(ConfigurationStore, DamagedGroupDocumentKeepsItsItems) {
     const std::string userLayers = f.layers() + "/user_layers";
     writeWholeFile(userLayers + "/Group.plist", "<plist><dict><key>ItemOrder</key><array><stri");
     ASSERT_TRUE(ensureFolder(userLayers + "/not-an-item"));
+    EXPECT_EQ(readWholeFile(userLayers + "/a-layer/Layer.plist").find("Image"), std::string::npos);
+    writeWholeFile(userLayers + "/a-layer/F1.png", readWholeFile(userLayers + "/a-layer/Escape.png"));
 
     f.store->loadConfiguration();
     const auto group = f.layerCake.loaded->findChild("ItemOrder")->findChild("user_layers");
     ASSERT_TRUE(group);
     EXPECT_EQ(childNames(group->findChild("ItemOrder")), (std::vector<std::string>{"a-layer", "b-layer"}));
-    EXPECT_EQ(group->findChild("ItemOrder")->findChild("a-layer")->childValue("DisplayName"), "Games");
+    const auto aLayer = group->findChild("ItemOrder")->findChild("a-layer");
+    EXPECT_EQ(aLayer->childValue("DisplayName"), "Games");
+    const auto buttons = aLayer->findChild("Buttons");
+    EXPECT_EQ(childNames(buttons), (std::vector<std::string>{"Escape", "KeypadEnter"})) << "F1 has no entry";
+    ASSERT_TRUE(buttons->findChild("Escape")->childImage("Image"));
+    EXPECT_TRUE(buttons->findChild("Escape")->childImage("Image")->samePixels(*pictureOf(0x40)));
 
     f.layerCake.toSave = f.layerCake.loaded;
     f.layerCake.toSave->setName("Layers");
@@ -296,4 +225,16 @@ TEST(ConfigurationStore, DamagedGroupDocumentKeepsItsItems) {
     EXPECT_TRUE(pathExists(userLayers + "/a-layer/Escape.png"));
     EXPECT_TRUE(pathExists(userLayers + "/b-layer/Layer.plist"));
     EXPECT_NE(loadPropertyList(userLayers + "/Group.plist", "g"), nullptr);
+
+    // A picture whose file could not be written stays changed, so the next save tries again.
+    struct PngFails : KVFileSystem {
+        int renameFile(const std::string& from, const std::string& to) override {
+            return to.ends_with(".png") ? (errno = EIO, -1) : KVFileSystem::renameFile(from, to);
+        }
+    } failing;
+    const auto picture = buttons->findChild("Escape")->childImage("Image");
+    picture->setChanged(true);
+    EXPECT_FALSE(saveItemFolder(userLayers, *aLayer, false, failing));
+    EXPECT_TRUE(picture->isChanged()) << "the next save must try again";
+    EXPECT_TRUE(pathExists(userLayers + "/a-layer/Layer.plist"));
 }

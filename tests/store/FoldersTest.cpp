@@ -1,12 +1,9 @@
-#include "store/FileTree.h"
 #include "store/StoreFolders.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-using namespace corvane;
 
 namespace {
 
@@ -27,24 +24,14 @@ mode_t modeOf(const std::string& path) {
 
 } // namespace
 
-TEST(StoreFolders, ProgramFolderIsBesideTheProgramsAndRelativeConfigHomeIsIgnored) {
+TEST(StoreFolders, FoldersFollowTheEnvironmentAndTheTemporaryOneIsPrivate) {
     TempDir dir;
     auto environment = environmentIn(dir);
     environment.configHome = "relative/ignored";
     EXPECT_EQ(KVStoreFolders(environment).profileFolder(), dir / "home/.config/TavirexCorvane");
     EXPECT_EQ(KVStoreFolders(environment).pluginsFolder(), "/opt/corvane/lib/corvane/Plugins");
-    environment.programDirOverride = "/srv/corvane";
-    EXPECT_EQ(KVStoreFolders(environment).pluginsFolder(), "/srv/corvane/Plugins");
-    // A user installs plug-ins under the data home; a relative one is ignored like the config home.
-    EXPECT_EQ(KVStoreFolders(environment).userPluginsFolder(), dir / "home/.local/share/corvane/Plugins");
-    environment.dataHome = "/data";
-    EXPECT_EQ(KVStoreFolders(environment).pluginsFolders(),
-              (std::vector<std::string>{"/srv/corvane/Plugins", "/data/corvane/Plugins"}));
-}
 
-TEST(StoreFolders, TemporaryFolderIsPrivateAndRefusesAPlantedSymlinkOrSomeoneElsesFolder) {
-    TempDir dir;
-    auto environment = environmentIn(dir);
+    // The temporary folder is private and refuses a planted symlink or someone else's folder.
     environment.runtimeDir = dir / "run";
     ::mkdir(environment.runtimeDir.c_str(), 0700);
     KVStoreFolders folders(environment);
@@ -75,20 +62,4 @@ TEST(StoreFolders, TemporaryFolderIsPrivateAndRefusesAPlantedSymlinkOrSomeoneEls
     const std::string theirs = dir / ("TavirexCorvane-" + std::to_string(environment.uid));
     ::mkdir(theirs.c_str(), 0700);
     EXPECT_EQ(KVStoreFolders(environment).temporaryFolder().rfind(theirs + "-", 0), 0u);
-}
-
-TEST(FileTree, DeleteTreeNeverFollowsLinksOutOfTheTree) {
-    TempDir dir;
-    ASSERT_TRUE(ensureFolder(dir / "outside"));
-    writeWholeFile(dir / "outside/keep", "precious");
-    ASSERT_TRUE(ensureFolder(dir / "tree/a/b/c"));
-    writeWholeFile(dir / "tree/a/b/c/file", "x");
-    ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "tree/a/link").c_str()), 0);
-    ASSERT_EQ(::symlink((dir / "outside/keep").c_str(), (dir / "tree/filelink").c_str()), 0);
-    ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "linked-tree").c_str()), 0);
-
-    EXPECT_TRUE(deleteTree(dir / "tree"));
-    EXPECT_FALSE(pathExists(dir / "tree"));
-    EXPECT_TRUE(deleteTree(dir / "linked-tree"));
-    EXPECT_EQ(readWholeFile(dir / "outside/keep"), "precious");
 }
