@@ -28,7 +28,7 @@ double residentMegabytes() {
 void bindEveryKey(FakeDisplayBindings& bindings, uint8_t shade) {
     for (unsigned key = 0; key < corvane::device::kMainKeyCount; ++key) {
         KVDeviceBinding binding;
-        binding.picture = keyPicture(uint8_t(key * 2), shade, uint8_t(255 - key));
+        binding.picture = keyPicture(uint8_t(key + shade)); // a new picture for each key at each shade
         binding.scanCode = uint8_t(4 + key % 90);
         bindings.bindings[key] = binding;
     }
