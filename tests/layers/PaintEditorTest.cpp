@@ -4,14 +4,10 @@
 #include "layers/OpenWith.h"
 #include "layers/PictureLayer.h"
 #include "support/TempDir.h"
-#include "support/TestBus.h"
 
-#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <mutex>
-#include <systemd/sd-bus.h>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -116,79 +112,4 @@ TEST(DesktopOpenWith, WithoutAPortalTheFallbackProgramGetsThePath) {
     for (int i = 0; i < 500 && !std::filesystem::exists(folder / "opened"); ++i)
         std::this_thread::sleep_for(10ms);
     EXPECT_EQ(readWholeFile(folder / "opened"), folder / "picture.png");
-}
-
-namespace {
-
-// The desktop portal's OpenFile on its own thread (the opener waits for the answer): records the file
-// behind the descriptor and whether the chooser was asked for.
-struct FakePortal {
-    explicit FakePortal(const std::string& address) {
-        sd_bus_new(&bus);
-        sd_bus_set_address(bus, address.c_str());
-        sd_bus_set_bus_client(bus, 1);
-        ok = sd_bus_start(bus) >= 0 &&
-             sd_bus_add_object_vtable(bus, nullptr, "/org/freedesktop/portal/desktop",
-                                      "org.freedesktop.portal.OpenURI", kVtable, this) >= 0 &&
-             sd_bus_request_name(bus, "org.freedesktop.portal.Desktop", 0) >= 0;
-        thread = std::thread([this] {
-            while (!stop)
-                if (sd_bus_process(bus, nullptr) == 0)
-                    sd_bus_wait(bus, 50'000);
-        });
-    }
-    ~FakePortal() {
-        stop = true;
-        thread.join();
-        sd_bus_flush_close_unref(bus);
-    }
-    static int openFile(sd_bus_message* message, void* self, sd_bus_error*) {
-        auto* portal = static_cast<FakePortal*>(self);
-        std::lock_guard lock(portal->mutex);
-        const char* parent = nullptr;
-        int fd = -1;
-        sd_bus_message_read(message, "sh", &parent, &fd);
-        portal->file = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd)).string();
-        sd_bus_message_enter_container(message, 'a', "{sv}");
-        while (sd_bus_message_enter_container(message, 'e', "sv") > 0) {
-            const char* key = nullptr;
-            int value = 0;
-            sd_bus_message_read(message, "s", &key);
-            if (std::string(key) == "ask")
-                sd_bus_message_read(message, "v", "b", &value), portal->ask = value != 0;
-            else
-                sd_bus_message_skip(message, "v");
-            sd_bus_message_exit_container(message);
-        }
-        return sd_bus_reply_method_return(message, "o", "/org/freedesktop/portal/desktop/request/1_1/t");
-    }
-    static constexpr sd_bus_vtable kVtable[] = {
-        SD_BUS_VTABLE_START(0),
-        SD_BUS_METHOD("OpenFile", "sha{sv}", "o", openFile, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_VTABLE_END,
-    };
-
-    sd_bus* bus = nullptr;
-    bool ok = false;
-    std::mutex mutex;
-    std::string file;
-    bool ask = false;
-    std::atomic<bool> stop{false};
-    std::thread thread;
-};
-
-} // namespace
-
-TEST(DesktopOpenWith, ThePortalIsAskedToShowItsChooser) {
-    TestBus bus;
-    if (bus.address().empty())
-        GTEST_SKIP() << "no dbus-daemon";
-    TempDir folder;
-    writeWholeFile(folder / "picture.png", "x");
-    FakePortal portal(bus.address());
-    ASSERT_TRUE(portal.ok);
-    ASSERT_TRUE(KVDesktopOpenWith(bus.address(), "/nonexistent/fallback").open(folder / "picture.png"));
-    std::lock_guard lock(portal.mutex);
-    EXPECT_EQ(portal.file, folder / "picture.png");
-    EXPECT_TRUE(portal.ask);
 }
