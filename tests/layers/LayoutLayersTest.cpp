@@ -1,22 +1,14 @@
 #include "layers/LayoutLayers.h"
 
-#include "conditions/ModifierCondition.h"
-#include "core/MessageDispatch.h"
 #include "device/KeyTables.h"
 #include "images/KVImage.h"
 #include "images/KVTextRenderer.h"
 #include "layers/LabelProperties.h"
 #include "layers/Layer.h"
 #include "layers/LayerCake.h"
-#include "layers/LayersController.h"
 #include "store/PropertyNode.h"
-#include "support/FakeHook.h"
-#include "support/ManualLoop.h"
-#include "support/TempDir.h"
 #include "system/FakeLayoutSystem.h"
 #include "system/KeyboardLayouts.h"
-#include "system/ScopedEnv.h"
-#include "system/linux/SessionLayouts.h"
 
 #include <gtest/gtest.h>
 
@@ -44,39 +36,29 @@ protected:
     KVKeyboardLayouts catalogue{system, nullptr};
     KVTextRenderer renderer;
     KVLayoutLayers layoutLayers{catalogue, renderer, environment};
-    TempDir programFolder;
     KVLayerCake cake{KVLayerLoadContext{environment, nullptr}};
 
     void setUp(std::vector<KVXkbLayoutName> layouts) {
         system.layouts = std::move(layouts);
-        cake.setUpSystemLayers(programFolder.path().string(), layoutLayers.builder());
+        cake.setUpSystemLayers("/nonexistent", layoutLayers.builder());
     }
 };
 
 } // namespace
 
-// Which layer shows in which state of the modifiers, locks and layouts is checked with the session's layouts
-// below; here the stored shape of the groups.
-TEST_F(LayoutLayersTest, OneGroupPerLayoutWithItsCaptionLayersAndControlButtonsLast) {
-    setUp({{"us", ""}, {"de", ""}});
-    const auto systemLayers = cake.systemLayers();
-    EXPECT_EQ(identifiers(*systemLayers),
-              (std::vector<std::string>{"04090409", "04070407", "control_buttons"}));
-    const auto& us = *systemLayers->children().items()[0];
-    EXPECT_EQ(identifiers(us), (std::vector<std::string>{"EN-sl", "EN-l", "EN-s", "EN-Main", "EN-n"}));
-    EXPECT_EQ(identifiers(*systemLayers->children().items()[1]),
-              (std::vector<std::string>{"DE-sl", "DE-ac", "DE-l", "DE-s", "DE-Main", "DE-n"}));
-    const auto& q = layerAt(us, 3).binding(key("Q"));
-    EXPECT_EQ(q.scanCode, 0x10);
-    ASSERT_TRUE(q.image);
-    EXPECT_TRUE(q.image->isChanged()) << "new to the profile: the next save writes it";
-}
-
+// One group per layout, each with its caption layers, the control buttons last.
 TEST_F(LayoutLayersTest, GroupsAreBuiltOnceNewLayoutsSlotInRemovedOnesGo) {
     setUp({{"us", ""}, {"de", ""}});
     auto systemLayers = cake.systemLayers();
     const auto usGroup = systemLayers->children().find("04090409");
     const auto deGroup = systemLayers->children().find("04070407");
+    EXPECT_EQ(identifiers(*usGroup), (std::vector<std::string>{"EN-sl", "EN-l", "EN-s", "EN-Main", "EN-n"}));
+    EXPECT_EQ(identifiers(*deGroup),
+              (std::vector<std::string>{"DE-sl", "DE-ac", "DE-l", "DE-s", "DE-Main", "DE-n"}));
+    const auto& q = layerAt(*usGroup, 3).binding(key("Q"));
+    EXPECT_EQ(q.scanCode, 0x10);
+    ASSERT_TRUE(q.image);
+    EXPECT_TRUE(q.image->isChanged()) << "new to the profile: the next save writes it";
     // Something of the user's in the background group, without a language condition.
     auto mine = std::make_shared<KVLayer>();
     mine->setIdentifier("mine");
@@ -124,13 +106,13 @@ TEST_F(LayoutLayersTest, StoredGroupsFollowTheInstalledLayoutsAndCaptionLooksCom
     restart(cake, next, {{"us", ""}});
     const auto storedUs = next.systemLayers()->children().find("04090409");
     ASSERT_TRUE(storedUs);
-    next.setUpSystemLayers(programFolder.path().string(), layoutLayers.builder());
+    next.setUpSystemLayers("/nonexistent", layoutLayers.builder());
     EXPECT_EQ(identifiers(*next.systemLayers()), (std::vector<std::string>{"04090409", "control_buttons"}));
     EXPECT_EQ(next.systemLayers()->children().find("04090409"), storedUs);
 
     KVLayerCake third{KVLayerLoadContext{environment, nullptr}};
     restart(next, third, {{"us", ""}, {"de", ""}});
-    third.setUpSystemLayers(programFolder.path().string(), layoutLayers.builder());
+    third.setUpSystemLayers("/nonexistent", layoutLayers.builder());
     const auto& again = layerAt(*third.systemLayers()->children().find("04070407"), 4);
     const auto& restored = again.binding(key("Q"));
     EXPECT_TRUE(corvane::layers::labelStyleOf(restored).bold);
@@ -141,50 +123,4 @@ TEST_F(LayoutLayersTest, StoredGroupsFollowTheInstalledLayoutsAndCaptionLooksCom
     ASSERT_TRUE(third.systemLayers()->properties());
     EXPECT_FALSE(third.systemLayers()->properties()->findChild("CaptionLooks"))
         << "taken back, so not applied a second time";
-}
-
-TEST(LayoutLayersSession, CaptionsFollowShiftCapsAndTheLayoutInUse) {
-    const ScopedEnv layouts("CORVANE_XKB_LAYOUTS", "us,de");
-    KVFakeHook hook;
-    KVSessionLayouts session(&hook);
-    KVKeyboardLayouts catalogue(session, nullptr);
-    auto environment = std::make_shared<KVConditionEnvironment>();
-    environment->hook = &hook;
-    environment->layouts = &catalogue;
-    KVTextRenderer renderer;
-    KVLayoutLayers layoutLayers(catalogue, renderer, environment);
-    KVLayerCake cake(KVLayerLoadContext{environment, nullptr});
-    cake.setUpUserLayers("/nonexistent");
-    cake.setUpSystemLayers("/nonexistent", layoutLayers.builder());
-    KVManualLoop loop;
-    CKVMessageDispatch dispatch(loop);
-    KVLayersController controller(dispatch, cake, environment);
-    controller.Start();
-
-    struct Case {
-        int32_t modifiers;
-        uint8_t group;
-        std::vector<std::pair<const char*, const char*>> captions;
-    };
-    const Case cases[] = {
-        {0, 0, {{"Y", "y"}, {"1", "1"}, {"KeypadDot", "<none>"}}},
-        {KV_MOD_SHIFT, 0, {{"Y", "Y"}, {"1", "!"}}},
-        {KV_LOCK_CAPS, 0, {{"Y", "Y"}, {"1", "1"}}},
-        {KV_MOD_SHIFT | KV_LOCK_CAPS, 0, {{"Y", "y"}, {"1", "!"}}},
-        {KV_LOCK_NUM, 1, {{"Y", "z"}, {"GraveAccent", "^"}, {"KeypadDot", ","}}},
-        {KV_MOD_SHIFT, 1, {{"Y", "Z"}, {"3", "\u00A7"}}},
-        {KV_MOD_CTRL | KV_MOD_ALT, 1, {{"Q", "@"}, {"E", "\u20AC"}}},
-        {KV_MOD_CTRL | KV_MOD_ALT, 0, {{"Q", "q"}}}, // no layer of its own on the US layout
-    };
-    for (const auto& c : cases) {
-        hook.setModifiersState(c.modifiers);
-        hook.setLayoutGroup(c.group);
-        controller.ReEvaluate();
-        for (const auto& [name, text] : c.captions) {
-            const auto* binding = controller.DisplayBinding(key(name));
-            EXPECT_EQ(binding ? binding->keystroke : "<none>", text)
-                << name << " with modifiers " << c.modifiers << ", group " << int(c.group);
-        }
-    }
-    controller.Shutdown();
 }
