@@ -12,12 +12,10 @@ using namespace corvane::layers;
 
 namespace {
 
-// A group holding a layer with pictures and codes, and a subgroup with one more layer.
+// A group holding a layer with a picture and a caption, and a subgroup with one more layer.
 KVPtr<KVLayersGroup> sampleGroup() {
     auto top = makeLayer("{11111111-1111-1111-1111-111111111111}");
     top->binding(keyIndex("Escape")).image = solidPicture(0x40);
-    top->binding(keyIndex("Escape")).actionCode = 1;
-    top->binding(keyIndex("A")).scanCode = 28;
     top->binding(keyIndex("A")).keystroke = "ctrl+a";
     auto inner = makeLayer("inner-layer");
     inner->binding(keyIndex("F1")).image = solidPicture(0x11);
@@ -85,8 +83,6 @@ TEST_F(ArchiveFixture, ExportedGroupComesBackWithItsContentUnderANewIdentifier) 
     EXPECT_TRUE(escape.image->samePixels(*solidPicture(0x40)));
     EXPECT_TRUE(escape.image->isChanged()) << "the next save must write imported pictures";
     EXPECT_TRUE(escape.image->sourcePath().empty()) << "the staging folder is gone";
-    EXPECT_EQ(escape.actionCode, 1);
-    EXPECT_EQ(top.binding(keyIndex("A")).scanCode, 28);
     EXPECT_EQ(top.binding(keyIndex("A")).keystroke, "ctrl+a");
     EXPECT_TRUE(layerAt(*item.children().items()[1], 0)
                     .binding(keyIndex("F1"))

@@ -34,9 +34,6 @@ struct LayerEditingTest : ::testing::Test, LayersStackFixture {
     bool active(const KVPtr<KVLayer>& layer) const {
         return layer->isActive() && controller.ActiveLayers().contains(layer.get());
     }
-    bool changed(unsigned key) const {
-        return std::find(keysChanged.begin(), keysChanged.end(), key) != keysChanged.end();
-    }
 
     static constexpr unsigned kEscape = 0, kF1 = 1, kF2 = 2;
     KVPtr<KVLayer> work = makeLayer("work"), games = makeLayer("games");
@@ -61,14 +58,11 @@ TEST_F(LayerEditingTest, NewItemsGoWhereAskedAndUndoAndRedoKeepTheSameItem) {
     const std::vector<KVPtr<KVLayersItem>> both{inside, second};
     EXPECT_EQ(group->children().items(), both);
 
-    const int changesBefore = activeLayersChanged;
     ASSERT_TRUE(edit().Undo() && edit().Undo());
     EXPECT_TRUE(group->children().empty());
-    EXPECT_GT(activeLayersChanged, changesBefore);
     EXPECT_GT(keysEdited, 0) << "the tree hears of changes it did not make";
     ASSERT_TRUE(edit().Redo() && edit().Redo());
     EXPECT_EQ(group->children().items(), both);
-    EXPECT_TRUE(second->isActive());
     while (edit().Undo())
         ;
     EXPECT_EQ(controller.Binding(kEscape), &games->binding(kEscape));
@@ -184,7 +178,7 @@ TEST_F(LayerEditingTest, PasteAndSwapGiveEachKeyItsOwnPictureAndPlugIns) {
     EXPECT_TRUE(pasted.actionPlugin->IsActive()) << "the target layer is active";
     EXPECT_FALSE(oldTargetAction->IsActive());
     EXPECT_NE(pasted.properties, source.properties);
-    EXPECT_TRUE(changed(kF1));
+    EXPECT_EQ(std::ranges::count(keysChanged, kF1), 1);
     // A partial paste takes only the chosen fields.
     work->binding(kF2).image = solidPicture(3);
     ASSERT_TRUE(edit().CopyBinding(source, work, kF2, KV_FIELD_SCAN_CODE | KV_FIELD_KEYSTROKE));
@@ -209,28 +203,6 @@ TEST_F(LayerEditingTest, PasteAndSwapGiveEachKeyItsOwnPictureAndPlugIns) {
     ASSERT_TRUE(edit().Undo() && edit().Undo());
     EXPECT_EQ(work->binding(kF1).actionPlugin, oldTargetAction);
     EXPECT_TRUE(oldTargetAction->IsActive());
-}
-
-TEST_F(LayerEditingTest, ClearAndPushOnSeveralKeysAreOneStep) {
-    games->binding(kEscape).image = solidPicture(4);
-    auto view = bindView(*work, kF2, "clock");
-    work->deactivate();
-    work->activate();
-    controller.RefreshKeyPictures();
-    ASSERT_TRUE(view->IsDrawing());
-
-    const unsigned keys[] = {kEscape, kF2};
-    ASSERT_TRUE(edit().PushBindings(work, keys));
-    EXPECT_TRUE(work->binding(kEscape).image->samePixels(*solidPicture(4)));
-    EXPECT_EQ(work->binding(kF2).viewPlugin, view) << "nothing below F2: it keeps its own binding";
-    ASSERT_TRUE(edit().ClearBindings(work, keys));
-    EXPECT_FALSE(work->binding(kEscape).isSet() || work->binding(kF2).isSet());
-    EXPECT_FALSE(view->IsDrawing());
-    ASSERT_TRUE(edit().Undo());
-    EXPECT_TRUE(view->IsDrawing());
-    ASSERT_TRUE(edit().Undo());
-    EXPECT_FALSE(work->binding(kEscape).isSet());
-    EXPECT_FALSE(edit().CanUndo());
 }
 
 TEST_F(LayerEditingTest, LabelStylesChangeCaptionsOfSeveralKeysAsOneStepAndKeepOtherProperties) {
@@ -263,14 +235,7 @@ TEST_F(LayerEditingTest, LabelStylesChangeCaptionsOfSeveralKeysAsOneStepAndKeepO
     EXPECT_EQ(work->binding(keyA).image, plainA);
     EXPECT_EQ(work->binding(keyB).properties, propertiesB);
     EXPECT_FALSE(edit().CanUndo());
-    ASSERT_TRUE(edit().Redo());
-
-    // Back to the defaults: the label keys go, the rest stays, the caption looks like a plain one.
-    const unsigned one[] = {keyB};
-    ASSERT_TRUE(edit().SetLabelProperties(work, one, std::nullopt, renderer));
-    EXPECT_EQ(work->binding(keyB).properties->children().size(), 1u);
-    EXPECT_TRUE(work->binding(keyB).image->samePixels(*renderer.RenderPlainLabel("b")));
-    EXPECT_FALSE(edit().SetLabelProperties(work, one, std::nullopt, renderer)) << "already plain, no step";
+    EXPECT_FALSE(edit().SetLabelProperties(work, keys, std::nullopt, renderer)) << "already plain, no step";
 }
 
 // Each condition edit and its undo switch the item it belongs to, whichever item the editor edits now.
