@@ -91,14 +91,6 @@ TEST_F(PaintFixture, TheLayerPictureIsOpenedAndEachSaveComesBackOverTheLayersKey
     EXPECT_TRUE(layer->binding(keyIndex("Escape")).image->samePixels(*solidPicture(0x60)));
 }
 
-TEST_F(PaintFixture, FailuresAreReported) {
-    opener.answer = false;
-    EXPECT_FALSE(editor.Paint(layer));
-    EXPECT_FALSE(editor.Paint(nullptr));
-    KVPaintEditor nowhere{stack.loop, stack.dispatch, scratch / "missing", "", opener, {}};
-    EXPECT_FALSE(nowhere.Paint(layer));
-}
-
 TEST(DesktopOpenWith, WithoutAPortalTheFallbackProgramGetsThePath) {
     TempDir folder;
     const auto script =

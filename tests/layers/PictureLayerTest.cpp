@@ -61,22 +61,6 @@ TEST(PictureLayer, OnlyKeysWhoseTileIsNotBlackGetAPictureAndTheirOwnCode) {
     EXPECT_EQ(layer->binding(keyIndex("F2")).actionCode, 0);
 }
 
-TEST(PictureLayer, AKeyWithAPictureAlwaysTakesItsTileAndAViewPluginKeyNone) {
-    LayersStackFixture stack;
-    auto layer = makeLayer("painted");
-    layer->binding(keyIndex("A")).image = solidPicture(0x55);
-    stack.bindView(*layer, keyIndex("B"), "clock");
-    KVImage picture(kLayerPictureWidth, kLayerPictureHeight);
-    const auto b = tileOrigin(keyIndex("B"));
-    paintSquare(picture, b.x, b.y, 0x77);
-
-    EXPECT_EQ(applyLayerPicture(*layer, picture), 1u);
-    ASSERT_TRUE(layer->binding(keyIndex("A")).image);
-    EXPECT_TRUE(layer->binding(keyIndex("A")).image->samePixels(*solidPicture(0)));
-    EXPECT_TRUE(layer->binding(keyIndex("A")).image->isChanged());
-    EXPECT_FALSE(layer->binding(keyIndex("B")).image);
-}
-
 // Every key's tile lies inside the picture and apart from every other's: each picture comes back as it
 // went out, and a key without one (every seventh) comes back without.
 TEST(PictureLayer, ExportThenImportGivesBackEveryKeysPicture) {
