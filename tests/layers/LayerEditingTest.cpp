@@ -42,7 +42,9 @@ struct LayerEditingTest : ::testing::Test, LayersStackFixture {
     int keysEdited = 0;
 };
 
-TEST_F(LayerEditingTest, NewItemsGoWhereAskedAndUndoAndRedoKeepTheSameItem) {
+// New items go where asked; deleting a group stops everything below it, even what the editor shows; undo
+// and redo put back the very same items, running again.
+TEST_F(LayerEditingTest, NewAndDeletedItemsComeAndGoWithTheirPlugIns) {
     games->binding(kEscape).image = solidPicture(2);
     auto top = edit().NewLayer(nullptr, nullptr);
     ASSERT_TRUE(top);
@@ -58,38 +60,29 @@ TEST_F(LayerEditingTest, NewItemsGoWhereAskedAndUndoAndRedoKeepTheSameItem) {
     auto second = edit().NewLayer(group, inside);
     const std::vector<KVPtr<KVLayersItem>> both{inside, second};
     EXPECT_EQ(group->children().items(), both);
+    plugins.install("clock");
+    ASSERT_TRUE(edit().SetViewPlugin(inside, kF1, "clock", "analogue"));
+    const auto view = inside->binding(kF1).viewPlugin;
+    controller.ShowForEditing(inside);
+    controller.SetEditedItem(inside);
+    ASSERT_TRUE(view && view->IsDrawing());
 
-    ASSERT_TRUE(edit().Undo() && edit().Undo());
-    EXPECT_TRUE(group->children().empty());
+    ASSERT_TRUE(edit().Delete(group));
+    EXPECT_FALSE(inside->isActive());
+    EXPECT_TRUE(controller.ShownItems().empty());
+    EXPECT_FALSE(controller.EditedItem());
+    EXPECT_FALSE(view->HasObject());
+    EXPECT_EQ(controller.DisplayBinding(kF1), nullptr) << "a deleted layer must leave the keyboard";
+    ASSERT_TRUE(edit().Undo());
+    EXPECT_TRUE(view->IsDrawing());
     EXPECT_GT(keysEdited, 0) << "the tree hears of changes it did not make";
+    ASSERT_TRUE(edit().Undo() && edit().Undo() && edit().Undo());
+    EXPECT_TRUE(group->children().empty());
     ASSERT_TRUE(edit().Redo() && edit().Redo());
     EXPECT_EQ(group->children().items(), both);
     while (edit().Undo())
         ;
     EXPECT_EQ(controller.Binding(kEscape), &games->binding(kEscape));
-}
-
-TEST_F(LayerEditingTest, DeletingAGroupStopsEverythingBelowItEvenWhatTheEditorShows) {
-    auto shown = makeLayer("shown");
-    shown->binding(kEscape).image = solidPicture(5);
-    auto view = bindView(*shown, kF1, "clock");
-    auto group = makeGroup("group", {shown});
-    ASSERT_TRUE(edit().Insert(group, user, nullptr));
-    controller.ShowForEditing(shown);
-    controller.SetEditedItem(shown);
-    ASSERT_TRUE(view->IsDrawing());
-
-    ASSERT_TRUE(edit().Delete(group));
-    EXPECT_FALSE(shown->isActive());
-    EXPECT_TRUE(controller.ShownItems().empty());
-    EXPECT_FALSE(controller.EditedItem());
-    EXPECT_EQ(controller.DisplayBinding(kEscape), nullptr) << "a deleted layer must leave the keyboard";
-    EXPECT_FALSE(view->HasObject());
-
-    // Undo puts the group back at its place, switched on again, its view plug-in running.
-    ASSERT_TRUE(edit().Undo());
-    EXPECT_EQ(controller.Binding(kEscape), &shown->binding(kEscape));
-    EXPECT_TRUE(view->IsDrawing());
 }
 
 TEST_F(LayerEditingTest, BuiltInItemsAndPlacesOutsideTheUsersTreeAreRefused) {
