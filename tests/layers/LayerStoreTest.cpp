@@ -18,10 +18,6 @@ const std::string kPlistHead = R"(<?xml version="1.0" encoding="UTF-8"?>
 const std::string kPlistTail = "</dict>\n</plist>\n";
 
 struct LayerStoreTest : ::testing::Test {
-    KVPtr<KVLayersItem> reload(const KVLayersItem& item) {
-        EXPECT_TRUE(saveItemToFolder(dir.path(), item, false));
-        return loadItemFromFolder(dir / item.identifier(), item.identifier(), context);
-    }
     KVPtr<KVLayer> loadLayer(const std::string& id) {
         return std::dynamic_pointer_cast<KVLayer>(loadItemFromFolder(dir / id, id, context));
     }
@@ -35,14 +31,21 @@ struct LayerStoreTest : ::testing::Test {
     KVLayerLoadContext context{nullptr, &plugins.factory};
 };
 
-// Other programs read these documents: the stored forms of entries, codes and empty lists are kept exactly.
-TEST_F(LayerStoreTest, WrittenDocumentsKeepTheStoredForms) {
+// Other programs read these documents: the stored forms of entries, codes and empty lists are kept exactly;
+// what is written comes back.
+TEST_F(LayerStoreTest, WrittenDocumentsKeepTheStoredFormsAndComeBack) {
     auto layer = makeLayer("pictures");
     layer->binding(keyIndex("KeypadEnter")).image = solidPicture(0x40);
     layer->binding(keyIndex("KeypadEnter")).image->setChanged(true);
     layer->binding(keyIndex("Escape")).actionCode = 41; // an action code alone makes no binding
     layer->binding(keyIndex("A")).scanCode = 28;
     layer->binding(keyIndex("A")).actionCode = 4;
+    layer->setDisplayName("Gaming");
+    layer->setFlag(KV_ITEM_ENABLED, false);
+    layer->setProperties(KVPropertyNode::create("Properties"));
+    layer->properties()->addChild("Colour", "red");
+    layer->conditions().push_back(std::make_shared<KVLockCondition>(nullptr, 16));
+    layer->conditions().push_back(std::make_shared<KVModifierCondition>(nullptr, 2 | 4));
     ASSERT_TRUE(saveItemToFolder(dir.path(), *layer, false));
     const std::string document = readWholeFile(dir / "pictures/Layer.plist");
     EXPECT_NE(document.find("<key>KeypadEnter</key>\n            <dict />"), std::string::npos) << document;
@@ -56,6 +59,12 @@ TEST_F(LayerStoreTest, WrittenDocumentsKeepTheStoredForms) {
     ASSERT_TRUE(image);
     EXPECT_TRUE(image->samePixels(*solidPicture(0x40)));
     EXPECT_FALSE(image->isChanged());
+    EXPECT_EQ(loaded->displayName(), "Gaming");
+    EXPECT_FALSE(loaded->isEnabled());
+    ASSERT_TRUE(loaded->properties());
+    EXPECT_EQ(loaded->properties()->childValue("Colour"), "red");
+    ASSERT_EQ(loaded->conditions().size(), 2u);
+    EXPECT_EQ(loaded->conditions()[0]->Type(), "lock");
 
     ASSERT_TRUE(saveItemToFolder(dir.path(), *makeLayer("empty"), false));
     const std::string empty = readWholeFile(dir / "empty/Layer.plist");
@@ -119,25 +128,6 @@ TEST_F(LayerStoreTest, GroupsLoadChildrenInOrderOnceEachAndMissingFoldersAsEmpty
     const auto missing = loadItemFromFolder(dir / "nowhere", "nowhere", context);
     EXPECT_FALSE(missing->isGroup());
     EXPECT_TRUE(missing->isEnabled());
-}
-
-TEST_F(LayerStoreTest, CommonKeysAndConditionsRoundTrip) {
-    auto layer = makeLayer("common");
-    layer->setDisplayName("Gaming");
-    layer->setFlag(KV_ITEM_ENABLED, false);
-    auto properties = KVPropertyNode::create("Properties");
-    properties->addChild("Colour", "red");
-    layer->setProperties(properties);
-    layer->conditions().push_back(std::make_shared<KVLockCondition>(nullptr, 16));
-    layer->conditions().push_back(std::make_shared<KVModifierCondition>(nullptr, 2 | 4));
-
-    const auto loaded = reload(*layer);
-    EXPECT_EQ(loaded->displayName(), "Gaming");
-    EXPECT_FALSE(loaded->isEnabled());
-    ASSERT_TRUE(loaded->properties());
-    EXPECT_EQ(loaded->properties()->childValue("Colour"), "red");
-    ASSERT_EQ(loaded->conditions().size(), 2u);
-    EXPECT_EQ(loaded->conditions()[0]->Type(), "lock");
 }
 
 TEST_F(LayerStoreTest, PluginEntriesAreWrittenBackUnchanged) {

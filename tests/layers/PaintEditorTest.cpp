@@ -6,9 +6,7 @@
 #include "support/TempDir.h"
 
 #include <cstring>
-#include <filesystem>
 #include <gtest/gtest.h>
-#include <thread>
 
 using namespace std::chrono_literals;
 using namespace corvane::layers;
@@ -89,19 +87,4 @@ TEST_F(PaintFixture, TheLayerPictureIsOpenedAndEachSaveComesBackOverTheLayersKey
     stack.dispatch.send<KVM_LAYERS_FOLDER_CHANGED>();
     EXPECT_EQ(applied, 2);
     EXPECT_TRUE(layer->binding(keyIndex("Escape")).image->samePixels(*solidPicture(0x60)));
-}
-
-TEST(DesktopOpenWith, WithoutAPortalTheFallbackProgramGetsThePath) {
-    TempDir folder;
-    const auto script =
-        folder.write("opener",
-                     "#!/bin/sh\nprintf '%s' \"$1\" > \"" + (folder / "opened") + ".tmp\" && mv \"" +
-                         (folder / "opened") + ".tmp\" \"" + (folder / "opened") + "\"\n",
-                     true);
-    writeWholeFile(folder / "picture.png", "x");
-    KVDesktopOpenWith opener("unix:path=" + (folder / "no-bus"), script.string());
-    ASSERT_TRUE(opener.open(folder / "picture.png"));
-    for (int i = 0; i < 500 && !std::filesystem::exists(folder / "opened"); ++i)
-        std::this_thread::sleep_for(10ms);
-    EXPECT_EQ(readWholeFile(folder / "opened"), folder / "picture.png");
 }

@@ -24,7 +24,7 @@ struct ShippedItemsTest : ::testing::Test, LayersStackFixture {
 
 // Each lock's lit picture wins over the plain one while that lock is on, and only on its own key; the keypad
 // shows what it does with Num Lock off and its digits with Num Lock on, and keeps sending its own codes.
-TEST_F(ShippedItemsTest, LockKeysLightAndTheKeypadFollowsNumLock) {
+TEST_F(ShippedItemsTest, LockKeysLightTheKeypadFollowsNumLockAndOtherKeysKeepTheirCodes) {
     keyboard.setOpen(true);
     controller.Start();
     const auto setLocks = [&](int32_t mask) {
@@ -66,10 +66,9 @@ TEST_F(ShippedItemsTest, LockKeysLightAndTheKeypadFollowsNumLock) {
     for (int digit = 0; digit <= 9; ++digit)
         EXPECT_EQ(shown("Keypad" + std::to_string(digit)), std::to_string(digit));
     EXPECT_EQ(shown("KeypadDot"), ".");
-}
 
-TEST_F(ShippedItemsTest, KeysWithoutACharacterHaveACaptionAndKeepTheirCode) {
-    const auto keys = controlLayer(kControlButtonsKeysId);
+    // Keys without a character carry a caption and keep their code; character keys are left to the
+    // keyboard layout's captions.
     const auto defaults =
         std::static_pointer_cast<KVLayer>(cake.userLayers()->children().find(KVLayerCake::kDefaultButtonsId));
     std::istringstream expected("Escape PrintScreen Pause Backspace Tab Return ShiftLeft CtrlRight CmdLeft "
@@ -77,15 +76,14 @@ TEST_F(ShippedItemsTest, KeysWithoutACharacterHaveACaptionAndKeepTheirCode) {
     for (std::string name; expected >> name;) {
         const unsigned index = keyIndex(name);
         const auto& binding =
-            name[0] == 'L' && name.size() <= 3 ? defaults->binding(index) : keys->binding(index);
+            name[0] == 'L' && name.size() <= 3 ? defaults->binding(index) : plain->binding(index);
         ASSERT_TRUE(binding.image) << name;
         EXPECT_FALSE(binding.keystroke.empty()) << name;
         EXPECT_EQ(binding.scanCode, 0) << name << " must keep sending its own code";
         EXPECT_FALSE(binding.actionPlugin) << name;
     }
-    // Character keys are left to the keyboard layout's captions.
     for (const char* name : {"A", "1", "Spacebar", "Comma"}) {
-        EXPECT_FALSE(keys->binding(keyIndex(name)).isSet()) << name;
+        EXPECT_FALSE(plain->binding(keyIndex(name)).isSet()) << name;
         EXPECT_FALSE(defaults->binding(keyIndex(name)).isSet()) << name;
     }
 }
