@@ -1,5 +1,4 @@
 #include "LayersFixture.h"
-#include "layers/LayerEvaluation.h"
 
 #include <gtest/gtest.h>
 
@@ -130,24 +129,6 @@ TEST_F(LayerStackTest, UserLayersWaitForTheKeyboard) {
     EXPECT_FALSE(user->findChild("Conditions")->hasChildren());
 }
 
-TEST_F(LayerStackTest, ViewPluginsDrawOnlyWhileVisible) {
-    auto upper = makeLayer("upper"), lower = makeLayer("lower");
-    upper->conditions().push_back(modifierCondition(1));
-    auto upperView = bindView(*upper, kEscape, "clock");
-    auto lowerView = bindView(*lower, kEscape, "weather");
-    start({upper, lower});
-    EXPECT_TRUE(lowerView->IsDrawing());
-    EXPECT_FALSE(upperView->IsDrawing());
-    EXPECT_EQ(keysChanged, std::vector<unsigned>{kEscape});
-
-    keysChanged.clear();
-    setModifiers(1);
-    EXPECT_TRUE(upperView->IsDrawing());
-    EXPECT_FALSE(lowerView->IsDrawing());
-    EXPECT_EQ(keysChanged, std::vector<unsigned>{kEscape});
-    EXPECT_EQ(controller.DisplayBinding(kEscape)->displayImage(), upperView->KeyImage());
-}
-
 // A stored layer that took a built-in identifier is kept inside the group that replaces it.
 TEST_F(LayerStackTest, AStoredLayerWithABuiltInIdentifierIsKept) {
     KVLayerCake other;
@@ -156,18 +137,6 @@ TEST_F(LayerStackTest, AStoredLayerWithABuiltInIdentifierIsKept) {
     ASSERT_TRUE(other.userLayers());
     EXPECT_EQ(other.items().size(), 1u);
     EXPECT_EQ(other.userLayers()->children().items().front()->identifier(), "user_layers_layer");
-}
-
-// Two layers may share an identifier in different groups; both stay in force.
-TEST_F(LayerStackTest, LayersSharingAnIdentifierInDifferentGroupsAreBothInForce) {
-    auto items = KVLayerCakeItemsStorage();
-    items.add(makeGroup("g", {makeLayer("a"), makeGroup("empty")}));
-    items.add(makeGroup("other", {makeLayer("a")}));
-    KVCompositeLayer active;
-    EXPECT_TRUE(evaluateItems(items, active));
-    EXPECT_FALSE(evaluateItems(items, active)) << "nothing changed";
-    EXPECT_EQ(active.size(), 2u);
-    EXPECT_EQ(collectLayers(items, KV_ITEM_ACTIVE).size(), 2u) << "the collecting walk takes layers only";
 }
 
 TEST_F(LayerStackTest, ShutdownReleasesEveryPluginAndList) {

@@ -74,15 +74,6 @@ TEST_F(LayoutLayersTest, GroupsAreBuiltOnceNewLayoutsSlotInRemovedOnesGo) {
     setUp({{"ru", ""}, {"us", ""}});
     EXPECT_EQ(identifiers(*systemLayers),
               (std::vector<std::string>{"04090409", "04190419", "mine", "control_buttons"}));
-
-    // Control buttons that a stored order put first go back to the end.
-    auto control = systemLayers->children().find("control_buttons");
-    systemLayers->items().remove(control);
-    systemLayers->items().insert(0, control);
-    setUp({{"us", ""}, {"ru", ""}});
-    EXPECT_EQ(identifiers(*systemLayers).back(), "control_buttons");
-    for (const auto& child : systemLayers->children())
-        EXPECT_TRUE(child->hasFlag(KV_ITEM_BUILT_IN)) << child->identifier();
 }
 
 // A stored group is kept at the next start while its layout is installed and goes when it is not; the look
