@@ -30,10 +30,7 @@ struct RecordingPlugins {
 
     RecordingPlugins() { s_current = this; }
     ~RecordingPlugins() { s_current = nullptr; }
-    RecordingPlugins(const RecordingPlugins&) = delete;
-    RecordingPlugins& operator=(const RecordingPlugins&) = delete;
 
-    // Registers the plug-in `pluginId` the first time it is named.
     void install(const std::string& pluginId) {
         if (!registry.find(pluginId))
             registry.add(KVPluginInfo::inProcess(
@@ -110,7 +107,6 @@ struct LayersStackFixture {
     void onActiveLayersChanged() { ++activeLayersChanged; }
     void onKeyChanged(unsigned key) { keysChanged.push_back(key); }
 
-    // An action or view plug-in instance on `key` of `layer`.
     template <typename Instance>
     KVPtr<Instance> bindPlugin(KVPtr<Instance>& slot, unsigned key, const std::string& pluginId) {
         plugins.install(pluginId);

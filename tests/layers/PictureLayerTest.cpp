@@ -1,11 +1,8 @@
 #include "layers/PictureLayer.h"
 
 #include "LayersFixture.h"
-#include "core/Guid.h"
-#include "device/KeyTables.h"
 #include "support/TempDir.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace corvane::layers;
@@ -23,60 +20,7 @@ KVPtr<KVImage> keyPicture(unsigned key) {
     return image;
 }
 
-// Paints the 48 x 48 square at (x, y) of a top-down picture in one colour.
-void paintSquare(KVImage& picture, int x, int y, uint8_t blue) {
-    for (int row = y; row < y + KVImage::kKeySize; ++row)
-        for (int column = x; column < x + KVImage::kKeySize; ++column)
-            picture.scanLine(picture.height() - 1 - row)[column * 3] = blue;
-}
-
-uint8_t ownCode(const char* key) {
-    return corvane::device::modelDescriptor(KeyboardModelMain).keys[keyIndex(key)].keyCode;
-}
-
 } // namespace
-
-TEST(PictureLayer, OnlyKeysWhoseTileIsNotBlackGetAPictureAndTheirOwnCode) {
-    KVImage picture(kLayerPictureWidth, kLayerPictureHeight);
-    const auto escape = tileOrigin(keyIndex("Escape"));
-    paintSquare(picture, escape.x, escape.y, 0xC0);
-    // One byte is enough to make a tile count; a pixel just beside a tile belongs to no key.
-    const auto f1 = tileOrigin(keyIndex("F1"));
-    picture.scanLine(picture.height() - 1 - (f1.y + 47))[(f1.x + 47) * 3 + 2] = 1;
-    const auto f2 = tileOrigin(keyIndex("F2"));
-    picture.scanLine(picture.height() - 1 - f2.y)[(f2.x - 1) * 3] = 0xFF;
-
-    const auto layer = layerFromPicture(picture, "Picture");
-    EXPECT_TRUE(corvane::isGuidString(layer->identifier()));
-    unsigned withPicture = 0;
-    for (unsigned key = 0; key < kLayerKeyCount; ++key)
-        withPicture += layer->binding(key).image ? 1 : 0;
-    EXPECT_EQ(withPicture, 2u);
-    const auto& bound = layer->binding(keyIndex("Escape"));
-    ASSERT_TRUE(bound.image);
-    EXPECT_TRUE(bound.image->isKeySized());
-    EXPECT_EQ(bound.image->pixels()[0], 0xC0);
-    EXPECT_TRUE(bound.image->isChanged());
-    EXPECT_EQ(bound.actionCode, ownCode("Escape"));
-    EXPECT_EQ(layer->binding(keyIndex("F1")).actionCode, ownCode("F1"));
-    EXPECT_EQ(layer->binding(keyIndex("F2")).actionCode, 0);
-}
-
-TEST(PictureLayer, AKeyWithAPictureAlwaysTakesItsTileAndAViewPluginKeyNone) {
-    LayersStackFixture stack;
-    auto layer = makeLayer("painted");
-    layer->binding(keyIndex("A")).image = solidPicture(0x55);
-    stack.bindView(*layer, keyIndex("B"), "clock");
-    KVImage picture(kLayerPictureWidth, kLayerPictureHeight);
-    const auto b = tileOrigin(keyIndex("B"));
-    paintSquare(picture, b.x, b.y, 0x77);
-
-    EXPECT_EQ(applyLayerPicture(*layer, picture), 1u);
-    ASSERT_TRUE(layer->binding(keyIndex("A")).image);
-    EXPECT_TRUE(layer->binding(keyIndex("A")).image->samePixels(*solidPicture(0)));
-    EXPECT_TRUE(layer->binding(keyIndex("A")).image->isChanged());
-    EXPECT_FALSE(layer->binding(keyIndex("B")).image);
-}
 
 // Every key's tile lies inside the picture and apart from every other's: each picture comes back as it
 // went out, and a key without one (every seventh) comes back without.
@@ -95,22 +39,10 @@ TEST(PictureLayer, ExportThenImportGivesBackEveryKeysPicture) {
         const auto &before = layer->binding(key).image, &after = imported.layer->binding(key).image;
         EXPECT_TRUE(before ? after && after->samePixels(*before) : !after) << keyName(key);
     }
-    EXPECT_EQ(importLayerPicture(folder / "round.png", "Named").layer->displayName(), "Named");
 
     writeWholeFile(folder / "notes.png", "not a picture");
     const auto unreadable = importLayerPicture(folder / "notes.png");
     EXPECT_FALSE(unreadable);
     EXPECT_FALSE(unreadable.error.empty());
     EXPECT_FALSE(exportLayerPicture(*layer, folder / "missing/x.png", ""));
-}
-
-TEST(PictureLayer, TheExportedPictureShowsTheKeyboardDrawing) {
-    KVImage drawing;
-    ASSERT_TRUE(drawing.load(kDrawing));
-    const KVImage picture = composeLayerPicture(*makeLayer("empty"), &drawing);
-    EXPECT_EQ(picture.width(), kLayerPictureWidth);
-    // The drawing is shifted with the tiles: a pixel of the drawing reappears 4 right and 19 up.
-    const int x = 600, y = 400;
-    EXPECT_EQ(0, std::memcmp(picture.scanLine(picture.height() - 1 - (y - 19)) + (x + 4) * 3,
-                             drawing.scanLine(drawing.height() - 1 - y) + x * 3, 3));
 }
