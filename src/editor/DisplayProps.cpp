@@ -10,7 +10,6 @@
 #include "plugins/ViewPluginInstance.h"
 
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QCompleter>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -72,7 +71,7 @@ CKVDisplayProps::CKVDisplayProps(KVEditorServices& services, QWidget* parent)
             [this] { QTimer::singleShot(0, this, &CKVDisplayProps::applyTypedPath); });
     connect(m_path, &QLineEdit::editingFinished, this, [this] {
         // The completion list taking the focus is no end of typing: a half-typed path is not applied.
-        if (QApplication::activePopupWidget() || m_path->completer()->popup()->isVisible())
+        if (m_path->completer()->popup()->isVisible())
             return;
         applyTypedPath();
     });

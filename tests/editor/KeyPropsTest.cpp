@@ -53,16 +53,6 @@ bool showsColour(const KVPtr<KVImage>& picture, QColor colour) {
     return near(QColor(pixel[2], pixel[1], pixel[0]), colour);
 }
 
-QAction* menuEntry(QMenu* menu, const QString& group, const QString& text) {
-    for (QAction* action : menu->actions()) {
-        if (group.isEmpty() && action->text() == text)
-            return action;
-        if (action->menu() && action->text() == group)
-            return menuEntry(action->menu(), {}, text);
-    }
-    return nullptr;
-}
-
 class KeyPropsTest : public EditorFixture {
 protected:
     void SetUp() override {

@@ -3,7 +3,7 @@
 
 #include "editor/PluginSettings.h"
 
-#include "EditorFixture.h"
+#include "WindowTestSupport.h"
 #include "core/MessageDispatch.h"
 #include "editor/ActionProps.h"
 #include "editor/ConditionRows.h"
@@ -28,15 +28,6 @@
 namespace {
 
 constexpr unsigned kF5 = 5, kF6 = 6;
-
-QAction* menuEntry(QMenu* menu, const QString& group, const QString& text) {
-    for (QAction* action : menu->actions())
-        if (action->menu() && action->text() == group)
-            for (QAction* entry : action->menu()->actions())
-                if (entry->text() == text)
-                    return entry;
-    return nullptr;
-}
 
 class PluginSettingsTest : public EditorFixture {
 protected:

@@ -1,7 +1,7 @@
 #pragma once
 
-// What the editor's window tests share: a listener on the dispatch, dropped files, answers to the next
-// modal dialog and a plug-in with settings panels.
+// What the editor's window tests share: a listener on the dispatch, menu entries, dropped files, answers to
+// the next modal dialog and a plug-in with settings panels.
 
 #include "EditorFixture.h"
 #include "core/MessageDispatch.h"
@@ -12,6 +12,17 @@
 #include <optional>
 #include <utility>
 #include <vector>
+
+// The entry `text` of `menu`, or of its submenu `group` when that is not empty; null when there is none.
+inline QAction* menuEntry(QMenu* menu, const QString& group, const QString& text) {
+    for (QAction* action : menu->actions()) {
+        if (group.isEmpty() && action->text() == text)
+            return action;
+        if (action->menu() && action->text() == group)
+            return menuEntry(action->menu(), {}, text);
+    }
+    return nullptr;
+}
 
 // Counts the editor's notifications and records the commands sent through the dispatch.
 struct DispatchProbe {
